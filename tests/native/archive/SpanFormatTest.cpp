@@ -1,0 +1,38 @@
+// Part numbering and names of disk sets, and the self-extractor header.
+#include <gtest/gtest.h>
+
+#include "SpanFormat.h"
+#include "ZipFormat.h"
+
+TEST(SpanNames, PartsAreNumberedFromOneInThreeDigits) {
+    EXPECT_EQ(zipfmt::PartNumberText(0), "001");
+    EXPECT_EQ(zipfmt::PartNumberText(41), "042");
+    EXPECT_EQ(zipfmt::PartNumberText(998), "999");
+    EXPECT_EQ(zipfmt::PartFileName("D:\\out\\set.zip", 0), "D:\\out\\set001.zip");
+    EXPECT_EQ(zipfmt::PartFileName("D:\\out.d\\set", 2), "D:\\out.d\\set003");
+}
+
+TEST(SfxHeader, LayoutAndLengthLimit) {
+    std::array<uint8_t, 256> h;
+    std::string caption(200, 'c'), dir(40, 'd'), cmd(9, 'x');
+    ASSERT_TRUE(zipfmt::BuildSfxHeader(zipfmt::kSfxAskFiles | zipfmt::kSfxAutoRun, caption, dir, cmd, h));
+    EXPECT_EQ(std::string(h.begin(), h.begin() + 3), "SKX");
+    EXPECT_EQ(h[3], 2 | 64);
+    EXPECT_EQ(h[4], 200);
+    EXPECT_EQ(h[5], 40);
+    EXPECT_EQ(h[6], 9);
+    EXPECT_EQ(h[7], 'c');
+    EXPECT_EQ(h[7 + 200], 'd');
+    EXPECT_EQ(h[7 + 240], 'x');
+    EXPECT_EQ(h[7 + 248], 'x');
+    EXPECT_FALSE(zipfmt::BuildSfxHeader(0, caption + "c", dir, cmd, h));
+}
+
+TEST(SfxHeader, EmptyArchiveBehindTheStubPointsAfterIt) {
+    auto e = zipfmt::EmptyArchiveEnd(5000 + 256);
+    zipfmt::MemorySource src(std::vector<uint8_t>(e.begin(), e.end()));
+    auto r = zipfmt::FindEndRecord(src);
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.eoc.CentralOffset, 5256u);
+    EXPECT_EQ(r.eoc.TotalEntries, 0);
+}
