@@ -1,0 +1,597 @@
+// Add: gathers the files named by the specifications, compresses them on worker threads
+// (whole members through libdeflate) or on the calling thread (large members streamed through
+// zlib), and writes old and new members into a new archive that replaces the old one at the end.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "bytes.h"
+#include "codec.h"
+#include "engine.h"
+#include "errors.h"
+#include "names.h"
+#include "writer.h"
+#include "zipcrypt.h"
+
+namespace zc {
+namespace {
+
+struct Item {
+  std::string path;      // on disk
+  std::string name;      // member name, UTF-8, '/' separators, directories end in '/'
+  FileInfo info;
+  uint32_t dostime = 0;
+  bool is_dir() const { return info.is_dir; }
+};
+
+// A compressed member waiting to be written.
+struct Result {
+  bool ready = false;
+  std::string error;               // non-empty: the file could not be read
+  std::vector<uint8_t> data;       // what follows the local header (encryption header included)
+  uint32_t crc = 0;
+  uint64_t usize = 0;
+  uint16_t method = kMethodStored;
+};
+
+constexpr uint64_t kInFlightBudget = 64u << 20;   // bytes held by queued and finished members
+constexpr size_t kChunk = 1u << 20;
+
+std::string join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  return a.back() == '/' ? a + b : a + "/" + b;
+}
+
+class Adder {
+ public:
+  Adder(FileSystem& fs, const AddOptions& o, Progress& p) : fs_(fs), o_(o), p_(p) {}
+  ~Adder() { stop_workers(); }
+  int run();
+
+ private:
+  void gather();
+  void walk(const std::string& dir, const std::string& pattern, const std::string& prefix);
+  void add_item(const std::string& path, const std::string& name, const FileInfo& info);
+  bool included(const FileInfo& info) const {
+    return o_.system_files || !(info.attrs & (kAttrHidden | kAttrSystem));
+  }
+  bool is_own_archive(const std::string& path) const;
+  void apply_dos_names();
+  void write_members(ArchiveWriter& w);
+  void write_stored_dir(ArchiveWriter& w, const Item& it);
+  void write_result(ArchiveWriter& w, const Item& it, Result& r);
+  void stream_member(ArchiveWriter& w, const Item& it);
+  Entry new_entry(const Item& it) const;
+  void compress_job(size_t i, BlockDeflater*& deflater);
+  void start_workers();
+  void stop_workers();
+  void dispatch();
+  bool large(const Item& it) const { return it.info.size > kWholeMemberLimit; }
+  void check(bool cancel) { if (cancel) throw Cancelled(); }
+  uint32_t seed(const Item& it, uint32_t crc) const {
+    return uint32_t(std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^ crc ^
+           uint32_t(std::hash<std::string>()(it.name)) ^ uint32_t(o_.password.size() * 2654435761u);
+  }
+
+  FileSystem& fs_;
+  const AddOptions& o_;
+  Progress& p_;
+  std::string archive_full_;
+  std::string temp_full_;
+  std::vector<Item> items_;
+  std::set<std::string> seen_;         // folded member names already gathered
+  std::vector<std::string> skipped_;   // files that could not be read
+
+  // Worker pool.
+  std::vector<std::thread> workers_;
+  std::mutex mu_;
+  std::condition_variable cv_job_, cv_done_;
+  std::deque<size_t> jobs_;
+  std::vector<Result> results_;
+  bool stopping_ = false;
+  size_t next_dispatch_ = 0;
+  uint64_t in_flight_ = 0;
+};
+
+bool Adder::is_own_archive(const std::string& path) const {
+  std::string full = fs_.full_path(path);
+  auto same = [&](const std::string& a, const std::string& b) {
+    return fs_.case_insensitive() ? fold_case(a) == fold_case(b) : a == b;
+  };
+  return same(full, archive_full_) || (!temp_full_.empty() && same(full, temp_full_));
+}
+
+void Adder::add_item(const std::string& path, const std::string& name, const FileInfo& info) {
+  if (!info.is_dir && is_own_archive(path)) return;   // never add the archive to itself
+  std::string member = o_.junk_dirs && !info.is_dir ? name.substr(name.rfind('/') + 1) : name;
+  if (member.empty()) return;
+  if (info.is_dir) {
+    if (!o_.dir_entries || o_.junk_dirs) return;
+    member += '/';
+  }
+  if (!seen_.insert(fold_case(member)).second) return;  // named twice: the first one counts
+  Item it;
+  it.path = path;
+  it.name = member;
+  it.info = info;
+  it.dostime = fs_.to_dos_time(info.mtime);
+  items_.push_back(std::move(it));
+}
+
+void Adder::walk(const std::string& dir, const std::string& pattern, const std::string& prefix) {
+  std::vector<DirEntry> list;
+  if (!fs_.list_dir(dir, list)) {
+    check(p_.message(kOpen, "Could not read the folder " + dir + ": " + fs_.last_error()));
+    return;
+  }
+  std::sort(list.begin(), list.end(), [](const DirEntry& a, const DirEntry& b) {
+    std::string fa = fold_case(a.name), fb = fold_case(b.name);
+    return fa != fb ? fa < fb : a.name < b.name;
+  });
+  for (const DirEntry& d : list)
+    if (!d.info.is_dir && included(d.info) && wild_match(pattern, d.name, false))
+      add_item(join(dir, d.name), join(prefix, d.name), d.info);
+  if (!o_.recurse) return;
+  for (const DirEntry& d : list) {
+    if (!d.info.is_dir || !included(d.info)) continue;
+    add_item(join(dir, d.name), join(prefix, d.name), d.info);
+    walk(join(dir, d.name), pattern, join(prefix, d.name));
+    check(p_.tick());
+  }
+}
+
+void Adder::gather() {
+  for (const std::string& raw : o_.specs) {
+    std::string spec = to_slashes(raw);
+    while (spec.size() > 1 && spec.back() == '/' && !(spec.size() == 3 && spec[1] == ':')) spec.pop_back();
+    if (spec.empty()) continue;
+    if (!has_wildcards(spec)) {
+      std::string full = fs_.full_path(spec);
+      FileInfo info = fs_.stat(full);
+      if (!info.exists) {
+        check(p_.message(kWarning, "File not found: " + raw));
+        continue;
+      }
+      std::string name = clean_add_path(spec);
+      if (info.is_dir) {
+        // A folder: its entry, and with recursion everything in it.
+        if (!name.empty()) add_item(full, name, info);
+        if (o_.recurse) walk(full, "*", name);
+      } else {
+        add_item(full, name, info);
+      }
+      continue;
+    }
+    size_t slash = spec.rfind('/');
+    std::string dirpart = slash == std::string::npos ? "" : spec.substr(0, slash + 1);
+    std::string pattern = slash == std::string::npos ? spec : spec.substr(slash + 1);
+    if (has_wildcards(dirpart)) {
+      check(p_.message(kParams, "Wildcards are allowed in the last part of a specification only: " + raw));
+      continue;
+    }
+    std::string dir = fs_.full_path(dirpart.empty() ? "." : dirpart);
+    if (!fs_.stat(dir).is_dir) {
+      check(p_.message(kWarning, "Folder not found: " + raw));
+      continue;
+    }
+    walk(dir, pattern, clean_add_path(dirpart));
+  }
+}
+
+void Adder::apply_dos_names() {
+  std::map<std::string, std::string> dirs;               // original folded dir -> DOS dir
+  std::map<std::string, std::set<std::string>> used;     // DOS dir -> names taken in it
+  auto convert = [&](const std::string& name) {
+    std::string out, orig;
+    size_t i = 0;
+    while (i < name.size()) {
+      size_t j = name.find('/', i);
+      bool last = j == std::string::npos;
+      std::string comp = name.substr(i, last ? std::string::npos : j - i);
+      std::string key = fold_case(orig.empty() ? comp : orig + "/" + comp);
+      auto it = dirs.find(key);
+      std::string dos;
+      if (!last && it != dirs.end()) {
+        dos = it->second;
+      } else {
+        dos = dos83_name(comp, used[out]);
+        if (!last) dirs[key] = dos;
+      }
+      orig = orig.empty() ? comp : orig + "/" + comp;
+      out = out.empty() ? dos : out + "/" + dos;
+      if (last) break;
+      i = j + 1;
+      if (i == name.size()) out += '/';   // a directory entry keeps its slash
+    }
+    return out;
+  };
+  for (Item& it : items_) it.name = convert(it.name);
+}
+
+Entry Adder::new_entry(const Item& it) const {
+  Entry e;
+  EncodedName n = encode_name(it.name);
+  e.raw_name = n.bytes;
+  e.extra = n.extra;
+  e.name = it.name;
+  e.made_by = uint16_t(kHostFat << 8 | 20);
+  e.flags = n.utf8 ? kFlagUtf8 : 0;
+  e.dostime = it.dostime;
+  e.ext_attr = it.info.attrs & 0xFF;
+  return e;
+}
+
+void Adder::write_stored_dir(ArchiveWriter& w, const Item& it) {
+  Entry e = new_entry(it);
+  e.needed = 20;
+  e.ext_attr |= kAttrDir;
+  e.local_offset = w.member_offset();
+  w.write(local_header(e, e.extra));
+  w.add_central(e);
+}
+
+// Flag bits 1-2 tell the deflate option used (APPNOTE 4.4.4): 1 max, 2 fast, 3 super fast.
+static uint16_t level_flags(int level) {
+  return level >= 8 ? 2 : level == 2 ? 4 : level == 1 ? 6 : 0;
+}
+
+void Adder::compress_job(size_t i, BlockDeflater*& deflater) {
+  const Item& it = items_[i];
+  Result r;
+  try {
+    auto in = fs_.open_read(it.path);
+    std::vector<uint8_t> data(size_t(it.info.size));
+    size_t got = in->read(data.data(), data.size());
+    data.resize(got);
+    // A file that grew meanwhile is taken as far as it was announced.
+    r.usize = data.size();
+    r.crc = crc32_update(0, data.data(), data.size());
+    if (o_.level > 0 && !data.empty()) {
+      if (!deflater) deflater = new BlockDeflater(o_.level);
+      std::vector<uint8_t> out(data.size() + (o_.encrypt ? ZipCrypto::kHeaderSize : 0));
+      size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
+      // Smaller than stored, or stored it is.
+      size_t n = deflater->compress(data.data(), data.size(), out.data() + off, data.size() - 1);
+      if (n > 0) {
+        out.resize(off + n);
+        r.method = kMethodDeflated;
+        r.data = std::move(out);
+      }
+    }
+    if (r.method == kMethodStored) {
+      if (o_.encrypt) data.insert(data.begin(), ZipCrypto::kHeaderSize, 0);
+      r.data = std::move(data);
+    }
+    if (o_.encrypt) {
+      ZipCrypto keys(o_.password);
+      make_crypt_header(keys, r.data.data(), uint8_t(r.crc >> 24), seed(it, r.crc));
+      keys.encrypt(r.data.data() + ZipCrypto::kHeaderSize, r.data.size() - ZipCrypto::kHeaderSize);
+    }
+  } catch (const ZipError& e) {
+    r = Result();
+    r.error = e.what();
+  } catch (const std::bad_alloc&) {
+    r = Result();
+    r.error = "Out of memory while compressing " + it.path;
+  }
+  std::lock_guard<std::mutex> lock(mu_);
+  r.ready = true;
+  results_[i] = std::move(r);
+  cv_done_.notify_all();
+}
+
+void Adder::start_workers() {
+  int n = o_.threads > 0 ? o_.threads : int(std::thread::hardware_concurrency());
+  n = std::clamp(n, 1, 8);
+  results_.resize(items_.size());
+  for (int k = 0; k < n; ++k)
+    workers_.emplace_back([this] {
+      BlockDeflater* deflater = nullptr;
+      for (;;) {
+        size_t i;
+        {
+          std::unique_lock<std::mutex> lock(mu_);
+          cv_job_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+          if (stopping_) break;
+          i = jobs_.front();
+          jobs_.pop_front();
+        }
+        compress_job(i, deflater);
+      }
+      delete deflater;
+    });
+}
+
+void Adder::stop_workers() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopping_ = true;
+    jobs_.clear();
+  }
+  cv_job_.notify_all();
+  for (auto& t : workers_) t.join();
+  workers_.clear();
+}
+
+// Queues the next whole members while the memory budget allows (always at least one).
+void Adder::dispatch() {
+  std::lock_guard<std::mutex> lock(mu_);
+  while (next_dispatch_ < items_.size()) {
+    const Item& it = items_[next_dispatch_];
+    if (it.is_dir() || large(it)) { ++next_dispatch_; continue; }
+    uint64_t cost = 2 * it.info.size + 4096;
+    if (in_flight_ > 0 && in_flight_ + cost > kInFlightBudget) break;
+    in_flight_ += cost;
+    jobs_.push_back(next_dispatch_++);
+    cv_job_.notify_one();
+  }
+}
+
+void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
+  Entry e = new_entry(it);
+  e.method = r.method;
+  e.needed = r.method == kMethodDeflated || o_.encrypt ? 20 : 10;
+  e.flags |= (o_.encrypt ? kFlagEncrypted : 0) | (r.method == kMethodDeflated ? level_flags(o_.level) : 0);
+  e.crc = r.crc;
+  e.usize = uint32_t(r.usize);
+  check_zip32(r.data.size(), "compressed member size");
+  e.csize = uint32_t(r.data.size());
+  e.local_offset = w.member_offset();
+  w.write(local_header(e, e.extra));
+  w.write(r.data);
+  w.add_central(e);
+}
+
+void Adder::stream_member(ArchiveWriter& w, const Item& it) {
+  auto in = fs_.open_read(it.path);
+  std::vector<uint8_t> buf(kChunk), out;
+  uint32_t crc = 0;
+  // Encryption needs the CRC in the header before the data: read the file once more first.
+  if (o_.encrypt) {
+    for (;;) {
+      size_t n = in->read(buf.data(), buf.size());
+      if (n == 0) break;
+      crc = crc32_update(crc, buf.data(), n);
+      check(p_.tick());
+    }
+  }
+  Entry e = new_entry(it);
+  e.method = o_.level > 0 ? kMethodDeflated : kMethodStored;
+  for (int pass = 0; pass < 2; ++pass) {
+    e.needed = e.method == kMethodDeflated || o_.encrypt ? 20 : 10;
+    e.flags = uint16_t((e.flags & kFlagUtf8) | (o_.encrypt ? kFlagEncrypted : 0) |
+                       (e.method == kMethodDeflated ? level_flags(o_.level) : 0));
+    e.crc = crc;
+    e.local_offset = w.member_offset();
+    uint64_t header_at = w.pos();
+    w.write(local_header(e, e.extra));
+    uint64_t data_at = w.pos();
+    std::unique_ptr<ZipCrypto> keys;
+    if (o_.encrypt) {
+      keys.reset(new ZipCrypto(o_.password));
+      uint8_t h[ZipCrypto::kHeaderSize];
+      make_crypt_header(*keys, h, uint8_t(crc >> 24), seed(it, crc));
+      w.write(h, sizeof h);
+    }
+    std::unique_ptr<StreamDeflater> z;
+    if (e.method == kMethodDeflated) z.reset(new StreamDeflater(o_.level));
+    in->seek(0);
+    uint64_t total = 0, reported = 0;
+    uint32_t run_crc = 0;
+    for (;;) {
+      size_t n = in->read(buf.data(), buf.size());
+      total += n;
+      check_zip32(total, "member size");
+      run_crc = crc32_update(run_crc, buf.data(), n);
+      out.clear();
+      const std::vector<uint8_t>* chunk = &buf;
+      size_t len = n;
+      if (z) {
+        z->feed(buf.data(), n, n == 0, out);
+        chunk = &out;
+        len = out.size();
+      }
+      std::vector<uint8_t>& c = const_cast<std::vector<uint8_t>&>(*chunk);
+      if (keys) keys->encrypt(c.data(), len);
+      w.write(c.data(), len);
+      if (pass == 0 && n > 0) {
+        // Bytes done never run past the size announced at the start of this file.
+        uint64_t step = std::min<uint64_t>(n, it.info.size - reported);
+        reported += step;
+        if (step) check(p_.bytes_done(step));
+      } else {
+        check(p_.tick());
+      }
+      if (n == 0) break;
+    }
+    if (pass == 0 && reported < it.info.size) check(p_.bytes_done(it.info.size - reported));
+    uint64_t csize = w.pos() - data_at;
+    check_zip32(csize, "compressed member size");
+    if (o_.encrypt && run_crc != crc)
+      throw ZipError(kRead, "The file " + it.path + " changed while it was being added");
+    e.crc = run_crc;
+    e.usize = uint32_t(total);
+    e.csize = uint32_t(csize);
+    uint64_t payload = csize - (o_.encrypt ? ZipCrypto::kHeaderSize : 0);
+    if (e.method == kMethodDeflated && payload >= total) {
+      // Deflate did not shrink it: write it again, stored.
+      w.rewind_to(header_at);
+      e.method = kMethodStored;
+      continue;
+    }
+    uint8_t fix[12];
+    put32(fix, e.crc);
+    put32(fix + 4, e.csize);
+    put32(fix + 8, e.usize);
+    w.patch(header_at + 14, fix, sizeof fix);
+    w.add_central(e);
+    return;
+  }
+}
+
+void Adder::write_members(ArchiveWriter& w) {
+  start_workers();
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& it = items_[i];
+    dispatch();
+    check(p_.file_start(it.name, it.is_dir() ? 0 : it.info.size));
+    if (it.is_dir()) {
+      write_stored_dir(w, it);
+      continue;
+    }
+    if (large(it)) {
+      try {
+        stream_member(w, it);
+      } catch (const ZipError& e) {
+        if (e.code() != kOpen && e.code() != kRead) throw;
+        skipped_.push_back(it.name);
+        check(p_.message(kOpen, std::string(e.what()) + " (skipped)"));
+      }
+      continue;
+    }
+    Result r;
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      // Wait for the worker; tick so the caller's window stays alive and cancel is heard.
+      while (!results_[i].ready) {
+        if (cv_done_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
+          lock.unlock();
+          check(p_.tick());
+          lock.lock();
+        }
+      }
+      r = std::move(results_[i]);
+      results_[i] = Result();
+      in_flight_ -= 2 * it.info.size + 4096;
+    }
+    if (!r.error.empty()) {
+      skipped_.push_back(it.name);
+      check(p_.message(kOpen, r.error + " (skipped)"));
+      if (it.info.size) check(p_.bytes_done(it.info.size));
+      continue;
+    }
+    write_result(w, it, r);
+    if (it.info.size) check(p_.bytes_done(it.info.size));
+    if (o_.verbose) {
+      int pct = r.usize ? int(100 - (r.data.size() * 100 / r.usize)) : 0;
+      check(p_.message(0, "  adding: " + it.name + (r.method == kMethodDeflated ? " (deflated " + std::to_string(pct) + "%)" : " (stored 0%)")));
+    }
+  }
+  stop_workers();
+}
+
+int Adder::run() {
+  if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
+  if (o_.specs.empty()) throw ZipError(kNothing, "No files to add were given");
+  if (o_.encrypt && o_.password.empty()) throw ZipError(kPassword, "Encryption asked for but no password given");
+  archive_full_ = fs_.full_path(to_slashes(o_.archive));
+
+  // The old archive, when there is one (an empty file counts as none).
+  FileInfo old_info = fs_.stat(archive_full_);
+  std::unique_ptr<File> old;
+  Directory dir;
+  if (old_info.exists && old_info.is_dir) throw ZipError(kNoArchive, "The archive name is a folder: " + o_.archive);
+  if (old_info.exists && old_info.size > 0) {
+    old = fs_.open_read(archive_full_);
+    dir = read_directory(*old);
+  }
+
+  gather();
+  if (o_.force_dos) apply_dos_names();
+
+  // Which old members stay; freshen and update keep only what is newer.
+  std::map<std::string, size_t> old_index;
+  for (size_t k = 0; k < dir.entries.size(); ++k) old_index[fold_case(to_slashes(dir.entries[k].name))] = k;
+  std::vector<bool> replaced(dir.entries.size(), false);
+  std::vector<Item> todo;
+  for (Item& it : items_) {
+    auto f = old_index.find(fold_case(it.name));
+    bool exists = f != old_index.end();
+    if (o_.freshen || o_.update) {
+      if (exists && (it.is_dir() || it.dostime <= dir.entries[f->second].dostime)) continue;
+      if (!exists && o_.freshen) continue;
+    }
+    if (it.info.size >= 0xFFFFFFFFull)
+      throw ZipError(kTooBig, "The file " + it.path + " is larger than the 4 GiB the ZIP format allows; nothing was changed");
+    if (exists) replaced[f->second] = true;
+    todo.push_back(std::move(it));
+  }
+  items_ = std::move(todo);
+  if (items_.empty()) {
+    p_.message(kNothing, o_.freshen || o_.update ? "Nothing to do: no file is newer than its member"
+                                                : "Nothing to do: no files matched " + o_.specs.front());
+    return 0;
+  }
+  size_t total = items_.size();
+  for (size_t k = 0; k < replaced.size(); ++k) total += !replaced[k];
+  if (total > 0xFFFF)
+    throw ZipError(kTooBig, "The archive would hold " + std::to_string(total) +
+                                " members, more than the 65,535 of the ZIP format; nothing was changed");
+
+  uint64_t bytes = 0;
+  for (const Item& it : items_) bytes += it.is_dir() ? 0 : it.info.size;
+  check(p_.file_count(items_.size()));
+  check(p_.byte_count(bytes));
+
+  ArchiveWriter w(fs_, archive_full_, o_.temp_dir.empty() ? "" : fs_.full_path(to_slashes(o_.temp_dir)));
+  temp_full_ = w.temp_path();
+  if (old) {
+    // A stub in front (self-extractor) stays; members keep their order, replaced ones go.
+    w.copy_from(*old, 0, dir.data_start, &p_);
+    for (size_t k = 0; k < dir.entries.size(); ++k)
+      if (!replaced[k]) w.copy_member(*old, dir.entries[k], dir.file_size, &p_);
+  }
+  write_members(w);
+  if (w.count() == (old ? dir.entries.size() - std::count(replaced.begin(), replaced.end(), true) : 0))
+    throw ZipError(kOpen, "None of the files could be read; the archive was not changed");
+  w.finish(dir.comment);
+  old.reset();
+  w.commit();
+
+  int added = int(items_.size() - skipped_.size());
+  if (o_.latest_time) {
+    uint32_t newest = 0;
+    for (const Entry& e : w.central()) newest = std::max(newest, e.dostime);
+    if (newest) fs_.set_mtime(archive_full_, fs_.from_dos_time(newest));
+  }
+  if (o_.move) {
+    std::set<std::string> skipped(skipped_.begin(), skipped_.end());
+    // Files first, then folders deepest first (those that are empty now).
+    for (const Item& it : items_)
+      if (!it.is_dir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
+        p_.message(kWarning, "Could not delete " + it.path + " after adding it: " + fs_.last_error());
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it)
+      if (it->is_dir()) fs_.remove_dir(it->path);
+  }
+  if (!skipped_.empty())
+    p_.message(kOpen, std::to_string(skipped_.size()) + " file(s) could not be read and were left out");
+  p_.batch_done();
+  return added;
+}
+
+}  // namespace
+
+int zip_add(FileSystem& fs, const AddOptions& o, Progress& progress) {
+  try {
+    Adder a(fs, o, progress);
+    return a.run();
+  } catch (const Cancelled& c) {
+    progress.message(kAbort, "Add cancelled; the archive was not changed");
+  } catch (const ZipError& e) {
+    progress.message(e.code(), e.what());
+  } catch (const std::bad_alloc&) {
+    progress.message(kMemory, "Out of memory; the archive was not changed");
+  } catch (const std::exception& e) {
+    progress.message(kLogic, std::string("Internal error: ") + e.what());
+  }
+  return 0;
+}
+
+}  // namespace zc

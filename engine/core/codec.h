@@ -1,0 +1,64 @@
+// Compression: libdeflate for whole members held in memory, zlib for streams (large members
+// and every inflate).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct libdeflate_compressor;
+struct z_stream_s;
+
+namespace zc {
+
+// The engine's level 1-9 on libdeflate's 1-12 scale (level 0 stores, never compresses).
+int libdeflate_level(int level);
+
+// One libdeflate compressor (not thread-safe: one per worker).
+class BlockDeflater {
+ public:
+  explicit BlockDeflater(int level);
+  ~BlockDeflater();
+  BlockDeflater(const BlockDeflater&) = delete;
+  BlockDeflater& operator=(const BlockDeflater&) = delete;
+  // Raw deflate of in into out; returns the size, or 0 when it would not be smaller than cap.
+  size_t compress(const uint8_t* in, size_t n, uint8_t* out, size_t cap);
+
+ private:
+  libdeflate_compressor* c_;
+};
+
+// Streaming raw deflate with zlib.
+class StreamDeflater {
+ public:
+  explicit StreamDeflater(int level);
+  ~StreamDeflater();
+  StreamDeflater(const StreamDeflater&) = delete;
+  StreamDeflater& operator=(const StreamDeflater&) = delete;
+  // Appends the compressed form of in to out; finish on the last call.
+  void feed(const uint8_t* in, size_t n, bool finish, std::vector<uint8_t>& out);
+
+ private:
+  std::unique_ptr<z_stream_s> z_;
+};
+
+// Streaming raw inflate with zlib.
+class StreamInflater {
+ public:
+  StreamInflater();
+  ~StreamInflater();
+  StreamInflater(const StreamInflater&) = delete;
+  StreamInflater& operator=(const StreamInflater&) = delete;
+  // Consumes input, appends at most max_out bytes of output. Returns false on corrupt data
+  // (text in error()). finished() turns true at the end of the deflate stream.
+  bool feed(const uint8_t* in, size_t n, size_t& consumed, std::vector<uint8_t>& out, size_t max_out);
+  bool finished() const { return done_; }
+  const char* error() const { return err_; }
+
+ private:
+  std::unique_ptr<z_stream_s> z_;
+  bool done_ = false;
+  const char* err_ = "";
+};
+
+}  // namespace zc

@@ -1,0 +1,82 @@
+// The engine's operations, free of any Win32 type: Add, Delete, Extract/Test.
+//
+// The DLL entry points decode their parameter blocks into these options and forward the
+// callbacks of Progress to the component; native tests and the bench tool call them directly.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fsys.h"
+#include "zipformat.h"
+
+namespace zc {
+
+// Receives the events of one operation on the calling thread, in this order: file_count and
+// byte_count first, then per file one file_start followed by bytes_done events that add up to
+// its size, then exactly one batch_done after a successful operation. message() carries errors
+// (code != 0) and notes (code 0); tick() only lets the caller breathe while a long step runs.
+// Every method returns true when the person asked to cancel.
+class Progress {
+ public:
+  virtual ~Progress() = default;
+  virtual bool file_count(uint64_t n) = 0;
+  virtual bool byte_count(uint64_t n) = 0;
+  virtual bool file_start(const std::string& name, uint64_t size) = 0;
+  virtual bool bytes_done(uint64_t n) = 0;
+  virtual bool batch_done() = 0;
+  virtual bool message(int code, const std::string& text) = 0;
+  virtual bool tick() = 0;
+};
+
+struct AddOptions {
+  std::string archive;                 // path of the archive to create or grow
+  std::vector<std::string> specs;      // file specifications (paths, wildcards, directories)
+  std::string password;                // used when encrypt is set
+  std::string temp_dir;                // where the new archive is written first ("" = beside it)
+  int level = 9;                       // 0 stores, 1-9 fast to best
+  bool encrypt = false;
+  bool system_files = false;           // include hidden and system files
+  bool dir_entries = false;            // store directory entries of their own
+  bool junk_dirs = false;              // store names without their directories
+  bool recurse = false;
+  bool force_dos = false;              // DOS 8.3 names
+  bool move = false;                   // delete the source files after a good Add
+  bool update = false;                 // add new files and replace older members
+  bool freshen = false;                // only replace older members
+  bool latest_time = false;            // archive's time := newest member's
+  bool verbose = false;                // notes through message(0, ...)
+  int threads = 0;                     // compression workers; 0 = one per core
+};
+
+struct DeleteOptions {
+  std::string archive;
+  std::vector<std::string> specs;      // member names, wildcards allowed
+  std::string temp_dir;
+  bool verbose = false;
+};
+
+struct ExtractOptions {
+  std::string archive;
+  std::vector<std::string> specs;      // member names, wildcards; empty = all members
+  std::string password;
+  bool test_only = false;              // check CRCs, write nothing
+  bool dir_names = false;              // recreate the members' directories
+  bool overwrite = false;              // replace existing files
+  bool update = false;                 // extract new members and those newer than the file
+  bool freshen = false;                // only replace files older than their member
+  NameRule names = NameRule::Auto;
+  bool verbose = false;
+};
+
+// Each returns the number of members added, deleted, or extracted/tested; errors go through
+// progress.message and never escape (a cancelled or failed Add/Delete leaves the old archive).
+int zip_add(FileSystem& fs, const AddOptions& o, Progress& progress);
+int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& progress);
+int unzip_extract(FileSystem& fs, const ExtractOptions& o, Progress& progress);
+
+// Size up to which a member is read whole and compressed by libdeflate on a worker; larger
+// members are streamed through zlib on the calling thread.
+constexpr uint64_t kWholeMemberLimit = 16u << 20;
+
+}  // namespace zc

@@ -1,0 +1,152 @@
+#include "names.h"
+
+#include <vector>
+
+namespace zc {
+
+bool has_wildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+static char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+std::string fold_case(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = lower(c);
+  return out;
+}
+
+std::string to_slashes(std::string s) {
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return s;
+}
+
+bool wild_match(const std::string& pattern, const std::string& name, bool cross_dirs) {
+  std::string pat = to_slashes(pattern), str = to_slashes(name);
+  if (pat == "*.*" && (cross_dirs || str.find('/') == std::string::npos)) return true;
+  // "x.*" also matches "x" (a last component without a dot), as in DOS.
+  if (pat.size() >= 2 && pat.compare(pat.size() - 2, 2, ".*") == 0) {
+    size_t slash = str.rfind('/');
+    size_t base = slash == std::string::npos ? 0 : slash + 1;
+    if (str.find('.', base) == std::string::npos && wild_match(pat.substr(0, pat.size() - 2), str, cross_dirs))
+      return true;
+  }
+  // Iterative matcher with one backtrack point per '*' (linear in practice, no recursion).
+  size_t p = 0, s = 0, star = std::string::npos, mark = 0;
+  while (s < str.size()) {
+    if (p < pat.size() && pat[p] == '*') {
+      star = p++;
+      mark = s;
+    } else if (p < pat.size() && (pat[p] == '?' ? (cross_dirs || str[s] != '/') : lower(pat[p]) == lower(str[s]))) {
+      ++p;
+      ++s;
+    } else if (star != std::string::npos && (cross_dirs || str[mark] != '/')) {
+      p = star + 1;
+      s = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pat.size() && pat[p] == '*') ++p;
+  return p == pat.size();
+}
+
+bool safe_relative_path(const std::string& name, std::string& rel, std::string& why) {
+  rel.clear();
+  why.clear();
+  std::string n = to_slashes(name);
+  if (!n.empty() && n[0] == '/') { why = "absolute path"; return false; }
+  if (n.size() >= 2 && n[1] == ':') { why = "drive letter"; return false; }
+  for (unsigned char c : n)
+    if (c < 32 || c == 127) { why = "control character in name"; return false; }
+  if (n.find(':') != std::string::npos) { why = "':' in name"; return false; }
+  size_t i = 0;
+  while (i <= n.size()) {
+    size_t j = n.find('/', i);
+    if (j == std::string::npos) j = n.size();
+    std::string part = n.substr(i, j - i);
+    if (part == "..") { why = "\"..\" in path"; return false; }
+    // Windows drops trailing dots and spaces, which would make "... " mean "..": refuse those too.
+    size_t last = part.find_last_not_of(". ");
+    if (!part.empty() && last == std::string::npos && part != ".") { why = "name of dots only"; return false; }
+    if (!part.empty() && part != ".") {
+      if (!rel.empty()) rel += '/';
+      rel += part;
+    }
+    i = j + 1;
+  }
+  return true;
+}
+
+std::string clean_add_path(const std::string& path) {
+  std::string n = to_slashes(path);
+  size_t start = 0;
+  if (n.size() >= 2 && n[1] == ':') start = 2;
+  else if (n.compare(0, 2, "//") == 0) {
+    // UNC: skip "//server/share".
+    size_t a = n.find('/', 2);
+    size_t b = a == std::string::npos ? std::string::npos : n.find('/', a + 1);
+    start = b == std::string::npos ? n.size() : b;
+  }
+  std::string out;
+  size_t i = start;
+  while (i <= n.size()) {
+    size_t j = n.find('/', i);
+    if (j == std::string::npos) j = n.size();
+    std::string part = n.substr(i, j - i);
+    if (!part.empty() && part != "." && part != "..") {
+      if (!out.empty()) out += '/';
+      out += part;
+    }
+    i = j + 1;
+  }
+  return out;
+}
+
+std::string dos83_name(const std::string& component, std::set<std::string>& used) {
+  auto clean = [](const std::string& s, size_t maxlen) {
+    std::string out;
+    for (unsigned char c : s) {
+      if (c == ' ' || c == '.') continue;
+      char u = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : char(c);
+      if (c >= 0x80 || std::string("+,;=[]\"*/:<>?\\|").find(u) != std::string::npos) u = '_';
+      out += u;
+    }
+    return out.substr(0, std::min(out.size(), maxlen));
+  };
+  size_t dot = component.rfind('.');
+  std::string base = dot == std::string::npos || dot == 0 ? component : component.substr(0, dot);
+  std::string ext = dot == std::string::npos || dot == 0 ? "" : component.substr(dot + 1);
+  std::string b = clean(base, 255), e = clean(ext, 3);
+  if (b.empty()) b = "_";
+  std::string fits = b.size() <= 8 ? b + (e.empty() ? "" : "." + e) : "";
+  // A name that already is 8.3 (after upper-casing) stays as it is when free.
+  bool lossless = !fits.empty() && base.size() <= 8 && ext.size() <= 3 &&
+                  base.find_first_of(" .") == std::string::npos;
+  if (lossless && used.insert(fits).second) return fits;
+  for (int n = 1; n < 1000000; ++n) {
+    std::string tail = "~" + std::to_string(n);
+    std::string cand = b.substr(0, std::min(b.size(), 8 - tail.size())) + tail + (e.empty() ? "" : "." + e);
+    if (used.insert(cand).second) return cand;
+  }
+  return fits;
+}
+
+uint32_t pack_dos_time(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 1980) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00
+  if (year > 2107) year = 2107;
+  uint32_t date = uint32_t((year - 1980) << 9 | month << 5 | day);
+  uint32_t time = uint32_t(hour << 11 | minute << 5 | second / 2);
+  return date << 16 | time;
+}
+
+void unpack_dos_time(uint32_t dos, int& year, int& month, int& day, int& hour, int& minute, int& second) {
+  uint32_t date = dos >> 16, time = dos & 0xFFFF;
+  year = int(date >> 9) + 1980;
+  month = int(date >> 5 & 15);
+  day = int(date & 31);
+  hour = int(time >> 11);
+  minute = int(time >> 5 & 63);
+  second = int(time & 31) * 2;
+}
+
+}  // namespace zc

@@ -1,0 +1,89 @@
+// The ZIP format (PKWARE APPNOTE): reading an archive's directory and writing its records.
+//
+// Sanity rules are written above their checks. Everything read is bounds-checked against the
+// file; a damaged archive throws ZipError (never reads past what it has, never loops on a count
+// that lies). ZIP64 and spanned (multi-disk) archives are recognised and refused: the spanning
+// code of the component joins a disk set into one plain archive before the engine sees it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fsys.h"
+
+namespace zc {
+
+constexpr uint32_t kLocalSig = 0x04034B50;
+constexpr uint32_t kCentralSig = 0x02014B50;
+constexpr uint32_t kEndSig = 0x06054B50;
+constexpr uint32_t kDescriptorSig = 0x08074B50;
+constexpr uint32_t kZip64LocatorSig = 0x07064B50;
+constexpr size_t kLocalSize = 30, kCentralSize = 46, kEndSize = 22;
+constexpr uint16_t kExtraUnicodePath = 0x7075;
+constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8, kFlagUtf8 = 0x800;
+constexpr uint16_t kMethodStored = 0, kMethodDeflated = 8;
+// Host systems of "version made by" (high byte).
+constexpr uint8_t kHostFat = 0, kHostUnix = 3, kHostHpfs = 6, kHostNtfs = 11;
+
+// How names without a UTF-8 flag or Unicode path field are decoded (the component's CPOpts).
+enum class NameRule { Auto = 0, None = 1, Oem = 2 };
+
+// One member as its central directory header records it.
+struct Entry {
+  uint16_t made_by = 0, needed = 0, flags = 0, method = 0;
+  uint32_t dostime = 0, crc = 0, csize = 0, usize = 0;
+  uint16_t disk_start = 0, int_attr = 0;
+  uint32_t ext_attr = 0, local_offset = 0;
+  std::string raw_name, extra, comment;
+  uint64_t header_pos = 0;   // where its local header is in the file (offset corrected by shift)
+  std::string name;          // decoded to UTF-8, slashes as in the archive
+
+  bool is_dir() const { return !raw_name.empty() && (raw_name.back() == '/' || raw_name.back() == '\\'); }
+  bool encrypted() const { return flags & kFlagEncrypted; }
+  uint8_t host() const { return uint8_t(made_by >> 8); }
+};
+
+struct Directory {
+  std::vector<Entry> entries;
+  uint64_t file_size = 0;
+  uint64_t end_pos = 0;       // position of the end record
+  uint64_t cd_start = 0;      // actual position of the central directory
+  uint32_t cd_size = 0;
+  uint64_t shift = 0;         // actual minus recorded central directory offset (a stub in front
+                              // whose length the offsets do not include)
+  uint64_t data_start = 0;    // first local header; bytes before it are a prefix (SFX stub)
+  std::string comment;        // raw bytes
+};
+
+// Reads the directory of an archive; names decoded by rule. Throws ZipError:
+// kNoArchive (no end record), kFormat/kEof (damaged), kUnsupported (ZIP64, spanned).
+Directory read_directory(File& f, NameRule rule = NameRule::Auto);
+
+// Decodes a member name: a valid Unicode path field, else the UTF-8 flag, else by the rule.
+std::string decode_name(const Entry& e, NameRule rule);
+
+// Offset of a member's data, after checking its local header; also checks that the data lies
+// inside the file. Throws ZipError(kFormat) naming the member.
+uint64_t data_offset(File& f, const Entry& e, uint64_t file_size);
+
+// Length of the data descriptor after a member's data (0 without flag bit 3).
+uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t file_size);
+
+// Record writers. The local header takes its fields from the entry (sizes and CRC as given).
+std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra);
+std::vector<uint8_t> central_header(const Entry& e);
+std::vector<uint8_t> end_record(size_t count, uint32_t cd_size, uint32_t cd_offset, const std::string& comment);
+
+// The Unicode path extra field for a name stored in another character set.
+std::string unicode_path_extra(const std::string& stored_name, const std::string& utf8_name);
+
+// The encoded name of a member for Add: ASCII as it is; otherwise code page 437 when every
+// character exists there (with a Unicode path field), else UTF-8 with flag bit 11.
+struct EncodedName {
+  std::string bytes;
+  std::string extra;   // Unicode path field or empty
+  bool utf8 = false;
+};
+EncodedName encode_name(const std::string& utf8_name);
+
+}  // namespace zc

@@ -1,0 +1,120 @@
+// zengtool: the engine's operations from the command line, and a benchmark of Add.
+//
+//   zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE SPEC...
+//   zengtool x|t [-o] [-d] [-P PASSWORD] ARCHIVE [MEMBER...]
+//   zengtool d ARCHIVE MEMBER...
+//   zengtool bench [-L LEVEL] [-t THREADS] FOLDER ARCHIVE
+//
+// bench packs FOLDER the way the builder does (recursion, folder names, folder entries, hidden
+// files, level 9 unless -L) and prints the wall time and the archive size.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "errors.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#define chdir _chdir
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+class PrintProgress : public zc::Progress {
+ public:
+  explicit PrintProgress(bool quiet) : quiet_(quiet) {}
+  bool file_count(uint64_t) override { return false; }
+  bool byte_count(uint64_t) override { return false; }
+  bool file_start(const std::string& name, uint64_t) override {
+    if (!quiet_) std::printf("  %s\n", name.c_str());
+    return false;
+  }
+  bool bytes_done(uint64_t) override { return false; }
+  bool batch_done() override { return false; }
+  bool message(int code, const std::string& text) override {
+    std::fprintf(stderr, "%s%s\n", code ? ("error " + std::to_string(code) + ": ").c_str() : "", text.c_str());
+    if (code) errors++;
+    return false;
+  }
+  bool tick() override { return false; }
+  int errors = 0;
+
+ private:
+  bool quiet_;
+};
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE SPEC...\n"
+               "       zengtool x|t [-o] [-d] [-P PASSWORD] ARCHIVE [MEMBER...]\n"
+               "       zengtool d ARCHIVE MEMBER...\n"
+               "       zengtool bench [-L LEVEL] [-t THREADS] FOLDER ARCHIVE\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  std::string cmd = argv[1];
+  std::vector<std::string> args;
+  zc::AddOptions add;
+  zc::ExtractOptions ext;
+  add.level = 9;
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9') add.level = a[1] - '0';
+    else if (a == "-r") add.recurse = true;
+    else if (a == "-D") add.dir_entries = true;
+    else if (a == "-j") add.junk_dirs = true;
+    else if (a == "-h") add.system_files = true;
+    else if (a == "-e" && i + 1 < argc) { add.encrypt = true; add.password = argv[++i]; }
+    else if (a == "-P" && i + 1 < argc) ext.password = argv[++i];
+    else if (a == "-t" && i + 1 < argc) add.threads = std::atoi(argv[++i]);
+    else if (a == "-L" && i + 1 < argc) add.level = std::atoi(argv[++i]);
+    else if (a == "-o") ext.overwrite = true;
+    else if (a == "-d") ext.dir_names = true;
+    else args.push_back(a);
+  }
+  if (args.empty()) return usage();
+  PrintProgress progress(cmd == "bench");
+  zc::FileSystem& fs = zc::host_fs();
+  int n = 0;
+  if (cmd == "a") {
+    add.archive = args[0];
+    add.specs.assign(args.begin() + 1, args.end());
+    n = zc::zip_add(fs, add, progress);
+  } else if (cmd == "x" || cmd == "t") {
+    ext.archive = args[0];
+    ext.specs.assign(args.begin() + 1, args.end());
+    ext.test_only = cmd == "t";
+    n = zc::unzip_extract(fs, ext, progress);
+  } else if (cmd == "d") {
+    zc::DeleteOptions del;
+    del.archive = args[0];
+    del.specs.assign(args.begin() + 1, args.end());
+    n = zc::zip_delete(fs, del, progress);
+  } else if (cmd == "bench" && args.size() == 2) {
+    add.archive = fs.full_path(args[1]);
+    fs.remove_file(add.archive);
+    if (chdir(args[0].c_str()) != 0) { std::perror(args[0].c_str()); return 1; }
+    add.specs = {"*.*"};
+    add.recurse = add.dir_entries = add.system_files = true;
+    auto t0 = std::chrono::steady_clock::now();
+    n = zc::zip_add(fs, add, progress);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    uint64_t size = fs.stat(add.archive).size;
+    std::printf("level %d: %d members, %.3f s, %llu bytes (%.2f MB)\n", add.level, n, secs,
+                (unsigned long long)size, size / 1e6);
+  } else {
+    return usage();
+  }
+  if (cmd != "bench") std::printf("%d\n", n);
+  return progress.errors ? 1 : 0;
+}
