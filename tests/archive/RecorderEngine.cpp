@@ -51,8 +51,8 @@ int Run(const unsigned char* block, int size, bool zipSide) {
     int recordSize = zipSide ? 104 : 72;
     const unsigned char* records = newLayout ? reinterpret_cast<const unsigned char*>(PtrAt(block, zipSide ? 140 : 72)) : nullptr;
     for (int i = 0; i < argc && i < kMaxSpecs; ++i) {
-        const char* spec = newLayout ? PtrAt(records, i * recordSize) : PtrAt(block, (zipSide ? 132 : 76) + 4 * i);
-        CopyText(g_last.specs[i], spec, sizeof g_last.specs[i]);
+        const char* fileSpec = newLayout ? PtrAt(records, i * recordSize) : PtrAt(block, (zipSide ? 132 : 76) + 4 * i);
+        CopyText(g_last.specs[i], fileSpec, sizeof g_last.specs[i]);
         if (newLayout) {
             // The rest of each record must be zero.
             for (int j = 4; j < recordSize; ++j)
