@@ -458,3 +458,17 @@ TEST_F(EngineTest, NewSelfExtractorStartsWithTheStub) {
     EXPECT_EQ(z.DataStart(), 1256);
     EXPECT_TRUE(desk.boxes.empty());
 }
+
+TEST_F(EngineTest, NewSelfExtractorWithoutAStubIsStillAdded) {
+    UseEngine("recnew");
+    if (ui::FileExists(ui::InstallDir() + "SFXSTUB.BIN") || ui::FileExists(RecorderDir("recnew") + "\\SFXSTUB.BIN"))
+        GTEST_SKIP() << "a stub lies beside the test program";
+    z.SFXPath = scratch / "no-stub.bin";
+    z.SetZipFileName(scratch / "plain.exe");
+    z.FSpecArgs = {"*.*"};
+    z.Add();
+    ASSERT_FALSE(desk.boxes.empty());
+    EXPECT_EQ(desk.boxes[0].text, "Error - SFXSTUB.BIN not found!");
+    EXPECT_EQ(Last(zipRec).zipName, scratch / "plain.exe");
+    EXPECT_EQ(z.FilesProcessed, 1);
+}
