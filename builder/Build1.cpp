@@ -1,0 +1,240 @@
+// The builder's main project form: construction, the caption-less frame and quitting.
+#include "Build1.h"
+
+#include "Skinning.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+HBITMAP Glyph(const char* name) { return LoadBitmapA(ui::ModuleInstance(), name); }
+
+const COLORREF kRadioGrey = 13619151;  // RGB(207, 207, 207)
+
+}  // namespace
+
+TForm1::TForm1() : Form("Form1", 514, 393) {
+    Title = "Skykit Builder";
+    BuildLayout();
+
+    // The text fields start empty; the settings file fills some of them when the form shows.
+    for (ui::Edit* e : {&Edit1, &Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7, &Edit8, &Edit9}) e->SetText("");
+
+    SkinModule = ui::LoadSkinLibrary();
+    if (SkinModule) {
+        skin::LoadAll(SkinModule, {{&Image1, "QForm"},
+                                   {&Image2, "top"},
+                                   {&Image3, "b1"},
+                                   {&Image4, "b1"},
+                                   {&Image5, "Aircraft"},
+                                   {&Image6, "b1"},
+                                   {&Image7, "b1"}});
+        for (ui::CheckBox* c : {static_cast<ui::CheckBox*>(&RadioButton1), static_cast<ui::CheckBox*>(&RadioButton2),
+                                static_cast<ui::CheckBox*>(&RadioButton3), static_cast<ui::CheckBox*>(&RadioButton4),
+                                static_cast<ui::CheckBox*>(&RadioButton5), &CheckBox1}) {
+            c->Color = kRadioGrey;
+            c->Invalidate();
+        }
+    } else {
+        ui::desktop().MessageBox(Handle(), ui::SkinErrorText, "Skykit Builder", 0x30);
+        ui::App->Terminate();
+    }
+}
+
+void TForm1::BuildLayout() {
+    Label14.Font.bold = true;
+    Label14.Font.color = RGB(255, 255, 255);
+    Image2.Stretch = true;
+    Image1.Stretch = true;
+    Image5.Center = true;
+    Close1.SetGlyph(Glyph("G_CLOSE"));
+    Close1.Hint = "Close";
+    Panel1.Color = RGB(207, 209, 213);
+    Panel4.Color = RGB(28, 60, 112);
+
+    Edit1.TabOrder = 0;
+    Edit9.TabOrder = 1;
+    Edit9.Framed = false;
+    Edit9.MaxLength = 7;
+    Edit9a.SetEnabled(false);
+    Edit9a.TabStop = false;
+    int order = 2;
+    for (ui::Edit* e : {&Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7}) {
+        e->Framed = false;
+        e->TabOrder = order++;
+    }
+    for (ui::Edit* e : {&Edit2a, &Edit3a, &Edit4a, &Edit5a, &Edit6a, &Edit7a}) {
+        e->SetEnabled(false);
+        e->TabStop = false;
+    }
+    Edit8.TabOrder = order++;
+    for (ui::RadioButton* r : {&RadioButton1, &RadioButton2, &RadioButton3, &RadioButton4, &RadioButton5})
+        r->TabOrder = order++;
+    CheckBox1.TabOrder = order++;
+
+    for (ui::Label* l : {&Label16, &Label17}) l->Font.bold = true;
+    Panel2.Outer = ui::Panel::Bevel::Lowered;
+    Panel3.Outer = ui::Panel::Bevel::Lowered;
+    Panel2.Color = RGB(214, 216, 220);
+    Panel3.Color = RGB(214, 216, 220);
+    ZipFName.Font.name = "Arial";
+    ZipFName.Font.bold = true;
+    ZipFName.AutoSize = false;
+    ZipFName.WordWrap = true;
+    for (ui::SpeedButton* b : {&SpeedButton1, &SpeedButton2, &SpeedButton3, &SpeedButton4}) b->Flat = false;
+    for (ui::Image* i : {&Image6, &Image3, &Image7, &Image4}) i->Stretch = true;
+    Bevel3.Vertical = Bevel5.Vertical = true;
+
+    SpeedButton7.SetGlyph(Glyph("G_INFO"));
+    SpeedButton6.SetGlyph(Glyph("G_MAIL"));
+    SpeedButton9.SetGlyph(Glyph("G_SITES"));
+    SpeedButton10.SetGlyph(Glyph("G_EXPLORER"));
+    SpeedButton8.SetGlyph(Glyph("G_HELP"));
+    SpeedButton7.Hint = "SKKT Project info";
+    SpeedButton6.Hint = "Compose a new e-mail";
+    SpeedButton9.Hint = "My favourite fs sites";
+    SpeedButton10.Hint = "Skykit Explorer";
+    SpeedButton8.Hint = "Help";
+
+    Build({
+        {Panel4, nullptr, {0, 0, 514, 25}},
+        {Image2, &Panel4, {0, 0, 513, 25}},
+        {Image5, &Panel4, {6, 4, 16, 16}},
+        {Label14, &Panel4, {32, 6, 0, 0}, "Skykit Builder"},
+        {Close1, &Panel4, {490, 2, 23, 22}},
+        {Bevel4, nullptr, {0, 25, 514, 1}},
+        {Panel1, nullptr, {0, 26, 514, 367}},
+        {Image1, &Panel1, {0, 0, 514, 367}},
+
+        {Label13, &Panel1, {16, 16, 0, 0}, "Title"},
+        {Edit1, &Panel1, {16, 32, 177, 21}},
+        {Label22, &Panel1, {208, 16, 0, 0}, "Master subdirectory"},
+        {Edit9a, &Panel1, {208, 32, 155, 21}},
+        {Edit9, &Panel1, {210, 36, 151, 15}},
+        {CheckBox1, &Panel1, {416, 32, 16, 17}},
+        {Label21, &Panel1, {434, 34, 0, 0}, "Freeware"},
+
+        {Label16, &Panel1, {16, 80, 0, 0}, "Developer(s)"},
+        {Label1, &Panel1, {16, 104, 0, 0}, "Name"},
+        {Label2, &Panel1, {208, 104, 0, 0}, "E-mail address"},
+        {Edit2a, &Panel1, {16, 120, 177, 21}},
+        {Edit2, &Panel1, {18, 124, 173, 15}},
+        {Edit3a, &Panel1, {208, 120, 160, 21}},
+        {Edit3, &Panel1, {210, 124, 156, 15}},
+        {SpeedButton2, &Panel1, {368, 120, 21, 21}, "..."},
+        {Label3, &Panel1, {16, 152, 0, 0}, "Name"},
+        {Label4, &Panel1, {208, 152, 0, 0}, "E-mail address"},
+        {Edit4a, &Panel1, {16, 168, 177, 21}},
+        {Edit4, &Panel1, {18, 172, 173, 15}},
+        {Edit5a, &Panel1, {208, 168, 160, 21}},
+        {Edit5, &Panel1, {210, 172, 156, 15}},
+        {SpeedButton3, &Panel1, {368, 168, 21, 21}, "..."},
+        {Label5, &Panel1, {16, 200, 0, 0}, "Name"},
+        {Label6, &Panel1, {208, 200, 0, 0}, "E-mail address"},
+        {Edit6a, &Panel1, {16, 216, 177, 21}},
+        {Edit6, &Panel1, {18, 220, 173, 15}},
+        {Edit7a, &Panel1, {208, 216, 160, 21}},
+        {Edit7, &Panel1, {210, 220, 156, 15}},
+        {SpeedButton4, &Panel1, {368, 216, 21, 21}, "..."},
+
+        {Label17, &Panel1, {416, 80, 0, 0}, "Addon Type"},
+        {RadioButton1, &Panel1, {416, 120, 16, 17}},
+        {Label7, &Panel1, {434, 122, 0, 0}, "Scenery"},
+        {RadioButton2, &Panel1, {416, 144, 16, 17}},
+        {Label8, &Panel1, {434, 146, 0, 0}, "Aircraft"},
+        {RadioButton3, &Panel1, {416, 168, 16, 17}},
+        {Label9, &Panel1, {434, 170, 0, 0}, "Sound"},
+        {RadioButton4, &Panel1, {416, 192, 16, 17}, "Misc."},
+        {Label10, &Panel1, {434, 194, 0, 0}, "Panel"},
+        {RadioButton5, &Panel1, {416, 216, 16, 17}, "Misc."},
+        {Label18, &Panel1, {434, 218, 0, 0}, "Adventure"},
+
+        {Label26, &Panel1, {16, 264, 0, 0}, "Setup output"},
+        {Panel2, &Panel1, {16, 280, 177, 21}},
+        {Label23, &Panel2, {6, 4, 0, 0}, "Files:"},
+        {Label24, &Panel2, {40, 4, 0, 0}, "0"},
+        {Label25, &Panel2, {96, 4, 0, 0}, "Time:"},
+        {TimeLabel, &Panel2, {128, 4, 0, 0}, "00:00"},
+        {Label20, &Panel1, {208, 264, 0, 0}, "Skykit files (location)"},
+        {Edit8, &Panel1, {208, 280, 161, 21}},
+        {SpeedButton1, &Panel1, {368, 280, 21, 21}, "..."},
+        {ZipFName, &Panel1, {19, 350, 334, 17}, "<none>"},
+        {Label27, &Panel1, {511, 352, 0, 0}},
+
+        {Image6, &Panel1, {16, 325, 65, 25}},
+        {Label15, &Panel1, {16, 325, 65, 25}, "About"},
+        {Panel3, &Panel1, {88, 325, 201, 25}},
+        {SpeedButton7, &Panel3, {5, 2, 20, 21}},
+        {Bevel3, &Panel3, {30, 2, 4, 21}},
+        {SpeedButton6, &Panel3, {37, 2, 20, 21}},
+        {SpeedButton9, &Panel3, {61, 2, 20, 21}},
+        {Bevel5, &Panel3, {86, 2, 4, 21}},
+        {SpeedButton10, &Panel3, {93, 2, 20, 21}},
+        {SpeedButton8, &Panel3, {117, 2, 20, 21}},
+        {Image3, &Panel1, {296, 325, 65, 25}},
+        {Label11, &Panel1, {296, 325, 65, 25}, "Note"},
+        {Image7, &Panel1, {368, 325, 65, 25}},
+        {Label19, &Panel1, {368, 325, 65, 25}, "Build"},
+        {Image4, &Panel1, {440, 325, 65, 25}},
+        {Label12, &Panel1, {440, 325, 65, 25}, "Quit"},
+    });
+
+    ZipFName.SetVisible(false);
+    Label27.SetVisible(false);
+    CheckBox1.SetChecked(true);
+    RadioButton1.SetChecked(true);
+    for (ui::SpeedButton* b : {&Close1, &SpeedButton7, &SpeedButton6, &SpeedButton9, &SpeedButton10, &SpeedButton8})
+        b->SetShowHint(true);
+
+    // The title strip moves the window and carries the "Minimize"/"Quit" menu.
+    PopupMenu1.Items = {{"Minimize1", "Minimize", [this] { Minimize1Click(); }},
+                        {"N1", "-", nullptr},
+                        {"Quit1", "Quit", [this] { Image4Click(); }}};
+    for (ui::Control* c : {static_cast<ui::Control*>(&Image2), static_cast<ui::Control*>(&Image5),
+                           static_cast<ui::Control*>(&Label14)}) {
+        c->OnMouseDown = [this](ui::MouseButton b, int, int) { Image2MouseDown(b); };
+        c->Popup = &PopupMenu1;
+    }
+    Close1.OnClick = [this] { Image4Click(); };
+    skin::BindButton(Image4, Label12, SkinModule, [this] { Image4Click(); });
+    skin::BindButton(Image6, Label15, SkinModule, nullptr);
+    skin::BindButton(Image3, Label11, SkinModule, nullptr);
+    skin::BindButton(Image7, Label19, SkinModule, nullptr);
+
+    Timer1.SetInterval(10);
+}
+
+void TForm1::AdjustCreateParams(ui::CreateParams& p) { SkinnedFrame(p); }
+
+void TForm1::Image2MouseDown(ui::MouseButton button) {
+    if (button != ui::MouseButton::Left) return;
+    ReleaseCapture();
+    // Move by the caption area: the title strip drags the window like a caption bar.
+    SendMessageA(Handle(), WM_SYSCOMMAND, 0xF012, 0);
+}
+
+void TForm1::Minimize1Click() { ShowWindow(Handle(), SW_MINIMIZE); }
+
+void TForm1::Image4Click() {
+    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    // The caption of the label beside the selected type is the type that is remembered.
+    if (RadioButton1.Checked()) ini.WriteString("Addon", "Type", Label7.Caption());
+    if (RadioButton2.Checked()) ini.WriteString("Addon", "Type", Label8.Caption());
+    if (RadioButton3.Checked()) ini.WriteString("Addon", "Type", Label9.Caption());
+    if (RadioButton4.Checked()) ini.WriteString("Addon", "Type", Label10.Caption());
+    if (RadioButton5.Checked()) ini.WriteString("Addon", "Type", Label18.Caption());
+    ini.WriteString("SKKT", "Path", ui::InstallDir());
+    Close();
+}
+
+void TForm1::FormDestroy() {
+    // The screenshot, splash and subdirectory choices hold for one run only.
+    try {
+        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+        for (const char* key : {"One", "Two", "Three", "Four", "Splash", "Splash_Width", "Splash_Height", "Project"})
+            ini.DeleteKey("Temp", key);
+    } catch (...) {
+    }
+    if (SkinModule) FreeLibrary(SkinModule);
+    SkinModule = nullptr;
+}

@@ -1,0 +1,73 @@
+// The builder's main project form.
+#pragma once
+#include "ui.h"
+
+class TForm1 : public ui::Form {
+public:
+    TForm1();
+
+    // Title strip
+    ui::Panel Panel4{"Panel4"};
+    ui::Image Image2{"Image2"};
+    ui::Image Image5{"Image5"};
+    ui::Label Label14{"Label14"};
+    ui::SpeedButton Close1{"Close1"};
+    ui::BevelLine Bevel4{"Bevel4"};
+
+    // Client panel
+    ui::Panel Panel1{"Panel1"};
+    ui::Image Image1{"Image1"};
+    ui::Label Label13{"Label13"};
+    ui::Edit Edit1{"Edit1"};
+    ui::Label Label22{"Label22"};
+    ui::Edit Edit9a{"Edit9a"};
+    ui::Edit Edit9{"Edit9"};
+    ui::CheckBox CheckBox1{"CheckBox1"};
+    ui::Label Label21{"Label21"};
+    ui::Label Label16{"Label16"};
+    ui::Label Label1{"Label1"}, Label2{"Label2"}, Label3{"Label3"}, Label4{"Label4"}, Label5{"Label5"},
+        Label6{"Label6"};
+    ui::Edit Edit2a{"Edit2a"}, Edit3a{"Edit3a"}, Edit4a{"Edit4a"}, Edit5a{"Edit5a"}, Edit6a{"Edit6a"},
+        Edit7a{"Edit7a"};
+    ui::Edit Edit2{"Edit2"}, Edit3{"Edit3"}, Edit4{"Edit4"}, Edit5{"Edit5"}, Edit6{"Edit6"}, Edit7{"Edit7"};
+    ui::SpeedButton SpeedButton2{"SpeedButton2"}, SpeedButton3{"SpeedButton3"}, SpeedButton4{"SpeedButton4"};
+    ui::Label Label17{"Label17"};
+    ui::RadioButton RadioButton1{"RadioButton1"}, RadioButton2{"RadioButton2"}, RadioButton3{"RadioButton3"},
+        RadioButton4{"RadioButton4"}, RadioButton5{"RadioButton5"};
+    ui::Label Label7{"Label7"}, Label8{"Label8"}, Label9{"Label9"}, Label10{"Label10"}, Label18{"Label18"};
+    ui::Label Label26{"Label26"};
+    ui::Panel Panel2{"Panel2"};
+    ui::Label Label23{"Label23"}, Label24{"Label24"}, Label25{"Label25"}, TimeLabel{"TimeLabel"};
+    ui::Label Label20{"Label20"};
+    ui::Edit Edit8{"Edit8"};
+    ui::SpeedButton SpeedButton1{"SpeedButton1"};
+    ui::Label ZipFName{"ZipFName"};
+    ui::Label Label27{"Label27"};
+
+    // Bottom bar
+    ui::Image Image6{"Image6"}, Image3{"Image3"}, Image7{"Image7"}, Image4{"Image4"};
+    ui::Label Label15{"Label15"}, Label11{"Label11"}, Label19{"Label19"}, Label12{"Label12"};
+    ui::Panel Panel3{"Panel3"};
+    ui::SpeedButton SpeedButton7{"SpeedButton7"}, SpeedButton6{"SpeedButton6"}, SpeedButton9{"SpeedButton9"},
+        SpeedButton10{"SpeedButton10"}, SpeedButton8{"SpeedButton8"};
+    ui::BevelLine Bevel3{"Bevel3"}, Bevel5{"Bevel5"};
+
+    // Non-visual
+    ui::PopupMenu PopupMenu1{"PopupMenu1"};
+    ui::Timer Timer1{"Timer1"};
+
+    // The skin library's handle; 0 when it could not be loaded.
+    HMODULE SkinModule = nullptr;
+
+    // Handlers
+    void AdjustCreateParams(ui::CreateParams& p) override;
+    void FormDestroy() override;
+    void Image2MouseDown(ui::MouseButton button);
+    void Minimize1Click();
+    void Image4Click();
+
+private:
+    void BuildLayout();
+};
+
+extern TForm1* Form1;

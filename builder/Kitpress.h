@@ -1,0 +1,3 @@
+#pragma once
+// Runs the builder: splash, form set, message loop, shutdown.
+void RunKitpress();

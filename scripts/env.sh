@@ -1,0 +1,45 @@
+# Sourced by ./run and ./test: Wine in a private prefix, and a display for it.
+# (Start the display before the first Wine process: a wineserver started without one keeps
+# creating windows that no X client can see or click.)
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="$ROOT/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+SKYKIT_XVFB_PID=""
+
+skykit_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in $(seq 77 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  SKYKIT_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  # A wineserver from before this display would draw nowhere.
+  wineserver -k >/dev/null 2>&1 || true
+}
+
+skykit_wine_start() {
+  mkdir -p "$ROOT/build"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix (once)..."
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+  wineserver -p >/dev/null 2>&1 || true
+  # On our own Xvfb there is no window manager: Wine then draws and moves the windows itself.
+  # (A managed window would wait two seconds for a window manager each time it is hidden.)
+  local want=Y
+  [ -n "$SKYKIT_XVFB_PID" ] && want=N
+  if ! grep -q "\"Managed\"=\"$want\"" "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 || true
+  fi
+}
+
+skykit_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$SKYKIT_XVFB_PID" ]; then kill "$SKYKIT_XVFB_PID" 2>/dev/null || true; fi
+}

@@ -1,0 +1,327 @@
+// skydriver: drives the real programs from outside, as a person would, for end-to-end tests.
+//
+// One command per run; results on standard output, one fact per line; exit code 0 on
+// success, 1 when the awaited thing did not happen in time, 2 on a usage error.
+//
+//   wait CLASS TITLE MS          a visible top-level window ("*" matches any) -> "hwnd x y w h"
+//   gone CLASS TITLE MS          until no such window is visible
+//   click CLASS TITLE X Y [right|double]   press at a point of the window's client area
+//   drag CLASS TITLE X Y DX DY   left-button drag from a client point by DX, DY
+//   msgbox MS [BUTTON]           a message box: prints "caption|text|icon", presses BUTTON (default: OK/first)
+//   menu MS [ITEM]               an open popup menu: prints its items, chooses ITEM if given
+//   texts CLASS TITLE            every child window: "class|text|x y w h|enabled|visible"
+//   settext CLASS TITLE INDEX TEXT  types a text into the INDEX-th edit (0-based, creation order)
+//   key CLASS TITLE VK           sends a key press to the window's focused control
+//   close CLASS TITLE            asks the window to close (as the taskbar's Close does)
+//   list                         every visible top-level window
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Found {
+    std::string cls, title;
+    HWND hwnd = nullptr;
+};
+
+bool Matches(HWND h, const std::string& cls, const std::string& title) {
+    if (!IsWindowVisible(h)) return false;
+    char c[256] = "", t[512] = "";
+    GetClassNameA(h, c, sizeof(c));
+    GetWindowTextA(h, t, sizeof(t));
+    return (cls == "*" || cls == c) && (title == "*" || title == t);
+}
+
+BOOL CALLBACK FindProc(HWND h, LPARAM lp) {
+    auto* f = reinterpret_cast<Found*>(lp);
+    if (Matches(h, f->cls, f->title)) {
+        f->hwnd = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Find(const std::string& cls, const std::string& title) {
+    Found f{cls, title};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
+    return f.hwnd;
+}
+
+HWND WaitFor(const std::string& cls, const std::string& title, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND h = Find(cls, title)) return h;
+        if (GetTickCount() - start > ms) return nullptr;
+        Sleep(50);
+    }
+}
+
+void PrintRect(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    printf("%p %ld %ld %ld %ld\n", (void*)h, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void MoveTo(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof(in));
+}
+
+void Button(DWORD flag) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flag;
+    SendInput(1, &in, sizeof(in));
+}
+
+POINT ClientToScreenPt(HWND h, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(h, &p);
+    return p;
+}
+
+std::string Text(HWND h) {
+    char buf[4096] = "";
+    SendMessageA(h, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+struct Children {
+    std::vector<HWND> list;
+};
+BOOL CALLBACK ChildProc(HWND h, LPARAM lp) {
+    reinterpret_cast<Children*>(lp)->list.push_back(h);
+    return TRUE;
+}
+std::vector<HWND> AllChildren(HWND h) {
+    Children c;
+    EnumChildWindows(h, ChildProc, reinterpret_cast<LPARAM>(&c));
+    return c.list;
+}
+
+std::string OneLine(std::string s) {
+    for (char& c : s)
+        if (c == '\n') c = '~';
+    std::string out;
+    for (char c : s)
+        if (c != '\r') out += c;
+    return out;
+}
+
+BOOL CALLBACK ListProc(HWND h, LPARAM) {
+    if (!IsWindowVisible(h)) return TRUE;
+    char c[256] = "", t[512] = "";
+    GetClassNameA(h, c, sizeof(c));
+    GetWindowTextA(h, t, sizeof(t));
+    RECT r;
+    GetWindowRect(h, &r);
+    printf("%s|%s|%ld %ld %ld %ld\n", c, t, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return TRUE;
+}
+
+int Usage() {
+    fprintf(stderr, "usage: skydriver wait|gone|click|drag|msgbox|menu|texts|settext|key|list ...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    std::string cmd = argv[1];
+    setvbuf(stdout, nullptr, _IONBF, 0);
+
+    if (cmd == "list") {
+        EnumWindows(ListProc, 0);
+        return 0;
+    }
+    if ((cmd == "wait" || cmd == "gone") && argc >= 5) {
+        DWORD ms = strtoul(argv[4], nullptr, 10), start = GetTickCount();
+        if (cmd == "wait") {
+            HWND h = WaitFor(argv[2], argv[3], ms);
+            if (!h) return 1;
+            PrintRect(h);
+            return 0;
+        }
+        while (Find(argv[2], argv[3])) {
+            if (GetTickCount() - start > ms) return 1;
+            Sleep(50);
+        }
+        return 0;
+    }
+    if (cmd == "click" && argc >= 6) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        std::string how = argc >= 7 ? argv[6] : "left";
+        POINT p = ClientToScreenPt(h, atoi(argv[4]), atoi(argv[5]));
+        SetForegroundWindow(h);
+        MoveTo(p.x, p.y);
+        Sleep(50);
+        int times = how == "double" ? 2 : 1;
+        for (int i = 0; i < times; ++i) {
+            if (how == "right") {
+                Button(MOUSEEVENTF_RIGHTDOWN);
+                Sleep(30);
+                Button(MOUSEEVENTF_RIGHTUP);
+            } else {
+                Button(MOUSEEVENTF_LEFTDOWN);
+                Sleep(30);
+                Button(MOUSEEVENTF_LEFTUP);
+            }
+            Sleep(30);
+        }
+        Sleep(100);
+        return 0;
+    }
+    if (cmd == "drag" && argc >= 8) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        POINT p = ClientToScreenPt(h, atoi(argv[4]), atoi(argv[5]));
+        int dx = atoi(argv[6]), dy = atoi(argv[7]);
+        SetForegroundWindow(h);
+        MoveTo(p.x, p.y);
+        Sleep(100);
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Sleep(200);
+        for (int i = 1; i <= 10; ++i) {
+            MoveTo(p.x + dx * i / 10, p.y + dy * i / 10);
+            Sleep(40);
+        }
+        Sleep(200);
+        Button(MOUSEEVENTF_LEFTUP);
+        Sleep(300);
+        return 0;
+    }
+    if (cmd == "msgbox" && argc >= 3) {
+        HWND box = WaitFor("#32770", "*", strtoul(argv[2], nullptr, 10));
+        if (!box) return 1;
+        Sleep(100);
+        std::string caption = Text(box), text, icon = "none", want = argc >= 4 ? argv[3] : "";
+        HWND press = nullptr;
+        for (HWND c : AllChildren(box)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            std::string k = cls;
+            if (k == "Static") {
+                LONG style = GetWindowLongA(c, GWL_STYLE);
+                if ((style & SS_TYPEMASK) == SS_ICON) {
+                    HICON hi = reinterpret_cast<HICON>(SendMessageA(c, STM_GETICON, 0, 0));
+                    if (hi == LoadIcon(nullptr, IDI_EXCLAMATION)) icon = "exclamation";
+                    else if (hi == LoadIcon(nullptr, IDI_HAND)) icon = "stop";
+                    else if (hi == LoadIcon(nullptr, IDI_QUESTION)) icon = "question";
+                    else if (hi == LoadIcon(nullptr, IDI_ASTERISK)) icon = "information";
+                    else icon = "icon";
+                } else if (!Text(c).empty()) {
+                    text = Text(c);
+                }
+            } else if (k == "Button") {
+                std::string t = Text(c);
+                std::string plain;
+                for (char ch : t)
+                    if (ch != '&') plain += ch;
+                if (!press && (want.empty() || plain == want)) press = c;
+            }
+        }
+        printf("%s|%s|%s\n", caption.c_str(), OneLine(text).c_str(), icon.c_str());
+        if (press) PostMessageA(press, BM_CLICK, 0, 0);
+        // Wait until this box is gone, so the next command sees the next window.
+        DWORD start = GetTickCount();
+        while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() - start < 5000) Sleep(30);
+        return press ? 0 : 1;
+    }
+    if (cmd == "menu" && argc >= 3) {
+        HWND m = WaitFor("#32768", "*", strtoul(argv[2], nullptr, 10));
+        if (!m) return 1;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(m, 0x01E1 /* MN_GETHMENU */, 0, 0));
+        int n = GetMenuItemCount(menu);
+        int choose = -1;
+        for (int i = 0; i < n; ++i) {
+            char s[256] = "";
+            MENUITEMINFOA mi{};
+            mi.cbSize = sizeof(mi);
+            mi.fMask = MIIM_FTYPE;
+            GetMenuItemInfoA(menu, i, TRUE, &mi);
+            if (mi.fType & MFT_SEPARATOR) {
+                printf("-\n");
+                continue;
+            }
+            GetMenuStringA(menu, i, s, sizeof(s), MF_BYPOSITION);
+            printf("%s\n", s);
+            if (argc >= 4 && std::string(argv[3]) == s) choose = i;
+        }
+        if (argc >= 4) {
+            if (choose < 0) return 1;
+            RECT r;
+            GetMenuItemRect(nullptr, menu, choose, &r);
+            MoveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            Sleep(80);
+            Button(MOUSEEVENTF_LEFTDOWN);
+            Sleep(30);
+            Button(MOUSEEVENTF_LEFTUP);
+        } else {
+            keybd_event(VK_ESCAPE, 0, 0, 0);
+            keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+        }
+        Sleep(200);
+        return 0;
+    }
+    if (cmd == "texts" && argc >= 4) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        for (HWND c : AllChildren(h)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            RECT r;
+            GetWindowRect(c, &r);
+            POINT p{r.left, r.top};
+            ScreenToClient(h, &p);
+            printf("%s|%s|%ld %ld %ld %ld|%d|%d\n", cls, OneLine(Text(c)).c_str(), p.x, p.y, r.right - r.left,
+                   r.bottom - r.top, IsWindowEnabled(c) ? 1 : 0, IsWindowVisible(c) ? 1 : 0);
+        }
+        return 0;
+    }
+    if (cmd == "settext" && argc >= 6) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        int want = atoi(argv[4]), i = 0;
+        for (HWND c : AllChildren(h)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            if (lstrcmpiA(cls, "Edit") != 0 && lstrcmpiA(cls, "RichEdit20A") != 0) continue;
+            if (i++ != want) continue;
+            // Typed character by character, so length limits and change handlers apply.
+            SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+            SetForegroundWindow(h);
+            for (const char* s = argv[5]; *s; ++s) SendMessageA(c, WM_CHAR, (unsigned char)*s, 0);
+            return 0;
+        }
+        return 1;
+    }
+    if (cmd == "key" && argc >= 5) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        SetForegroundWindow(h);
+        Sleep(50);
+        BYTE vk = (BYTE)strtoul(argv[4], nullptr, 0);
+        keybd_event(vk, 0, 0, 0);
+        keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        Sleep(100);
+        return 0;
+    }
+    if (cmd == "close" && argc >= 4) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        PostMessageA(h, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return Usage();
+}

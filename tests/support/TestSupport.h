@@ -1,0 +1,76 @@
+// What the form tests share: a desktop that records instead of showing, a temporary
+// install directory, and small file helpers.
+#pragma once
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui.h"
+
+namespace testing_support {
+
+// One call that would have reached a person or left the process.
+struct Call {
+    std::string kind;     // "MessageBox", "OpenFile", "ShellExecute", "WinExec", "RunAndWait", ...
+    std::string text;     // message text, file, command line
+    std::string caption;  // caption, verb, title
+    UINT flags = 0;       // message box flags, show command
+    HWND owner = nullptr;
+    std::string extra;    // parameters, directory, filter...
+};
+
+// Records every call and answers from a script. Install it for the life of a test.
+class FakeDesktop : public ui::Desktop {
+public:
+    FakeDesktop() { ui::SetDesktop(this); }
+    ~FakeDesktop() override { ui::SetDesktop(nullptr); }
+
+    std::vector<Call> calls;
+    std::deque<int> messageAnswers;             // next message box results (default IDOK)
+    std::deque<std::string> fileAnswers;        // next chosen files ("" = cancelled)
+    std::function<void(ui::FileDialog&)> onOpenFile;  // sees each open-file request
+    int fileOperationResult = 0;
+    bool runAndWaitResult = true;
+
+    int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+    bool OpenFile(ui::FileDialog& d) override;
+    INT_PTR ShellExecute(HWND owner, const std::string& verb, const std::string& file, const std::string& params,
+                         const std::string& dir, int show) override;
+    BOOL ShellExecuteEx(SHELLEXECUTEINFOA* info) override;
+    UINT WinExec(const std::string& cmdLine, UINT show) override;
+    bool RunAndWait(const std::string& cmdLine, int show) override;
+    int FileOperation(SHFILEOPSTRUCTA* op) override;
+    void AddToRecentDocs(const std::string& path) override;
+
+    std::vector<Call> Of(const std::string& kind) const;
+    void Clear() { calls.clear(); }
+};
+
+// A fresh directory that the forms take as their install directory; removed afterwards.
+class TempInstallDir {
+public:
+    TempInstallDir();
+    ~TempInstallDir();
+    const std::string& path() const { return path_; }  // with trailing backslash
+    std::string file(const std::string& name) const { return path_ + name; }
+    std::string ini() const { return file("Kitforge.ini"); }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& data);
+std::string IniValue(const std::string& path, const std::string& section, const std::string& key,
+                     const std::string& def = "<absent>");
+std::string MakeTempDir();
+void RemoveTree(const std::string& dir);
+// The program's own directory (where the test program and its copies of the DLLs are).
+std::string ExeDir();
+// Lets pending window messages run for a while (timers, repaints).
+void Pump(DWORD ms);
+
+}  // namespace testing_support

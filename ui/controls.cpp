@@ -1,0 +1,992 @@
+// Controls: drawn ones (label, image, shape, bevel, speed button) and windowed ones.
+#include "ui.h"
+
+#include <richedit.h>
+
+#include <map>
+
+namespace ui {
+
+HFONT Font::handle() const {
+    // Fonts are few and live as long as the process: cache by their description.
+    static std::map<std::string, HFONT> cache;
+    std::string key = name + "|" + std::to_string(size) + "|" + std::to_string(pixelHeight) + "|" +
+                      (bold ? "b" : "") + (italic ? "i" : "") + (underline ? "u" : "");
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    int height = pixelHeight ? -pixelHeight : -MulDiv(size, 96, 72);
+    HFONT f = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+    cache[key] = f;
+    return f;
+}
+
+// ---------------------------------------------------------------------------------------
+// Control
+
+Control::~Control() {
+    if (parent_) parent_->RemoveChild(this);
+}
+
+Form* Control::OwnerForm() const {
+    const Control* c = this;
+    while (c->parent_) c = c->parent_;
+    return dynamic_cast<Form*>(const_cast<Control*>(c));
+}
+
+HWND Control::Handle() const { return parent_ ? parent_->Handle() : nullptr; }
+
+void Control::SetBounds(const Rect& r) {
+    RECT old{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    bounds_ = r;
+    if (Windowed()) {
+        if (Handle() && Handle() != (parent_ ? parent_->Handle() : nullptr))
+            MoveWindow(Handle(), r.x, r.y, r.w, r.h, TRUE);
+    } else if (parent_ && parent_->Handle()) {
+        InvalidateRect(parent_->Handle(), &old, TRUE);
+        Invalidate();
+    }
+    RefreshTool();
+}
+
+void Control::SetVisible(bool v) {
+    visible_ = v;
+    Invalidate();
+    if (!v && parent_ && parent_->Handle()) {
+        RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+        InvalidateRect(parent_->Handle(), &r, TRUE);
+    }
+}
+
+void Control::SetEnabled(bool e) {
+    enabled_ = e;
+    Invalidate();
+}
+
+void Control::SetShowHint(bool on) {
+    showHint_ = on;
+    RefreshTool();
+}
+
+void Control::SetHint(const std::string& hint) {
+    Hint = hint;
+    RefreshTool();
+}
+
+void Control::SetCaption(const std::string& text) {
+    caption_ = text;
+    Invalidate();
+}
+
+RECT Control::ScreenRect() const {
+    RECT r{};
+    if (Windowed() && Handle()) {
+        GetWindowRect(Handle(), &r);
+        return r;
+    }
+    POINT p{bounds_.x, bounds_.y};
+    if (parent_ && parent_->Handle()) ClientToScreen(parent_->Handle(), &p);
+    return RECT{p.x, p.y, p.x + bounds_.w, p.y + bounds_.h};
+}
+
+void Control::Invalidate() {
+    if (Windowed()) {
+        if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
+        return;
+    }
+    if (parent_ && parent_->Handle()) {
+        RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+        InvalidateRect(parent_->Handle(), &r, TRUE);
+    }
+}
+
+void Control::SetFocus() {
+    if (Windowed() && Handle()) ::SetFocus(Handle());
+}
+
+bool Control::Focused() const { return Windowed() && Handle() && GetFocus() == Handle(); }
+
+void Control::Click() {
+    if (OnClick) App->Guard(OnClick);
+}
+void Control::DblClick() {
+    if (OnDblClick) App->Guard(OnDblClick);
+}
+void Control::MouseDown(MouseButton b, int x, int y) {
+    if (OnMouseDown) App->Guard([&] { OnMouseDown(b, x, y); });
+}
+void Control::MouseUp(MouseButton b, int x, int y) {
+    if (OnMouseUp) App->Guard([&] { OnMouseUp(b, x, y); });
+}
+void Control::MouseMove(int x, int y) {
+    if (OnMouseMove) App->Guard([&] { OnMouseMove(x, y); });
+}
+
+void Control::Attach(Container* parent, const Rect& r) {
+    parent_ = parent;
+    bounds_ = r;
+    if (parent) parent->AddChild(this);
+}
+
+// Each control with a hint is one tool of its form's tooltip window.
+void Control::RefreshTool() {
+    Form* f = OwnerForm();
+    if (!f || !f->Tooltip() || !parent_) return;
+    TOOLINFOA ti{};
+    ti.cbSize = sizeof(ti);
+    if (Windowed()) {
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = parent_->Handle();
+        ti.uId = reinterpret_cast<UINT_PTR>(Handle());
+    } else {
+        ti.uFlags = TTF_SUBCLASS;
+        ti.hwnd = parent_->Handle();
+        ti.uId = reinterpret_cast<UINT_PTR>(this);
+        ti.rect = RECT{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    }
+    if (!ti.hwnd || (Windowed() && !Handle())) return;
+    SendMessageA(f->Tooltip(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    if (showHint_ && !Hint.empty()) {
+        ti.lpszText = const_cast<char*>(Hint.c_str());
+        SendMessageA(f->Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Container
+
+void Container::RemoveChild(Control* c) {
+    for (auto it = children_.begin(); it != children_.end(); ++it)
+        if (*it == c) {
+            children_.erase(it);
+            break;
+        }
+    if (captured_ == c) captured_ = nullptr;
+    if (hover_ == c) hover_ = nullptr;
+}
+
+Control* Container::DrawnChildAt(int x, int y) const {
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        Control* c = *it;
+        if (c->Windowed() || !c->Visible()) continue;
+        const Rect& r = c->Bounds();
+        if (x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h) return c;
+    }
+    return nullptr;
+}
+
+void Container::SetVisible(bool v) {
+    visible_ = v;
+    if (hwnd_ && parent_) ShowWindow(hwnd_, v ? SW_SHOW : SW_HIDE);
+}
+
+void Container::SetEnabled(bool e) {
+    enabled_ = e;
+    if (hwnd_) EnableWindow(hwnd_, e);
+}
+
+void Container::PaintAll(HDC dc, const RECT& client) {
+    HBRUSH br = CreateSolidBrush(Color);
+    FillRect(dc, &client, br);
+    DeleteObject(br);
+    for (Control* c : children_) {
+        if (c->Windowed() || !c->Visible()) continue;
+        const Rect& r = c->Bounds();
+        RECT rc{r.x, r.y, r.x + r.w, r.y + r.h}, tmp;
+        if (!IntersectRect(&tmp, &rc, &client)) continue;
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, rc.left, rc.top, rc.right, rc.bottom);
+        c->Paint(dc);
+        RestoreDC(dc, saved);
+    }
+    if (auto* p = dynamic_cast<Panel*>(this)) {
+        RECT r = client;
+        auto edge = [&](Panel::Bevel b) {
+            if (b == Panel::Bevel::None) return;
+            DrawEdge(dc, &r, b == Panel::Bevel::Raised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+            InflateRect(&r, -1, -1);
+        };
+        edge(p->Outer);
+        edge(p->Inner);
+    }
+}
+
+static MouseButton ButtonOf(UINT msg) {
+    switch (msg) {
+        case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: return MouseButton::Right;
+        case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: return MouseButton::Middle;
+        default: return MouseButton::Left;
+    }
+}
+
+static void PopupAtCursor(Control* c) {
+    if (!c || !c->Popup) return;
+    POINT p;
+    GetCursorPos(&p);
+    HWND owner = c->OwnerForm() ? c->OwnerForm()->Handle() : c->Handle();
+    c->Popup->Popup(owner, p.x, p.y);
+}
+
+// Routes messages of a panel or form to its drawn children and its windowed children's
+// commands back to the control that sent them.
+LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    handled = true;
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            RECT client;
+            GetClientRect(h, &client);
+            // Paint into a memory bitmap first: a background image with labels over it would
+            // flicker when drawn straight to the screen.
+            HDC mem = CreateCompatibleDC(dc);
+            HBITMAP bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
+            HGDIOBJ old = SelectObject(mem, bmp);
+            PaintAll(mem, client);
+            BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                   ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteObject(bmp);
+            DeleteDC(mem);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: {
+            int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
+            Control* c = DrawnChildAt(x, y);
+            Control* target = c ? c : this;
+            if (c && !c->Enabled()) return 0;
+            if (c) {
+                captured_ = c;
+                SetCapture(h);
+            }
+            if (auto* sb = dynamic_cast<SpeedButton*>(c)) {
+                sb->down = true;
+                sb->Invalidate();
+            }
+            bool dbl = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+            const Rect& r = target->Bounds();
+            int cx = c ? x - r.x : x, cy = c ? y - r.y : y;
+            if (dbl && msg == WM_LBUTTONDBLCLK) {
+                target->MouseDown(MouseButton::Left, cx, cy);
+                target->DblClick();
+            } else {
+                target->MouseDown(ButtonOf(msg), cx, cy);
+            }
+            return 0;
+        }
+        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
+            int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
+            Control* c = captured_;
+            captured_ = nullptr;
+            if (GetCapture() == h) ReleaseCapture();
+            if (!c) c = DrawnChildAt(x, y);
+            Control* target = c ? c : this;
+            const Rect& r = target->Bounds();
+            int cx = c ? x - r.x : x, cy = c ? y - r.y : y;
+            bool inside = c && cx >= 0 && cy >= 0 && cx < r.w && cy < r.h;
+            if (auto* sb = dynamic_cast<SpeedButton*>(c)) {
+                sb->down = false;
+                sb->Invalidate();
+            }
+            target->MouseUp(ButtonOf(msg), cx, cy);
+            // A click is a press and release of the left button over the same control.
+            if (msg == WM_LBUTTONUP && inside && c->Enabled()) c->Click();
+            if (msg == WM_RBUTTONUP) PopupAtCursor(c ? c : this);
+            return 0;
+        }
+        case WM_MOUSEMOVE: {
+            int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
+            Control* c = captured_ ? captured_ : DrawnChildAt(x, y);
+            if (c != hover_) {
+                if (auto* sb = dynamic_cast<SpeedButton*>(hover_)) { sb->hot = false; sb->Invalidate(); }
+                hover_ = c;
+                if (auto* sb = dynamic_cast<SpeedButton*>(c)) { sb->hot = true; sb->Invalidate(); }
+                TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, h, 0};
+                TrackMouseEvent(&t);
+            }
+            Control* target = c ? c : this;
+            const Rect& r = target->Bounds();
+            target->MouseMove(c ? x - r.x : x, c ? y - r.y : y);
+            return 0;
+        }
+        case WM_MOUSELEAVE:
+            if (auto* sb = dynamic_cast<SpeedButton*>(hover_)) { sb->hot = false; sb->Invalidate(); }
+            hover_ = nullptr;
+            return 0;
+        case WM_SETCURSOR: {
+            if (reinterpret_cast<HWND>(wp) != h || LOWORD(lp) != HTCLIENT) break;
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(h, &p);
+            Control* c = DrawnChildAt(p.x, p.y);
+            HCURSOR cur = c && c->Cursor ? c->Cursor : Cursor;
+            if (!cur) break;
+            SetCursor(cur);
+            return TRUE;
+        }
+        case WM_COMMAND: {
+            HWND child = reinterpret_cast<HWND>(lp);
+            if (child) {
+                auto* c = reinterpret_cast<WinControl*>(GetWindowLongPtrA(child, GWLP_USERDATA));
+                if (c) App->Guard([&] { c->Command(HIWORD(wp)); });
+                return 0;
+            }
+            break;
+        }
+        case WM_NOTIFY: {
+            auto* nm = reinterpret_cast<NMHDR*>(lp);
+            auto* c = reinterpret_cast<WinControl*>(GetWindowLongPtrA(nm->hwndFrom, GWLP_USERDATA));
+            if (c && nm->hwndFrom != nullptr && GetParent(nm->hwndFrom) == h) {
+                LRESULT r = 0;
+                App->Guard([&] { r = c->Notify(nm); });
+                return r;
+            }
+            break;
+        }
+        case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: {
+            HWND child = reinterpret_cast<HWND>(lp);
+            auto* c = reinterpret_cast<WinControl*>(GetWindowLongPtrA(child, GWLP_USERDATA));
+            HDC dc = reinterpret_cast<HDC>(wp);
+            if (c && c->Enabled() && dynamic_cast<Edit*>(c) == nullptr) {
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, c->Font.color);
+                COLORREF col = c->Color != CLR_INVALID ? c->Color : Color;
+                if (c->Color == CLR_INVALID) c->Color = col;
+                return reinterpret_cast<LRESULT>(c->BackgroundBrush());
+            }
+            break;
+        }
+        case WM_CONTEXTMENU: {
+            HWND from = reinterpret_cast<HWND>(wp);
+            if (from != h) {
+                auto* c = reinterpret_cast<WinControl*>(GetWindowLongPtrA(from, GWLP_USERDATA));
+                if (c && c->Popup) {
+                    PopupAtCursor(c);
+                    return 0;
+                }
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    handled = false;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Panel: a container with its own child window.
+
+static LRESULT CALLBACK PanelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* p = reinterpret_cast<Panel*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (p) {
+        bool handled;
+        LRESULT r = p->HandleMessage(h, msg, wp, lp, handled);
+        if (handled) return r;
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
+void Panel::Attach(Container* parent, const Rect& r) {
+    Control::Attach(parent, r);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = PanelProc;
+        wc.hInstance = ModuleInstance();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = "TSkykitPanel";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, "TSkykitPanel", "",
+                            WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), r.x,
+                            r.y, r.w, r.h, parent->Handle(), nullptr, ModuleInstance(), nullptr);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+// ---------------------------------------------------------------------------------------
+// Label
+
+int Label::TextWidth(const std::string& text) const {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font.handle());
+    SIZE s{};
+    GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &s);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return s.cx;
+}
+
+void Label::Fit() {
+    if (!AutoSize || WordWrap || VCenter) return;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font.handle());
+    RECT r{0, 0, 0, 0};
+    std::string t = caption_.empty() ? " " : caption_;
+    DrawTextA(dc, t.c_str(), (int)t.size(), &r, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    RECT oldR{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    if (parent_ && parent_->Handle()) InvalidateRect(parent_->Handle(), &oldR, TRUE);
+    bounds_.w = r.right;
+    bounds_.h = r.bottom;
+}
+
+void Label::SetCaption(const std::string& text) {
+    caption_ = text;
+    Fit();
+    Invalidate();
+    RefreshTool();
+}
+
+void Label::Attach(Container* parent, const Rect& r) {
+    Control::Attach(parent, r);
+    Fit();
+}
+
+void Label::Paint(HDC dc) {
+    RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    if (!Transparent) {
+        HBRUSH b = CreateSolidBrush(Color);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, Font.handle());
+    UINT fmt = DT_NOPREFIX | (WordWrap ? DT_WORDBREAK : 0) | (VCenter ? DT_VCENTER | DT_SINGLELINE : 0);
+    if (Alignment == Align::Center) fmt |= DT_CENTER;
+    if (Alignment == Align::Right) fmt |= DT_RIGHT;
+    if (!enabled_) {
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    } else {
+        SetTextColor(dc, Font.color);
+    }
+    DrawTextA(dc, caption_.c_str(), (int)caption_.size(), &r, fmt);
+}
+
+// ---------------------------------------------------------------------------------------
+// Image
+
+Image::~Image() { Clear(); }
+
+void Image::SetBitmap(HBITMAP bmp) {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = bmp;
+    icon_ = nullptr;
+    picW_ = picH_ = 0;
+    if (bmp) {
+        BITMAP bm{};
+        GetObjectA(bmp, sizeof(bm), &bm);
+        picW_ = bm.bmWidth;
+        picH_ = bm.bmHeight;
+    }
+    Invalidate();
+}
+
+void Image::SetIcon(HICON icon) {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+    icon_ = icon;
+    picW_ = GetSystemMetrics(SM_CXICON);
+    picH_ = GetSystemMetrics(SM_CYICON);
+    Invalidate();
+}
+
+void Image::LoadSkin(HMODULE library, const char* name) {
+    HBITMAP b = library ? LoadBitmapA(library, name) : nullptr;
+    if (!b) throw EResNotFound(std::string("Resource ") + name + " not found");
+    SetBitmap(b);
+}
+
+void Image::LoadFromFile(const std::string& path) {
+    if (!FileExists(path)) throw Error("Cannot open file \"" + path + "\". The system cannot find the file specified");
+    auto* b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                              LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!b) throw Error("Bitmap image is not valid");
+    SetBitmap(b);
+}
+
+void Image::Clear() {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+    icon_ = nullptr;
+    picW_ = picH_ = 0;
+    Invalidate();
+}
+
+void Image::Paint(HDC dc) {
+    if (icon_) {
+        int x = bounds_.x, y = bounds_.y;
+        if (Center) {
+            x += (bounds_.w - picW_) / 2;
+            y += (bounds_.h - picH_) / 2;
+        }
+        DrawIconEx(dc, x, y, icon_, 0, 0, 0, nullptr, DI_NORMAL);
+        return;
+    }
+    if (!bitmap_) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bitmap_);
+    if (Stretch) {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, bounds_.x, bounds_.y, bounds_.w, bounds_.h, mem, 0, 0, picW_, picH_, SRCCOPY);
+    } else {
+        int x = bounds_.x, y = bounds_.y;
+        if (Center) {
+            x += (bounds_.w - picW_) / 2;
+            y += (bounds_.h - picH_) / 2;
+        }
+        BitBlt(dc, x, y, picW_, picH_, mem, 0, 0, SRCCOPY);
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+// ---------------------------------------------------------------------------------------
+// Shape, bevel, speed button
+
+void Shape::Paint(HDC dc) {
+    HPEN pen = CreatePen(PS_SOLID, 1, Pen);
+    HBRUSH br = CreateSolidBrush(Brush);
+    HGDIOBJ op = SelectObject(dc, pen), ob = SelectObject(dc, br);
+    if (Rounded)
+        RoundRect(dc, bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h, 8, 8);
+    else
+        Rectangle(dc, bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h);
+    SelectObject(dc, op);
+    SelectObject(dc, ob);
+    DeleteObject(pen);
+    DeleteObject(br);
+}
+
+void BevelLine::Paint(HDC dc) {
+    RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    UINT edge = Lowered ? EDGE_ETCHED : EDGE_BUMP;
+    if (Vertical) {
+        r.left = bounds_.x + bounds_.w / 2 - 1;
+        r.right = r.left + 2;
+        DrawEdge(dc, &r, edge, BF_LEFT);
+    } else {
+        r.top = bounds_.y + bounds_.h / 2 - 1;
+        r.bottom = r.top + 2;
+        DrawEdge(dc, &r, edge, BF_TOP);
+    }
+}
+
+SpeedButton::~SpeedButton() {
+    if (glyph_) DeleteObject(glyph_);
+    if (icon_) DestroyIcon(icon_);
+}
+
+void SpeedButton::SetGlyph(HBITMAP glyph) {
+    if (glyph_) DeleteObject(glyph_);
+    glyph_ = glyph;
+    Invalidate();
+}
+
+void SpeedButton::SetGlyphIcon(HICON icon) {
+    if (icon_) DestroyIcon(icon_);
+    icon_ = icon;
+    Invalidate();
+}
+
+void SpeedButton::Paint(HDC dc) {
+    RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
+    if (!Flat) {
+        HBRUSH face = CreateSolidBrush(hot ? RGB(232, 238, 246) : GetSysColor(COLOR_BTNFACE));
+        FillRect(dc, &r, face);
+        DeleteObject(face);
+    }
+    if (down)
+        DrawEdge(dc, &r, Flat ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT);
+    else if (!Flat)
+        DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
+    else if (hot || !Flat)
+        DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+    int off = down ? 1 : 0;
+    if (icon_) {
+        DrawIconEx(dc, r.left + (bounds_.w - 16) / 2 + off, r.top + (bounds_.h - 16) / 2 + off, icon_, 16, 16, 0,
+                   nullptr, DI_NORMAL);
+    } else if (glyph_) {
+        BITMAP bm{};
+        GetObjectA(glyph_, sizeof(bm), &bm);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, glyph_);
+        COLORREF key = GetPixel(mem, 0, bm.bmHeight - 1);
+        TransparentBlt(dc, r.left + (bounds_.w - bm.bmWidth) / 2 + off, r.top + (bounds_.h - bm.bmHeight) / 2 + off,
+                       bm.bmWidth, bm.bmHeight, mem, 0, 0, bm.bmWidth, bm.bmHeight, key);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+    } else if (!caption_.empty()) {
+        SetBkMode(dc, TRANSPARENT);
+        SelectObject(dc, Font.handle());
+        SetTextColor(dc, enabled_ ? Font.color : GetSysColor(COLOR_GRAYTEXT));
+        OffsetRect(&r, off, off);
+        DrawTextA(dc, caption_.c_str(), (int)caption_.size(), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Windowed controls
+
+void WinControl::Attach(Container* parent, const Rect& r) {
+    Control::Attach(parent, r);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | Style() | (visible_ ? WS_VISIBLE : 0) | (TabStop ? WS_TABSTOP : 0) |
+                  (enabled_ ? 0 : WS_DISABLED);
+    hwnd_ = CreateWindowExA(ExStyle(), WindowClass(), caption_.c_str(), style, r.x, r.y, r.w, r.h, parent->Handle(),
+                            nullptr, ModuleInstance(), nullptr);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font.handle()), FALSE);
+    SetWindowSubclass(hwnd_, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    Created();
+}
+
+HBRUSH WinControl::BackgroundBrush() {
+    if (brush_ && brushColor_ == Color) return brush_;
+    if (brush_) DeleteObject(brush_);
+    brush_ = CreateSolidBrush(Color);
+    brushColor_ = Color;
+    return brush_;
+}
+
+void WinControl::SetVisible(bool v) {
+    visible_ = v;
+    if (hwnd_) ShowWindow(hwnd_, v ? SW_SHOW : SW_HIDE);
+}
+
+void WinControl::SetEnabled(bool e) {
+    enabled_ = e;
+    if (hwnd_) EnableWindow(hwnd_, e);
+}
+
+std::string WinControl::Caption() const {
+    if (!hwnd_) return caption_;
+    int n = GetWindowTextLengthA(hwnd_);
+    std::string s(n + 1, '\0');
+    n = GetWindowTextA(hwnd_, s.data(), n + 1);
+    s.resize(n > 0 ? n : 0);
+    return s;
+}
+
+void WinControl::SetCaption(const std::string& text) {
+    caption_ = text;
+    if (hwnd_) SetWindowTextA(hwnd_, text.c_str());
+}
+
+LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* c = reinterpret_cast<WinControl*>(data);
+    switch (msg) {
+        case WM_KEYDOWN:
+            if (c->OnKeyDown) {
+                bool handled = false;
+                App->Guard([&] { c->OnKeyDown(wp, handled); });
+                if (handled) return 0;
+            }
+            break;
+        case WM_CHAR:
+            // The key-down handler took Enter; do not let the edit beep at it.
+            if (wp == VK_RETURN && c->OnKeyDown && dynamic_cast<RichEdit*>(c) == nullptr) return 0;
+            break;
+        case WM_SETCURSOR:
+            if (c->Cursor && LOWORD(lp) == HTCLIENT) {
+                SetCursor(c->Cursor);
+                return TRUE;
+            }
+            break;
+        case WM_RBUTTONUP:
+            if (c->Popup) {
+                PopupAtCursor(c);
+                return 0;
+            }
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (c->OnDblClick && dynamic_cast<Button*>(c) == nullptr) {
+                LRESULT r = DefSubclassProc(h, msg, wp, lp);
+                c->DblClick();
+                return r;
+            }
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(h, SubclassProc, 1);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
+// Edit
+
+DWORD Edit::Style() const { return ES_AUTOHSCROLL | (ReadOnly ? ES_READONLY : 0); }
+DWORD Edit::ExStyle() const { return Framed ? WS_EX_CLIENTEDGE : 0; }
+
+void Edit::Created() {
+    if (MaxLength) SendMessageA(hwnd_, EM_SETLIMITTEXT, MaxLength, 0);
+    SendMessageA(hwnd_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 2));
+}
+
+void Edit::SetMaxLength(int n) {
+    MaxLength = n;
+    if (hwnd_) SendMessageA(hwnd_, EM_SETLIMITTEXT, n, 0);
+}
+
+void Edit::SelectAll() {
+    if (hwnd_) SendMessageA(hwnd_, EM_SETSEL, 0, -1);
+}
+
+void Edit::Command(WORD code) {
+    if (code == EN_CHANGE && OnChange) OnChange();
+}
+
+// RichEdit
+
+const char* RichEdit::WindowClass() const {
+    static bool loaded = LoadLibraryA("riched20.dll") != nullptr;
+    return loaded ? RICHEDIT_CLASSA : "EDIT";
+}
+
+DWORD RichEdit::Style() const {
+    return ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | ES_AUTOVSCROLL | (WordWrap ? 0 : (WS_HSCROLL | ES_AUTOHSCROLL));
+}
+
+void RichEdit::Created() {
+    // Plain text: the author types notes, not formatted documents.
+    SendMessageA(hwnd_, EM_SETTEXTMODE, TM_PLAINTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE, 0);
+    SendMessageA(hwnd_, EM_EXLIMITTEXT, 0, 0x7FFFFFF);
+    SendMessageA(hwnd_, EM_SETEVENTMASK, 0, ENM_CHANGE);
+}
+
+std::vector<std::string> RichEdit::Lines() const {
+    std::vector<std::string> out;
+    std::string t = Text(), line;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char ch = t[i];
+        if (ch == '\r' || ch == '\n') {
+            out.push_back(line);
+            line.clear();
+            if (ch == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ++i;
+        } else {
+            line += ch;
+        }
+    }
+    if (!line.empty()) out.push_back(line);
+    return out;
+}
+
+void RichEdit::SetLines(const std::vector<std::string>& lines) {
+    std::string t;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) t += "\r\n";
+        t += lines[i];
+    }
+    SetText(t);
+}
+
+int RichEdit::SelStart() const {
+    CHARRANGE r{};
+    SendMessageA(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    return r.cpMin;
+}
+
+int RichEdit::SelLength() const {
+    CHARRANGE r{};
+    SendMessageA(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    return r.cpMax - r.cpMin;
+}
+
+void RichEdit::SetSel(int start, int length) {
+    CHARRANGE r{start, start + length};
+    SendMessageA(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+}
+
+std::string RichEdit::SelText() const {
+    int n = SelLength();
+    std::string s(n + 1, '\0');
+    LRESULT got = SendMessageA(hwnd_, EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(s.data()));
+    s.resize(got > 0 ? got : 0);
+    return s;
+}
+
+void RichEdit::SetSelText(const std::string& t) {
+    SendMessageA(hwnd_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
+}
+
+void RichEdit::Command(WORD code) {
+    if (code == EN_CHANGE && OnChange) OnChange();
+}
+
+// Buttons
+
+void Button::Command(WORD code) {
+    if (code == BN_CLICKED && OnClick) OnClick();
+}
+
+bool CheckBox::Checked() const { return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void CheckBox::SetChecked(bool on) { SendMessageA(hwnd_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+
+void CheckBox::Command(WORD code) {
+    if (code != BN_CLICKED) return;
+    SetChecked(!Checked());
+    if (OnClick) OnClick();
+}
+
+void RadioButton::SetChecked(bool on) {
+    if (on && parent_) {
+        for (Control* c : parent_->Children())
+            if (auto* r = dynamic_cast<RadioButton*>(c); r && r != this)
+                SendMessageA(r->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    CheckBox::SetChecked(on);
+}
+
+void RadioButton::Command(WORD code) {
+    if (code != BN_CLICKED) return;
+    SetChecked(true);
+    if (OnClick) OnClick();
+}
+
+// Progress bar
+
+void ProgressBar::Created() {
+    SendMessageA(hwnd_, PBM_SETRANGE32, Min, Max);
+    SendMessageA(hwnd_, PBM_SETPOS, pos_, 0);
+}
+
+void ProgressBar::SetPosition(int p) {
+    if (p < Min) p = Min;
+    if (p > Max) p = Max;
+    pos_ = p;
+    if (hwnd_) SendMessageA(hwnd_, PBM_SETPOS, p, 0);
+}
+
+// Combo box
+
+void ComboBox::Created() { SendMessageA(hwnd_, CB_SETEXTENDEDUI, TRUE, 0); }
+
+void ComboBox::ClearItems() {
+    std::string keep = Text();
+    SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
+    SetText(keep);
+}
+
+void ComboBox::AddItem(const std::string& s) { SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())); }
+
+std::vector<std::string> ComboBox::Items() const {
+    std::vector<std::string> out;
+    int n = (int)SendMessageA(hwnd_, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        int len = (int)SendMessageA(hwnd_, CB_GETLBTEXTLEN, i, 0);
+        std::string s(len + 1, '\0');
+        SendMessageA(hwnd_, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(s.data()));
+        s.resize(len);
+        out.push_back(s);
+    }
+    return out;
+}
+
+void ComboBox::Command(WORD code) {
+    if ((code == CBN_EDITCHANGE || code == CBN_SELCHANGE) && OnChange) OnChange();
+}
+
+// List box
+
+void ListBox::ClearItems() { SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0); }
+void ListBox::AddItem(const std::string& s) { SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())); }
+int ListBox::Count() const { return (int)SendMessageA(hwnd_, LB_GETCOUNT, 0, 0); }
+std::string ListBox::Item(int i) const {
+    int len = (int)SendMessageA(hwnd_, LB_GETTEXTLEN, i, 0);
+    if (len < 0) return "";
+    std::string s(len + 1, '\0');
+    SendMessageA(hwnd_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data()));
+    s.resize(len);
+    return s;
+}
+int ListBox::ItemIndex() const { return (int)SendMessageA(hwnd_, LB_GETCURSEL, 0, 0); }
+void ListBox::SetItemIndex(int i) { SendMessageA(hwnd_, LB_SETCURSEL, i, 0); }
+void ListBox::Command(WORD code) {
+    if (code == LBN_SELCHANGE && OnClick) OnClick();
+    if (code == LBN_DBLCLK && OnDblClick) OnDblClick();
+}
+
+// List view
+
+void ListView::Created() {
+    ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT);
+}
+
+void ListView::AddColumn(const std::string& caption, int width) {
+    LVCOLUMNA col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH;
+    col.pszText = const_cast<char*>(caption.c_str());
+    col.cx = width;
+    int n = Header_GetItemCount(ListView_GetHeader(hwnd_));
+    SendMessageA(hwnd_, LVM_INSERTCOLUMNA, n, reinterpret_cast<LPARAM>(&col));
+}
+
+void ListView::SetImageList(HIMAGELIST list) { ListView_SetImageList(hwnd_, list, LVSIL_SMALL); }
+void ListView::ClearItems() { ListView_DeleteAllItems(hwnd_); }
+
+int ListView::AddItem(const std::string& caption, int image, const std::vector<std::string>& sub) {
+    LVITEMA it{};
+    it.mask = LVIF_TEXT | LVIF_IMAGE;
+    it.iItem = Count();
+    it.pszText = const_cast<char*>(caption.c_str());
+    it.iImage = image;
+    int idx = (int)SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    for (size_t i = 0; i < sub.size(); ++i) {
+        LVITEMA s{};
+        s.iSubItem = (int)i + 1;
+        s.pszText = const_cast<char*>(sub[i].c_str());
+        SendMessageA(hwnd_, LVM_SETITEMTEXTA, idx, reinterpret_cast<LPARAM>(&s));
+    }
+    return idx;
+}
+
+void ListView::DeleteItem(int i) { ListView_DeleteItem(hwnd_, i); }
+int ListView::Count() const { return ListView_GetItemCount(hwnd_); }
+
+std::string ListView::ItemText(int i, int sub) const {
+    char buf[1024] = "";
+    LVITEMA it{};
+    it.iSubItem = sub;
+    it.pszText = buf;
+    it.cchTextMax = sizeof(buf);
+    SendMessageA(hwnd_, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&it));
+    return buf;
+}
+
+int ListView::ItemImage(int i) const {
+    LVITEMA it{};
+    it.mask = LVIF_IMAGE;
+    it.iItem = i;
+    SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    return it.iImage;
+}
+
+int ListView::Selected() const { return ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); }
+
+void ListView::SetSelected(int i) {
+    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (i >= 0) ListView_SetItemState(hwnd_, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+LRESULT ListView::Notify(NMHDR* nm) {
+    if (nm->code == NM_CLICK && OnClick) OnClick();
+    if (nm->code == NM_DBLCLK && OnDblClick) OnDblClick();
+    if (nm->code == LVN_ITEMCHANGED && OnSelect) {
+        auto* v = reinterpret_cast<NMLISTVIEW*>(nm);
+        if ((v->uChanged & LVIF_STATE) && (v->uNewState & LVIS_SELECTED)) OnSelect();
+    }
+    return 0;
+}
+
+}  // namespace ui

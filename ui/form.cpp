@@ -1,0 +1,266 @@
+// Forms: top-level windows that own a layout of controls.
+#include "ui.h"
+
+#include <algorithm>
+
+namespace ui {
+
+static const char* const kSkinnedClass = "Skykit Builder";
+
+static void RegisterFormClass(const std::string& name) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExA(ModuleInstance(), name.c_str(), &existing)) return;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = Form::WndProc;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconA(ModuleInstance(), "MAINICON");
+    if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    wc.lpszClassName = name.c_str();
+    RegisterClassExA(&wc);
+}
+
+Form::Form(const char* name, int clientWidth, int clientHeight)
+    : Container(name), clientW_(clientWidth), clientH_(clientHeight) {
+    visible_ = false;
+    bounds_ = {0, 0, clientWidth, clientHeight};
+}
+
+Form::~Form() {
+    Destroy();
+    if (tooltip_) DestroyWindow(tooltip_);
+    if (hwnd_) {
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+void Form::SkinnedFrame(CreateParams& p) {
+    p.Style &= ~WS_DLGFRAME;
+    p.Style |= WS_POPUP;
+    p.ClassName = kSkinnedClass;
+}
+
+void Form::CreateWindowFor() {
+    CreateParams p;
+    switch (Border) {
+        case BorderStyle::Dialog:
+            p.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+            p.ExStyle = WS_EX_DLGMODALFRAME;
+            break;
+        case BorderStyle::Single:
+            p.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+            break;
+        case BorderStyle::None:
+            p.Style = WS_POPUP;
+            break;
+    }
+    p.Style |= WS_CLIPCHILDREN;
+    p.ExStyle |= WS_EX_CONTROLPARENT;
+    if (TopMost) p.ExStyle |= WS_EX_TOPMOST;
+    AdjustCreateParams(p);
+    RegisterFormClass(p.ClassName);
+
+    RECT r{0, 0, clientW_, clientH_};
+    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    int x = Left, y = Top;
+    if (Placement == Position::ScreenCenter) {
+        x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+        y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    }
+    // Secondary forms belong to the main form, so they stay above it and leave the taskbar to it.
+    HWND owner = p.Parent;
+    if (!owner && App && App->MainForm && App->MainForm != this) owner = App->MainForm->Handle();
+    hwnd_ = CreateWindowExA(p.ExStyle, p.ClassName.c_str(), Title.c_str(), p.Style, x, y, w, h, owner, nullptr,
+                            ModuleInstance(), this);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               ModuleInstance(), nullptr);
+    // Hints may hold line breaks.
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
+void Form::Build(std::initializer_list<Place> layout) {
+    if (!hwnd_) CreateWindowFor();
+    Layout(layout);
+}
+
+void Form::Layout(std::initializer_list<Place> layout) {
+    for (const Place& p : layout) {
+        Container* parent = p.parent ? p.parent : this;
+        if (p.caption) p.control.SetCaption(p.caption);
+        p.control.Attach(parent, p.bounds);
+        all_.push_back(&p.control);
+    }
+    // Tab order: windowed controls that name one are put in that order after the others.
+    std::vector<WinControl*> ordered;
+    for (Control* c : all_)
+        if (auto* w = dynamic_cast<WinControl*>(c); w && w->TabOrder >= 0) ordered.push_back(w);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](WinControl* a, WinControl* b) { return a->TabOrder < b->TabOrder; });
+    HWND prev = HWND_TOP;
+    for (WinControl* w : ordered) {
+        SetWindowPos(w->Handle(), prev, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        prev = w->Handle();
+    }
+    for (Control* c : all_) c->RefreshTool();
+}
+
+Control* Form::FindControl(const std::string& name) const {
+    for (Control* c : all_)
+        if (c->Name == name) return c;
+    return nullptr;
+}
+
+std::vector<Control*> Form::AllControls() const { return all_; }
+
+void Form::Show() {
+    if (!hwnd_) CreateWindowFor();
+    if (embeddedIn_) {
+        RECT r;
+        GetClientRect(embeddedIn_->Handle(), &r);
+        MoveWindow(hwnd_, 0, 0, r.right, r.bottom, TRUE);
+    }
+    bool wasVisible = IsWindowVisible(hwnd_);
+    visible_ = true;
+    if (!wasVisible) App->Guard([this] { FormShow(); });
+    if (!visible_) return;  // the show handler closed the form again
+    ShowWindow(hwnd_, SW_SHOW);
+    if (!embeddedIn_) SetForegroundWindow(hwnd_);
+    UpdateWindow(hwnd_);
+}
+
+void Form::Hide() {
+    visible_ = false;
+    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+static BOOL CALLBACK CollectEnabled(HWND h, LPARAM lp) {
+    auto* v = reinterpret_cast<std::vector<HWND>*>(lp);
+    if (IsWindowVisible(h) && IsWindowEnabled(h)) v->push_back(h);
+    return TRUE;
+}
+
+int Form::ShowModal() {
+    if (!hwnd_) CreateWindowFor();
+    // Every other window of the program waits while a modal form is up.
+    std::vector<HWND> disabled;
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&disabled));
+    std::erase(disabled, hwnd_);
+    std::erase(disabled, tooltip_);
+    for (HWND h : disabled) EnableWindow(h, FALSE);
+
+    modal_ = true;
+    ModalResult = mrNone;
+    Show();
+    MSG msg;
+    while (ModalResult == mrNone && !App->Terminated) {
+        if (!visible_) {
+            ModalResult = mrCancel;
+            break;
+        }
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            App->Terminated = true;
+            if (got == 0) PostQuitMessage((int)msg.wParam);
+            break;
+        }
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && IsDialogMessageA(hwnd_, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    modal_ = false;
+    for (HWND h : disabled)
+        if (IsWindow(h)) EnableWindow(h, TRUE);
+    Hide();
+    int result = ModalResult == mrNone ? mrCancel : ModalResult;
+    return result;
+}
+
+void Form::Close() {
+    bool allow = true;
+    App->Guard([&] { FormClose(allow); });
+    if (!allow) return;
+    if (modal_) {
+        ModalResult = mrCancel;
+        Hide();
+        return;
+    }
+    Hide();
+    if (App && App->MainForm == this) App->Terminate();
+}
+
+void Form::SetClientHeight(int h) {
+    clientH_ = h;
+    if (!hwnd_) return;
+    RECT r{0, 0, clientW_, h};
+    AdjustWindowRectEx(&r, GetWindowLongA(hwnd_, GWL_STYLE), FALSE, GetWindowLongA(hwnd_, GWL_EXSTYLE));
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The window's outer height, borders included, as the forms' designs give it.
+void Form::SetWindowHeight(int h) {
+    if (!hwnd_) CreateWindowFor();
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT c;
+    GetClientRect(hwnd_, &c);
+    clientH_ = c.bottom;
+}
+
+int Form::WindowHeight() const {
+    RECT r{};
+    if (hwnd_) GetWindowRect(hwnd_, &r);
+    return r.bottom - r.top;
+}
+
+void Form::Embed(Container* panel) {
+    if (!hwnd_) CreateWindowFor();
+    embeddedIn_ = panel;
+    LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+    if (panel) {
+        style = (style & ~(WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME)) | WS_CHILD;
+        SetWindowLongA(hwnd_, GWL_STYLE, style);
+        SetWindowLongA(hwnd_, GWL_EXSTYLE, GetWindowLongA(hwnd_, GWL_EXSTYLE) & ~(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST));
+        SetParent(hwnd_, panel->Handle());
+        RECT r;
+        GetClientRect(panel->Handle(), &r);
+        SetWindowPos(hwnd_, HWND_TOP, 0, 0, r.right, r.bottom, SWP_FRAMECHANGED);
+    }
+}
+
+void Form::Destroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    if (App) App->Guard([this] { FormDestroy(); });
+}
+
+LRESULT CALLBACK Form::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* f = reinterpret_cast<Form*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (!f) return DefWindowProcA(h, msg, wp, lp);
+    switch (msg) {
+        case WM_CLOSE:
+            f->Close();
+            return 0;
+        case WM_SYSCOMMAND:
+            // Minimising the main form takes the whole program to the taskbar.
+            break;
+        case WM_ACTIVATE:
+            break;
+        default: {
+            bool handled;
+            LRESULT r = f->HandleMessage(h, msg, wp, lp, handled);
+            if (handled) return r;
+        }
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
+}  // namespace ui
