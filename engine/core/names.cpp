@@ -103,26 +103,32 @@ std::string clean_add_path(const std::string& path) {
 }
 
 std::string dos83_name(const std::string& component, std::set<std::string>& used) {
-  auto clean = [](const std::string& s, size_t maxlen) {
+  bool lossy = false;   // a character dropped or replaced, or a part cut short
+  auto clean = [&lossy](const std::string& s, size_t maxlen) {
     std::string out;
     for (unsigned char c : s) {
-      if (c == ' ' || c == '.') continue;
+      if (c == ' ' || c == '.') { lossy = true; continue; }
       char u = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : char(c);
-      if (c >= 0x80 || std::string("+,;=[]\"*/:<>?\\|").find(u) != std::string::npos) u = '_';
+      if (c >= 0x80 || std::string("+,;=[]\"*/:<>?\\|").find(u) != std::string::npos) {
+        u = '_';
+        lossy = true;
+      }
       out += u;
     }
-    return out.substr(0, std::min(out.size(), maxlen));
+    if (out.size() > maxlen) {
+      out.resize(maxlen);
+      lossy = true;
+    }
+    return out;
   };
   size_t dot = component.rfind('.');
   std::string base = dot == std::string::npos || dot == 0 ? component : component.substr(0, dot);
   std::string ext = dot == std::string::npos || dot == 0 ? "" : component.substr(dot + 1);
-  std::string b = clean(base, 255), e = clean(ext, 3);
-  if (b.empty()) b = "_";
-  std::string fits = b.size() <= 8 ? b + (e.empty() ? "" : "." + e) : "";
-  // A name that already is 8.3 (after upper-casing) stays as it is when free.
-  bool lossless = !fits.empty() && base.size() <= 8 && ext.size() <= 3 &&
-                  base.find_first_of(" .") == std::string::npos;
-  if (lossless && used.insert(fits).second) return fits;
+  std::string b = clean(base, 8), e = clean(ext, 3);
+  if (b.empty()) { b = "_"; lossy = true; }
+  std::string fits = b + (e.empty() ? "" : "." + e);
+  // A name that already is 8.3 (but for upper case) stays as it is when still free.
+  if (!lossy && used.insert(fits).second) return fits;
   for (int n = 1; n < 1000000; ++n) {
     std::string tail = "~" + std::to_string(n);
     std::string cand = b.substr(0, std::min(b.size(), 8 - tail.size())) + tail + (e.empty() ? "" : "." + e);

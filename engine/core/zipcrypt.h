@@ -28,7 +28,7 @@ class ZipCrypto {
 
  private:
   uint8_t stream_byte() const {
-    uint16_t t = uint16_t(k2_ | 2);
+    uint32_t t = (k2_ | 2) & 0xFFFF;
     return uint8_t((t * (t ^ 1)) >> 8);
   }
   void update(uint8_t c);

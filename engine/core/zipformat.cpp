@@ -267,8 +267,11 @@ EncodedName encode_name(const std::string& utf8_name) {
   } else if (utf8_to_cp(utf8_name, CodePage::Oem437, n.bytes)) {
     n.extra = unicode_path_extra(n.bytes, utf8_name);
   } else {
+    // Not in code page 437: UTF-8 with flag bit 11 (Python, 7-Zip), and the Unicode path field
+    // as well, since Info-ZIP unzip converts names of a FAT host from OEM even with bit 11.
     n.bytes = utf8_name;
     n.utf8 = true;
+    n.extra = unicode_path_extra(n.bytes, utf8_name);
   }
   return n;
 }

@@ -1,0 +1,164 @@
+// Malformed and hostile archives: each kept problem archive ends with an engine message (never
+// a crash, a hang or a file outside the target), and a random-mutation fuzzer with a fixed seed
+// runs the readers over thousands of damaged archives under the sanitizers.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "EngineTestSupport.h"
+#include "zipformat.h"
+
+using namespace enginetest;
+using zc::host_fs;
+
+namespace {
+
+std::string ProblemsDir() { return std::string(ENGINE_TEST_DATA) + "/problems"; }
+
+// Extracts (dir_names, overwrite) into a fresh target inside a fresh scratch folder, and tests;
+// returns the messages. Fails when anything appears outside the target.
+std::vector<Event> ExtractAndTest(const std::string& zip, const std::string& password = "pw") {
+  Scratch s;
+  fs::create_directories(s.path("target"));
+  zc::ExtractOptions x;
+  x.archive = zip;
+  x.dir_names = true;
+  x.overwrite = true;
+  x.password = password;
+  Recorder r;
+  {
+    InDir in(s.path("target"));
+    zc::unzip_extract(host_fs(), x, r);
+  }
+  x.test_only = true;
+  Recorder rt;
+  zc::unzip_extract(host_fs(), x, rt);
+  for (auto& p : fs::directory_iterator(s.path()))
+    EXPECT_EQ(p.path().filename(), "target") << "written outside the target: " << p.path() << " from " << zip;
+  auto m = r.messages();
+  auto mt = rt.messages();
+  m.insert(m.end(), mt.begin(), mt.end());
+  return m;
+}
+
+}  // namespace
+
+TEST(EngineProblems, EachKeptArchiveGivesItsMessage) {
+  // The code of the first message each problem gives (0: the archive is fine to read).
+  std::map<std::string, int> expected = {
+      {"truncated_central_directory.zip", zc::kNoArchive},
+      {"truncated_member_data.zip", zc::kNoArchive},
+      {"incorrect_number_entries.zip", zc::kFormat},
+      {"huge_number_entries.zip", zc::kFormat},
+      {"cd_offset_past_end.zip", zc::kFormat},
+      {"cd_size_past_start.zip", zc::kFormat},
+      {"local_offset_past_end.zip", zc::kFormat},
+      {"name_length_past_directory.zip", zc::kFormat},
+      {"compressed_size_past_end.zip", zc::kFormat},
+      {"uncompressed_size_too_small.zip", zc::kFormat},
+      {"uncompressed_size_too_large.zip", zc::kFormat},
+      {"bad_local_signature.zip", zc::kFormat},
+      {"bad_central_signature.zip", zc::kFormat},
+      {"bad_deflate_data.zip", zc::kEof},
+      {"unsupported_method_lzma.zip", zc::kUnsupported},
+      {"spanned_disk_number.zip", zc::kUnsupported},
+      {"zip64_locator.zip", zc::kUnsupported},
+      {"wrong_crc.zip", zc::kBadCrc},
+      {"empty_archive.zip", zc::kNothing},
+      {"not_an_archive.zip", zc::kNoArchive},
+      {"end_record_comment_too_long.zip", zc::kNoArchive},
+      {"dot_dot_slash_name.zip", zc::kUnsafeName},
+      {"dot_dot_backslash_name.zip", zc::kUnsafeName},
+      {"nested_dot_dot_name.zip", zc::kUnsafeName},
+      {"absolute_path_name.zip", zc::kUnsafeName},
+      {"absolute_backslash_name.zip", zc::kUnsafeName},
+      {"drive_letter_name.zip", zc::kUnsafeName},
+      {"drive_relative_name.zip", zc::kUnsafeName},
+  };
+  int seen = 0;
+  for (auto& p : fs::directory_iterator(ProblemsDir())) {
+    if (p.path().extension() != ".zip") continue;
+    std::string name = p.path().filename().string();
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(expected.count(name)) << "no expectation for " << name;
+    auto m = ExtractAndTest(p.path().string());
+    ASSERT_FALSE(m.empty());
+    EXPECT_EQ(m[0].code, expected[name]) << m[0].text;
+    EXPECT_FALSE(m[0].text.empty());
+    ++seen;
+  }
+  EXPECT_EQ(seen, int(expected.size()));
+}
+
+TEST(EngineProblems, DeleteAndGrowRefuseDamagedArchivesAndKeepThem) {
+  Scratch s;
+  for (const char* name : {"truncated_central_directory.zip", "cd_offset_past_end.zip", "not_an_archive.zip"}) {
+    SCOPED_TRACE(name);
+    std::string zip = s.path(name);
+    fs::copy_file(ProblemsDir() + "/" + name, zip);
+    std::string before = ReadFile(zip);
+    zc::DeleteOptions d;
+    d.archive = zip;
+    d.specs = {"a.txt"};
+    Recorder r;
+    EXPECT_EQ(zc::zip_delete(host_fs(), d, r), 0);
+    EXPECT_FALSE(r.messages().empty());
+    WriteFile(s.path("new.txt"), "new");
+    zc::AddOptions o;
+    o.archive = zip;
+    o.specs = {s.path("new.txt")};
+    Recorder ra;
+    EXPECT_EQ(zc::zip_add(host_fs(), o, ra), 0);
+    EXPECT_FALSE(ra.messages().empty());
+    EXPECT_EQ(ReadFile(zip), before);
+  }
+}
+
+// Random damage to good archives (stored, deflated, encrypted, descriptors, a stub in front):
+// flipped bytes, truncation, inserted and deleted bytes, overwritten length fields.
+TEST(EngineProblems, RandomMutationFuzz) {
+  Scratch s;
+  std::string out;
+  WriteFile(s.path("src/a.txt"), TextData(3000, 1));
+  WriteFile(s.path("src/d/b.bin"), RandomData(500, 2));
+  WriteFile(s.path("src/e.txt"), "");
+  std::vector<std::string> seeds;
+  ASSERT_EQ(Shell("cd " + Q(s.path("src")) + " && zip -q -r ../s1.zip . && zip -q -0 -r ../s2.zip . && "
+                "zip -q -P pw -r ../s3.zip . && cat a.txt | zip -q -fz- ../s4.zip -", &out), 0) << out;
+  for (const char* n : {"s1.zip", "s2.zip", "s3.zip", "s4.zip"}) seeds.push_back(ReadFile(s.path(n)));
+  seeds.push_back(std::string(300, 'S') + seeds[0]);
+  for (auto& p : fs::directory_iterator(ProblemsDir()))
+    if (p.path().extension() == ".zip") seeds.push_back(ReadFile(p.path().string()));
+
+  std::mt19937 rng(20040601);
+  int iterations = std::getenv("ENGINE_FUZZ_ITERATIONS") ? std::atoi(std::getenv("ENGINE_FUZZ_ITERATIONS")) : 3000;
+  std::string zip = s.path("fuzz.zip");
+  for (int i = 0; i < iterations; ++i) {
+    std::string b = seeds[rng() % seeds.size()];
+    int edits = 1 + int(rng() % 4);
+    for (int k = 0; k < edits && !b.empty(); ++k) {
+      size_t at = rng() % b.size();
+      switch (rng() % 6) {
+        case 0: b[at] = char(rng()); break;
+        case 1: b[at] ^= char(1u << (rng() % 8)); break;
+        case 2: b.resize(at); break;
+        case 3: b.insert(at, std::string(1 + rng() % 8, char(rng()))); break;
+        case 4: b.erase(at, 1 + rng() % 8); break;
+        case 5: {
+          static const char* big[] = {"\xff\xff", "\xff\xff\xff\x7f", "\x00\x00", "\xfe\xff\xff\xff"};
+          const char* v = big[rng() % 4];
+          for (size_t j = 0; j < 2 && at + j < b.size(); ++j) b[at + j] = v[j];
+          break;
+        }
+      }
+    }
+    WriteFile(zip, b);
+    SCOPED_TRACE("iteration " + std::to_string(i));
+    ExtractAndTest(zip);
+    if (HasFatalFailure() || HasNonfatalFailure()) {
+      WriteFile(s.path("../engine-fuzz-failure.zip"), b);
+      FAIL() << "kept as engine-fuzz-failure.zip in the temp directory";
+    }
+  }
+}

@@ -1,0 +1,150 @@
+// Unit tests of the portable pieces: names, character sets, encryption, DOS times, records.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "bytes.h"
+#include "names.h"
+#include "text.h"
+#include "zipcrypt.h"
+#include "zipformat.h"
+
+using namespace zc;
+
+TEST(Wildcards, DosRules) {
+  EXPECT_TRUE(wild_match("*.*", "README"));
+  EXPECT_TRUE(wild_match("*.*", "a.b.c"));
+  EXPECT_TRUE(wild_match("*", "x"));
+  EXPECT_TRUE(wild_match("*.TXT", "notes.txt"));
+  EXPECT_TRUE(wild_match("n?tes.*", "NOTES"));
+  EXPECT_TRUE(wild_match("data.*", "data"));
+  EXPECT_FALSE(wild_match("*.txt", "notes.text"));
+  EXPECT_FALSE(wild_match("a?c", "ac"));
+  EXPECT_TRUE(wild_match("dir/*", "dir/sub/file"));
+  EXPECT_FALSE(wild_match("dir/*", "dir/sub/file", false));
+  EXPECT_TRUE(wild_match("dir\\*.bgl", "dir/x.bgl"));
+  // Long patterns do not blow up.
+  EXPECT_FALSE(wild_match(std::string(200, '*') + "b", std::string(5000, 'a')));
+}
+
+TEST(SafePaths, RefusesEscapes) {
+  std::string rel, why;
+  EXPECT_TRUE(safe_relative_path("dir/./sub//file.txt", rel, why));
+  EXPECT_EQ(rel, "dir/sub/file.txt");
+  EXPECT_TRUE(safe_relative_path("dir\\file.txt", rel, why));
+  EXPECT_EQ(rel, "dir/file.txt");
+  EXPECT_FALSE(safe_relative_path("../evil.txt", rel, why));
+  EXPECT_FALSE(safe_relative_path("dir/../../evil.txt", rel, why));
+  EXPECT_FALSE(safe_relative_path("..\\evil.txt", rel, why));
+  EXPECT_FALSE(safe_relative_path("/etc/passwd", rel, why));
+  EXPECT_FALSE(safe_relative_path("\\windows\\win.ini", rel, why));
+  EXPECT_FALSE(safe_relative_path("C:\\autoexec.bat", rel, why));
+  EXPECT_FALSE(safe_relative_path("c:evil", rel, why));
+  EXPECT_FALSE(safe_relative_path("file.txt:stream", rel, why));
+  EXPECT_FALSE(safe_relative_path("dir/.. /x", rel, why));
+  EXPECT_FALSE(std::string(why).empty());
+}
+
+TEST(AddPaths, Cleaned) {
+  EXPECT_EQ(clean_add_path("C:\\fs\\scenery\\a.bgl"), "fs/scenery/a.bgl");
+  EXPECT_EQ(clean_add_path("//server/share/dir/a"), "dir/a");
+  EXPECT_EQ(clean_add_path("./a/../b"), "a/b");
+  EXPECT_EQ(clean_add_path("/abs/x"), "abs/x");
+}
+
+TEST(DosNames, EightDotThree) {
+  std::set<std::string> used;
+  EXPECT_EQ(dos83_name("readme.txt", used), "README.TXT");
+  EXPECT_EQ(dos83_name("Long File Name.text", used), "LONGFI~1.TEX");
+  EXPECT_EQ(dos83_name("Long File Nothing.text", used), "LONGFI~2.TEX");
+  EXPECT_EQ(dos83_name("a+b.c", used), "A_B~1.C");
+  EXPECT_EQ(dos83_name(".hidden", used), "HIDDEN~1");
+}
+
+TEST(DosTime, PackUnpack) {
+  uint32_t t = pack_dos_time(2004, 6, 1, 13, 45, 31);
+  int y, mo, d, h, mi, s;
+  unpack_dos_time(t, y, mo, d, h, mi, s);
+  EXPECT_EQ(y, 2004);
+  EXPECT_EQ(mo, 6);
+  EXPECT_EQ(d, 1);
+  EXPECT_EQ(h, 13);
+  EXPECT_EQ(mi, 45);
+  EXPECT_EQ(s, 30);
+  EXPECT_EQ(pack_dos_time(1970, 1, 1, 0, 0, 0), pack_dos_time(1980, 1, 1, 0, 0, 0));
+}
+
+TEST(CodePages, Oem437AndAnsi) {
+  std::string bytes;
+  ASSERT_TRUE(utf8_to_cp("Grüße", CodePage::Oem437, bytes));
+  EXPECT_EQ(bytes, "Gr\x81\xE1" "e");
+  EXPECT_EQ(cp_to_utf8(bytes, CodePage::Oem437), "Grüße");
+  EXPECT_FALSE(utf8_to_cp("Привет", CodePage::Oem437, bytes));
+  ASSERT_TRUE(utf8_to_cp("café €", CodePage::Ansi1252, bytes));
+  EXPECT_EQ(bytes, "caf\xE9 \x80");
+  EXPECT_TRUE(is_valid_utf8("Привет"));
+  EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));   // overlong '/'
+  EXPECT_FALSE(is_valid_utf8("caf\xE9"));
+}
+
+TEST(Names, EncodedForTheArchive) {
+  EncodedName ascii = encode_name("dir/file.txt");
+  EXPECT_EQ(ascii.bytes, "dir/file.txt");
+  EXPECT_TRUE(ascii.extra.empty());   // no extra field that carries nothing
+  EncodedName oem = encode_name("Grüße.txt");
+  EXPECT_EQ(oem.bytes, "Gr\x81\xE1" "e.txt");
+  EXPECT_FALSE(oem.utf8);
+  ASSERT_EQ(oem.extra.size(), 4u + 5u + std::string("Grüße.txt").size());
+  EXPECT_EQ(get16(reinterpret_cast<const uint8_t*>(oem.extra.data())), kExtraUnicodePath);
+  EncodedName utf = encode_name("Привет.txt");
+  EXPECT_TRUE(utf.utf8);
+  EXPECT_EQ(utf.bytes, "Привет.txt");
+
+  // Reading it back: the Unicode path wins over the code page.
+  Entry e;
+  e.raw_name = oem.bytes;
+  e.extra = oem.extra;
+  e.made_by = kHostUnix << 8;
+  EXPECT_EQ(decode_name(e, NameRule::None), "Grüße.txt");
+  // A stale Unicode path field (CRC of another name) is ignored.
+  e.raw_name = "Gr\x81\xE1" "x.txt";
+  e.made_by = kHostFat << 8;
+  EXPECT_EQ(decode_name(e, NameRule::Auto), "Grüßx.txt");
+  EXPECT_EQ(decode_name(e, NameRule::None), "Gr\xC2\x81\xC3\xA1x.txt");
+}
+
+TEST(Crypto, KnownKeysRoundTrip) {
+  std::string plain = "The quick brown fox jumps over the lazy dog";
+  std::vector<uint8_t> buf(plain.begin(), plain.end());
+  ZipCrypto enc("secret");
+  uint8_t header[12];
+  make_crypt_header(enc, header, 0xAB, 42);
+  enc.encrypt(buf.data(), buf.size());
+  EXPECT_NE(std::string(buf.begin(), buf.end()), plain);
+  ZipCrypto dec("secret");
+  dec.decrypt(header, 12);
+  EXPECT_EQ(header[11], 0xAB);
+  dec.decrypt(buf.data(), buf.size());
+  EXPECT_EQ(std::string(buf.begin(), buf.end()), plain);
+  EXPECT_EQ(crc32_update(0, "123456789", 9), 0xCBF43926u);
+}
+
+TEST(Records, EndRecordLayout) {
+  auto end = end_record(3, 100, 2000, "hi");
+  ASSERT_EQ(end.size(), 24u);
+  EXPECT_EQ(get32(end.data()), kEndSig);
+  EXPECT_EQ(get16(end.data() + 10), 3);
+  EXPECT_EQ(get32(end.data() + 12), 100u);
+  EXPECT_EQ(get32(end.data() + 16), 2000u);
+  EXPECT_EQ(get16(end.data() + 20), 2);
+}
+
+TEST(ByteReader, StopsAtTheEnd) {
+  uint8_t b[5] = {1, 2, 3, 4, 5};
+  ByteReader r(b, 5);
+  EXPECT_EQ(r.u32(), 0x04030201u);
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.u16(), 0);
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.bytes(1), nullptr);
+}

@@ -1,0 +1,61 @@
+// libFuzzer target over the engine's readers: the directory, local headers, inflate,
+// decryption and extraction (into a scratch folder that must stay the only thing written).
+//   build: cmake --build build/native --target engine_fuzzer   (needs clang)
+//   run:   build/native/tests/native/engine/engine_fuzzer.bin tests/native/engine/problems -max_total_time=300
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "engine.h"
+
+namespace {
+
+class Quiet : public zc::Progress {
+ public:
+  bool file_count(uint64_t) override { return false; }
+  bool byte_count(uint64_t) override { return false; }
+  bool file_start(const std::string&, uint64_t) override { return false; }
+  bool bytes_done(uint64_t) override { return false; }
+  bool batch_done() override { return false; }
+  bool message(int, const std::string&) override { return false; }
+  bool tick() override { return false; }
+};
+
+std::string Base() {
+  static std::string base = [] {
+    std::string b = std::filesystem::temp_directory_path().string() + "/engine-fuzz-" + std::to_string(getpid());
+    std::filesystem::create_directories(b + "/target");
+    return b;
+  }();
+  return base;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string zip = Base() + "/in.zip";
+  FILE* f = std::fopen(zip.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  Quiet q;
+  zc::ExtractOptions x;
+  x.archive = zip;
+  x.password = "pw";
+  x.test_only = true;
+  zc::unzip_extract(zc::host_fs(), x, q);
+  x.test_only = false;
+  x.dir_names = x.overwrite = true;
+  std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(Base() + "/target");
+  zc::unzip_extract(zc::host_fs(), x, q);
+  std::filesystem::current_path(old);
+  for (auto& p : std::filesystem::directory_iterator(Base()))
+    if (p.path().filename() != "target" && p.path().filename() != "in.zip") __builtin_trap();
+  std::filesystem::remove_all(Base() + "/target");
+  std::filesystem::create_directories(Base() + "/target");
+  return 0;
+}
