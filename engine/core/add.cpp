@@ -86,7 +86,7 @@ class Adder {
   std::string archive_full_;
   std::string temp_full_;
   std::vector<Item> items_;
-  std::set<std::string> seen_;         // folded member names already gathered
+  std::map<std::string, std::string> seen_;   // folded member name -> the file it came from
   std::vector<std::string> skipped_;   // files that could not be read
 
   // Worker pool.
@@ -116,7 +116,14 @@ void Adder::add_item(const std::string& path, const std::string& name, const Fil
     if (!o_.dir_entries || o_.junk_dirs) return;
     member += '/';
   }
-  if (!seen_.insert(fold_case(member)).second) return;  // named twice: the first one counts
+  auto [where, fresh] = seen_.emplace(fold_case(member), path);
+  if (!fresh) {
+    // Named twice: the first one counts. Two different files under one name (folder names
+    // junked) is worth a word.
+    if (where->second != path && !info.is_dir)
+      check(p_.message(kWarning, "Left out " + path + ": " + member + " is already taken by " + where->second));
+    return;
+  }
   Item it;
   it.path = path;
   it.name = member;

@@ -4,6 +4,7 @@
 //   zengtool x|t [-o] [-d] [-P PASSWORD] ARCHIVE [MEMBER...]
 //   zengtool d ARCHIVE MEMBER...
 //   zengtool bench [-L LEVEL] [-t THREADS] FOLDER ARCHIVE
+//   zengtool dllbench [-L LEVEL] FOLDER ARCHIVE        (Windows: through ZIPENG.DLL)
 //
 // bench packs FOLDER the way the builder does (recursion, folder names, folder entries, hidden
 // files, level 9 unless -L) and prints the wall time and the archive size.
@@ -19,7 +20,9 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <windows.h>
 #define chdir _chdir
+#include "dll/blocks.h"
 #else
 #include <unistd.h>
 #endif
@@ -48,6 +51,52 @@ class PrintProgress : public zc::Progress {
  private:
   bool quiet_;
 };
+
+#ifdef _WIN32
+// Packs a folder through ZIPENG.DLL itself (LoadLibrary, a 216-byte block, a callback that
+// counts), as the component does; prints wall time, size and the callbacks seen.
+int32_t g_callbacks = 0;
+int32_t __stdcall CountCallback(zeng::ZCallBackStruct* r) {
+  ++g_callbacks;
+  if (r->action == zeng::kActionMessage) std::fprintf(stderr, "engine message %d: %s\n", r->error_code, r->text);
+  return 0;
+}
+
+int dll_bench(int level, const std::string& folder, const std::string& archive) {
+  HMODULE dll = LoadLibraryA("ZIPENG.DLL");
+  if (!dll) { std::fprintf(stderr, "ZIPENG.DLL not found\n"); return 1; }
+  auto exec = reinterpret_cast<int32_t(__stdcall*)(void*)>(GetProcAddress(dll, "ZipEngExec"));
+  char full[MAX_PATH];
+  GetFullPathNameA(archive.c_str(), MAX_PATH, full, nullptr);
+  DeleteFileA(full);
+  if (!SetCurrentDirectoryA(folder.c_str())) { std::fprintf(stderr, "no folder %s\n", folder.c_str()); return 1; }
+  zeng::ZipExecParams p = {};
+  static char spec[] = "*.*", password[] = "";
+  uint8_t records[104] = {};
+  uint32_t specp = uint32_t(uintptr_t(spec));
+  std::memcpy(records, &specp, 4);
+  p.version = 158;
+  p.callback = uint32_t(uintptr_t(&CountCallback));
+  p.password = uint32_t(uintptr_t(password));
+  p.system_files = 1;
+  p.quiet = 1;
+  p.level = level;
+  p.recurse = 1;
+  p.grow = 1;
+  p.argc = 1;
+  p.zip_name = uint32_t(uintptr_t(full));
+  p.fspecs = uint32_t(uintptr_t(records));
+  p.check = 7;
+  auto t0 = std::chrono::steady_clock::now();
+  int n = exec(&p);
+  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  WIN32_FILE_ATTRIBUTE_DATA d = {};
+  GetFileAttributesExA(full, GetFileExInfoStandard, &d);
+  std::printf("ZIPENG.DLL level %d: %d members, %.3f s, %lu bytes (%.2f MB), %d callbacks\n", level, n, secs,
+              (unsigned long)d.nFileSizeLow, d.nFileSizeLow / 1e6, int(g_callbacks));
+  return n > 0 ? 0 : 1;
+}
+#endif
 
 int usage() {
   std::fprintf(stderr,
@@ -100,6 +149,10 @@ int main(int argc, char** argv) {
     del.archive = args[0];
     del.specs.assign(args.begin() + 1, args.end());
     n = zc::zip_delete(fs, del, progress);
+#ifdef _WIN32
+  } else if (cmd == "dllbench" && args.size() == 2) {
+    return dll_bench(add.level, args[0], args[1]);
+#endif
   } else if (cmd == "bench" && args.size() == 2) {
     add.archive = fs.full_path(args[1]);
     fs.remove_file(add.archive);

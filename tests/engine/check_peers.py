@@ -35,5 +35,17 @@ for path in archives:
     except Exception as e:
         failed += 1
         print('FAILED python zipfile', path, e)
-print(f'{len(archives) * 3 - failed} passed, {failed} failed')
+# Names as people see them in each tool.
+rt = os.path.join(out, 'roundtrip.skb')
+env = dict(os.environ, LC_ALL='C.UTF-8', LANG='C.UTF-8')
+listings = {
+    'unzip -Z1': subprocess.run(['unzip', '-Z1', rt], capture_output=True, env=env).stdout.decode('utf-8', 'replace'),
+    '7z l': subprocess.run(['7z', 'l', '-ba', '-sccUTF-8', rt], capture_output=True, env=env).stdout.decode('utf-8', 'replace'),
+}
+for tool, text in listings.items():
+    for want in ('panel/Grüße.txt', 'panel/Привет.cfg'):
+        if want not in text:
+            failed += 1
+            print('FAILED', tool, 'does not show', want, text[-3000:])
+print(f'{len(archives) * 3 + 4 - failed} passed, {failed} failed')
 sys.exit(1 if failed or not archives else 0)
