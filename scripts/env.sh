@@ -30,6 +30,9 @@ skykit_wine_start() {
     wineserver -w || true
   fi
   wineserver -p >/dev/null 2>&1 || true
+  if [ -f "$ROOT/build/testbin/skydriver.exe" ]; then
+    wine "$ROOT/build/testbin/skydriver.exe" warmup >/dev/null 2>&1 || true
+  fi
   # On our own Xvfb there is no window manager: Wine then draws and moves the windows itself.
   # (A managed window would wait two seconds for a window manager each time it is hidden.)
   local want=Y

@@ -8,13 +8,17 @@
 //   click CLASS TITLE X Y [right|double]   press at a point of the window's client area
 //   drag CLASS TITLE X Y DX DY   left-button drag from a client point by DX, DY
 //   msgbox MS [BUTTON]           a message box: prints "caption|text|icon", presses BUTTON (default: OK/first)
-//   menu MS [ITEM]               an open popup menu: prints its items, chooses ITEM if given
+//   menu MS [KEY...]             an open popup menu: prints its rectangle, then presses up/down/enter/escape
 //   texts CLASS TITLE            every child window: "class|text|x y w h|enabled|visible"
 //   settext CLASS TITLE INDEX TEXT  types a text into the INDEX-th edit (0-based, creation order)
 //   key CLASS TITLE VK           sends a key press to the window's focused control
 //   close CLASS TITLE            asks the window to close (as the taskbar's Close does)
+//   iconic CLASS TITLE           prints "iconic" or "normal"
+//   kill EXE                     ends every process of that program name (left over by a failed test)
+//   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -128,6 +132,55 @@ BOOL CALLBACK ListProc(HWND h, LPARAM) {
     return TRUE;
 }
 
+// Icons are compared by what the screen shows: icon handles of another process cannot be
+// read here, so the icon control's pixels are matched against each system icon drawn on the
+// same background.
+std::vector<COLORREF> Grab(HDC src, int x, int y, int w, int h) {
+    std::vector<COLORREF> px;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) px.push_back(GetPixel(src, x + i, y + j));
+    return px;
+}
+
+std::string IconName(HWND iconControl) {
+    RECT r;
+    GetWindowRect(iconControl, &r);
+    const int w = 32, h = 32;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    std::vector<COLORREF> shown = Grab(mem, 0, 0, w, h);
+    COLORREF bg = shown[0];
+    struct Std {
+        LPCSTR id;
+        const char* name;
+    } const all[] = {{IDI_EXCLAMATION, "exclamation"}, {IDI_HAND, "stop"}, {IDI_QUESTION, "question"},
+                     {IDI_ASTERISK, "information"}};
+    std::string best = "icon";
+    size_t bestDiff = w * h / 10;
+    for (const Std& s : all) {
+        HBRUSH b = CreateSolidBrush(bg);
+        RECT all{0, 0, w, h};
+        FillRect(mem, &all, b);
+        DeleteObject(b);
+        DrawIconEx(mem, 0, 0, LoadIconA(nullptr, s.id), w, h, 0, nullptr, DI_NORMAL);
+        std::vector<COLORREF> drawn = Grab(mem, 0, 0, w, h);
+        size_t diff = 0;
+        for (size_t i = 0; i < drawn.size(); ++i) diff += drawn[i] != shown[i];
+        if (diff < bestDiff) {
+            bestDiff = diff;
+            best = s.name;
+        }
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return best;
+}
+
 int Usage() {
     fprintf(stderr, "usage: skydriver wait|gone|click|drag|msgbox|menu|texts|settext|key|list ...\n");
     return 2;
@@ -140,6 +193,19 @@ int main(int argc, char** argv) {
     std::string cmd = argv[1];
     setvbuf(stdout, nullptr, _IONBF, 0);
 
+    if (cmd == "warmup") {
+        // The first text drawn in a new Wine prefix builds Wine's font cache, which takes long:
+        // pay for it once, before any test waits on a window.
+        HDC dc = GetDC(nullptr);
+        HFONT f = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+        SelectObject(dc, f);
+        SIZE sz;
+        GetTextExtentPoint32A(dc, "Skykit", 6, &sz);
+        ReleaseDC(nullptr, dc);
+        DeleteObject(f);
+        printf("%ld\n", sz.cx);
+        return 0;
+    }
     if (cmd == "list") {
         EnumWindows(ListProc, 0);
         return 0;
@@ -214,12 +280,7 @@ int main(int argc, char** argv) {
             if (k == "Static") {
                 LONG style = GetWindowLongA(c, GWL_STYLE);
                 if ((style & SS_TYPEMASK) == SS_ICON) {
-                    HICON hi = reinterpret_cast<HICON>(SendMessageA(c, STM_GETICON, 0, 0));
-                    if (hi == LoadIcon(nullptr, IDI_EXCLAMATION)) icon = "exclamation";
-                    else if (hi == LoadIcon(nullptr, IDI_HAND)) icon = "stop";
-                    else if (hi == LoadIcon(nullptr, IDI_QUESTION)) icon = "question";
-                    else if (hi == LoadIcon(nullptr, IDI_ASTERISK)) icon = "information";
-                    else icon = "icon";
+                    icon = IconName(c);
                 } else if (!Text(c).empty()) {
                     text = Text(c);
                 }
@@ -239,37 +300,17 @@ int main(int argc, char** argv) {
         return press ? 0 : 1;
     }
     if (cmd == "menu" && argc >= 3) {
+        // Menus of another process cannot be read here: the command reports the open menu's
+        // size and works it with the keyboard (e.g. "up enter" picks the last item).
         HWND m = WaitFor("#32768", "*", strtoul(argv[2], nullptr, 10));
         if (!m) return 1;
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(m, 0x01E1 /* MN_GETHMENU */, 0, 0));
-        int n = GetMenuItemCount(menu);
-        int choose = -1;
-        for (int i = 0; i < n; ++i) {
-            char s[256] = "";
-            MENUITEMINFOA mi{};
-            mi.cbSize = sizeof(mi);
-            mi.fMask = MIIM_FTYPE;
-            GetMenuItemInfoA(menu, i, TRUE, &mi);
-            if (mi.fType & MFT_SEPARATOR) {
-                printf("-\n");
-                continue;
-            }
-            GetMenuStringA(menu, i, s, sizeof(s), MF_BYPOSITION);
-            printf("%s\n", s);
-            if (argc >= 4 && std::string(argv[3]) == s) choose = i;
-        }
-        if (argc >= 4) {
-            if (choose < 0) return 1;
-            RECT r;
-            GetMenuItemRect(nullptr, menu, choose, &r);
-            MoveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PrintRect(m);
+        for (int i = 3; i < argc; ++i) {
+            std::string k = argv[i];
+            BYTE vk = k == "up" ? VK_UP : k == "down" ? VK_DOWN : k == "enter" ? VK_RETURN : VK_ESCAPE;
+            keybd_event(vk, 0, 0, 0);
+            keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
             Sleep(80);
-            Button(MOUSEEVENTF_LEFTDOWN);
-            Sleep(30);
-            Button(MOUSEEVENTF_LEFTUP);
-        } else {
-            keybd_event(VK_ESCAPE, 0, 0, 0);
-            keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
         }
         Sleep(200);
         return 0;
@@ -315,6 +356,31 @@ int main(int argc, char** argv) {
         keybd_event(vk, 0, 0, 0);
         keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
         Sleep(100);
+        return 0;
+    }
+    if (cmd == "kill" && argc >= 3) {
+        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 pe{};
+        pe.dwSize = sizeof(pe);
+        for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
+            if (lstrcmpiA(pe.szExeFile, argv[2]) != 0) continue;
+            if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pe.th32ProcessID)) {
+                TerminateProcess(p, 1);
+                CloseHandle(p);
+            }
+        }
+        CloseHandle(snap);
+        return 0;
+    }
+    if (cmd == "iconic" && argc >= 4) {
+        Found f{argv[2], argv[3]};
+        EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
+        if (!f.hwnd) {
+            // A minimised window may be hidden from the search for visible ones; look wider.
+            f.hwnd = FindWindowA(argv[2], argv[3]);
+        }
+        if (!f.hwnd) return 1;
+        printf("%s\n", IsIconic(f.hwnd) ? "iconic" : "normal");
         return 0;
     }
     if (cmd == "close" && argc >= 4) {

@@ -13,11 +13,11 @@ SHOTS = os.environ.get("SKYKIT_SHOTS", "/tmp")
 ROOT = os.environ.get("SKYKIT_ROOT", "")
 
 
-def wine(*args, timeout=120):
+def wine(*args, timeout=300):
     return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout)
 
 
-def drv(*args, timeout=120):
+def drv(*args, timeout=300):
     """Runs one driver command; returns (exit code, lines of output)."""
     r = wine(DRIVER, *[str(a) for a in args], timeout=timeout)
     return r.returncode, [l for l in r.stdout.splitlines() if l.strip()]
@@ -63,6 +63,14 @@ class InstallDir:
         # The working directory is elsewhere: the programs must find their files beside them.
         return subprocess.Popen(["wine", self.file(exe)], cwd=tempfile.gettempdir(),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self, proc, exe):
+        """Ends a program a failed test left running (the wine loader alone is not enough)."""
+        if proc and proc.poll() is None:
+            drv("kill", exe)
+            wait_exit(proc, 10)
+            if proc.poll() is None:
+                proc.kill()
 
     def remove(self):
         shutil.rmtree(self.path, ignore_errors=True)

@@ -15,9 +15,8 @@ class BuilderStart(unittest.TestCase):
         self.proc = None
 
     def tearDown(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.kill()
         if self.inst:
+            self.inst.stop(self.proc, "Kitpress.exe")
             self.inst.remove()
 
     def launch(self, without=(), ini=None):
@@ -28,13 +27,13 @@ class BuilderStart(unittest.TestCase):
         self.proc = self.inst.start("Kitpress.exe")
 
     def wait_main(self):
-        code, out = drv("wait", *MAIN, 30000)
+        code, out = drv("wait", *MAIN, 120000)
         self.assertEqual(code, 0, "the main window did not appear")
         return rect(out[0])
 
     def test_first_run_splash_drag_menu_and_quit(self):
         self.launch()
-        code, out = drv("wait", "TSkykitForm", "*", 30000)
+        code, out = drv("wait", "TSkykitForm", "*", 120000)
         self.assertEqual(code, 0, "no splash")
         x, y, w, h = rect(out[0])
         self.assertEqual((w, h), (399, 300))
@@ -42,7 +41,7 @@ class BuilderStart(unittest.TestCase):
 
         x0, y0, w0, h0 = self.wait_main()
         self.assertEqual(drv("gone", "TSkykitForm", "*", 5000)[0], 0, "the splash stayed up")
-        self.assertLessEqual(h0, 393 + 4)       # no caption bar: client height plus a thin border
+        self.assertLessEqual(h0 - 393, 8)       # no caption bar: client height plus a thin border
         shot("builder-main")
 
         # The left button drags the window by its title strip.
@@ -50,11 +49,14 @@ class BuilderStart(unittest.TestCase):
         x1, y1, _, _ = self.wait_main()
         self.assertEqual((x1 - x0, y1 - y0), (60, 40))
 
-        # The right button opens the menu and does not move the window.
+        # The right button opens the menu (two items and a separator) and does not move the window.
         drv("click", *MAIN, 200, 12, "right")
-        code, items = drv("menu", 5000)
+        code, out = drv("menu", 5000)
         self.assertEqual(code, 0, "no popup menu")
-        self.assertEqual(items, ["Minimize", "-", "Quit"])
+        mx, my, mw, mh = rect(out[0])
+        self.assertTrue(x1 + 200 - 2 <= mx <= x1 + 210 and y1 <= my <= y1 + 30, out[0])
+        shot("builder-title-menu")
+        drv("menu", 2000, "escape")
         self.assertEqual(self.wait_main()[:2], (x1, y1))
 
         # "Quit" image button: client point of Image4 (440,325 on the panel below the strip).
@@ -69,13 +71,22 @@ class BuilderStart(unittest.TestCase):
         self.launch(ini="[Temp]\n" + "".join(f"{k}=x\n" for k in TEMP_KEYS) + "[Keep]\nA=1\n")
         self.wait_main()
         drv("click", *MAIN, 200, 12, "right")
-        self.assertEqual(drv("menu", 5000, "Quit")[0], 0)
+        self.assertEqual(drv("menu", 5000, "up", "enter")[0], 0)       # the last item, "Quit"
         self.assertTrue(wait_exit(self.proc, 20))
         ini = self.inst.ini()
         self.assertEqual(ini.get("Addon", "Type"), "Scenery")
         self.assertTrue(ini.get("SKKT", "Path").endswith("\\"))
         self.assertEqual([k for k in TEMP_KEYS if ini.has_option("Temp", k)], [])
         self.assertEqual(ini.get("Keep", "A"), "1")
+
+    def test_menu_minimize_takes_the_window_to_the_taskbar(self):
+        self.launch()
+        self.wait_main()
+        drv("click", *MAIN, 200, 12, "right")
+        self.assertEqual(drv("menu", 5000, "down", "enter")[0], 0)     # the first item, "Minimize"
+        code, out = drv("iconic", *MAIN)
+        self.assertEqual(out, ["iconic"])
+        self.assertIsNone(self.proc.poll())
 
     def test_closing_from_outside_clears_temp_but_stores_nothing(self):
         self.launch(ini="[Temp]\nOne=C:\\a.jpg\nProject=ABC\n")
