@@ -119,7 +119,7 @@ im("g_help", "-size", "16x16", "xc:" + K, "-fill", "#ffd21f", "-stroke", "#8a6d0
    "-draw", "circle 7.5,7.5 7.5,0.5", "-fill", "#3a2c00", "-stroke", "none",
    "-font", FONT, "-pointsize", "11", "-annotate", "+4+12", "?")
 im("g_close", "-size", "16x16", "xc:" + K, "-stroke", "white", "-strokewidth", "2",
-   "-draw", "line 4,4 11,11", "-draw", "line 11,4 4,11")
+   "+antialias", "-draw", "line 4,4 11,11", "-draw", "line 11,4 4,11")
 
 
 # Program icons: the aircraft on a blue tile (builder) and on a folder (explorer).

@@ -36,7 +36,8 @@ class InstallDir:
     def __init__(self, without=()):
         self.path = tempfile.mkdtemp(prefix="skykit-")
         for name in os.listdir(DIST):
-            if name in without:
+            # What the programs write into their directory never travels from one run to the next.
+            if name in without or name in ("Kitforge.ini", "hyper.add"):
                 continue
             src = os.path.join(DIST, name)
             if os.path.isdir(src):
