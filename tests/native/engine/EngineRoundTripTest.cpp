@@ -615,3 +615,32 @@ TEST(EngineTest, DetectsDamagedData) {
   EXPECT_FALSE(r.messages().empty());
   ExpectCallbackOrder(r, 1, 100000);
 }
+
+// Growing archives of other tools keeps their members as they were (data descriptors too).
+TEST(EngineAdd, GrowsArchivesOfPeers) {
+  Scratch s;
+  WriteFile(s.path("src/a.txt"), TextData(20000, 1));
+  WriteFile(s.path("src/new.txt"), TextData(500, 2));
+  std::string src = Q(s.path("src")), out;
+  std::vector<std::pair<std::string, std::string>> makers = {
+      {"stream.zip", "cat a.txt | zip -q -fz- ../stream.zip -"},
+      {"pydesc.zip", "python3 -c \"import zipfile as z,sys; f=z.ZipFile(sys.stdout.buffer,'w',z.ZIP_DEFLATED); "
+                     "f.write('a.txt'); f.comment=b'kept'; f.close()\" | cat > ../pydesc.zip"},
+      {"7z.zip", "7z a -tzip -bd ../7z.zip a.txt >/dev/null"},
+  };
+  for (auto& [name, cmd] : makers) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(Shell("cd " + src + " && " + cmd, &out), 0) << out;
+    InDir in(s.path("src"));
+    zc::AddOptions o;
+    o.archive = s.path(name);
+    o.specs = {"new.txt"};
+    Recorder r;
+    EXPECT_EQ(zc::zip_add(host_fs(), o, r), 1) << r.dump();
+    ExpectPeersAccept(s.path(name));
+    auto names = PythonNames(s.path(name));
+    EXPECT_TRUE(Contains(names, "new.txt"));
+    EXPECT_EQ(names.size(), 2u);
+  }
+  EXPECT_NE(ReadFile(s.path("pydesc.zip")).find("kept"), std::string::npos);   // the comment stays
+}
