@@ -1,8 +1,239 @@
+// The project-complete dialog.
 #include "Done.h"
+
+#include <shellapi.h>
+
+#include "Build1.h"
 
 TDone1* Done1 = nullptr;
 
+namespace {
+
+// Progress of the distribution ZIP (module-wide, as the bars' owner keeps them).
+int32_t fileSize = 0, fileDone = 0, totalSize = 0, totalDone = 0;
+
+// A fraction as a position of a bar that runs from 1 (empty) to 10001 (full).
+int BarPosition(int32_t done, int32_t total) { return (int)((int64_t)done * 10000 / total + 1); }
+
+const char* const kTempKeys[] = {"One", "Two", "Three", "Four", "Splash", "Splash_Width", "Splash_Height"};
+
+}  // namespace
+
+std::string ShortenPackagePath(const std::string& path, const std::function<int(const std::string&)>& width,
+                               int maxWidth) {
+    std::string drive = (path.size() >= 2 && path[1] == ':') ? path.substr(0, 2) : "";
+    std::string rest = path.substr(drive.size());
+    size_t last = rest.rfind('\\');
+    std::string dir = last == std::string::npos ? "" : rest.substr(0, last + 1);
+    std::string name = last == std::string::npos ? rest : rest.substr(last + 1);
+
+    while (width(drive + dir + name) > maxWidth && (!drive.empty() || !dir.empty())) {
+        if (dir == "\\...\\") {
+            drive.clear();
+            dir = "...\\";
+        } else if (dir.empty()) {
+            drive.clear();
+        } else {
+            // Cut the first directory: a leading "\" is kept aside, an earlier ellipsis goes,
+            // then everything up to the next "\" gives way to a new ellipsis.
+            std::string lead;
+            if (dir[0] == '\\') {
+                lead = "\\";
+                dir.erase(0, 1);
+            }
+            if (dir.rfind("...\\", 0) == 0) dir.erase(0, 4);
+            size_t p = dir.find('\\');
+            dir = p == std::string::npos ? "" : "...\\" + dir.substr(p + 1);
+            dir = lead + dir;
+        }
+    }
+    return drive + dir + name;
+}
+
+int CountPackageFiles(const std::string& dir) {
+    std::string d = dir;
+    if (!d.empty() && d.back() != '\\') d += '\\';
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((d + "*.*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..") ++n;
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+}
+
 TDone1::TDone1() : Form("Done1", 282, 325) {
     Title = "SKKT Project Builder";
-    Build({});
+    Label1.Font.pixelHeight = 19;
+    Label1.Font.bold = true;
+    Label1.Font.color = RGB(28, 60, 112);
+    for (ui::Label* l : {&Label9, &Label11, &ZipFName, &Label6, &Label13, &Label15}) l->Font.bold = true;
+    ZipFName.AutoSize = false;
+    Label5.AutoSize = false;
+    Image1.Center = true;
+    Edit1.TabOrder = 0;
+    Button1.Default = true;
+
+    Build({
+        {Image1, nullptr, {12, 10, 32, 32}},
+        {Label1, nullptr, {54, 16, 0, 0}, "SKKT - Project Complete"},
+        {Label8, nullptr, {12, 56, 0, 0}, "Project name:"},
+        {Label9, nullptr, {100, 56, 0, 0}},
+        {Label10, nullptr, {12, 74, 0, 0}, "Addon type:"},
+        {Label11, nullptr, {100, 74, 0, 0}},
+        {Label4, nullptr, {12, 92, 0, 0}, "Setup directory:"},
+        {Label5, nullptr, {100, 92, 174, 13}},
+        {ZipFName, nullptr, {100, 92, 174, 13}},
+        {Label2, nullptr, {12, 110, 0, 0}, "Package files:"},
+        {Label6, nullptr, {100, 110, 0, 0}},
+        {Label12, nullptr, {12, 128, 0, 0}, "Splashscreen:"},
+        {Label13, nullptr, {100, 128, 0, 0}},
+        {Label14, nullptr, {12, 146, 0, 0}, "Screenshots:"},
+        {Label15, nullptr, {100, 146, 0, 0}},
+        {Bevel1, nullptr, {8, 166, 266, 4}},
+        {Label3, nullptr, {12, 178, 0, 0}, "Zip filename:"},
+        {Edit1, nullptr, {8, 194, 265, 21}},
+        {Button3, nullptr, {8, 226, 85, 25}, "Run Setup"},
+        {Button1, nullptr, {98, 226, 85, 25}, "Create Zip"},
+        {Button2, nullptr, {188, 226, 85, 25}, "Cancel"},
+        {Label7, nullptr, {12, 264, 0, 0}, "Compressing..."},
+        {ProgressBar1, nullptr, {8, 282, 265, 14}},
+        {ProgressBar2, nullptr, {8, 302, 265, 14}},
+    });
+    Label5.SetVisible(false);
+
+    Button1.OnClick = [this] { Button1Click(); };
+    Button2.OnClick = [this] { Button2Click(); };
+    Button3.OnClick = [this] { Button3Click(); };
+
+    ZipPacker2.Name = "ZipPacker2";
+    ZipPacker2.Verbose = true;
+    ZipPacker2.AddOptions = {AddRecurseDirs, AddHiddenFiles, AddSeparateDirs};
+    ZipPacker2.ExtrOptions = {ExtrDirNames};
+    ZipPacker2.SFXOptions = {SFXCheckSize};
+    ZipPacker2.SFXCaption = "Self-extracting Archive";
+    ZipPacker2.OnProgress = [this](TObject* s, ProgressType t, const std::string& f, long size) {
+        ZipPacker2Progress(s, t, f, size);
+    };
+    OpenDialog1.InitialDir.clear();
+}
+
+void TDone1::FormShow() {
+    SetWindowHeight(290);
+    Edit1.SetFocus();
+
+    // The package's own settings are found under the main form's master subdirectory.
+    std::string master = Form1 ? Form1->Edit9.Text() : "";
+    ui::IniFile setup(ui::InstallDir() + master + "\\Kitsetup.ini");
+    ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
+    ProjectTitle = setup.ReadString("Title", "hl", ProjectTitle);
+    AddonType = setup.ReadString("Addon", "Type", AddonType);
+    SplashFile = setup.ReadString("Splash", "Filename", SplashFile);
+    FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
+    ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
+
+    Label13.SetCaption(SplashFile.empty() ? "No" : "Yes");
+    Label15.SetCaption(FirstScreenshot.empty() ? "No" : "Yes");
+
+    SHFILEINFOA info{};
+    std::string exe = ui::InstallDir() + "Kitpress.exe";
+    auto list = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoA(exe.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SHELLICONSIZE));
+    if (info.hIcon) DestroyIcon(info.hIcon);
+    if (list) {
+        ImageList1 = list;
+        if (HICON icon = ImageList_GetIcon(ImageList1, info.iIcon, ILD_NORMAL)) Image1.SetIcon(icon);
+    } else {
+        Image1.Clear();
+    }
+
+    Label11.SetCaption(AddonType);
+    Label9.SetCaption(ProjectTitle);
+
+    std::string packagePath = ui::InstallDir() + ProjectDir;
+    Label5.SetCaption(packagePath);
+    ZipFName.SetCaption(
+        ShortenPackagePath(packagePath, [this](const std::string& t) { return ZipFName.TextWidth(t); }, 174));
+    bool wide = ZipFName.TextWidth(packagePath) > 174;
+    ZipFName.SetHint(wide ? packagePath : "");
+    ZipFName.SetShowHint(wide);
+
+    Label6.SetCaption(std::to_string(CountPackageFiles(packagePath)));
+    ui::App->ProcessMessages();
+}
+
+void TDone1::Button1Click() {
+    SetWindowHeight(352);
+    if (Edit1.Text().empty()) {
+        ui::App->MessageBox("Please name the Zip file you want to create.", ui::App->Title, MB_OK);
+        Edit1.SetFocus();
+        return;
+    }
+    // ".zip" is always added to what was typed.
+    std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
+    std::string target = packageDir + Edit1.Text() + ".zip";
+    OpenDialog1.InitialDir = packageDir;
+    OpenDialog1.FileName = target;
+    if (ui::FileExists(target)) {
+        int answer = ui::desktop().MessageBox(Handle(), "Overwrite Existing File: " + target + "?", "Confirm",
+                                              MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES) return;
+        DeleteFileA(target.c_str());
+    }
+    ZipPacker2.SetZipFileName(target);
+    ZipPacker2.FSpecArgs.push_back(packageDir + "*.*");
+    ZipPacker2.Add();
+}
+
+void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
+    switch (ProgrType) {
+        case ptFileStart:
+            ProgressBar1.SetPosition(1);
+            fileSize = (int32_t)FileSize;
+            fileDone = 0;
+            break;
+        case ptBytesDone:
+            fileDone += (int32_t)FileSize;
+            totalDone += (int32_t)FileSize;
+            ProgressBar1.SetPosition(fileSize != 0 ? BarPosition(fileDone, fileSize) : 10001);
+            if (totalSize != 0) ProgressBar2.SetPosition(BarPosition(totalDone, totalSize));
+            break;
+        case ptBatchDone:
+            ProgressBar1.SetPosition(1);
+            ProgressBar2.SetPosition(1);
+            SetWindowHeight(252);
+            Button2Click();
+            break;
+        case ptFileCount:
+            break;
+        case ptByteCount:
+            ProgressBar2.SetPosition(1);
+            totalSize = (int32_t)FileSize;
+            totalDone = 0;
+            break;
+    }
+}
+
+void TDone1::Button2Click() {
+    try {
+        ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
+        for (const char* key : kTempKeys) settings.DeleteKey("Temp", key);
+    } catch (...) {
+    }
+    if (Form1) {
+        Form1->Edit1.SetText("");
+        Form1->Edit8.SetText("");
+        Form1->Edit9.SetText("");
+        Form1->Edit1.SetFocus();
+    }
+    Close();
+}
+
+void TDone1::Button3Click() {
+    ui::App->Minimize();
+    // Quoted: an install directory may hold spaces.
+    ui::desktop().WinExec("\"" + ui::InstallDir() + ProjectDir + "\\Setup.exe\"", SW_SHOWNORMAL);
 }

@@ -1,10 +1,50 @@
 // The project-complete dialog: the package summary, the distribution ZIP and Run Setup.
 #pragma once
+#include <functional>
+
+#include "ZipPacker.h"
 #include "ui.h"
+
+// Shortens a package path to fit a width: leading directories give way to "...\", the
+// drive goes last, the file or folder name always stays.
+std::string ShortenPackagePath(const std::string& path, const std::function<int(const std::string&)>& width,
+                               int maxWidth);
+
+// Entries of a directory listed with "*.*", "." and ".." not counted; 0 when it is missing.
+int CountPackageFiles(const std::string& dir);
 
 class TDone1 : public ui::Form {
 public:
     TDone1();
+
+    ui::Image Image1{"Image1"};
+    ui::Label Label1{"Label1"};
+    ui::Label Label8{"Label8"}, Label9{"Label9"};
+    ui::Label Label10{"Label10"}, Label11{"Label11"};
+    ui::Label Label4{"Label4"}, ZipFName{"ZipFName"}, Label5{"Label5"};
+    ui::Label Label2{"Label2"}, Label6{"Label6"};
+    ui::Label Label12{"Label12"}, Label13{"Label13"};
+    ui::Label Label14{"Label14"}, Label15{"Label15"};
+    ui::BevelLine Bevel1{"Bevel1"};
+    ui::Label Label3{"Label3"};
+    ui::Edit Edit1{"Edit1"};
+    ui::Button Button3{"Button3"}, Button1{"Button1"}, Button2{"Button2"};
+    ui::Label Label7{"Label7"};
+    ui::ProgressBar ProgressBar1{"ProgressBar1"}, ProgressBar2{"ProgressBar2"};
+    HIMAGELIST ImageList1 = nullptr;  // the shell's system image list, shared: never freed here
+    struct {
+        std::string InitialDir, FileName;
+    } OpenDialog1;
+    TZipPacker ZipPacker2;
+
+    // Kept between showings.
+    std::string ProjectTitle, AddonType, SplashFile, FirstScreenshot, ProjectDir;
+
+    void FormShow() override;
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void ZipPacker2Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
 };
 
 extern TDone1* Done1;

@@ -1,0 +1,200 @@
+// The project-complete dialog: the package summary, Create Zip and Cancel.
+#include <gtest/gtest.h>
+
+#include "Build1.h"
+#include "Done.h"
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+int SixPixels(const std::string& s) { return 6 * (int)s.size(); }
+
+struct DoneDialog : ::testing::Test {
+    FakeDesktop desk;
+    TempInstallDir dir;
+    TDone1* done = nullptr;
+    void SetUp() override {
+        // The dialog shows the shell's icon of the builder in its install directory.
+        CopyFileA((ExeDir() + "..\\dist\\Kitpress.exe").c_str(), dir.file("Kitpress.exe").c_str(), FALSE);
+        ui::App->Terminated = false;
+        ui::App->Title = "Skykit Builder";
+        Form1 = new TForm1();
+        done = Done1 = new TDone1();
+    }
+    void TearDown() override {
+        delete Done1;
+        Done1 = nullptr;
+        Form1->Destroy();
+        delete Form1;
+        Form1 = nullptr;
+    }
+    // A package directory with five files and one subdirectory.
+    std::string MakePackage(const std::string& sub) {
+        std::string pkg = dir.path() + sub + "\\";
+        ui::ForceDirectories(pkg + "Textures");
+        for (const char* f : {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"})
+            WriteFile(pkg + f, std::string(1000, 'x'));
+        WriteFile(pkg + "Textures\\ground.bmp", "BM");
+        ui::IniFile(dir.ini()).WriteString("Temp", "Project", sub);
+        Form1->Edit9.SetText(sub);
+        return pkg;
+    }
+    // Runs the dialog modally and does something inside it, as a person would.
+    void WhileShown(std::function<void()> action) {
+        ui::Timer t;
+        t.SetInterval(50);
+        t.OnTimer = [&] {
+            t.SetEnabled(false);
+            action();
+            if (done->Modal()) done->ModalResult = ui::mrCancel;
+        };
+        t.SetEnabled(true);
+        done->ShowModal();
+    }
+};
+
+}  // namespace
+
+TEST(PackagePath, AShortPathStaysWhole) {
+    EXPECT_EQ(ShortenPackagePath("C:\\Skykit\\PRJ", SixPixels, 174), "C:\\Skykit\\PRJ");
+}
+
+TEST(PackagePath, LeadingDirectoriesGiveWayOneByOne) {
+    EXPECT_EQ(ShortenPackagePath("C:\\Program Files\\Skykit Builder\\Projects\\MYPROJ", SixPixels, 174),
+              "C:\\...\\Projects\\MYPROJ");
+}
+
+TEST(PackagePath, ALongNameAloneLosesDriveAndDirectories) {
+    std::string name(40, 'n');
+    EXPECT_EQ(ShortenPackagePath("C:\\a\\" + name, SixPixels, 174), name);
+    EXPECT_EQ(ShortenPackagePath("\\\\server\\share\\" + name, SixPixels, 174), name);
+}
+
+TEST(PackagePath, NoDriveAndNoDirectoryEndsAtOnce) {
+    std::string name(60, 'n');
+    EXPECT_EQ(ShortenPackagePath(name, SixPixels, 174), name);
+}
+
+TEST(PackageFiles, CountsFilesAndFoldersOfOneLevel) {
+    std::string d = MakeTempDir();
+    for (int i = 0; i < 5; ++i) WriteFile(d + "f" + std::to_string(i), "x");
+    ui::ForceDirectories(d + "sub");
+    WriteFile(d + "sub\\inner.txt", "x");
+    EXPECT_EQ(CountPackageFiles(d), 6);
+    EXPECT_EQ(CountPackageFiles(d + "absent"), 0);
+    RemoveTree(d);
+}
+
+TEST_F(DoneDialog, ShowSummarisesThePackage) {
+    std::string pkg = MakePackage("PRJ");
+    ui::IniFile setup(pkg + "Kitsetup.ini");
+    setup.WriteString("Title", "hl", "Heathrow 2000");
+    setup.WriteString("Addon", "Type", "Scenery");
+    setup.WriteString("Splash", "Filename", "Splash.bmp");
+    ui::IniFile(dir.ini()).WriteString("Temp", "Two", "C:\\b.jpg");  // only the first slot counts
+    WhileShown([] {});
+    EXPECT_EQ(done->Label9.Caption(), "Heathrow 2000");
+    EXPECT_EQ(done->Label11.Caption(), "Scenery");
+    EXPECT_EQ(done->Label13.Caption(), "Yes");
+    EXPECT_EQ(done->Label15.Caption(), "No");
+    EXPECT_EQ(done->Label6.Caption(), "6");
+    EXPECT_EQ(done->Label5.Caption(), dir.path() + "PRJ");
+    // A temporary install directory is a long path: it is shortened and offered as a hint.
+    EXPECT_NE(done->ZipFName.Caption().find("..."), std::string::npos);
+    EXPECT_TRUE(done->ZipFName.ShowHint());
+    EXPECT_EQ(done->ZipFName.Hint, dir.path() + "PRJ");
+    EXPECT_FALSE(done->Image1.Empty());
+
+    WhileShown([] {});  // showing again without changes counts the same
+    EXPECT_EQ(done->Label6.Caption(), "6");
+}
+
+TEST_F(DoneDialog, AShortPackagePathShowsWholeWithoutHint) {
+    ui::SetInstallDirForTests("C:\\K\\");
+    ui::IniFile(dir.ini()).WriteString("Temp", "Project", "P");
+    ui::SetInstallDirForTests("C:\\K\\");
+    done->ProjectDir = "P";
+    WhileShown([] {});
+    EXPECT_EQ(done->ZipFName.Caption(), "C:\\K\\P");
+    EXPECT_FALSE(done->ZipFName.ShowHint());
+    EXPECT_EQ(done->Label6.Caption(), "0");  // a missing package directory has no files
+    ui::SetInstallDirForTests(dir.path());
+}
+
+TEST_F(DoneDialog, CreateZipWithoutANameAsksForOne) {
+    MakePackage("PRJ");
+    WhileShown([&] {
+        done->Edit1.SetText("");
+        done->Button1Click();
+    });
+    auto boxes = desk.Of("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Please name the Zip file you want to create.");
+    EXPECT_EQ(boxes[0].caption, "Skykit Builder");
+}
+
+TEST_F(DoneDialog, DecliningToOverwriteWritesNothing) {
+    std::string pkg = MakePackage("PRJ");
+    WriteFile(pkg + "dist.zip.zip", "old");
+    desk.messageAnswers = {IDNO};
+    WhileShown([&] {
+        done->Edit1.SetText("dist.zip");  // typed with its ending: a second one is added
+        done->Button1Click();
+    });
+    auto boxes = desk.Of("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Overwrite Existing File: " + pkg + "dist.zip.zip?");
+    EXPECT_EQ(boxes[0].flags & MB_TYPEMASK, (UINT)MB_YESNO);
+    EXPECT_EQ(ReadFile(pkg + "dist.zip.zip"), "old");
+    EXPECT_EQ(done->WindowHeight(), 352);
+}
+
+TEST_F(DoneDialog, CreateZipPacksThePackageClosesAndClearsTheMainForm) {
+    std::string pkg = MakePackage("PRJ");
+    Form1->Edit1.SetText("Title");
+    Form1->Edit8.SetText("C:\\addon\\");
+    ui::IniFile(dir.ini()).WriteString("Temp", "Splash", "C:\\s.bmp");
+    int shownResult = -1;
+    ui::Timer t;
+    t.SetInterval(50);
+    t.OnTimer = [&] {
+        t.SetEnabled(false);
+        done->Edit1.SetText("dist");
+        done->Button1Click();
+        shownResult = done->Showing() ? 1 : 0;  // still up after the archive: a fault
+    };
+    t.SetEnabled(true);
+    done->ShowModal();
+    EXPECT_EQ(shownResult, 0);
+    EXPECT_FALSE(done->Showing());
+    EXPECT_TRUE(ui::FileExists(pkg + "dist.zip"));
+    EXPECT_EQ(done->ZipPacker2.FilesProcessed, 6);  // five files and the texture, not itself
+    EXPECT_EQ(Form1->Edit1.Text(), "");
+    EXPECT_EQ(Form1->Edit8.Text(), "");
+    EXPECT_EQ(Form1->Edit9.Text(), "");
+    EXPECT_EQ(IniValue(dir.ini(), "Temp", "Splash"), "<absent>");
+    EXPECT_EQ(IniValue(dir.ini(), "Temp", "Project"), "PRJ");
+}
+
+TEST_F(DoneDialog, ProgressBarsFollowTheArchive) {
+    done->ZipPacker2Progress(nullptr, ptByteCount, "", 2000);
+    done->ZipPacker2Progress(nullptr, ptFileStart, "", 0);
+    done->ZipPacker2Progress(nullptr, ptBytesDone, "", 0);
+    EXPECT_EQ(done->ProgressBar1.Position(), 10001);  // an empty file is done at once
+    EXPECT_EQ(done->ProgressBar2.Position(), 1);
+    done->ZipPacker2Progress(nullptr, ptFileStart, "", 1500);
+    done->ZipPacker2Progress(nullptr, ptBytesDone, "", 500);
+    EXPECT_EQ(done->ProgressBar1.Position(), 3334);
+    EXPECT_EQ(done->ProgressBar2.Position(), 2501);
+}
+
+TEST_F(DoneDialog, RunSetupStartsThePackagesInstallerMinimised) {
+    MakePackage("PRJ");
+    WhileShown([&] { done->Button3Click(); });
+    auto runs = desk.Of("WinExec");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].text, "\"" + dir.path() + "PRJ\\Setup.exe\"");
+    EXPECT_EQ(runs[0].flags, (UINT)SW_SHOWNORMAL);
+}
