@@ -612,7 +612,27 @@ void SpeedButton::Paint(HDC dc) {
     else if (hot || !Flat)
         DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
     int off = down ? 1 : 0;
-    if (icon_) {
+    if (GlyphAbove && glyph_) {
+        // Toolbar style: the glyph in the upper part, the caption under it.
+        BITMAP bm{};
+        GetObjectA(glyph_, sizeof(bm), &bm);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, glyph_);
+        COLORREF key = GetPixel(mem, 0, bm.bmHeight - 1);
+        int textH = caption_.empty() ? 0 : 14;
+        int top = r.top + (bounds_.h - bm.bmHeight - textH) / 2 + off;
+        TransparentBlt(dc, r.left + (bounds_.w - bm.bmWidth) / 2 + off, top, bm.bmWidth, bm.bmHeight, mem, 0, 0,
+                       bm.bmWidth, bm.bmHeight, key);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        if (!caption_.empty()) {
+            SetBkMode(dc, TRANSPARENT);
+            SelectObject(dc, Font.handle());
+            SetTextColor(dc, enabled_ ? Font.color : GetSysColor(COLOR_GRAYTEXT));
+            RECT t{r.left + off, top + bm.bmHeight + 1, r.right + off, top + bm.bmHeight + 1 + textH};
+            DrawTextA(dc, caption_.c_str(), (int)caption_.size(), &t, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        }
+    } else if (icon_) {
         DrawIconEx(dc, r.left + (bounds_.w - 16) / 2 + off, r.top + (bounds_.h - 16) / 2 + off, icon_, 16, 16, 0,
                    nullptr, DI_NORMAL);
     } else if (glyph_) {
@@ -692,6 +712,12 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
             }
             break;
         case WM_CHAR:
+            if (c->OnKeyPress) {
+                char key = (char)wp;
+                App->Guard([&] { c->OnKeyPress(key); });
+                if (key == 0) return 0;
+                wp = (unsigned char)key;
+            }
             // The key-down handler took Enter; do not let the edit beep at it.
             if (wp == VK_RETURN && c->OnKeyDown && dynamic_cast<RichEdit*>(c) == nullptr) return 0;
             break;
@@ -708,7 +734,8 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
             }
             break;
         case WM_LBUTTONDBLCLK:
-            if (c->OnDblClick && dynamic_cast<Button*>(c) == nullptr) {
+            // A list view reports its double-clicks itself (NM_DBLCLK), once.
+            if (c->OnDblClick && dynamic_cast<Button*>(c) == nullptr && dynamic_cast<ListView*>(c) == nullptr) {
                 LRESULT r = DefSubclassProc(h, msg, wp, lp);
                 c->DblClick();
                 return r;
@@ -870,7 +897,32 @@ void ProgressBar::SetPosition(int p) {
 
 // Combo box
 
-void ComboBox::Created() { SendMessageA(hwnd_, CB_SETEXTENDEDUI, TRUE, 0); }
+// Typed characters arrive at the edit field inside the box, not at the box: route them to
+// the box's own key-press handler.
+static LRESULT CALLBACK ComboEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* c = reinterpret_cast<ComboBox*>(data);
+    if (msg == WM_CHAR && c->OnKeyPress) {
+        char key = (char)wp;
+        App->Guard([&] { c->OnKeyPress(key); });
+        if (key == 0) return 0;
+        wp = (unsigned char)key;
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(h, ComboEditProc, 2);
+    }
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
+void ComboBox::Created() {
+    SendMessageA(hwnd_, CB_SETEXTENDEDUI, TRUE, 0);
+    if (HWND edit = EditHandle()) SetWindowSubclass(edit, ComboEditProc, 2, reinterpret_cast<DWORD_PTR>(this));
+}
+
+HWND ComboBox::EditHandle() const {
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (hwnd_ && GetComboBoxInfo(hwnd_, &info)) return info.hwndItem;
+    return nullptr;
+}
 
 void ComboBox::ClearItems() {
     std::string keep = Text();
@@ -920,7 +972,7 @@ void ListBox::Command(WORD code) {
 // List view
 
 void ListView::Created() {
-    ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | (FlatScrollBars ? LVS_EX_FLATSB : 0));
 }
 
 void ListView::AddColumn(const std::string& caption, int width) {
@@ -986,7 +1038,25 @@ LRESULT ListView::Notify(NMHDR* nm) {
         auto* v = reinterpret_cast<NMLISTVIEW*>(nm);
         if ((v->uChanged & LVIF_STATE) && (v->uNewState & LVIS_SELECTED)) OnSelect();
     }
+    if ((nm->code == LVN_ITEMCHANGED || nm->code == LVN_INSERTITEM) && OnChange) OnChange();
     return 0;
 }
+
+// Image list
+
+ImageList::ImageList(int width, int height) { list_ = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8); }
+
+ImageList::~ImageList() {
+    if (list_) ImageList_Destroy(list_);
+}
+
+int ImageList::AddStrip(HBITMAP strip, COLORREF key) {
+    if (!strip || !list_) return 0;
+    int before = Count();
+    ImageList_AddMasked(list_, strip, key);
+    return Count() - before;
+}
+
+int ImageList::Count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
 
 }  // namespace ui

@@ -174,6 +174,8 @@ public:
     void SetCaption(const std::string& text) override;
     std::function<void()> OnChange;
     std::function<void(WPARAM key, bool& handled)> OnKeyDown;
+    // A typed character; setting it to 0 swallows it.
+    std::function<void(char& key)> OnKeyPress;
     int TabOrder = -1;
     bool TabStop = true;
     // Background colour for radio buttons and check boxes (CLR_INVALID: the parent's).
@@ -273,6 +275,7 @@ public:
     using Control::Control;
     ~SpeedButton() override;
     bool Flat = true;
+    bool GlyphAbove = false;        // glyph on top, caption below (toolbar style)
     void SetGlyph(HBITMAP glyph);   // owned; the colour of the bottom-left pixel is transparent
     void SetGlyphIcon(HICON icon);  // owned
     void Paint(HDC) override;
@@ -384,6 +387,8 @@ public:
     void AddItem(const std::string& s);
     std::vector<std::string> Items() const;
     void Command(WORD code) override;
+    // The edit field inside the box, where the keys arrive.
+    HWND EditHandle() const;
 
 protected:
     const char* WindowClass() const override { return "COMBOBOX"; }
@@ -407,10 +412,14 @@ protected:
     DWORD Style() const override { return LBS_NOTIFY | WS_VSCROLL | WS_BORDER; }
 };
 
-// Report-style list view with one image list of small icons.
+// List view with one image list of small icons: report style (columns) by default, or a
+// plain list of small icons. OnChange follows every added or changed item.
 class ListView : public WinControl {
 public:
     using WinControl::WinControl;
+    bool ListStyle = false;       // small icons in columns, no header
+    bool Border = true;
+    bool FlatScrollBars = false;
     void AddColumn(const std::string& caption, int width);
     void SetImageList(HIMAGELIST list);
     void ClearItems();
@@ -426,9 +435,28 @@ public:
 
 protected:
     const char* WindowClass() const override { return WC_LISTVIEWA; }
-    DWORD Style() const override { return LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS; }
-    DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
+    DWORD Style() const override {
+        return (ListStyle ? LVS_LIST : LVS_REPORT) | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+    }
+    DWORD ExStyle() const override { return Border ? WS_EX_CLIENTEDGE : 0; }
     void Created() override;
+};
+
+// A list of equally sized images drawn with a transparent colour (list view icons).
+class ImageList {
+public:
+    ImageList(int width, int height);
+    ~ImageList();
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
+    // Cuts a strip of images laid side by side into the list; `key` is the transparent colour.
+    // Returns the number of images added.
+    int AddStrip(HBITMAP strip, COLORREF key);
+    int Count() const;
+    HIMAGELIST Handle() const { return list_; }
+
+private:
+    HIMAGELIST list_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------
