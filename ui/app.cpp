@@ -27,6 +27,9 @@ bool Application::HandleMessage(MSG& msg) {
         Terminated = true;
         return false;
     }
+    // A non-modal dialog handles its own keys: Tab between its fields, Enter, Escape.
+    for (HWND d : dialogs_)
+        if (IsWindow(d) && IsDialogMessageA(d, &msg)) return true;
     // Tab moves between the controls of the active form; every other key goes to its control.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
         HWND top = GetAncestor(msg.hwnd, GA_ROOT);
@@ -110,6 +113,12 @@ HWND Application::ActiveWindow() const {
     if (a) return a;
     return MainForm ? MainForm->Handle() : nullptr;
 }
+
+void Application::AddDialog(HWND dialog) {
+    if (dialog && std::find(dialogs_.begin(), dialogs_.end(), dialog) == dialogs_.end()) dialogs_.push_back(dialog);
+}
+
+void Application::RemoveDialog(HWND dialog) { std::erase(dialogs_, dialog); }
 
 void ShowMessage(const std::string& text) { desktop().MessageBox(App->ActiveWindow(), text, App->Title, MB_OK); }
 
@@ -220,7 +229,12 @@ bool Desktop::OpenFile(FileDialog& d) {
     ofn.nMaxFile = sizeof(file);
     ofn.lpstrInitialDir = d.initialDir.empty() ? nullptr : d.initialDir.c_str();
     ofn.lpstrTitle = d.title.empty() ? nullptr : d.title.c_str();
-    ofn.lpstrDefExt = d.defaultExt.empty() ? nullptr : d.defaultExt.c_str();
+    // The platform wants the bare extension ("jpg"), not a pattern ("*.jpg") or ".jpg":
+    // it appends what it is given to a name typed without one.
+    std::string ext = d.defaultExt;
+    if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
+    if (ext.rfind(".", 0) == 0) ext.erase(0, 1);
+    ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
     ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING | (d.mustExist ? OFN_FILEMUSTEXIST : 0);
     if (!GetOpenFileNameA(&ofn)) return false;
     d.fileName = file;
@@ -259,6 +273,76 @@ bool Desktop::RunAndWait(const std::string& cmdLine, int show) {
 int Desktop::FileOperation(SHFILEOPSTRUCTA* op) { return SHFileOperationA(op); }
 
 void Desktop::AddToRecentDocs(const std::string& path) { SHAddToRecentDocs(SHARD_PATHA, path.c_str()); }
+
+HWND Desktop::ReplaceText(FINDREPLACEA* fr) { return ::ReplaceTextA(fr); }
+
+// ---------------------------------------------------------------------------------------
+// The find-and-replace dialog
+
+UINT ReplaceDialog::Message() {
+    static UINT msg = RegisterWindowMessageA(FINDMSGSTRINGA);
+    return msg;
+}
+
+ReplaceDialog::~ReplaceDialog() {
+    // The report of the closing dialog must not reach a dialog object that is gone.
+    fr_.lCustData = 0;
+    CloseDialog();
+}
+
+void ReplaceDialog::Execute(HWND owner) {
+    if (hwnd_ && IsWindow(hwnd_)) {
+        ShowWindow(hwnd_, SW_SHOW);
+        SetForegroundWindow(hwnd_);
+        return;
+    }
+    lstrcpynA(find_, FindText.c_str(), sizeof(find_));
+    lstrcpynA(replace_, ReplaceText.c_str(), sizeof(replace_));
+    fr_ = FINDREPLACEA{};
+    fr_.lStructSize = sizeof(fr_);
+    // The top-level window owns it, so it stays in front of a form embedded in another one;
+    // its reports still come here through whichever form's window receives them.
+    HWND root = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+    fr_.hwndOwner = root ? root : owner;
+    fr_.Flags = Options & (FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD);
+    fr_.lpstrFindWhat = find_;
+    fr_.wFindWhatLen = sizeof(find_);
+    fr_.lpstrReplaceWith = replace_;
+    fr_.wReplaceWithLen = sizeof(replace_);
+    fr_.lCustData = reinterpret_cast<LPARAM>(this);
+    hwnd_ = desktop().ReplaceText(&fr_);
+    if (hwnd_) App->AddDialog(hwnd_);
+}
+
+void ReplaceDialog::CloseDialog() {
+    HWND h = hwnd_;
+    hwnd_ = nullptr;
+    if (h) {
+        App->RemoveDialog(h);
+        if (IsWindow(h)) DestroyWindow(h);
+    }
+}
+
+void ReplaceDialog::Dispatch(LPARAM findReplace) {
+    auto* fr = reinterpret_cast<FINDREPLACEA*>(findReplace);
+    auto* d = fr ? reinterpret_cast<ReplaceDialog*>(fr->lCustData) : nullptr;
+    if (!d || fr != &d->fr_) return;
+    d->Options = fr->Flags;
+    d->FindText = d->find_;
+    d->ReplaceText = d->replace_;
+    if (fr->Flags & FR_DIALOGTERM) {
+        App->RemoveDialog(d->hwnd_);
+        d->hwnd_ = nullptr;
+    } else if (fr->Flags & FR_FINDNEXT) {
+        if (d->OnFind) App->Guard(d->OnFind);
+    } else if (fr->Flags & (FR_REPLACE | FR_REPLACEALL)) {
+        if (d->OnReplace) App->Guard(d->OnReplace);
+    }
+    // A handler that puts the focus back into the text activates the owner; the dialog stays
+    // in front of it all the same.
+    if (d->hwnd_ && IsWindow(d->hwnd_))
+        SetWindowPos(d->hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 static Desktop realDesktop;
 static Desktop* currentDesktop = &realDesktop;

@@ -570,6 +570,10 @@ void Shape::Paint(HDC dc) {
 void BevelLine::Paint(HDC dc) {
     RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
     UINT edge = Lowered ? EDGE_ETCHED : EDGE_BUMP;
+    if (Box) {
+        DrawEdge(dc, &r, edge, BF_RECT);
+        return;
+    }
     if (Vertical) {
         r.left = bounds_.x + bounds_.w / 2 - 1;
         r.right = r.left + 2;
@@ -844,6 +848,20 @@ std::string RichEdit::SelText() const {
 
 void RichEdit::SetSelText(const std::string& t) {
     SendMessageA(hwnd_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
+}
+
+std::string RichEdit::PositionText() const {
+    char cls[32] = "";
+    GetClassNameA(hwnd_, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "EDIT") == 0) return Text();
+    GETTEXTLENGTHEX len{GTL_DEFAULT | GTL_NUMBYTES, CP_ACP};
+    LRESULT n = SendMessageA(hwnd_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);
+    if (n < 0) return Text();
+    std::string s((size_t)n + 1, '\0');
+    GETTEXTEX get{(DWORD)s.size(), GT_DEFAULT, CP_ACP, nullptr, nullptr};
+    LRESULT got = SendMessageA(hwnd_, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(s.data()));
+    s.resize(got > 0 ? (size_t)got : 0);
+    return s;
 }
 
 void RichEdit::Command(WORD code) {

@@ -245,6 +245,11 @@ void Form::Destroy() {
 LRESULT CALLBACK Form::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* f = reinterpret_cast<Form*>(GetWindowLongPtrA(h, GWLP_USERDATA));
     if (!f) return DefWindowProcA(h, msg, wp, lp);
+    // A find-and-replace dialog owned by this form reports a button press.
+    if (msg == ReplaceDialog::Message()) {
+        ReplaceDialog::Dispatch(lp);
+        return 0;
+    }
     switch (msg) {
         case WM_CLOSE:
             f->Close();

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <functional>
 #include <memory>
@@ -266,6 +267,7 @@ public:
     using Control::Control;
     bool Vertical = false;
     bool Lowered = true;
+    bool Box = false;  // a frame round the whole rectangle instead of one line
     void Paint(HDC) override;
 };
 
@@ -320,6 +322,9 @@ public:
     void SetSel(int start, int length);
     std::string SelText() const;
     void SetSelText(const std::string& t);
+    // The text as the selection positions count it: a rich edit counts a line break as one
+    // character, while Text() gives it as the two of "\r\n".
+    std::string PositionText() const;
     void Command(WORD code) override;
 
 protected:
@@ -603,11 +608,49 @@ public:
     virtual bool RunAndWait(const std::string& cmdLine, int show);
     virtual int FileOperation(SHFILEOPSTRUCTA* op);
     virtual void AddToRecentDocs(const std::string& path);
+    // Opens the platform's non-modal find-and-replace dialog; its window, or nullptr.
+    virtual HWND ReplaceText(FINDREPLACEA* fr);
 };
 
 Desktop& desktop();
 // Replaces the desktop (tests); nullptr restores the real one.
 void SetDesktop(Desktop* d);
+
+// The platform's non-modal find-and-replace dialog. It reports each press of its buttons to
+// its owner form, which hands the report here; the handlers then read the texts and options.
+class ReplaceDialog {
+public:
+    explicit ReplaceDialog(const char* name = "") : Name(name) {}
+    ~ReplaceDialog();
+    ReplaceDialog(const ReplaceDialog&) = delete;
+    ReplaceDialog& operator=(const ReplaceDialog&) = delete;
+
+    std::string Name;
+    std::string FindText, ReplaceText;
+    // FR_DOWN, FR_MATCHCASE, FR_WHOLEWORD as the person left them; after a press also the
+    // button: FR_FINDNEXT, FR_REPLACE or FR_REPLACEALL.
+    DWORD Options = FR_DOWN;
+    std::function<void()> OnFind;     // Find Next
+    std::function<void()> OnReplace;  // Replace and Replace All
+
+    // Opens the dialog owned by a form's window, or brings it to the front when it is open.
+    void Execute(HWND owner);
+    void CloseDialog();
+    HWND Handle() const { return hwnd_; }
+    bool MatchCase() const { return Options & FR_MATCHCASE; }
+    bool WholeWord() const { return Options & FR_WHOLEWORD; }
+    bool ReplaceAll() const { return Options & FR_REPLACEALL; }
+
+    // The message the dialog sends to its owner ("commdlg_FindReplace"); forms pass it on.
+    static UINT Message();
+    static void Dispatch(LPARAM findReplace);
+
+private:
+    FINDREPLACEA fr_{};
+    char find_[256] = "";
+    char replace_[256] = "";
+    HWND hwnd_ = nullptr;
+};
 
 // ---------------------------------------------------------------------------------------
 // The application
@@ -640,9 +683,13 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, UINT flags);
     HWND ActiveWindow() const;
     const std::vector<Form*>& Forms() const { return forms_; }
+    // Non-modal dialogs whose keys (Tab, Enter, Escape) the message loop hands to them.
+    void AddDialog(HWND dialog);
+    void RemoveDialog(HWND dialog);
 
 private:
     std::vector<Form*> forms_;
+    std::vector<HWND> dialogs_;
     bool running_ = false;
     bool HandleMessage(MSG& msg);
 };

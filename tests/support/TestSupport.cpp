@@ -54,6 +54,12 @@ int FakeDesktop::FileOperation(SHFILEOPSTRUCTA* op) {
 
 void FakeDesktop::AddToRecentDocs(const std::string& path) { calls.push_back({"AddToRecentDocs", path}); }
 
+HWND FakeDesktop::ReplaceText(FINDREPLACEA* fr) {
+    calls.push_back({"ReplaceText", fr->lpstrFindWhat ? fr->lpstrFindWhat : "", "", (UINT)fr->Flags, fr->hwndOwner,
+                     fr->lpstrReplaceWith ? fr->lpstrReplaceWith : ""});
+    return nullptr;
+}
+
 std::vector<Call> FakeDesktop::Of(const std::string& kind) const {
     std::vector<Call> out;
     for (const Call& c : calls)

@@ -44,6 +44,7 @@ public:
     bool RunAndWait(const std::string& cmdLine, int show) override;
     int FileOperation(SHFILEOPSTRUCTA* op) override;
     void AddToRecentDocs(const std::string& path) override;
+    HWND ReplaceText(FINDREPLACEA* fr) override;  // recorded; no dialog opens
 
     std::vector<Call> Of(const std::string& kind) const;
     void Clear() { calls.clear(); }
