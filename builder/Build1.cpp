@@ -1,6 +1,11 @@
 // The builder's main project form: construction, the caption-less frame and quitting.
 #include "Build1.h"
 
+#include <shlwapi.h>
+
+#include "Build2.h"
+#include "Build5.h"
+#include "Build9.h"
 #include "Skinning.h"
 
 TForm1* Form1 = nullptr;
@@ -10,6 +15,23 @@ namespace {
 HBITMAP Glyph(const char* name) { return LoadBitmapA(ui::ModuleInstance(), name); }
 
 const COLORREF kRadioGrey = 13619151;  // RGB(207, 207, 207)
+
+const char* const kFs2000Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\7.0";
+const char* const kFs98Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\6.1";
+
+// A path shortened to a width in a label's font, leading folders giving way to "...".
+std::string CompactPath(const std::string& path, const ui::Label& label, int width) {
+    std::string buf = path;
+    buf.resize(std::max<size_t>(path.size(), MAX_PATH) + 8, '\0');
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, label.Font.handle());
+    BOOL ok = PathCompactPathA(dc, buf.data(), width);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    if (!ok) return path;
+    buf.resize(strlen(buf.c_str()));
+    return buf;
+}
 
 }  // namespace
 
@@ -198,13 +220,146 @@ void TForm1::BuildLayout() {
     Close1.OnClick = [this] { Image4Click(); };
     skin::BindButton(Image4, Label12, SkinModule, [this] { Image4Click(); });
     skin::BindButton(Image6, Label15, SkinModule, nullptr);
-    skin::BindButton(Image3, Label11, SkinModule, nullptr);
+    skin::BindButton(Image3, Label11, SkinModule, [this] { Image3Click(); });
     skin::BindButton(Image7, Label19, SkinModule, nullptr);
 
+    // The type labels carry the type names; each label and its radio button select the type.
+    Label7.OnClick = RadioButton1.OnClick = [this] { Label7Click(); };
+    Label8.OnClick = RadioButton2.OnClick = [this] { Label8Click(); };
+    Label9.OnClick = RadioButton3.OnClick = [this] { Label9Click(); };
+    Label10.OnClick = RadioButton4.OnClick = [this] { Label10Click(); };
+    Label18.OnClick = RadioButton5.OnClick = [this] { Label18Click(); };
+    Label7.OnDblClick = [this] { Label7DblClick(); };
+
+    SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+    SpeedButton2.OnClick = [this] { SpeedButton2Click(); };
+    SpeedButton3.OnClick = [this] { SpeedButton3Click(); };
+    SpeedButton4.OnClick = [this] { SpeedButton4Click(); };
+
     Timer1.SetInterval(10);
+    Timer1.OnTimer = [this] { Timer1Timer(); };
 }
 
 void TForm1::AdjustCreateParams(ui::CreateParams& p) { SkinnedFrame(p); }
+
+void TForm1::FormShow() {
+    std::string type;
+    {
+        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+        Edit2.SetText(ini.ReadString("Authors", "Name1", Edit2.Text()));
+        Edit3.SetText(ini.ReadString("Authors", "Email1", Edit3.Text()));
+        Edit4.SetText(ini.ReadString("Authors", "Name2", Edit4.Text()));
+        Edit5.SetText(ini.ReadString("Authors", "Email2", Edit5.Text()));
+        Edit6.SetText(ini.ReadString("Authors", "Name3", Edit6.Text()));
+        Edit7.SetText(ini.ReadString("Authors", "Email3", Edit7.Text()));
+        type = ini.ReadString("Addon", "Type", "");
+        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
+    }
+
+    // Where the target simulator lives, from the registry (read only, keys never created).
+    auto readFolder = [this](const char* key) {
+        std::string folder;
+        if (!ui::ReadRegistryString(HKEY_LOCAL_MACHINE, key, "path", folder)) return false;
+        SimFolder = folder;
+        Label27.SetCaption(folder);
+        return true;
+    };
+    if (HeldVersion.empty()) readFolder(kFs2000Key);
+    // With no version chosen yet and Flight Simulator 98 installed, 98 becomes the target:
+    // the version always names a simulator, never a folder.
+    if (HeldVersion.empty() && readFolder(kFs98Key)) HeldVersion = "Flightsimulator 98";
+    if (HeldVersion == "Flightsimulator 2000") readFolder(kFs2000Key);
+    if (HeldVersion == "Flightsimulator 98") readFolder(kFs98Key);
+
+    // "Scenery MD" is a Scenery variant; the label still starts as "Scenery".
+    if (type == "Scenery" || type == "Scenery MD") RadioButton1.SetChecked(true);
+    if (type == "Aircraft") RadioButton2.SetChecked(true);
+    if (type == "Sound") RadioButton3.SetChecked(true);
+    if (type == "Panel") RadioButton4.SetChecked(true);
+    if (type == "Adventure") RadioButton5.SetChecked(true);
+
+    Edit1.SetFocus();
+}
+
+void TForm1::SelectType(ui::RadioButton& button) {
+    button.SetChecked(true);
+    button.SetFocus();
+}
+
+void TForm1::Label7Click() { SelectType(RadioButton1); }
+void TForm1::Label8Click() { SelectType(RadioButton2); }
+void TForm1::Label9Click() { SelectType(RadioButton3); }
+void TForm1::Label10Click() { SelectType(RadioButton4); }
+void TForm1::Label18Click() { SelectType(RadioButton5); }
+
+void TForm1::Label7DblClick() { Label7.SetCaption(Label7.Caption() == "Scenery" ? "Scenery MD" : "Scenery"); }
+
+void TForm1::SpeedButton1Click() {
+    if (Edit1.Text().empty()) Edit1.SetText("Skykit Project 1.0");
+    if (Edit9.Text().empty()) {
+        ui::desktop().MessageBox(Handle(),
+                                 "Please type the name of the Kitforge subdirectory,\n"
+                                 "where your Skykit project will be build.",
+                                 "Skykit Builder", 0x30);
+        Edit9.SetFocus();
+        return;
+    }
+    // "Next >>" of the settings dialog starts Timer1, which then asks for the add-on folder.
+    Option1->ShowModal();
+}
+
+void TForm1::Timer1Timer() {
+    // One shot: the settings dialog has closed by now, so the file dialog opens on its own.
+    Timer1.SetEnabled(false);
+    AddonLocationDialog();
+}
+
+void TForm1::AddonLocationDialog() {
+    try {
+        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
+    } catch (...) {
+    }
+    SimFolder = Label27.Caption();
+    Open1.owner = Handle();
+    Open1.initialDir = SimFolder;
+    Open1.fileName = "Setup.skb";
+    Open1.filter = "Skykit Files (*.skb)|*.skb";
+    Open1.defaultExt = "Skb";
+    Open1.title = "Location of Addon files";
+    // The author opens the add-on folder and accepts the proposed name; the file need not
+    // exist. The platform's dialog makes that folder the current directory, which the build packs.
+    if (!ui::desktop().OpenFile(Open1)) return;
+    SetArchiveName(Open1.fileName, true);
+    Edit8.SetText(ui::ExtractFilePath(Open1.fileName));
+}
+
+void TForm1::SetArchiveName(const std::string& name, bool setComponent) {
+    if (setComponent) ArchiveFileName = name;
+    int width = ZipFName.Bounds().w;
+    ZipFName.SetCaption(ArchiveFileName.empty() ? "<none>" : CompactPath(ArchiveFileName, ZipFName, width));
+    // The whole name is offered as a hint when the label cannot show it.
+    bool tooWide = ZipFName.TextWidth(ArchiveFileName) > width;
+    if (tooWide) ZipFName.SetHint(ArchiveFileName);
+    ZipFName.SetShowHint(tooWide);
+}
+
+void TForm1::EditDeveloper(const char* number, ui::Edit& name, ui::Edit& email) {
+    Form5->Edit2.SetText(name.Text());
+    Form5->Edit3.SetText(email.Text());
+    Form5->Label3.SetCaption(number);
+    Form5->ShowModal();
+}
+
+void TForm1::SpeedButton2Click() { EditDeveloper("1", Edit2, Edit3); }
+void TForm1::SpeedButton3Click() { EditDeveloper("2", Edit4, Edit5); }
+void TForm1::SpeedButton4Click() { EditDeveloper("3", Edit6, Edit7); }
+
+void TForm1::Image3Click() {
+    // The legal texts editor covers the whole client panel until its OK hides it.
+    Form2->Embed(&Panel1);
+    Form2->Show();
+}
 
 void TForm1::Image2MouseDown(ui::MouseButton button) {
     if (button != ui::MouseButton::Left) return;

@@ -53,21 +53,48 @@ public:
     ui::BevelLine Bevel3{"Bevel3"}, Bevel5{"Bevel5"};
 
     // Non-visual
+    ui::FileDialog Open1;
     ui::PopupMenu PopupMenu1{"PopupMenu1"};
     ui::Timer Timer1{"Timer1"};
 
     // The skin library's handle; 0 when it could not be loaded.
     HMODULE SkinModule = nullptr;
+    // The target simulator: "Flightsimulator 2000", "Flightsimulator 98" or empty.
+    std::string HeldVersion;
+    // The target simulator's install folder, as the registry gives it.
+    std::string SimFolder;
+    // The archive the build writes; shown shortened in ZipFName.
+    std::string ArchiveFileName;
 
     // Handlers
     void AdjustCreateParams(ui::CreateParams& p) override;
+    void FormShow() override;
     void FormDestroy() override;
     void Image2MouseDown(ui::MouseButton button);
     void Minimize1Click();
     void Image4Click();
+    void Label7Click();
+    void Label8Click();
+    void Label9Click();
+    void Label10Click();
+    void Label18Click();
+    void Label7DblClick();
+    void SpeedButton1Click();
+    void Timer1Timer();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void Image3Click();
+
+    // Lets the author open the folder of the add-on files and accept the proposed archive name.
+    void AddonLocationDialog();
+    // The archive-name operation: sets the archive's name (when asked to) and shows it.
+    void SetArchiveName(const std::string& name, bool setComponent);
 
 private:
     void BuildLayout();
+    void SelectType(ui::RadioButton& button);
+    void EditDeveloper(const char* number, ui::Edit& name, ui::Edit& email);
 };
 
 extern TForm1* Form1;

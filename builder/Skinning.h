@@ -17,4 +17,7 @@ void LoadAll(HMODULE lib, std::initializer_list<std::pair<ui::Image*, const char
 void BindButton(ui::Image& image, ui::Label& label, HMODULE& lib, std::function<void()> onClick,
                 const char* rest = "b1", const char* pressed = "b2");
 
+// A caption-less dialog moves when its title strip is dragged with the left button.
+void DragWith(ui::Form& form, std::initializer_list<ui::Control*> strip);
+
 }  // namespace skin
