@@ -1,4 +1,4 @@
-// The wire formats of Part 3.2: the parameter blocks the component passes to ZipEngExec and
+// The wire formats shared with the archive component: the parameter blocks the component passes to ZipEngExec and
 // UnzEngExec, and the callback record the engine passes back. 32-bit little-endian; pointers are
 // 4 bytes and are kept here as uint32_t so that the layout is the same in every build.
 #pragma once
@@ -131,7 +131,7 @@ static_assert(offsetof(ZipExecParams, trace) == 16 && offsetof(ZipExecParams, pa
               offsetof(ZipExecParams, latest_time) == 108 && offsetof(ZipExecParams, argc) == 120 &&
               offsetof(ZipExecParams, zip_name) == 124 && offsetof(ZipExecParams, temp_dir) == 128 &&
               offsetof(ZipExecParams, fspecs) == 140 && offsetof(ZipExecParams, check) == 212,
-              "ZipExecParams offsets of Part 3.2");
+              "ZipExecParams offsets");
 static_assert(offsetof(UnzExecParams, code_page) == 20 && offsetof(UnzExecParams, password) == 24 &&
               offsetof(UnzExecParams, test_only) == 28 && offsetof(UnzExecParams, quiet) == 40 &&
               offsetof(UnzExecParams, verbose) == 44 && offsetof(UnzExecParams, update) == 48 &&
@@ -139,10 +139,10 @@ static_assert(offsetof(UnzExecParams, code_page) == 20 && offsetof(UnzExecParams
               offsetof(UnzExecParams, overwrite) == 60 && offsetof(UnzExecParams, argc) == 64 &&
               offsetof(UnzExecParams, zip_name) == 68 && offsetof(UnzExecParams, fspecs) == 72 &&
               offsetof(UnzExecParams, check) == 144,
-              "UnzExecParams offsets of Part 3.2");
+              "UnzExecParams offsets");
 static_assert(offsetof(ZCallBackStruct, caller) == 4 && offsetof(ZCallBackStruct, action) == 16 &&
               offsetof(ZCallBackStruct, error_code) == 20 && offsetof(ZCallBackStruct, size) == 24 &&
               offsetof(ZCallBackStruct, text) == 28,
-              "ZCallBackStruct offsets of Part 3.2");
+              "ZCallBackStruct offsets");
 
 }  // namespace zeng

@@ -1,4 +1,4 @@
-// UNZENG.DLL: Extract and Test for the archive component (Part 3.1).
+// UNZENG.DLL: Extract and Test for the archive component.
 #include <windows.h>
 
 #include "../core/engine.h"

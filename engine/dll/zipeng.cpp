@@ -1,4 +1,4 @@
-// ZIPENG.DLL: Add and Delete for the archive component (Part 3.1).
+// ZIPENG.DLL: Add and Delete for the archive component.
 #include <windows.h>
 
 #include "../core/engine.h"

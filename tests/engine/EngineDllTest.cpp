@@ -1,5 +1,5 @@
 // ZIPENG.DLL and UNZENG.DLL driven through their real entry points under Wine: parameter blocks
-// built byte by byte at the offsets of Part 3.2 (the 216/148-byte layouts and the old
+// built byte by byte at the agreed offsets (the 216/148-byte layouts and the old
 // 16,520/16,464-byte ones), callbacks recorded from the raw record offsets.
 // Archives written here are left in engine_out/ for engine_dll_peers (unzip, 7z, Python).
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ struct AddSwitches {
   std::string password;
 };
 
-// The 216-byte ZipExecParams exactly as Part 3.2 lays it out (engines above 1.50).
+// The 216-byte ZipExecParams exactly as the component lays it out (engines above 1.50).
 std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& specs, const std::string& zip,
                               const std::vector<std::string>& args, const AddSwitches& a, bool del = false) {
   std::vector<uint8_t> b(216, 0);
@@ -158,7 +158,7 @@ int RunUnz(std::vector<uint8_t>& block, Recording& r) {
   return E().unz_exec(block.data());
 }
 
-// Part 3.3's order: count (5) and bytes (6) first, each start (1) followed by bytes done (2)
+// The order the builder relies on: count (5) and bytes (6) first, each start (1) followed by bytes done (2)
 // adding up to its size, exactly one batch done (3) last; messages (4) and ticks (0) anywhere.
 void ExpectOrder(const Recording& r, int files, int64_t bytes) {
   std::vector<Event> ev;

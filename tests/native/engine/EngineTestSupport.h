@@ -66,7 +66,7 @@ class Recorder : public zc::Progress {
   }
 };
 
-// The order the builder relies on (Part 3.3): count and bytes first, each start followed by
+// The order the builder relies on: count and bytes first, each start followed by
 // bytes done adding up to its size, exactly one batch done at the end. Messages may come between.
 inline void ExpectCallbackOrder(const Recorder& r, uint64_t files, uint64_t bytes) {
   std::vector<Event> ev;
