@@ -2,7 +2,7 @@
 # (Start the display before the first Wine process: a wineserver started without one keeps
 # creating windows that no X client can see or click.)
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="$ROOT/build/wineprefix"
+export WINEPREFIX="${SKYKIT_WINEPREFIX:-$ROOT/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
