@@ -17,6 +17,7 @@
 //   kill EXE                     ends every process of that program name (left over by a failed test)
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
+//   press CLASS TITLE TEXT       clicks the child button captioned TEXT ('&' ignored), by message
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -388,6 +389,24 @@ int main(int argc, char** argv) {
         if (!h) return 1;
         PostMessageA(h, WM_CLOSE, 0, 0);
         return 0;
+    }
+    if (cmd == "press" && argc >= 5) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        for (HWND c : AllChildren(h)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            if (lstrcmpiA(cls, "Button") != 0 || !IsWindowVisible(c)) continue;
+            std::string plain;
+            for (char ch : Text(c))
+                if (ch != '&') plain += ch;
+            if (plain != argv[4]) continue;
+            if (!IsWindowEnabled(c)) return 1;
+            PostMessageA(c, BM_CLICK, 0, 0);
+            Sleep(150);
+            return 0;
+        }
+        return 1;
     }
     return Usage();
 }

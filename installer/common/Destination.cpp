@@ -1,0 +1,150 @@
+#include "Destination.h"
+
+#include <cctype>
+
+#include "SafePath.h"
+
+namespace kit {
+
+std::vector<std::string> FsRegistryKeys(FsVersion v) {
+    const std::string base = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\";
+    switch (v) {
+        case FsVersion::Fs2000: return {base + "7.0"};
+        case FsVersion::Fs98: return {base + "6.1"};
+        default: return {base + "7.0", base + "6.1"};
+    }
+}
+
+std::string FolderNameFromTitle(const std::string& title) {
+    std::string out;
+    for (unsigned char c : title) {
+        if (c < 32 || std::string("\\/:*?\"<>|").find(char(c)) != std::string::npos) continue;
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += char(c);
+    }
+    auto trimEnds = [](std::string& s) {
+        while (!s.empty() && (s.back() == ' ' || s.back() == '.')) s.pop_back();
+        size_t b = 0;
+        while (b < s.size() && (s[b] == ' ' || s[b] == '.')) ++b;
+        s.erase(0, b);
+    };
+    trimEnds(out);
+    if (out.size() > 64) {
+        out.resize(64);
+        trimEnds(out);
+    }
+    if (out.empty()) return "Addon";
+    if (IsDeviceName(out)) out += " Addon";
+    return out;
+}
+
+namespace {
+
+std::vector<std::string> Components(const std::string& name) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            if (!cur.empty() && cur != ".") parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty() && cur != ".") parts.push_back(cur);
+    return parts;
+}
+
+bool IsOneOf(const std::string& name, std::initializer_list<const char*> list) {
+    for (const char* s : list)
+        if (EqualsNoCase(name, s)) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string SingleTopFolder(const std::vector<std::string>& memberNames) {
+    std::string top;
+    bool any = false;
+    for (const std::string& n : memberNames) {
+        std::vector<std::string> parts = Components(n);
+        if (parts.empty()) continue;
+        bool isDir = !n.empty() && (n.back() == '/' || n.back() == '\\');
+        // A file at the top level: the archive is not one folder.
+        if (parts.size() == 1 && !isDir) return "";
+        if (!any) {
+            top = parts[0];
+            any = true;
+        } else if (!EqualsNoCase(top, parts[0])) {
+            return "";
+        }
+    }
+    return any ? top : "";
+}
+
+std::string AddonSubfolder(AddonType type, const std::string& title, const std::vector<std::string>& memberNames) {
+    const std::string own = FolderNameFromTitle(title);
+    const std::string top = SingleTopFolder(memberNames);
+    switch (type) {
+        case AddonType::Scenery:
+            // An area holds "scenery" and "texture" folders; a lone one of those is not an area.
+            if (!top.empty() && !IsOneOf(top, {"scenery", "texture"})) return "Addon Scenery";
+            return "Addon Scenery\\" + own;
+        case AddonType::SceneryMD: return "Addon Scenery";
+        case AddonType::Aircraft:
+            if (!top.empty() && !IsOneOf(top, {"model", "panel", "sound", "texture"})) return "Aircraft";
+            return "Aircraft\\" + own;
+        case AddonType::Sound: return "Sound";
+        case AddonType::Panel: return "Gauges";
+        case AddonType::Adventure: return "Adventures";
+        default: return own;
+    }
+}
+
+std::string TypeNote(AddonType type) {
+    switch (type) {
+        case AddonType::Scenery:
+            return "Scenery is installed as an area of its own below \"Addon Scenery\". Afterwards add the "
+                   "folder in Flight Simulator's Scenery Library to see it.";
+        case AddonType::SceneryMD:
+            return "This scenery brings its own area folders; they are placed in \"Addon Scenery\". Afterwards "
+                   "add them in Flight Simulator's Scenery Library to see them.";
+        case AddonType::Aircraft:
+            return "Aircraft go to the \"Aircraft\" folder, each in a folder of its own. Choose the new "
+                   "aircraft in Flight Simulator's Aircraft menu.";
+        case AddonType::Sound: return "Sounds go to Flight Simulator's \"Sound\" folder.";
+        case AddonType::Panel: return "Panels and gauges go to Flight Simulator's \"Gauges\" folder.";
+        case AddonType::Adventure: return "Adventures go to Flight Simulator's \"Adventures\" folder.";
+        default: return "The files go to a folder named after the add-on in the Flight Simulator folder.";
+    }
+}
+
+std::string JoinPath(const std::string& base, const std::string& rel) {
+    if (rel.empty()) return base;
+    if (base.empty()) return rel;
+    std::string b = base;
+    while (b.size() > 1 && (b.back() == '\\' || b.back() == '/') && !(b.size() == 3 && b[1] == ':')) b.pop_back();
+    if (b.back() == '\\' || b.back() == '/') return b + rel;
+    return b + "\\" + rel;
+}
+
+bool CleanSubfolder(const std::string& typed, std::string& clean, std::string& why) {
+    std::string t = Trim(typed);
+    for (char& c : t)
+        if (c == '/') c = '\\';
+    if (!t.empty() && t[0] == '\\') {
+        why = "it starts with \"\\\"; give a folder inside the Flight Simulator folder";
+        return false;
+    }
+    while (!t.empty() && (t.back() == '\\' || t.back() == ' ')) t.pop_back();
+    if (t.empty()) {
+        clean.clear();
+        return true;
+    }
+    std::string rel;
+    if (!SafeMemberPath(t, rel, why)) return false;
+    clean = rel;
+    return true;
+}
+
+}  // namespace kit

@@ -1,0 +1,120 @@
+#include "PackageInfo.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kit {
+
+std::string ScreenshotFile(int n) { return "Screen" + std::to_string(n) + ".jpg"; }
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string FormatSize(unsigned long long bytes) {
+    char buf[64];
+    if (bytes < 1024) {
+        std::snprintf(buf, sizeof buf, "%llu %s", bytes, bytes == 1 ? "byte" : "bytes");
+    } else if (bytes < 1024ull * 1024) {
+        std::snprintf(buf, sizeof buf, "%.1f KB", bytes / 1024.0);
+    } else if (bytes < 1024ull * 1024 * 1024) {
+        std::snprintf(buf, sizeof buf, "%.1f MB", bytes / (1024.0 * 1024));
+    } else {
+        std::snprintf(buf, sizeof buf, "%.2f GB", bytes / (1024.0 * 1024 * 1024));
+    }
+    return buf;
+}
+
+namespace {
+
+// A size in pixels as the builder writes it: decimal digits only; anything else counts as absent.
+int Pixels(const std::string& text) {
+    std::string t = Trim(text);
+    if (t.empty() || t.size() > 6) return 0;
+    for (char c : t)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+    return std::atoi(t.c_str());
+}
+
+}  // namespace
+
+PackageInfo ReadPackageInfo(const IniReader& read) {
+    PackageInfo p;
+    p.splashWidth = Pixels(read("Splash", "Width"));
+    p.splashHeight = Pixels(read("Splash", "Height"));
+    p.splashFile = Trim(read("Splash", "Filename"));
+    for (int n = 1; n <= 3; ++n) {
+        Author a{Trim(read("Authors", std::to_string(2 * n))), Trim(read("Authors", std::to_string(2 * n - 1)))};
+        if (!a.name.empty() || !a.email.empty()) p.authors.push_back(a);
+    }
+    p.version = Trim(read("Flightsim", "Version"));
+    p.type = Trim(read("Addon", "Type"));
+    p.condition = Trim(read("Addon", "Condition"));
+    p.title = Trim(read("Title", "hl"));
+    return p;
+}
+
+PackageInfo ReadPackageInfoFile(const std::string& path) {
+    return ReadPackageInfo([&path](const std::string& section, const std::string& key) {
+        char buf[2048] = "";
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buf, sizeof buf, path.c_str());
+        return std::string(buf);
+    });
+}
+
+FsVersion PackageInfo::Fs() const {
+    if (EqualsNoCase(version, "Flightsimulator 2000")) return FsVersion::Fs2000;
+    if (EqualsNoCase(version, "Flightsimulator 98")) return FsVersion::Fs98;
+    return FsVersion::Unknown;
+}
+
+AddonType PackageInfo::Type() const {
+    if (EqualsNoCase(type, "Scenery")) return AddonType::Scenery;
+    if (EqualsNoCase(type, "Scenery MD")) return AddonType::SceneryMD;
+    if (EqualsNoCase(type, "Aircraft")) return AddonType::Aircraft;
+    if (EqualsNoCase(type, "Sound")) return AddonType::Sound;
+    if (EqualsNoCase(type, "Panel")) return AddonType::Panel;
+    // The builder writes adventures as "Adv"; the long form is taken as well.
+    if (EqualsNoCase(type, "Adv") || EqualsNoCase(type, "Adventure")) return AddonType::Adventure;
+    return AddonType::Unknown;
+}
+
+bool PackageInfo::Freeware() const { return !EqualsNoCase(condition, "Shareware"); }
+
+std::string PackageInfo::DisplayTitle() const { return title.empty() ? std::string("Flight Simulator add-on") : title; }
+
+std::string FsDisplayName(FsVersion v) {
+    switch (v) {
+        case FsVersion::Fs2000: return "Microsoft Flight Simulator 2000";
+        case FsVersion::Fs98: return "Microsoft Flight Simulator 98";
+        default: return "Microsoft Flight Simulator";
+    }
+}
+
+std::string TypeDisplayName(AddonType t, const std::string& raw) {
+    switch (t) {
+        case AddonType::Scenery: return "Scenery";
+        case AddonType::SceneryMD: return "Scenery (with its own folders)";
+        case AddonType::Aircraft: return "Aircraft";
+        case AddonType::Sound: return "Sound";
+        case AddonType::Panel: return "Panel";
+        case AddonType::Adventure: return "Adventure";
+        default: return raw.empty() ? std::string("Add-on") : raw;
+    }
+}
+
+}  // namespace kit

@@ -1,0 +1,68 @@
+// What a package tells its installer: the settings file "Kitsetup.ini" that the builder writes
+// beside "Setup.exe", and the files the installer looks for in the package folder.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+// File names inside a package folder.
+inline constexpr const char* kSettingsFile = "Kitsetup.ini";
+inline constexpr const char* kArchiveFile = "Setup.skb";
+inline constexpr const char* kDescriptionFile = "File_id.diz";
+inline constexpr const char* kTermsFile = "licens.skh";
+inline constexpr const char* kSkinFile = "Skin32.dll";
+inline constexpr const char* kUnzipFile = "Unzeng.dll";
+inline constexpr int kMaxScreenshots = 4;
+// "Screen1.jpg" .. "Screen4.jpg"
+std::string ScreenshotFile(int n);
+
+enum class FsVersion { Unknown, Fs98, Fs2000 };
+enum class AddonType { Unknown, Scenery, SceneryMD, Aircraft, Sound, Panel, Adventure };
+
+struct Author {
+    std::string name;
+    std::string email;
+};
+
+struct PackageInfo {
+    // [Splash] Width, Height (pixels, 0 when absent or not a number), Filename
+    int splashWidth = 0;
+    int splashHeight = 0;
+    std::string splashFile;
+    // [Authors] developer n: name under key 2n, address under key 2n-1 (n = 1..3); a developer
+    // with neither is left out, so the list keeps the order of the keys.
+    std::vector<Author> authors;
+    // [Flightsim] Version, [Addon] Type and Condition, [Title] hl: as written.
+    std::string version;
+    std::string type;
+    std::string condition;
+    std::string title;
+
+    FsVersion Fs() const;
+    AddonType Type() const;
+    bool Freeware() const;
+    // The title, or a neutral name when the package has none.
+    std::string DisplayTitle() const;
+};
+
+// Reads one key; returns "" when the section or key is absent.
+using IniReader = std::function<std::string(const std::string& section, const std::string& key)>;
+
+PackageInfo ReadPackageInfo(const IniReader& read);
+// The same from a file, through the platform's private-profile calls.
+PackageInfo ReadPackageInfoFile(const std::string& path);
+
+// Names shown to the person installing.
+std::string FsDisplayName(FsVersion v);   // "Microsoft Flight Simulator 2000", ...
+std::string TypeDisplayName(AddonType t, const std::string& raw);
+
+// Text helpers shared by the installer and the self-extractor.
+std::string Trim(const std::string& s);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+// "0 bytes", "812 bytes", "14.2 KB", "3.5 MB", "1.25 GB"
+std::string FormatSize(unsigned long long bytes);
+
+}  // namespace kit
