@@ -1,0 +1,65 @@
+// The installer's work apart from its window: what the package's archive holds, what is
+// already at the destination, the engine's messages turned into one clear outcome, and the
+// removal of what an unfinished installation left behind.
+//
+// Paths here are in the ANSI code page, as the installer's window and the engine's block use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+struct ArchiveScan {
+    enum class Problem { None, Missing, Damaged, Unsupported };
+    Problem problem = Problem::None;
+    std::string detail;                  // the reader's own words for the problem
+    std::vector<std::string> names;      // every member, '/'-separated, ANSI
+    std::vector<std::string> files;      // the file members as relative '\' paths
+    std::vector<std::string> refused;    // members whose names would leave the destination
+    uint64_t bytes = 0;                  // uncompressed size of the files
+};
+
+ArchiveScan ScanArchive(const std::string& path);
+
+// What an installation into dest would touch.
+struct TargetSurvey {
+    std::string dest;
+    std::vector<std::string> existing;     // files of the add-on that are there already
+    std::vector<std::string> newFiles;     // full paths that do not exist yet
+    std::vector<std::string> newFolders;   // full paths of folders to be made, parents first
+};
+
+TargetSurvey SurveyTarget(const ArchiveScan& scan, const std::string& dest);
+
+// Removes what an installation created: the new files that are there now (and any partial
+// file an engine left beside them), then the new folders that are empty, deepest first.
+// Returns the number of files removed.
+int RemoveInstalled(const TargetSurvey& survey);
+
+// Free bytes for the caller on the drive of path (or of its nearest existing parent); -1
+// when the drive does not answer.
+int64_t FreeBytes(const std::string& path);
+
+// Makes dest and the folders above it; empty on success, else the system's reason.
+std::string MakeFolders(const std::string& dest);
+
+// Tries to create a file in dest; empty when that works, else the system's reason.
+std::string ProbeWrite(const std::string& dest);
+
+// The engine's messages of one run, judged.
+struct EngineOutcome {
+    enum class Kind { Ok, Cancelled, Damaged, DiskFull, NoAccess, Password, Unsupported, Missing, Other };
+    Kind kind = Kind::Ok;
+    std::vector<std::string> errors;      // texts of the messages that made the kind
+    std::vector<std::string> refused;     // members the engine refused for their names
+    void Add(int code, const std::string& text);
+    bool Failed() const { return kind != Kind::Ok; }
+    // Advice for the person installing, one or two sentences.
+    std::string Advice() const;
+};
+
+std::string LastErrorText(unsigned long code);
+
+}  // namespace kit

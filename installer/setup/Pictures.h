@@ -1,0 +1,18 @@
+// Pictures of a package: the splash bitmap and the JPEG screenshots, scaled to fit a box.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kit {
+
+// The largest size of w x h that fits into maxW x maxH with the same proportions; pictures
+// that fit already keep their size. Never below 1 x 1.
+void FitInside(int w, int h, int maxW, int maxH, int& outW, int& outH);
+
+// Loads a picture file (JPEG, BMP, GIF: what the system's picture loader reads) and draws it
+// into a new bitmap that fits maxW x maxH. nullptr when the file cannot be read as a picture.
+HBITMAP LoadPictureFitted(const std::string& path, int maxW, int maxH, int& w, int& h);
+
+}  // namespace kit

@@ -1,0 +1,1014 @@
+#include "SetupForm.h"
+
+#include <richedit.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "Destination.h"
+#include "Pictures.h"
+#include "SafePath.h"
+
+namespace kit {
+
+namespace {
+
+const COLORREF kNavy = RGB(28, 60, 112);
+const COLORREF kBodyGrey = RGB(207, 209, 213);
+const COLORREF kWarnRed = RGB(160, 24, 24);
+const COLORREF kLinkBlue = RGB(0, 51, 153);
+const int kPictureW = 240, kPictureH = 180;
+const int kShotW = 54, kShotH = 40;
+
+std::string ReadTextFile(const std::string& path, bool& found) {
+    found = false;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "";
+    found = true;
+    std::string text;
+    char buf[8192];
+    DWORD got = 0;
+    // Texts of a package are short; a megabyte is more than any description or licence.
+    while (text.size() < (1u << 20) && ReadFile(f, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    CloseHandle(f);
+    // The rich edit shows bare line feeds as breaks too, but CR LF keeps copies to the
+    // clipboard right for every program.
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        if (text[i] != '\0') out += text[i];
+    }
+    return out;
+}
+
+bool FileThere(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WithSlash(std::string s) {
+    if (!s.empty() && s.back() != '\\') s += '\\';
+    return s;
+}
+
+std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+void SetMemoReadOnly(ui::RichEdit& memo) {
+    SendMessageA(memo.Handle(), EM_SETREADONLY, TRUE, 0);
+    SendMessageA(memo.Handle(), EM_SETBKGNDCOLOR, 0, RGB(250, 250, 247));
+}
+
+}  // namespace
+
+// --- SkinButton ----------------------------------------------------------------------------
+
+SkinButton::SkinButton(const char* name)
+    : Face((std::string(name) + "Face").c_str()), Picture(name), Caption((std::string(name) + "Caption").c_str()) {
+    Face.Rounded = true;
+    Face.Pen = RGB(72, 92, 124);
+    Face.Brush = RGB(226, 231, 239);
+    Picture.Stretch = true;
+    Caption.Alignment = ui::Align::Center;
+    Caption.AutoSize = false;
+    Caption.VCenter = true;
+}
+
+void SkinButton::Bind(HMODULE& skin, std::function<void()> onClick) {
+    auto load = [this, &skin](const char* name) {
+        if (!skin) return;
+        try {
+            Picture.LoadSkin(skin, name);
+        } catch (const ui::Error&) {
+        }
+    };
+    auto down = [load](ui::MouseButton b, int, int) {
+        if (b == ui::MouseButton::Left) load("b2");
+    };
+    auto up = [load](ui::MouseButton, int, int) { load("b1"); };
+    Picture.OnMouseDown = Caption.OnMouseDown = down;
+    Picture.OnMouseUp = Caption.OnMouseUp = up;
+    Picture.OnClick = Caption.OnClick = std::move(onClick);
+    Caption.Cursor = Picture.Cursor = LoadCursor(nullptr, IDC_HAND);
+}
+
+void SkinButton::SetVisible(bool on) {
+    Face.SetVisible(on);
+    Picture.SetVisible(on);
+    Caption.SetVisible(on);
+}
+
+void SkinButton::SetEnabled(bool on) {
+    Face.SetEnabled(on);
+    Picture.SetEnabled(on);
+    Caption.SetEnabled(on);
+}
+
+// --- Construction --------------------------------------------------------------------------
+
+TSetupForm::TSetupForm(const std::string& packageDir) : Form("SetupForm", 514, 393), PackageDir(WithSlash(packageDir)) {
+    Info = ReadPackageInfoFile(PackageDir + kSettingsFile);
+    Title = Info.DisplayTitle() + " Setup";
+    BuildLayout();
+    LoadSkin();
+    FillWelcome();
+
+    Pages.push_back(Page::Welcome);
+    if (FileThere(PackageDir + kDescriptionFile)) Pages.push_back(Page::Description);
+    if (FileThere(PackageDir + kTermsFile)) Pages.push_back(Page::Terms);
+    Pages.push_back(Page::Destination);
+    Pages.push_back(Page::Ready);
+    Pages.push_back(Page::Finish);
+    ShowPage();
+}
+
+void TSetupForm::AdjustCreateParams(ui::CreateParams& p) {
+    // The caption-less frame of the skin, moved by its title strip; a class of its own so
+    // that the installer is not taken for the builder.
+    SkinnedFrame(p);
+    p.ClassName = "Skykit Setup";
+    p.Style |= WS_MINIMIZEBOX | WS_SYSMENU;
+}
+
+void TSetupForm::BuildLayout() {
+    TitleStrip.Color = kNavy;
+    TitleImage.Stretch = true;
+    TitleIcon.Center = true;
+    TitleLabel.Font.bold = true;
+    TitleLabel.Font.color = RGB(255, 255, 255);
+    CloseButton.SetGlyph(LoadBitmapA(ui::ModuleInstance(), "X_CLOSE"));
+    CloseButton.Hint = "Close Setup";
+    Body.Color = kBodyGrey;
+    Background.Stretch = true;
+
+    Heading.Font.name = "Arial";
+    Heading.Font.pixelHeight = 19;
+    Heading.Font.bold = true;
+    Heading.Font.color = kNavy;
+    SubHeading.AutoSize = false;
+    SubHeading.WordWrap = true;
+    StepLabel.Font.color = RGB(80, 88, 100);
+
+    PictureFrame.Box = true;
+    Picture.Stretch = true;
+    for (ui::BevelLine* f : {&ShotFrame1, &ShotFrame2, &ShotFrame3, &ShotFrame4}) f->Box = true;
+    for (ui::Image* s : {&Shot1, &Shot2, &Shot3, &Shot4}) {
+        s->Stretch = true;
+        s->Cursor = LoadCursor(nullptr, IDC_HAND);
+        s->SetShowHint(true);
+    }
+    for (ui::Label* t : {&ShotText1, &ShotText2, &ShotText3, &ShotText4}) {
+        t->AutoSize = false;
+        t->Alignment = ui::Align::Center;
+        t->VCenter = true;
+        t->Font.color = kLinkBlue;
+        t->Font.underline = true;
+        t->Cursor = LoadCursor(nullptr, IDC_HAND);
+    }
+    ShotsLabel.Font.color = RGB(60, 66, 76);
+    AddonTitle.AutoSize = false;
+    AddonTitle.WordWrap = true;
+    AddonTitle.Font.name = "Arial";
+    AddonTitle.Font.pixelHeight = 20;
+    AddonTitle.Font.bold = true;
+    AddonTitle.Font.color = kNavy;
+    for (ui::Label* c : {&TypeCaption, &FsCaption, &ConditionCaption, &AuthorsCaption}) c->Font.color = RGB(60, 66, 76);
+    for (ui::Label* v : {&TypeValue, &FsValue, &ConditionValue}) {
+        v->Font.bold = true;
+        v->AutoSize = false;
+    }
+    FsValue.WordWrap = true;
+    for (ui::Label* n : {&AuthorName1, &AuthorName2, &AuthorName3}) {
+        n->Font.bold = true;
+        n->AutoSize = false;
+    }
+    for (ui::Label* m : {&AuthorMail1, &AuthorMail2, &AuthorMail3}) {
+        m->Font.color = kLinkBlue;
+        m->Font.underline = true;
+        m->Cursor = LoadCursor(nullptr, IDC_HAND);
+    }
+    WelcomeHint.AutoSize = false;
+    WelcomeHint.WordWrap = true;
+
+
+    FsFoundLabel.AutoSize = false;
+    FsFoundLabel.WordWrap = true;
+    TargetLabel.AutoSize = false;
+    TargetLabel.WordWrap = true;
+    TargetLabel.Font.bold = true;
+    TargetLabel.Font.color = kNavy;
+    RuleLabel.AutoSize = false;
+    RuleLabel.WordWrap = true;
+    RuleLabel.Font.color = RGB(60, 66, 76);
+    SpaceLabel.AutoSize = false;
+
+    SummaryLabel.AutoSize = false;
+    SummaryLabel.WordWrap = true;
+    FileLabel.AutoSize = false;
+    TotalLabel.AutoSize = false;
+    NextStepLabel.AutoSize = false;
+    NextStepLabel.WordWrap = true;
+
+    const int by = 329;   // the row of the wizard's buttons, inside the body
+    Build({
+        {TitleStrip, nullptr, {0, 0, 514, 25}},
+        {TitleImage, &TitleStrip, {0, 0, 514, 25}},
+        {TitleIcon, &TitleStrip, {6, 4, 16, 16}},
+        {TitleLabel, &TitleStrip, {32, 6, 0, 0}, Title.c_str()},
+        {CloseButton, &TitleStrip, {490, 2, 23, 22}},
+        {TitleEdge, nullptr, {0, 25, 514, 1}},
+        {Body, nullptr, {0, 26, 514, 367}},
+        {Background, &Body, {0, 0, 514, 367}},
+
+        {Heading, &Body, {16, 14, 0, 0}},
+        {SubHeading, &Body, {16, 40, 482, 30}},
+
+        // Welcome
+        {PictureFrame, &Body, {14, 14, kPictureW + 4, kPictureH + 4}},
+        {Picture, &Body, {16, 16, kPictureW, kPictureH}},
+        {ShotsLabel, &Body, {16, 206, 0, 0}, "Screenshots (click to enlarge):"},
+        {ShotFrame1, &Body, {14, 222, kShotW + 4, kShotH + 4}},
+        {ShotFrame2, &Body, {76, 222, kShotW + 4, kShotH + 4}},
+        {ShotFrame3, &Body, {138, 222, kShotW + 4, kShotH + 4}},
+        {ShotFrame4, &Body, {200, 222, kShotW + 4, kShotH + 4}},
+        {Shot1, &Body, {16, 224, kShotW, kShotH}},
+        {Shot2, &Body, {78, 224, kShotW, kShotH}},
+        {Shot3, &Body, {140, 224, kShotW, kShotH}},
+        {Shot4, &Body, {202, 224, kShotW, kShotH}},
+        {ShotText1, &Body, {16, 224, kShotW, kShotH}, "1"},
+        {ShotText2, &Body, {78, 224, kShotW, kShotH}, "2"},
+        {ShotText3, &Body, {140, 224, kShotW, kShotH}, "3"},
+        {ShotText4, &Body, {202, 224, kShotW, kShotH}, "4"},
+        {WelcomeLabel, &Body, {276, 16, 0, 0}, "Welcome to the setup of"},
+        {AddonTitle, &Body, {276, 34, 222, 48}},
+        {TypeCaption, &Body, {276, 92, 0, 0}, "Add-on type:"},
+        {TypeValue, &Body, {356, 92, 142, 14}},
+        {FsCaption, &Body, {276, 110, 0, 0}, "Made for:"},
+        {FsValue, &Body, {356, 110, 142, 28}},
+        {ConditionCaption, &Body, {276, 142, 0, 0}, "Condition:"},
+        {ConditionValue, &Body, {356, 142, 142, 14}},
+        {AuthorsCaption, &Body, {276, 166, 0, 0}, "Made by:"},
+        {AuthorName1, &Body, {356, 166, 142, 14}},
+        {AuthorMail1, &Body, {356, 180, 0, 0}},
+        {AuthorName2, &Body, {356, 200, 142, 14}},
+        {AuthorMail2, &Body, {356, 214, 0, 0}},
+        {AuthorName3, &Body, {356, 234, 142, 14}},
+        {AuthorMail3, &Body, {356, 248, 0, 0}},
+        {WelcomeHint, &Body, {276, 272, 222, 42}},
+
+        // Description and terms
+        {DescriptionMemo, &Body, {16, 72, 482, 236}},
+        {TermsMemo, &Body, {16, 72, 482, 236}},
+
+        // Destination
+        {FsFolderCaption, &Body, {16, 74, 0, 0}},
+        {FsFolderEdit, &Body, {16, 90, 396, 21}},
+        {BrowseButton, &Body, {420, 89, 78, 23}, "Browse..."},
+        {FsFoundLabel, &Body, {16, 116, 482, 28}},
+        {SubfolderCaption, &Body, {16, 148, 0, 0}, "Folder of this add-on inside the Flight Simulator folder:"},
+        {SubfolderEdit, &Body, {16, 164, 482, 21}},
+        {TargetCaption, &Body, {16, 194, 0, 0}, "Setup will install the files into:"},
+        {TargetLabel, &Body, {16, 210, 482, 30}},
+        {RuleLabel, &Body, {16, 244, 482, 44}},
+        {SpaceLabel, &Body, {16, 292, 482, 14}},
+
+        // Ready and installing
+        {SummaryLabel, &Body, {16, 76, 482, 100}},
+        {FileLabel, &Body, {16, 196, 482, 14}},
+        {FileBar, &Body, {16, 212, 482, 14}},
+        {TotalLabel, &Body, {16, 240, 482, 14}},
+        {TotalBar, &Body, {16, 256, 482, 18}},
+
+        // Result
+        {ResultMemo, &Body, {16, 72, 482, 150}},
+        {NextStepLabel, &Body, {16, 232, 482, 44}},
+        {OpenFolderButton, &Body, {16, 282, 180, 24}, "Open the add-on's folder"},
+
+        // Wizard buttons
+        {StepLabel, &Body, {16, by + 6, 0, 0}},
+        {BottomEdge, &Body, {16, by - 12, 482, 2}},
+        {BackButton.Face, &Body, {290, by, 65, 25}},
+        {BackButton.Picture, &Body, {290, by, 65, 25}},
+        {BackButton.Caption, &Body, {290, by, 65, 25}, "< Back"},
+        {NextButton.Face, &Body, {362, by, 65, 25}},
+        {NextButton.Picture, &Body, {362, by, 65, 25}},
+        {NextButton.Caption, &Body, {362, by, 65, 25}, "Next >"},
+        {CancelButton.Face, &Body, {434, by, 65, 25}},
+        {CancelButton.Picture, &Body, {434, by, 65, 25}},
+        {CancelButton.Caption, &Body, {434, by, 65, 25}, "Cancel"},
+    });
+
+    for (ui::RichEdit* m : {&DescriptionMemo, &TermsMemo, &ResultMemo}) SetMemoReadOnly(*m);
+    FsFolderEdit.OnChange = [this] { FolderChange(); };
+    SubfolderEdit.OnChange = [this] { FolderChange(); };
+    BrowseButton.OnClick = [this] { BrowseClick(); };
+    OpenFolderButton.OnClick = [this] { OpenFolderClick(); };
+    CloseButton.OnClick = [this] { CancelClick(); };
+    CloseButton.SetShowHint(true);
+    BackButton.Bind(SkinModule, [this] { BackClick(); });
+    NextButton.Bind(SkinModule, [this] { NextClick(); });
+    CancelButton.Bind(SkinModule, [this] { CancelClick(); });
+    ui::Image* shots[] = {&Shot1, &Shot2, &Shot3, &Shot4};
+    ui::Label* texts[] = {&ShotText1, &ShotText2, &ShotText3, &ShotText4};
+    for (int i = 0; i < 4; ++i) {
+        shots[i]->OnClick = texts[i]->OnClick = [this, i] { ShotClick(i + 1); };
+    }
+    ui::Label* mails[] = {&AuthorMail1, &AuthorMail2, &AuthorMail3};
+    for (int i = 0; i < 3; ++i) mails[i]->OnClick = [this, i] { AuthorMailClick(i); };
+    for (ui::Control* c : {static_cast<ui::Control*>(&TitleImage), static_cast<ui::Control*>(&TitleIcon),
+                           static_cast<ui::Control*>(&TitleLabel)})
+        c->OnMouseDown = [this](ui::MouseButton b, int, int) { TitleMouseDown(b); };
+    FileBar.Min = TotalBar.Min = 1;
+    FileBar.Max = TotalBar.Max = 10001;
+}
+
+void TSetupForm::LoadSkin() {
+    // The package's own copy of the skin. Without it the installer still works, in plain colours.
+    SkinModule = LoadLibraryA((PackageDir + kSkinFile).c_str());
+    auto load = [this](ui::Image& image, const char* name) {
+        if (!SkinModule) return;
+        try {
+            image.LoadSkin(SkinModule, name);
+        } catch (const ui::Error&) {
+        }
+    };
+    load(Background, "QForm");
+    load(TitleImage, "top");
+    load(TitleIcon, "Aircraft");
+    for (SkinButton* b : {&BackButton, &NextButton, &CancelButton}) load(b->Picture, "b1");
+    if (TitleIcon.Empty()) TitleIcon.SetIcon(LoadIconA(ui::ModuleInstance(), "MAINICON"));
+}
+
+void TSetupForm::TitleMouseDown(ui::MouseButton b) {
+    if (b != ui::MouseButton::Left) return;
+    ReleaseCapture();
+    // The title strip drags the window like a caption bar.
+    SendMessageA(Handle(), WM_SYSCOMMAND, 0xF012, 0);
+}
+
+// --- Welcome -------------------------------------------------------------------------------
+
+void TSetupForm::FillWelcome() {
+    AddonTitle.SetCaption(Info.DisplayTitle());
+    TypeValue.SetCaption(TypeDisplayName(Info.Type(), Info.type));
+    FsValue.SetCaption(FsDisplayName(Info.Fs()));
+    ConditionValue.SetCaption(Info.condition.empty() ? "Not stated" : Info.condition);
+
+    ui::Label* names[] = {&AuthorName1, &AuthorName2, &AuthorName3};
+    ui::Label* mails[] = {&AuthorMail1, &AuthorMail2, &AuthorMail3};
+    for (size_t i = 0; i < 3; ++i) {
+        const Author* a = i < Info.authors.size() ? &Info.authors[i] : nullptr;
+        names[i]->SetCaption(a ? (a->name.empty() ? a->email : a->name) : "");
+        mails[i]->SetCaption(a && !a->name.empty() ? a->email : "");
+        mails[i]->SetHint(a && !a->email.empty() ? "Write to " + a->email : "");
+        mails[i]->SetShowHint(true);
+    }
+    AuthorsCaption.SetVisible(!Info.authors.empty());
+
+    // The splash picture of the package, or the installer's own.
+    int w = 0, h = 0;
+    std::string splash = PackageDir + (Info.splashFile.empty() ? std::string("Splash.bmp") : Info.splashFile);
+    HBITMAP pic = nullptr;
+    if (FileThere(splash)) pic = LoadPictureFitted(splash, kPictureW, kPictureH, w, h);
+    if (!pic) {
+        pic = static_cast<HBITMAP>(LoadImageA(ui::ModuleInstance(), "BANNER", IMAGE_BITMAP, 0, 0, 0));
+        w = kPictureW;
+        h = kPictureH;
+    }
+    Picture.SetBitmap(pic);
+    Picture.SetBounds({16 + (kPictureW - w) / 2, 16 + (kPictureH - h) / 2, w, h});
+
+    ui::Image* shots[] = {&Shot1, &Shot2, &Shot3, &Shot4};
+    ui::Label* texts[] = {&ShotText1, &ShotText2, &ShotText3, &ShotText4};
+    ui::BevelLine* frames[] = {&ShotFrame1, &ShotFrame2, &ShotFrame3, &ShotFrame4};
+    bool any = false;
+    for (int i = 0; i < kMaxScreenshots; ++i) {
+        std::string file = PackageDir + ScreenshotFile(i + 1);
+        bool there = FileThere(file);
+        any = any || there;
+        shots[i]->Tag = there;
+        if (there) {
+            int tw = 0, th = 0;
+            if (HBITMAP thumb = LoadPictureFitted(file, kShotW, kShotH, tw, th)) {
+                shots[i]->SetBitmap(thumb);
+                const ui::Rect& r = frames[i]->Bounds();
+                shots[i]->SetBounds({r.x + 2 + (kShotW - tw) / 2, r.y + 2 + (kShotH - th) / 2, tw, th});
+                texts[i]->Tag = 0;   // the picture itself is the button
+            } else {
+                texts[i]->Tag = 1;   // unreadable here: the shell may still show it
+            }
+            shots[i]->SetHint("Show " + ScreenshotFile(i + 1));
+        }
+    }
+    ShotsLabel.Tag = any;
+    WelcomeHint.SetCaption("Press Next to continue, or Cancel to leave Setup without installing anything.");
+}
+
+void TSetupForm::ShotClick(int n) {
+    std::string file = PackageDir + ScreenshotFile(n);
+    INT_PTR r = ui::desktop().ShellExecute(Handle(), "open", file, "", PackageDir, SW_SHOWNORMAL);
+    if (r <= 32) Ask("The screenshot " + ScreenshotFile(n) + " could not be opened: no program on this computer shows it.",
+                     MB_OK | MB_ICONINFORMATION);
+}
+
+void TSetupForm::AuthorMailClick(int n) {
+    if (size_t(n) >= Info.authors.size() || Info.authors[n].email.empty()) return;
+    ui::desktop().ShellExecute(Handle(), "open", "mailto:" + Info.authors[n].email, "", "", SW_SHOWNORMAL);
+}
+
+// --- Pages ---------------------------------------------------------------------------------
+
+std::vector<ui::Control*> TSetupForm::PageControls(Page p) {
+    switch (p) {
+        case Page::Welcome: {
+            std::vector<ui::Control*> v{&PictureFrame, &Picture, &WelcomeLabel, &AddonTitle, &TypeCaption, &TypeValue,
+                                        &FsCaption, &FsValue, &ConditionCaption, &ConditionValue, &AuthorsCaption,
+                                        &AuthorName1, &AuthorName2, &AuthorName3, &AuthorMail1, &AuthorMail2,
+                                        &AuthorMail3, &WelcomeHint};
+            if (ShotsLabel.Tag) {
+                v.push_back(&ShotsLabel);
+                ui::Image* shots[] = {&Shot1, &Shot2, &Shot3, &Shot4};
+                ui::Label* texts[] = {&ShotText1, &ShotText2, &ShotText3, &ShotText4};
+                ui::BevelLine* frames[] = {&ShotFrame1, &ShotFrame2, &ShotFrame3, &ShotFrame4};
+                for (int i = 0; i < 4; ++i) {
+                    if (!shots[i]->Tag) continue;
+                    v.push_back(frames[i]);
+                    v.push_back(shots[i]);
+                    if (texts[i]->Tag) v.push_back(texts[i]);
+                }
+            }
+            return v;
+        }
+        case Page::Description: return {&Heading, &SubHeading, &DescriptionMemo};
+        case Page::Terms: return {&Heading, &SubHeading, &TermsMemo};
+        case Page::Destination:
+            return {&Heading, &SubHeading, &FsFolderCaption, &FsFolderEdit, &BrowseButton, &FsFoundLabel,
+                    &SubfolderCaption, &SubfolderEdit, &TargetCaption, &TargetLabel, &RuleLabel, &SpaceLabel};
+        case Page::Ready: return {&Heading, &SubHeading, &SummaryLabel, &FileLabel, &FileBar, &TotalLabel, &TotalBar};
+        case Page::Finish: return {&Heading, &SubHeading, &ResultMemo, &NextStepLabel, &OpenFolderButton};
+    }
+    return {};
+}
+
+void TSetupForm::ShowPage() {
+    const Page page = CurrentPage();
+    std::vector<ui::Control*> on = PageControls(page);
+    for (Page p : {Page::Welcome, Page::Description, Page::Terms, Page::Destination, Page::Ready, Page::Finish})
+        for (ui::Control* c : PageControls(p))
+            if (std::find(on.begin(), on.end(), c) == on.end()) c->SetVisible(false);
+    // The screenshot parts that this package lacks stay hidden whatever the page.
+    for (ui::Control* c : {static_cast<ui::Control*>(&ShotsLabel), static_cast<ui::Control*>(&Shot1),
+                           static_cast<ui::Control*>(&Shot2), static_cast<ui::Control*>(&Shot3),
+                           static_cast<ui::Control*>(&Shot4), static_cast<ui::Control*>(&ShotText1),
+                           static_cast<ui::Control*>(&ShotText2), static_cast<ui::Control*>(&ShotText3),
+                           static_cast<ui::Control*>(&ShotText4), static_cast<ui::Control*>(&ShotFrame1),
+                           static_cast<ui::Control*>(&ShotFrame2), static_cast<ui::Control*>(&ShotFrame3),
+                           static_cast<ui::Control*>(&ShotFrame4)})
+        c->SetVisible(false);
+    for (ui::Control* c : on) c->SetVisible(true);
+
+    const std::string title = Info.DisplayTitle();
+    BackButton.SetVisible(Current > 0 && page != Page::Finish);
+    BackButton.SetEnabled(true);
+    NextButton.SetVisible(true);
+    NextButton.SetEnabled(true);
+    CancelButton.SetVisible(page != Page::Finish);
+    CancelButton.SetEnabled(true);
+    NextButton.SetCaption("Next >");
+    CancelButton.SetCaption("Cancel");
+    switch (page) {
+        case Page::Welcome: break;
+        case Page::Description: {
+            Heading.SetCaption("About this add-on");
+            SubHeading.SetCaption("What the author says about " + title + ":");
+            bool found = false;
+            DescriptionMemo.SetText(ReadTextFile(PackageDir + kDescriptionFile, found));
+            break;
+        }
+        case Page::Terms: {
+            Heading.SetCaption("Terms of use");
+            SubHeading.SetCaption("Please read the terms of use of " + title +
+                                  ". Press Accept to agree to them and go on, or Decline to leave Setup.");
+            bool found = false;
+            TermsMemo.SetText(ReadTextFile(PackageDir + kTermsFile, found));
+            NextButton.SetCaption("Accept");
+            CancelButton.SetCaption("Decline");
+            break;
+        }
+        case Page::Destination:
+            Heading.SetCaption("Where to install");
+            SubHeading.SetCaption("Setup puts the add-on into your Flight Simulator folder. Change the folders below "
+                                  "if you keep Flight Simulator or your add-ons elsewhere.");
+            FillDestination();
+            break;
+        case Page::Ready: {
+            Heading.SetCaption("Ready to install");
+            SubHeading.SetCaption("Press Install to copy the files of " + title + " onto your computer.");
+            SummaryLabel.SetCaption("Files:  " + Plural(Scan.files.size(), "file", "files") + ", " +
+                                    FormatSize(Scan.bytes) + "\n\nInto:  " + Destination());
+            FileLabel.SetCaption("");
+            TotalLabel.SetCaption("");
+            FileBar.SetPosition(1);
+            TotalBar.SetPosition(1);
+            NextButton.SetCaption("Install");
+            break;
+        }
+        case Page::Finish:
+            NextButton.SetCaption("Finish");
+            break;
+    }
+    std::string step = "Step " + std::to_string(Current + 1) + " of " + std::to_string(Pages.size());
+    StepLabel.SetCaption(page == Page::Finish ? std::string() : step);
+    Invalidate();
+    if (Body.Handle()) InvalidateRect(Body.Handle(), nullptr, TRUE);
+    if (page == Page::Destination && FsFolderEdit.Handle()) FsFolderEdit.SetFocus();
+}
+
+void TSetupForm::NextClick() {
+    if (Installing) return;
+    switch (CurrentPage()) {
+        case Page::Destination:
+            if (!LeaveDestination()) return;
+            break;
+        case Page::Ready:
+            Install();
+            return;
+        case Page::Finish:
+            Close();
+            return;
+        default: break;
+    }
+    if (Current + 1 < Pages.size()) {
+        ++Current;
+        ShowPage();
+    }
+}
+
+void TSetupForm::BackClick() {
+    if (Installing || Current == 0 || CurrentPage() == Page::Finish) return;
+    --Current;
+    ShowPage();
+}
+
+void TSetupForm::CancelClick() {
+    if (Installing) {
+        if (Ask("Stop the installation? The files that Setup has installed so far will be removed again.",
+                MB_YESNO | MB_ICONQUESTION) == IDYES)
+            CancelRequested = true;
+        return;
+    }
+    if (CurrentPage() == Page::Finish) {
+        Close();
+        return;
+    }
+    const std::string title = Info.DisplayTitle();
+    std::string text = CurrentPage() == Page::Terms
+                           ? "Setup cannot install " + title + " unless you accept its terms of use.\n\nLeave Setup?"
+                           : title + " is not installed yet.\n\nLeave Setup?";
+    if (Ask(text, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        Installed = false;
+        Pages.assign(1, Page::Finish);   // nothing left to do: closing is allowed now
+        Current = 0;
+        Close();
+    }
+}
+
+void TSetupForm::FormClose(bool& allowHide) {
+    // Closing from the taskbar or with Alt+F4 means the same as Cancel; while files are being
+    // copied it only asks to stop.
+    if (Installing) {
+        allowHide = false;
+        CancelClick();
+        return;
+    }
+    if (CurrentPage() != Page::Finish) {
+        allowHide = false;
+        CancelClick();
+    }
+}
+
+void TSetupForm::FormDestroy() {
+    if (SkinModule) FreeLibrary(SkinModule);
+    SkinModule = nullptr;
+}
+
+int TSetupForm::Ask(const std::string& text, UINT flags) { return ui::desktop().MessageBox(Handle(), text, Title, flags); }
+
+// --- The package check ---------------------------------------------------------------------
+
+bool TSetupForm::CheckPackage() {
+    const std::string title = Info.DisplayTitle();
+    Scan = ScanArchive(PackageDir + kArchiveFile);
+    switch (Scan.problem) {
+        case ArchiveScan::Problem::None: break;
+        case ArchiveScan::Problem::Missing:
+            Ask("The package of " + title + " is incomplete: its archive \"" + kArchiveFile +
+                    "\" is missing from\n" + PackageDir + "\n\nSetup cannot install the add-on. Please get a complete "
+                    "copy of the package.",
+                MB_OK | MB_ICONSTOP);
+            return false;
+        case ArchiveScan::Problem::Damaged:
+            Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " is damaged:\n" + Scan.detail +
+                    "\n\nSetup cannot install the add-on. Please get a new copy of the package.",
+                MB_OK | MB_ICONSTOP);
+            return false;
+        case ArchiveScan::Problem::Unsupported:
+            Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " cannot be unpacked here:\n" +
+                    Scan.detail,
+                MB_OK | MB_ICONSTOP);
+            return false;
+    }
+    if (Scan.files.empty()) {
+        Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " holds no files: there is nothing to install.",
+            MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    UnzEngine probe;
+    std::string why;
+    if (!probe.Load(PackageDir + kUnzipFile, why)) {
+        Ask("Setup cannot unpack the add-on: its unzip engine \"" + std::string(kUnzipFile) + "\" " + why +
+                ".\n\nPlease get a complete copy of the package.",
+            MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    return true;
+}
+
+// --- Destination ---------------------------------------------------------------------------
+
+void TSetupForm::FillDestination() {
+    const FsVersion v = Info.Fs();
+    FsFolderCaption.SetCaption(FsDisplayName(v) + " folder:");
+    if (!destinationFilled_) {
+        destinationFilled_ = true;
+        for (const std::string& key : FsRegistryKeys(v)) {
+            std::string path;
+            if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, key, kFsRegistryValue, path) && !Trim(path).empty()) {
+                FsFromRegistry = Trim(path);
+                break;
+            }
+        }
+        FsFolderEdit.SetText(FsFromRegistry);
+        SubfolderEdit.SetText(AddonSubfolder(Info.Type(), Info.title, Scan.names));
+    }
+    if (!FsFromRegistry.empty()) {
+        FsFoundLabel.Font.color = RGB(40, 90, 40);
+        FsFoundLabel.SetCaption(FsDisplayName(v) + " was found on this computer.");
+    } else {
+        FsFoundLabel.Font.color = kWarnRed;
+        FsFoundLabel.SetCaption(FsDisplayName(v) + " was not found on this computer. Please choose the folder where "
+                                                   "it is installed.");
+    }
+    RuleLabel.SetCaption(TypeNote(Info.Type()));
+    FolderChange();
+}
+
+std::string TSetupForm::Destination() const {
+    std::string sub, why;
+    if (!CleanSubfolder(SubfolderEdit.Text(), sub, why)) sub = SubfolderEdit.Text();
+    std::string fs = Trim(FsFolderEdit.Text());
+    while (fs.size() > 3 && (fs.back() == '\\' || fs.back() == '/')) fs.pop_back();
+    return JoinPath(fs, sub);
+}
+
+void TSetupForm::FolderChange() {
+    std::string fs = Trim(FsFolderEdit.Text());
+    TargetLabel.SetCaption(fs.empty() ? "(choose the Flight Simulator folder first)" : Destination());
+    std::string space = "Space needed: " + FormatSize(Scan.bytes);
+    if (!fs.empty()) {
+        int64_t free = FreeBytes(Destination());
+        if (free >= 0) space += "    Free on the drive: " + FormatSize(uint64_t(free));
+    }
+    SpaceLabel.SetCaption(space);
+    SpaceLabel.Invalidate();
+}
+
+int CALLBACK BrowseInit(HWND h, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data) SendMessageA(h, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+void TSetupForm::BrowseClick() {
+    std::string current = Trim(FsFolderEdit.Text());
+    BROWSEINFOA bi{};
+    bi.hwndOwner = Handle();
+    std::string prompt = "Choose the folder where " + FsDisplayName(Info.Fs()) + " is installed:";
+    bi.lpszTitle = prompt.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    bi.lpfn = BrowseInit;
+    bi.lParam = current.empty() ? 0 : reinterpret_cast<LPARAM>(current.c_str());
+    OleInitialize(nullptr);
+    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
+    if (pidl) {
+        char path[MAX_PATH] = "";
+        if (SHGetPathFromIDListA(pidl, path)) FsFolderEdit.SetText(path);
+        CoTaskMemFree(pidl);
+    }
+    FolderChange();
+}
+
+bool TSetupForm::LeaveDestination() {
+    std::string fs = Trim(FsFolderEdit.Text());
+    if (fs.empty()) {
+        Ask("Please choose the folder where " + FsDisplayName(Info.Fs()) + " is installed.", MB_OK | MB_ICONEXCLAMATION);
+        FsFolderEdit.SetFocus();
+        return false;
+    }
+    bool absolute = (fs.size() >= 3 && fs[1] == ':' && (fs[2] == '\\' || fs[2] == '/')) ||
+                    (fs.size() >= 2 && fs[0] == '\\' && fs[1] == '\\');
+    if (!absolute) {
+        Ask("\"" + fs + "\" is not a complete folder name. Please give the whole path, for example "
+            "C:\\Program Files\\Microsoft Games\\FS2000.",
+            MB_OK | MB_ICONEXCLAMATION);
+        FsFolderEdit.SetFocus();
+        return false;
+    }
+    std::string sub, why;
+    if (!CleanSubfolder(SubfolderEdit.Text(), sub, why)) {
+        Ask("The add-on's folder \"" + SubfolderEdit.Text() + "\" cannot be used: " + why + ".", MB_OK | MB_ICONEXCLAMATION);
+        SubfolderEdit.SetFocus();
+        return false;
+    }
+    DWORD a = GetFileAttributesA(fs.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        Ask("\"" + fs + "\" is a file, not a folder.", MB_OK | MB_ICONEXCLAMATION);
+        FsFolderEdit.SetFocus();
+        return false;
+    }
+    if (a == INVALID_FILE_ATTRIBUTES &&
+        Ask("The folder\n" + fs + "\ndoes not exist, so Flight Simulator is probably not installed there.\n\n"
+            "Install the add-on there anyway?",
+            MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        FsFolderEdit.SetFocus();
+        return false;
+    }
+    return true;
+}
+
+// --- Installing ----------------------------------------------------------------------------
+
+namespace {
+
+// The engine's reports, shown on the installing page.
+class Progress : public UnzEngine::Events {
+public:
+    explicit Progress(TSetupForm& f) : f_(f) {}
+    EngineOutcome outcome;
+    int started = 0;
+
+    bool FileCount(int n) override {
+        files_ = n;
+        return Pump();
+    }
+    bool ByteCount(int64_t n) override {
+        total_ = n;
+        done_ = 0;
+        f_.TotalBar.SetPosition(1);
+        return Pump();
+    }
+    bool FileStart(const std::string& name, int64_t size) override {
+        ++started;
+        fileSize_ = size;
+        fileDone_ = 0;
+        std::string shown = name;
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        f_.FileLabel.SetCaption("Installing " + shown);
+        f_.FileBar.SetPosition(size == 0 ? 10001 : 1);
+        f_.TotalLabel.SetCaption("File " + std::to_string(started) + " of " + std::to_string(std::max(files_, started)));
+        return Pump();
+    }
+    bool BytesDone(int64_t n) override {
+        fileDone_ += n;
+        done_ += n;
+        // Position = fraction x 10000 + 1, in 64 bits.
+        f_.FileBar.SetPosition(fileSize_ ? int(std::min<int64_t>(fileDone_, fileSize_) * 10000 / fileSize_ + 1) : 10001);
+        if (total_) f_.TotalBar.SetPosition(int(std::min<int64_t>(done_, total_) * 10000 / total_ + 1));
+        return Pump();
+    }
+    bool Message(int code, const std::string& text) override {
+        outcome.Add(code, text);
+        return Pump();
+    }
+    bool Tick() override { return Pump(); }
+
+private:
+    bool Pump() {
+        ui::App->ProcessMessages();
+        return f_.CancelRequested;
+    }
+    TSetupForm& f_;
+    int files_ = 0;
+    int64_t total_ = 0, done_ = 0, fileSize_ = 0, fileDone_ = 0;
+};
+
+}  // namespace
+
+void TSetupForm::Install() {
+    const std::string title = Info.DisplayTitle();
+    const std::string dest = Destination();
+
+    // The archive may have changed since Setup started (a copy still arriving, say).
+    Scan = ScanArchive(PackageDir + kArchiveFile);
+    if (Scan.problem != ArchiveScan::Problem::None) {
+        CheckPackage();
+        return;
+    }
+    UnzEngine engine;
+    std::string why;
+    if (!engine.Load(PackageDir + kUnzipFile, why)) {
+        Ask("Setup cannot unpack the add-on: its unzip engine \"" + std::string(kUnzipFile) + "\" " + why + ".",
+            MB_OK | MB_ICONSTOP);
+        return;
+    }
+
+    TargetSurvey survey = SurveyTarget(Scan, dest);
+    bool overwrite = false;
+    if (!survey.existing.empty()) {
+        int r = Ask(Plural(survey.existing.size(), "file", "files") + " of " + title +
+                        " are already in this folder, for example\n" + survey.existing.front() +
+                        "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the files "
+                        "that are there and installs only the others. Cancel goes back.",
+                    MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (r == IDCANCEL) return;
+        overwrite = r == IDYES;
+    }
+    const uint64_t needed = Scan.bytes;
+    int64_t free = FreeBytes(dest);
+    if (free >= 0 && uint64_t(free) < needed) {
+        Ask("There is not enough free space for " + title + ": it needs " + FormatSize(needed) + ", but only " +
+                FormatSize(uint64_t(free)) + " are free on the drive of\n" + dest +
+                "\n\nPlease free some space or choose another drive, then press Install again.",
+            MB_OK | MB_ICONSTOP);
+        return;
+    }
+    if (std::string err = MakeFolders(dest); !err.empty()) {
+        RemoveInstalled(survey);
+        Ask("Setup cannot create the folder\n" + dest + "\n" + err +
+                ".\n\nYou may not be allowed to write there. Please choose another folder.",
+            MB_OK | MB_ICONSTOP);
+        return;
+    }
+    if (std::string err = ProbeWrite(dest); !err.empty()) {
+        RemoveInstalled(survey);
+        Ask("Setup may not write into the folder\n" + dest + "\n" + err +
+                ".\n\nPlease choose another folder, or run Setup as a user who may write there.",
+            MB_OK | MB_ICONSTOP);
+        return;
+    }
+
+    // The engine works in the current directory: the destination, for the time of the call.
+    char oldDir[MAX_PATH * 2] = "";
+    GetCurrentDirectoryA(sizeof oldDir, oldDir);
+    Installing = true;
+    CancelRequested = false;
+    BackButton.SetEnabled(false);
+    NextButton.SetEnabled(false);
+    CancelButton.SetCaption("Stop");
+    FileLabel.SetCaption("Preparing...");
+    ui::App->ProcessMessages();
+    Progress progress(*this);
+    int count = 0;
+    if (SetCurrentDirectoryA(dest.c_str())) {
+        count = engine.ExtractAll(Handle(), PackageDir + kArchiveFile, overwrite, progress);
+    } else {
+        progress.outcome.Add(15, "Could not open the folder " + dest + ": " + LastErrorText(GetLastError()));
+    }
+    SetCurrentDirectoryA(oldDir);
+    Installing = false;
+    if (CancelRequested && !progress.outcome.Failed()) progress.outcome.Add(9, "Cancelled");
+
+    // Every file that was to be written must be there now.
+    std::vector<std::string> missing;
+    if (!progress.outcome.Failed()) {
+        for (const std::string& f : survey.newFiles) {
+            std::string rel = f.substr(survey.dest.size() + 1);
+            bool refused = false;
+            for (const std::string& r : Scan.refused) refused = refused || r == rel;
+            if (!refused && !FileThere(f)) missing.push_back(rel);
+        }
+        if (!missing.empty()) progress.outcome.Add(5, Plural(missing.size(), "file was", "files were") +
+                                                          " not written, for example " + missing.front());
+    }
+
+    if (progress.outcome.Failed()) {
+        int removed = RemoveInstalled(survey);
+        std::string text;
+        if (progress.outcome.kind == EngineOutcome::Kind::Cancelled) {
+            text = "The installation was stopped. ";
+        } else {
+            text = "Setup could not install " + title + ":\n";
+            for (size_t i = 0; i < progress.outcome.errors.size() && i < 5; ++i) text += "\n" + progress.outcome.errors[i];
+            text += "\n\n" + progress.outcome.Advice() + "\n\n";
+        }
+        text += removed ? "The " + Plural(size_t(removed), "file", "files") + " it had installed were removed again."
+                        : "No file was left behind.";
+        if (!overwrite && !survey.existing.empty()) text += " The files that were there before are unchanged.";
+        ShowPage();
+        Ask(text, MB_OK | (progress.outcome.kind == EngineOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
+        return;
+    }
+
+    // Done: the result page.
+    Installed = true;
+    installedTo_ = dest;
+    size_t written = Scan.files.size() - (overwrite ? 0 : survey.existing.size()) - progress.outcome.refused.size();
+    std::string report = title + " was installed into\r\n" + dest + "\r\n\r\n" +
+                         Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
+    if (!survey.existing.empty())
+        report += overwrite ? "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were replaced."
+                            : "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were kept as they were.";
+    if (!progress.outcome.refused.empty()) {
+        report += "\r\n\r\n" + Plural(progress.outcome.refused.size(), "file was", "files were") +
+                  " left out because their names would have put them outside this folder:";
+        for (const std::string& r : progress.outcome.refused) report += "\r\n  " + r;
+    }
+    (void)count;
+    Current = Pages.size() - 1;
+    ShowPage();
+    Heading.SetCaption("Installation complete");
+    SubHeading.SetCaption(title + " is ready to use. Press Finish to leave Setup.");
+    ResultMemo.SetText(report);
+    NextStepLabel.SetCaption(TypeNote(Info.Type()));
+}
+
+void TSetupForm::OpenFolderClick() {
+    if (installedTo_.empty()) return;
+    ui::desktop().ShellExecute(Handle(), "open", installedTo_, "", "", SW_SHOWNORMAL);
+}
+
+// --- The program ---------------------------------------------------------------------------
+
+namespace {
+
+// The package's splash picture, shown alone for a moment before the wizard, at the size the
+// package gives for it.
+class TSplashWindow : public ui::Form {
+public:
+    TSplashWindow(const std::string& file, int w, int h) : Form("SplashWindow", w, h) {
+        Border = ui::BorderStyle::None;
+        TopMost = true;
+        Picture.Stretch = true;
+        Build({{Picture, nullptr, {0, 0, w, h}}});
+        Picture.LoadFromFile(file);
+        Picture.OnClick = [this] { Close(); };
+        OnClick = [this] { Close(); };
+        Timer.SetInterval(2500);
+        Timer.OnTimer = [this] {
+            Timer.SetEnabled(false);
+            Close();
+        };
+    }
+    void FormShow() override { Timer.SetEnabled(true); }
+    void AdjustCreateParams(ui::CreateParams& p) override { p.ClassName = "Skykit Setup Splash"; }
+    ui::Image Picture{"Picture"};
+    ui::Timer Timer{"Timer"};
+};
+
+void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
+    std::string file = packageDir + (info.splashFile.empty() ? std::string("Splash.bmp") : info.splashFile);
+    if (!FileThere(file)) return;
+    HBITMAP probe = static_cast<HBITMAP>(LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!probe) return;
+    BITMAP bm{};
+    GetObject(probe, sizeof bm, &bm);
+    DeleteObject(probe);
+    int w = info.splashWidth > 0 ? info.splashWidth : bm.bmWidth;
+    int h = info.splashHeight > 0 ? info.splashHeight : bm.bmHeight;
+    // A size the package gives wrongly must not make a window larger than the screen.
+    FitInside(w, h, std::min(640, GetSystemMetrics(SM_CXSCREEN)), std::min(480, GetSystemMetrics(SM_CYSCREEN)), w, h);
+    try {
+        TSplashWindow splash(file, w, h);
+        splash.ShowModal();
+    } catch (const ui::Error&) {
+    }
+}
+
+}  // namespace
+
+int RunSetup(const std::string& packageDir) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    OleInitialize(nullptr);
+    std::string dir = WithSlash(packageDir);
+    PackageInfo info = ReadPackageInfoFile(dir + kSettingsFile);
+    ui::App->Title = info.DisplayTitle() + " Setup";
+    ShowSplash(dir, info);
+    TSetupForm* form = nullptr;
+    int result = 1;
+    try {
+        form = new TSetupForm(dir);
+        ui::App->Own(form, true);
+        form->Show();
+        ui::App->ProcessMessages();
+        if (form->CheckPackage()) {
+            ui::App->Run();
+            result = form->Installed ? 0 : 1;
+        }
+    } catch (const std::exception& e) {
+        ui::App->ShowException(e);
+    }
+    ui::App->DestroyForms();
+    OleUninitialize();
+    return result;
+}
+
+}  // namespace kit

@@ -1,0 +1,151 @@
+// The package installer's window: a wizard in the skin of the package ("Skin32.dll"), one page
+// at a time: welcome (splash, title, authors, type, condition, screenshots), description,
+// terms of use, destination, installation with progress, and the result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Install.h"
+#include "PackageInfo.h"
+#include "UnzEngine.h"
+#include "ui.h"
+
+namespace kit {
+
+// An image button of the skin: "b1" at rest, "b2" while pressed, a caption on top. Without the
+// skin a plain rounded face stands in for the bitmaps.
+struct SkinButton {
+    explicit SkinButton(const char* name);
+    ui::Shape Face;
+    ui::Image Picture;
+    ui::Label Caption;
+    void Bind(HMODULE& skin, std::function<void()> onClick);
+    void SetCaption(const std::string& text) { Caption.SetCaption(text); }
+    void SetVisible(bool on);
+    void SetEnabled(bool on);
+    bool Visible() const { return Picture.Visible(); }
+};
+
+class TSetupForm : public ui::Form {
+public:
+    enum class Page { Welcome, Description, Terms, Destination, Ready, Finish };
+
+    explicit TSetupForm(const std::string& packageDir);
+
+    // Title strip
+    ui::Panel TitleStrip{"TitleStrip"};
+    ui::Image TitleImage{"TitleImage"};
+    ui::Image TitleIcon{"TitleIcon"};
+    ui::Label TitleLabel{"TitleLabel"};
+    ui::SpeedButton CloseButton{"CloseButton"};
+    ui::BevelLine TitleEdge{"TitleEdge"};
+
+    // Body
+    ui::Panel Body{"Body"};
+    ui::Image Background{"Background"};
+    ui::Label Heading{"Heading"};
+    ui::Label SubHeading{"SubHeading"};
+    ui::Label StepLabel{"StepLabel"};
+    ui::BevelLine BottomEdge{"BottomEdge"};
+    SkinButton BackButton{"BackButton"};
+    SkinButton NextButton{"NextButton"};
+    SkinButton CancelButton{"CancelButton"};
+
+    // Welcome
+    ui::BevelLine PictureFrame{"PictureFrame"};
+    ui::Image Picture{"Picture"};
+    ui::Label ShotsLabel{"ShotsLabel"};
+    ui::BevelLine ShotFrame1{"ShotFrame1"}, ShotFrame2{"ShotFrame2"}, ShotFrame3{"ShotFrame3"}, ShotFrame4{"ShotFrame4"};
+    ui::Image Shot1{"Shot1"}, Shot2{"Shot2"}, Shot3{"Shot3"}, Shot4{"Shot4"};
+    ui::Label ShotText1{"ShotText1"}, ShotText2{"ShotText2"}, ShotText3{"ShotText3"}, ShotText4{"ShotText4"};
+    ui::Label WelcomeLabel{"WelcomeLabel"};
+    ui::Label AddonTitle{"AddonTitle"};
+    ui::Label TypeCaption{"TypeCaption"}, TypeValue{"TypeValue"};
+    ui::Label FsCaption{"FsCaption"}, FsValue{"FsValue"};
+    ui::Label ConditionCaption{"ConditionCaption"}, ConditionValue{"ConditionValue"};
+    ui::Label AuthorsCaption{"AuthorsCaption"};
+    ui::Label AuthorName1{"AuthorName1"}, AuthorName2{"AuthorName2"}, AuthorName3{"AuthorName3"};
+    ui::Label AuthorMail1{"AuthorMail1"}, AuthorMail2{"AuthorMail2"}, AuthorMail3{"AuthorMail3"};
+    ui::Label WelcomeHint{"WelcomeHint"};
+
+    // Description and terms
+    ui::RichEdit DescriptionMemo{"DescriptionMemo"};
+    ui::RichEdit TermsMemo{"TermsMemo"};
+
+    // Destination
+    ui::Label FsFolderCaption{"FsFolderCaption"};
+    ui::Edit FsFolderEdit{"FsFolderEdit"};
+    ui::Button BrowseButton{"BrowseButton"};
+    ui::Label FsFoundLabel{"FsFoundLabel"};
+    ui::Label SubfolderCaption{"SubfolderCaption"};
+    ui::Edit SubfolderEdit{"SubfolderEdit"};
+    ui::Label TargetCaption{"TargetCaption"};
+    ui::Label TargetLabel{"TargetLabel"};
+    ui::Label RuleLabel{"RuleLabel"};
+    ui::Label SpaceLabel{"SpaceLabel"};
+
+    // Ready and installing
+    ui::Label SummaryLabel{"SummaryLabel"};
+    ui::Label FileLabel{"FileLabel"};
+    ui::ProgressBar FileBar{"FileBar"};
+    ui::Label TotalLabel{"TotalLabel"};
+    ui::ProgressBar TotalBar{"TotalBar"};
+
+    // Result
+    ui::RichEdit ResultMemo{"ResultMemo"};
+    ui::Label NextStepLabel{"NextStepLabel"};
+    ui::Button OpenFolderButton{"OpenFolderButton"};
+
+    // State
+    std::string PackageDir;     // with trailing backslash
+    PackageInfo Info;
+    ArchiveScan Scan;
+    HMODULE SkinModule = nullptr;
+    std::vector<Page> Pages;    // the pages this package has, in order
+    size_t Current = 0;
+    bool Installing = false;
+    bool CancelRequested = false;
+    bool Installed = false;
+    std::string FsFromRegistry;  // "" when the simulator was not found
+
+    Page CurrentPage() const { return Pages[Current]; }
+    // The folder the add-on goes to, as the destination page shows it now.
+    std::string Destination() const;
+    // Checks the package before the first page: the archive and the unzip engine must be
+    // there and readable. False after telling the person why.
+    bool CheckPackage();
+
+    // Handlers
+    void NextClick();
+    void BackClick();
+    void CancelClick();
+    void BrowseClick();
+    void OpenFolderClick();
+    void ShotClick(int n);
+    void AuthorMailClick(int n);
+    void FolderChange();
+    void TitleMouseDown(ui::MouseButton b);
+
+    void AdjustCreateParams(ui::CreateParams& p) override;
+    void FormClose(bool& allowHide) override;
+    void FormDestroy() override;
+
+private:
+    void BuildLayout();
+    void LoadSkin();
+    void FillWelcome();
+    void FillDestination();
+    void ShowPage();
+    bool LeaveDestination();
+    void Install();
+    int Ask(const std::string& text, UINT flags);
+    std::vector<ui::Control*> PageControls(Page p);
+    bool destinationFilled_ = false;
+    std::string installedTo_;
+};
+
+// Runs the installer for the package in packageDir (the program's own folder).
+int RunSetup(const std::string& packageDir);
+
+}  // namespace kit
