@@ -1,5 +1,6 @@
 #include "SfxLayout.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -119,6 +120,20 @@ bool LocateSfxHeader(zc::File& f, SfxLocation& where) {
         zc::Directory d = zc::read_directory(f);
         if (d.data_start >= kSfxHeaderSize && HeaderAt(f, d.data_start - kSfxHeaderSize, where)) return true;
     } catch (const zc::ZipError&) {
+    }
+    return false;
+}
+
+bool HasArchiveAfter(zc::File& f, uint64_t from) {
+    uint64_t size = f.size();
+    if (size < from + 22) return false;
+    // The end record and its comment (at most 65,535 bytes) close the file.
+    uint64_t start = std::max<uint64_t>(from, size > 22 + 0xFFFF ? size - 22 - 0xFFFF : 0);
+    std::vector<uint8_t> tail(size_t(size - start));
+    if (!ReadAt(f, start, tail.data(), tail.size())) return false;
+    for (size_t i = tail.size() - 22 + 1; i-- > 0;) {
+        if (Get32(&tail[i]) != 0x06054B50) continue;
+        if (i + 22 + Get16(&tail[i + 20]) <= tail.size()) return true;
     }
     return false;
 }

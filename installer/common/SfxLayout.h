@@ -75,4 +75,9 @@ struct SfxLocation {
 // False when neither place holds one.
 bool LocateSfxHeader(zc::File& f, SfxLocation& where);
 
+// True when the end record of an archive lies at or after `from`. The stub's own code holds
+// the end record's signature too, so an archive that is missing must not be looked for
+// inside the program in front of it.
+bool HasArchiveAfter(zc::File& f, uint64_t from);
+
 }  // namespace kit

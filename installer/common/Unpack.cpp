@@ -57,6 +57,7 @@ private:
     uint64_t done_ = 0, total_ = 0;
     std::string password_;
     bool asked_ = false;
+    bool gaveUp_ = false;   // the person declined to give a password: do not ask again
 };
 
 void Unpacker::MakeFolders(const std::string& rel, bool includeLast) {
@@ -108,9 +109,13 @@ std::unique_ptr<zc::ZipCrypto> Unpacker::Keys(const zc::Entry& e, const uint8_t*
     };
     if (asked_)
         if (auto k = fits(password_)) return k;
+    if (gaveUp_) throw zc::ZipError(zc::kPassword, "it is protected by a password, and none was given");
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string pw;
-        if (!ev_.AskPassword(pw, asked_ || attempt > 0)) throw zc::ZipError(zc::kPassword, "no password was given");
+        if (!ev_.AskPassword(pw, asked_ || attempt > 0)) {
+            gaveUp_ = true;
+            throw zc::ZipError(zc::kPassword, "it is protected by a password, and none was given");
+        }
         asked_ = true;
         password_ = pw;
         if (auto k = fits(pw)) return k;
@@ -131,8 +136,8 @@ void Unpacker::Decode(const zc::Entry& e, Sink&& sink) {
         if (left < zc::ZipCrypto::kHeaderSize) throw zc::ZipError(zc::kFormat, "its encryption header is missing");
         uint8_t h[zc::ZipCrypto::kHeaderSize];
         f_.read_at(pos, h, sizeof h, "an encryption header");
+        // The keys come back having read the 12 header bytes, ready for the data.
         keys = Keys(e, h);
-        keys->decrypt(h, sizeof h);
         pos += sizeof h;
         left -= sizeof h;
     }

@@ -201,8 +201,16 @@ void TSetupForm::BuildLayout() {
     RuleLabel.Font.color = RGB(60, 66, 76);
     SpaceLabel.AutoSize = false;
 
-    SummaryLabel.AutoSize = false;
-    SummaryLabel.WordWrap = true;
+    for (ui::Label* v : {&ReadyAddon, &ReadyFiles, &ReadyInto, &ReadyFree}) {
+        v->AutoSize = false;
+        v->WordWrap = true;
+    }
+    ReadyAddon.Font.bold = true;
+    ReadyInto.Font.bold = true;
+    ReadyInto.Font.color = kNavy;
+    for (ui::Label* c : {&ReadyAddonCaption, &ReadyFilesCaption, &ReadyIntoCaption, &ReadyFreeCaption})
+        c->Font.color = RGB(60, 66, 76);
+    TargetCaption.AutoSize = false;
     FileLabel.AutoSize = false;
     TotalLabel.AutoSize = false;
     NextStepLabel.AutoSize = false;
@@ -266,17 +274,24 @@ void TSetupForm::BuildLayout() {
         {FsFoundLabel, &Body, {16, 116, 482, 28}},
         {SubfolderCaption, &Body, {16, 148, 0, 0}, "Folder of this add-on inside the Flight Simulator folder:"},
         {SubfolderEdit, &Body, {16, 164, 482, 21}},
-        {TargetCaption, &Body, {16, 194, 0, 0}, "Setup will install the files into:"},
+        {TargetCaption, &Body, {16, 194, 482, 14}, "Setup will install the files into:"},
         {TargetLabel, &Body, {16, 210, 482, 30}},
         {RuleLabel, &Body, {16, 244, 482, 44}},
         {SpaceLabel, &Body, {16, 292, 482, 14}},
 
         // Ready and installing
-        {SummaryLabel, &Body, {16, 76, 482, 100}},
-        {FileLabel, &Body, {16, 196, 482, 14}},
-        {FileBar, &Body, {16, 212, 482, 14}},
-        {TotalLabel, &Body, {16, 240, 482, 14}},
-        {TotalBar, &Body, {16, 256, 482, 18}},
+        {ReadyAddonCaption, &Body, {16, 80, 0, 0}, "Add-on:"},
+        {ReadyAddon, &Body, {126, 80, 372, 14}},
+        {ReadyFilesCaption, &Body, {16, 100, 0, 0}, "Files:"},
+        {ReadyFiles, &Body, {126, 100, 372, 14}},
+        {ReadyIntoCaption, &Body, {16, 120, 0, 0}, "Into the folder:"},
+        {ReadyInto, &Body, {126, 120, 372, 30}},
+        {ReadyFreeCaption, &Body, {16, 154, 0, 0}, "Free on the drive:"},
+        {ReadyFree, &Body, {126, 154, 372, 14}},
+        {FileLabel, &Body, {16, 198, 482, 14}},
+        {FileBar, &Body, {16, 214, 482, 14}},
+        {TotalLabel, &Body, {16, 242, 482, 14}},
+        {TotalBar, &Body, {16, 258, 482, 18}},
 
         // Result
         {ResultMemo, &Body, {16, 72, 482, 150}},
@@ -443,7 +458,10 @@ std::vector<ui::Control*> TSetupForm::PageControls(Page p) {
         case Page::Destination:
             return {&Heading, &SubHeading, &FsFolderCaption, &FsFolderEdit, &BrowseButton, &FsFoundLabel,
                     &SubfolderCaption, &SubfolderEdit, &TargetCaption, &TargetLabel, &RuleLabel, &SpaceLabel};
-        case Page::Ready: return {&Heading, &SubHeading, &SummaryLabel, &FileLabel, &FileBar, &TotalLabel, &TotalBar};
+        case Page::Ready:
+            return {&Heading, &SubHeading, &ReadyAddonCaption, &ReadyAddon, &ReadyFilesCaption, &ReadyFiles,
+                    &ReadyIntoCaption, &ReadyInto, &ReadyFreeCaption, &ReadyFree, &FileLabel, &FileBar, &TotalLabel,
+                    &TotalBar};
         case Page::Finish: return {&Heading, &SubHeading, &ResultMemo, &NextStepLabel, &OpenFolderButton};
     }
     return {};
@@ -467,11 +485,12 @@ void TSetupForm::ShowPage() {
     for (ui::Control* c : on) c->SetVisible(true);
 
     const std::string title = Info.DisplayTitle();
+    // On the last page one button is left, "Finish", in the place of Cancel.
     BackButton.SetVisible(Current > 0 && page != Page::Finish);
     BackButton.SetEnabled(true);
-    NextButton.SetVisible(true);
+    NextButton.SetVisible(page != Page::Finish);
     NextButton.SetEnabled(true);
-    CancelButton.SetVisible(page != Page::Finish);
+    CancelButton.SetVisible(true);
     CancelButton.SetEnabled(true);
     NextButton.SetCaption("Next >");
     CancelButton.SetCaption("Cancel");
@@ -503,17 +522,20 @@ void TSetupForm::ShowPage() {
         case Page::Ready: {
             Heading.SetCaption("Ready to install");
             SubHeading.SetCaption("Press Install to copy the files of " + title + " onto your computer.");
-            SummaryLabel.SetCaption("Files:  " + Plural(Scan.files.size(), "file", "files") + ", " +
-                                    FormatSize(Scan.bytes) + "\n\nInto:  " + Destination());
-            FileLabel.SetCaption("");
-            TotalLabel.SetCaption("");
+            ReadyAddon.SetCaption(title);
+            ReadyFiles.SetCaption(Plural(Scan.files.size(), "file", "files") + ", " + FormatSize(Scan.bytes));
+            ReadyInto.SetCaption(Destination());
+            int64_t free = FreeBytes(Destination());
+            ReadyFree.SetCaption(free >= 0 ? FormatSize(uint64_t(free)) : std::string("unknown"));
+            FileLabel.SetCaption("Waiting for you to press Install.");
+            TotalLabel.SetCaption("Overall progress");
             FileBar.SetPosition(1);
             TotalBar.SetPosition(1);
             NextButton.SetCaption("Install");
             break;
         }
         case Page::Finish:
-            NextButton.SetCaption("Finish");
+            CancelButton.SetCaption("Finish");
             break;
     }
     std::string step = "Step " + std::to_string(Current + 1) + " of " + std::to_string(Pages.size());
@@ -773,7 +795,8 @@ public:
         std::replace(shown.begin(), shown.end(), '/', '\\');
         f_.FileLabel.SetCaption("Installing " + shown);
         f_.FileBar.SetPosition(size == 0 ? 10001 : 1);
-        f_.TotalLabel.SetCaption("File " + std::to_string(started) + " of " + std::to_string(std::max(files_, started)));
+        f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started) + " of " +
+                                 std::to_string(std::max(files_, started)));
         return Pump();
     }
     bool BytesDone(int64_t n) override {

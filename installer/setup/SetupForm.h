@@ -86,7 +86,10 @@ public:
     ui::Label SpaceLabel{"SpaceLabel"};
 
     // Ready and installing
-    ui::Label SummaryLabel{"SummaryLabel"};
+    ui::Label ReadyAddonCaption{"ReadyAddonCaption"}, ReadyAddon{"ReadyAddon"};
+    ui::Label ReadyFilesCaption{"ReadyFilesCaption"}, ReadyFiles{"ReadyFiles"};
+    ui::Label ReadyIntoCaption{"ReadyIntoCaption"}, ReadyInto{"ReadyInto"};
+    ui::Label ReadyFreeCaption{"ReadyFreeCaption"}, ReadyFree{"ReadyFree"};
     ui::Label FileLabel{"FileLabel"};
     ui::ProgressBar FileBar{"FileBar"};
     ui::Label TotalLabel{"TotalLabel"};

@@ -86,14 +86,14 @@ bool UnzEngine::Load(const std::string& path, std::string& why) {
     SetErrorMode(old);
     if (!m) {
         why = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES
-                  ? "it is missing from the package"
-                  : "it could not be loaded (system error " + std::to_string(err) + ")";
+                  ? "is missing from the package"
+                  : "could not be loaded (system error " + std::to_string(err) + ")";
         return false;
     }
     auto ver = reinterpret_cast<VersionFn>(reinterpret_cast<void*>(GetProcAddress(m, "GetUnzEngVersion")));
     auto exec = reinterpret_cast<ExecFn>(reinterpret_cast<void*>(GetProcAddress(m, "UnzEngExec")));
     if (!ver || !exec) {
-        why = std::string("it lacks the entry point ") + (!exec ? "UnzEngExec" : "GetUnzEngVersion");
+        why = std::string("lacks the entry point ") + (!exec ? "UnzEngExec" : "GetUnzEngVersion");
         FreeLibrary(m);
         return false;
     }

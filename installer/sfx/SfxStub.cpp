@@ -686,6 +686,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kit::LocateSfxHeader(*s.file, s.where);
     if (s.where.hasHeader && !s.where.header.caption.empty()) s.caption = FromAnsi(s.where.header.caption);
     try {
+        // Only what follows the program (and its settings) can be the archive.
+        uint64_t from = s.where.hasHeader ? s.where.headerPos + kit::kSfxHeaderSize : kit::ProgramImageEnd(*s.file);
+        if (!kit::HasArchiveAfter(*s.file, from)) throw zc::ZipError(zc::kNoArchive, "no archive follows the program");
         s.dir = zc::read_directory(*s.file);
     } catch (const zc::ZipError& e) {
         if (!s.where.hasHeader && e.code() == zc::kNoArchive)

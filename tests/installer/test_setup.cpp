@@ -1,0 +1,367 @@
+// The package installer: its judgement of the engine's messages, the survey of the
+// destination and the clean-up after a failed run, the binding of the real UNZENG.DLL, and
+// the wizard itself driven in-process over a package made in a temporary folder.
+#include <gtest/gtest.h>
+
+#include "Install.h"
+#include "InstallerTest.h"
+#include "Pictures.h"
+#include "SetupForm.h"
+#include "TestSupport.h"
+#include "UnzEngine.h"
+
+using namespace kit;
+using namespace installer_test;
+using testing_support::FakeDesktop;
+
+TEST(EngineOutcome, JudgesTheEnginesMessages) {
+    EngineOutcome o;
+    o.Add(0, "note");
+    o.Add(1, "2 of 5 members had errors");
+    o.Add(12, "nothing");
+    EXPECT_FALSE(o.Failed());
+    o.Add(35, "Refused to extract \"../x\"");
+    EXPECT_FALSE(o.Failed());
+    EXPECT_EQ(o.refused.size(), 1u);
+
+    struct Case {
+        int code;
+        EngineOutcome::Kind kind;
+    } cases[] = {{2, EngineOutcome::Kind::Damaged},       {3, EngineOutcome::Kind::Damaged},
+                 {51, EngineOutcome::Kind::Damaged},      {14, EngineOutcome::Kind::DiskFull},
+                 {15, EngineOutcome::Kind::NoAccess},     {82, EngineOutcome::Kind::Password},
+                 {81, EngineOutcome::Kind::Unsupported},  {13, EngineOutcome::Kind::Missing},
+                 {9, EngineOutcome::Kind::Cancelled},     {5, EngineOutcome::Kind::Other}};
+    for (const Case& c : cases) {
+        EngineOutcome one;
+        one.Add(c.code, "x");
+        EXPECT_EQ(one.kind, c.kind) << c.code;
+        EXPECT_FALSE(one.Advice().empty()) << c.code;
+    }
+    // The first failure names the outcome, except that a cancel wins over what it caused.
+    EngineOutcome two;
+    two.Add(51, "CRC error");
+    two.Add(14, "write error");
+    EXPECT_EQ(two.kind, EngineOutcome::Kind::Damaged);
+    two.Add(9, "cancelled");
+    EXPECT_EQ(two.kind, EngineOutcome::Kind::Cancelled);
+    EXPECT_NE(EngineOutcome{}.Advice(), "x");
+}
+
+TEST(ArchiveScan, WhatThePackageHolds) {
+    ArchiveScan s = ScanArchive(Fixture("infozip_tree.zip"));
+    ASSERT_EQ(s.problem, ArchiveScan::Problem::None) << s.detail;
+    EXPECT_EQ(s.names.size(), 6u);
+    EXPECT_EQ(s.files.size(), 3u);
+    EXPECT_EQ(s.bytes, 20000u + 2 + 256 * 8 + AircraftCfg().size());
+    EXPECT_TRUE(s.refused.empty());
+
+    s = ScanArchive(Fixture("unsafe_names.zip"));
+    EXPECT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.refused.size(), 8u);
+
+    s = ScanArchive(Fixture("no such archive.zip"));
+    EXPECT_EQ(s.problem, ArchiveScan::Problem::Missing);
+    // Not an archive at all: damaged, in the reader's words.
+    s = ScanArchive(Fixture("make_fixtures.py"));
+    EXPECT_EQ(s.problem, ArchiveScan::Problem::Damaged);
+    EXPECT_FALSE(s.detail.empty());
+}
+
+TEST(TargetSurvey, RemovesOnlyWhatTheRunCreated) {
+    std::string base = testing_support::MakeTempDir();
+    std::string dest = base + "FS2000\\Aircraft";
+    CreateDirectoryA((base + "FS2000").c_str(), nullptr);
+    CreateDirectoryA(dest.c_str(), nullptr);
+    CreateDirectoryA((dest + "\\Demo").c_str(), nullptr);
+    testing_support::WriteFile(dest + "\\Demo\\aircraft.cfg", "theirs");
+
+    ArchiveScan scan = ScanArchive(Fixture("infozip_tree.zip"));
+    TargetSurvey s = SurveyTarget(scan, dest);
+    EXPECT_EQ(s.existing, std::vector<std::string>{"Demo\\aircraft.cfg"});
+    EXPECT_EQ(s.newFiles.size(), 2u);
+    EXPECT_EQ(s.newFolders, (std::vector<std::string>{dest + "\\Demo\\model", dest + "\\Demo\\texture"}));
+
+    // What an interrupted run leaves: the new files and a temporary one of the engine's.
+    CreateDirectoryA((dest + "\\Demo\\model").c_str(), nullptr);
+    CreateDirectoryA((dest + "\\Demo\\texture").c_str(), nullptr);
+    testing_support::WriteFile(dest + "\\Demo\\model\\plane.mdl", "new");
+    testing_support::WriteFile(dest + "\\Demo\\texture\\plane.bmp.unz~tmp", "half");
+    EXPECT_EQ(RemoveInstalled(s), 1);
+    EXPECT_FALSE(Exists(dest + "\\Demo\\model"));
+    EXPECT_FALSE(Exists(dest + "\\Demo\\texture"));
+    EXPECT_EQ(testing_support::ReadFile(dest + "\\Demo\\aircraft.cfg"), "theirs");
+
+    // A destination that did not exist is removed with everything above it that was made.
+    std::string fresh = base + "New\\Deeper\\Addon";
+    TargetSurvey f = SurveyTarget(scan, fresh);
+    EXPECT_EQ(f.newFolders.front(), base + "New");
+    EXPECT_EQ(MakeFolders(fresh), "");
+    EXPECT_EQ(ProbeWrite(fresh), "");
+    RemoveInstalled(f);
+    EXPECT_FALSE(Exists(base + "New"));
+    EXPECT_GT(FreeBytes(fresh), 0);
+    testing_support::RemoveTree(base);
+}
+
+namespace {
+
+class Counting : public UnzEngine::Events {
+public:
+    int files = -1, starts = 0;
+    int64_t bytes = -1, done = 0;
+    bool cancelAtStart = false;
+    EngineOutcome outcome;
+    bool FileCount(int n) override { files = n; return false; }
+    bool ByteCount(int64_t n) override { bytes = n; return false; }
+    bool FileStart(const std::string&, int64_t) override { ++starts; return cancelAtStart; }
+    bool BytesDone(int64_t n) override { done += n; return false; }
+    bool Message(int code, const std::string& text) override { outcome.Add(code, text); return false; }
+    bool Tick() override { return false; }
+};
+
+struct CurrentDir {
+    explicit CurrentDir(const std::string& d) {
+        GetCurrentDirectoryA(sizeof old, old);
+        SetCurrentDirectoryA(d.c_str());
+    }
+    ~CurrentDir() { SetCurrentDirectoryA(old); }
+    char old[MAX_PATH] = "";
+};
+
+}  // namespace
+
+TEST(UnzEngineBinding, ExtractsThroughTheRealEntryPoints) {
+    UnzEngine e;
+    std::string why;
+    ASSERT_TRUE(e.Load(testing_support::ExeDir() + "UNZENG.DLL", why)) << why;
+    EXPECT_GT(e.Version(), 151);
+    std::string out = testing_support::MakeTempDir();
+    Counting ev;
+    int n;
+    {
+        CurrentDir cd(out);
+        n = e.ExtractAll(nullptr, Fixture("sevenzip_tree.zip"), false, ev);
+    }
+    EXPECT_EQ(n, 6);
+    EXPECT_EQ(ev.files, 6);
+    EXPECT_EQ(ev.starts, 6);
+    EXPECT_EQ(ev.done, ev.bytes);
+    EXPECT_FALSE(ev.outcome.Failed());
+    EXPECT_EQ(ReadBytes(out + "Demo\\model\\plane.mdl"), PlaneMdl());
+
+    // Cancel from the first file on: the engine stops and says so; no file is left behind.
+    std::string out2 = testing_support::MakeTempDir();
+    Counting stop;
+    stop.cancelAtStart = true;
+    {
+        CurrentDir cd(out2);
+        e.ExtractAll(nullptr, Fixture("infozip_tree.zip"), true, stop);
+    }
+    EXPECT_EQ(stop.outcome.kind, EngineOutcome::Kind::Cancelled);
+    EXPECT_FALSE(Exists(out2 + "Demo\\model\\plane.mdl"));
+    testing_support::RemoveTree(out);
+    testing_support::RemoveTree(out2);
+}
+
+TEST(UnzEngineBinding, MissingOrWrongLibrary) {
+    UnzEngine e;
+    std::string why;
+    EXPECT_FALSE(e.Load(testing_support::ExeDir() + "no-such-engine.dll", why));
+    EXPECT_NE(why.find("missing"), std::string::npos);
+    UnzEngine skin;
+    EXPECT_FALSE(skin.Load(testing_support::ExeDir() + "Skin32.dll", why));
+    EXPECT_NE(why.find("UnzEngExec"), std::string::npos);
+    EXPECT_FALSE(skin.Loaded());
+}
+
+TEST(Pictures, FitInside) {
+    int w, h;
+    FitInside(500, 375, 240, 180, w, h);
+    EXPECT_EQ(w, 240);
+    EXPECT_EQ(h, 180);
+    FitInside(800, 200, 240, 180, w, h);
+    EXPECT_EQ(w, 240);
+    EXPECT_EQ(h, 60);
+    FitInside(100, 400, 240, 180, w, h);
+    EXPECT_EQ(w, 45);
+    EXPECT_EQ(h, 180);
+    FitInside(120, 90, 240, 180, w, h);   // small pictures keep their size
+    EXPECT_EQ(w, 120);
+    FitInside(0, 10, 240, 180, w, h);
+    EXPECT_EQ(w, 1);
+}
+
+// --- The wizard ------------------------------------------------------------------------------
+
+class SetupWizard : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = testing_support::MakeTempDir();
+        pkg = base + "Package\\";
+        fs = base + "FS2000";
+        CreateDirectoryA(pkg.c_str(), nullptr);
+        CreateDirectoryA(fs.c_str(), nullptr);
+        CopyFileA(Fixture("infozip_tree.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
+        CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);
+        CopyFileA((testing_support::ExeDir() + "Skin32.dll").c_str(), (pkg + "Skin32.dll").c_str(), FALSE);
+        std::string ini = pkg + "Kitsetup.ini";
+        WritePrivateProfileStringA("Flightsim", "Version", "Flightsimulator 2000", ini.c_str());
+        WritePrivateProfileStringA("Addon", "Type", "Aircraft", ini.c_str());
+        WritePrivateProfileStringA("Addon", "Condition", "Freeware", ini.c_str());
+        WritePrivateProfileStringA("Title", "hl", "Skykit Demo", ini.c_str());
+        WritePrivateProfileStringA("Authors", "2", "Jens Hansen", ini.c_str());
+        WritePrivateProfileStringA("Authors", "1", "jens@example.dk", ini.c_str());
+    }
+    void TearDown() override {
+        form.reset();
+        testing_support::RemoveTree(base);
+    }
+    TSetupForm& Make() {
+        form = std::make_unique<TSetupForm>(pkg);
+        return *form;
+    }
+    // Walks from the welcome page to the destination page.
+    void ToDestination(TSetupForm& f) {
+        while (f.CurrentPage() != TSetupForm::Page::Destination) f.NextClick();
+        f.FsFolderEdit.SetText(fs);
+    }
+
+    FakeDesktop desk;
+    std::string base, pkg, fs;
+    std::unique_ptr<TSetupForm> form;
+};
+
+TEST_F(SetupWizard, PagesFollowThePackage) {
+    TSetupForm& bare = Make();
+    EXPECT_EQ(bare.Pages, (std::vector<TSetupForm::Page>{TSetupForm::Page::Welcome, TSetupForm::Page::Destination,
+                                                         TSetupForm::Page::Ready, TSetupForm::Page::Finish}));
+    EXPECT_EQ(bare.Title, "Skykit Demo Setup");
+    EXPECT_EQ(bare.AuthorName1.Caption(), "Jens Hansen");
+    EXPECT_EQ(bare.AuthorMail1.Caption(), "jens@example.dk");
+    EXPECT_EQ(bare.TypeValue.Caption(), "Aircraft");
+    EXPECT_FALSE(bare.Shot1.Visible());
+
+    testing_support::WriteFile(pkg + "File_id.diz", "A demo aircraft.\r\n");
+    testing_support::WriteFile(pkg + "licens.skh", "Use it kindly.\r\n");
+    TSetupForm& full = Make();
+    ASSERT_EQ(full.Pages.size(), 6u);
+    full.NextClick();
+    EXPECT_EQ(full.CurrentPage(), TSetupForm::Page::Description);
+    EXPECT_TRUE(full.DescriptionMemo.Visible());
+    EXPECT_NE(full.DescriptionMemo.Text().find("A demo aircraft."), std::string::npos);
+    full.NextClick();
+    EXPECT_EQ(full.CurrentPage(), TSetupForm::Page::Terms);
+    EXPECT_EQ(full.NextButton.Caption.Caption(), "Accept");
+    EXPECT_EQ(full.CancelButton.Caption.Caption(), "Decline");
+    full.BackClick();
+    EXPECT_EQ(full.CurrentPage(), TSetupForm::Page::Description);
+}
+
+TEST_F(SetupWizard, DecliningTheTermsLeavesWithoutInstalling) {
+    testing_support::WriteFile(pkg + "licens.skh", "Use it kindly.\r\n");
+    TSetupForm& f = Make();
+    f.NextClick();
+    ASSERT_EQ(f.CurrentPage(), TSetupForm::Page::Terms);
+    desk.messageAnswers = {IDNO};
+    f.CancelClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Terms);   // "No": stays
+    desk.messageAnswers = {IDYES};
+    f.CancelClick();
+    ASSERT_EQ(desk.Of("MessageBox").size(), 2u);
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("unless you accept its terms of use"), std::string::npos);
+    EXPECT_FALSE(f.Installed);
+    EXPECT_FALSE(Exists(fs + "\\Aircraft"));
+}
+
+TEST_F(SetupWizard, DestinationFollowsTheTypeAndIsChecked) {
+    TSetupForm& f = Make();
+    ASSERT_TRUE(f.CheckPackage());
+    ToDestination(f);
+    // The archive holds its aircraft's own folder: it goes straight into "Aircraft".
+    EXPECT_EQ(f.SubfolderEdit.Text(), "Aircraft");
+    EXPECT_EQ(f.Destination(), fs + "\\Aircraft");
+
+    f.FsFolderEdit.SetText("");
+    f.NextClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Destination);
+    EXPECT_NE(desk.Of("MessageBox").back().text.find("Please choose the folder"), std::string::npos);
+
+    f.FsFolderEdit.SetText(fs);
+    f.SubfolderEdit.SetText("..\\..\\Windows");
+    f.NextClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Destination);
+    EXPECT_NE(desk.Of("MessageBox").back().text.find("cannot be used"), std::string::npos);
+
+    // A simulator folder that does not exist is only taken when the person says so.
+    f.SubfolderEdit.SetText("Aircraft");
+    f.FsFolderEdit.SetText(base + "Elsewhere");
+    desk.messageAnswers = {IDNO};
+    f.NextClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Destination);
+    desk.messageAnswers = {IDYES};
+    f.NextClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Ready);
+}
+
+TEST_F(SetupWizard, InstallsByteForByteAndKeepsWhatWasThereWhenAsked) {
+    std::string target = fs + "\\Aircraft\\Demo";
+    CreateDirectoryA((fs + "\\Aircraft").c_str(), nullptr);
+    CreateDirectoryA(target.c_str(), nullptr);
+    testing_support::WriteFile(target + "\\aircraft.cfg", "my tuned config");
+    TSetupForm& f = Make();
+    ASSERT_TRUE(f.CheckPackage());
+    ToDestination(f);
+    f.NextClick();
+    ASSERT_EQ(f.CurrentPage(), TSetupForm::Page::Ready);
+    desk.Clear();
+    desk.messageAnswers = {IDNO};   // keep the file that is there
+    f.NextClick();
+    ASSERT_EQ(f.CurrentPage(), TSetupForm::Page::Finish) << (desk.calls.empty() ? "" : desk.calls.back().text);
+    EXPECT_TRUE(f.Installed);
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("already in this folder"), std::string::npos);
+    EXPECT_EQ(testing_support::ReadFile(target + "\\aircraft.cfg"), "my tuned config");
+    EXPECT_EQ(ReadBytes(target + "\\model\\plane.mdl"), PlaneMdl());
+    EXPECT_EQ(ReadBytes(target + "\\texture\\plane.bmp").size(), 2 + 256u * 8);
+    EXPECT_NE(f.ResultMemo.Text().find("2 files were installed"), std::string::npos);
+    EXPECT_NE(f.ResultMemo.Text().find("kept as they were"), std::string::npos);
+    EXPECT_EQ(f.TotalBar.Position(), 10001);
+}
+
+TEST_F(SetupWizard, ADamagedArchiveInstallsNothing) {
+    TSetupForm& f = Make();
+    ASSERT_TRUE(f.CheckPackage());
+    ToDestination(f);
+    f.SubfolderEdit.SetText("Aircraft\\Broken");
+    f.NextClick();
+    ASSERT_EQ(f.CurrentPage(), TSetupForm::Page::Ready);
+    // The archive is spoilt after Setup looked at it: the good member gets written first and
+    // must be taken away again when the bad one fails.
+    CopyFileA(Fixture("bad_crc.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
+    desk.Clear();
+    f.NextClick();
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Ready);
+    EXPECT_FALSE(f.Installed);
+    ASSERT_FALSE(desk.Of("MessageBox").empty());
+    std::string text = desk.Of("MessageBox").back().text;
+    EXPECT_NE(text.find("is damaged"), std::string::npos) << text;
+    EXPECT_NE(text.find("removed again"), std::string::npos) << text;
+    EXPECT_FALSE(Exists(fs + "\\Aircraft\\Broken\\good.txt"));
+    EXPECT_FALSE(Exists(fs + "\\Aircraft\\Broken"));
+    EXPECT_FALSE(Exists(fs + "\\Aircraft"));
+}
+
+TEST_F(SetupWizard, APackageWithoutItsArchiveOrEngineSaysSo) {
+    DeleteFileA((pkg + "Setup.skb").c_str());
+    TSetupForm& f = Make();
+    EXPECT_FALSE(f.CheckPackage());
+    ASSERT_EQ(desk.Of("MessageBox").size(), 1u);
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"Setup.skb\" is missing"), std::string::npos);
+
+    CopyFileA(Fixture("infozip_tree.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
+    DeleteFileA((pkg + "Unzeng.dll").c_str());
+    desk.Clear();
+    TSetupForm& g = Make();
+    EXPECT_FALSE(g.CheckPackage());
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"Unzeng.dll\" is missing from the package"), std::string::npos);
+}
