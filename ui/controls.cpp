@@ -102,7 +102,9 @@ void Control::Invalidate() {
 }
 
 void Control::SetFocus() {
-    if (Windowed() && Handle()) ::SetFocus(Handle());
+    if (!Windowed() || !Handle()) return;
+    if (Form* f = OwnerForm()) f->WantFocus(Handle());
+    ::SetFocus(Handle());
 }
 
 bool Control::Focused() const { return Windowed() && Handle() && GetFocus() == Handle(); }

@@ -129,10 +129,16 @@ void Form::Show() {
     }
     bool wasVisible = IsWindowVisible(hwnd_);
     visible_ = true;
-    if (!wasVisible) App->Guard([this] { FormShow(); });
+    if (!wasVisible) {
+        wantFocus_ = nullptr;
+        App->Guard([this] { FormShow(); });
+    }
     if (!visible_) return;  // the show handler closed the form again
     ShowWindow(hwnd_, SW_SHOW);
     if (!embeddedIn_) SetForegroundWindow(hwnd_);
+    // The show handler ran while the window was hidden: its focus choice holds now.
+    if (!wasVisible && wantFocus_ && IsWindow(wantFocus_) && IsChild(hwnd_, wantFocus_) && GetFocus() != wantFocus_)
+        ::SetFocus(wantFocus_);
     UpdateWindow(hwnd_);
 }
 
@@ -149,6 +155,7 @@ static BOOL CALLBACK CollectEnabled(HWND h, LPARAM lp) {
 
 int Form::ShowModal() {
     if (!hwnd_) CreateWindowFor();
+    HWND previous = GetActiveWindow();
     // Every other window of the program waits while a modal form is up.
     std::vector<HWND> disabled;
     EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&disabled));
@@ -179,6 +186,8 @@ int Form::ShowModal() {
     for (HWND h : disabled)
         if (IsWindow(h)) EnableWindow(h, TRUE);
     Hide();
+    // The window that was active before gets the keyboard back, as after any dialog.
+    if (previous && previous != hwnd_ && IsWindow(previous) && IsWindowVisible(previous)) SetForegroundWindow(previous);
     int result = ModalResult == mrNone ? mrCancel : ModalResult;
     return result;
 }

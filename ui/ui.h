@@ -553,6 +553,9 @@ public:
     int WindowHeight() const;
     // Makes this form a child window of a panel (maximised over it), or top-level again.
     void Embed(Container* panel);
+    // The control that asked for the focus last; the show handler's choice outlives the
+    // window's activation, which would otherwise focus the form itself.
+    void WantFocus(HWND control) { wantFocus_ = control; }
 
     // Hooks. The names are the handlers' names in the product's design.
     virtual void FormShow() {}
@@ -578,6 +581,7 @@ protected:
     bool shownOnce_ = false;
     HWND tooltip_ = nullptr;
     Container* embeddedIn_ = nullptr;
+    HWND wantFocus_ = nullptr;
     std::vector<Control*> all_;
     void CreateWindowFor();
 };
