@@ -270,7 +270,9 @@ void TSetupForm::BuildLayout() {
         // Destination
         {FsFolderCaption, &Body, {16, 74, 0, 0}},
         {FsFolderEdit, &Body, {16, 90, 396, 21}},
-        {BrowseButton, &Body, {420, 89, 78, 23}, "Browse..."},
+        {BrowseButton.Face, &Body, {420, 88, 78, 25}},
+        {BrowseButton.Picture, &Body, {420, 88, 78, 25}},
+        {BrowseButton.Caption, &Body, {420, 88, 78, 25}, "Browse..."},
         {FsFoundLabel, &Body, {16, 116, 482, 28}},
         {SubfolderCaption, &Body, {16, 148, 0, 0}, "Folder of this add-on inside the Flight Simulator folder:"},
         {SubfolderEdit, &Body, {16, 164, 482, 21}},
@@ -294,9 +296,11 @@ void TSetupForm::BuildLayout() {
         {TotalBar, &Body, {16, 258, 482, 18}},
 
         // Result
-        {ResultMemo, &Body, {16, 72, 482, 150}},
-        {NextStepLabel, &Body, {16, 232, 482, 44}},
-        {OpenFolderButton, &Body, {16, 282, 180, 24}, "Open the add-on's folder"},
+        {ResultMemo, &Body, {16, 72, 482, 160}},
+        {NextStepLabel, &Body, {16, 240, 482, 32}},
+        {OpenFolderButton.Face, &Body, {16, 278, 160, 25}},
+        {OpenFolderButton.Picture, &Body, {16, 278, 160, 25}},
+        {OpenFolderButton.Caption, &Body, {16, 278, 160, 25}, "Open the add-on's folder"},
 
         // Wizard buttons
         {StepLabel, &Body, {16, by + 6, 0, 0}},
@@ -315,13 +319,13 @@ void TSetupForm::BuildLayout() {
     for (ui::RichEdit* m : {&DescriptionMemo, &TermsMemo, &ResultMemo}) SetMemoReadOnly(*m);
     FsFolderEdit.OnChange = [this] { FolderChange(); };
     SubfolderEdit.OnChange = [this] { FolderChange(); };
-    BrowseButton.OnClick = [this] { BrowseClick(); };
-    OpenFolderButton.OnClick = [this] { OpenFolderClick(); };
     CloseButton.OnClick = [this] { CancelClick(); };
     CloseButton.SetShowHint(true);
     BackButton.Bind(SkinModule, [this] { BackClick(); });
     NextButton.Bind(SkinModule, [this] { NextClick(); });
     CancelButton.Bind(SkinModule, [this] { CancelClick(); });
+    BrowseButton.Bind(SkinModule, [this] { BrowseClick(); });
+    OpenFolderButton.Bind(SkinModule, [this] { OpenFolderClick(); });
     ui::Image* shots[] = {&Shot1, &Shot2, &Shot3, &Shot4};
     ui::Label* texts[] = {&ShotText1, &ShotText2, &ShotText3, &ShotText4};
     for (int i = 0; i < 4; ++i) {
@@ -349,7 +353,8 @@ void TSetupForm::LoadSkin() {
     load(Background, "QForm");
     load(TitleImage, "top");
     load(TitleIcon, "Aircraft");
-    for (SkinButton* b : {&BackButton, &NextButton, &CancelButton}) load(b->Picture, "b1");
+    for (SkinButton* b : {&BackButton, &NextButton, &CancelButton, &BrowseButton, &OpenFolderButton})
+        load(b->Picture, "b1");
     if (TitleIcon.Empty()) TitleIcon.SetIcon(LoadIconA(ui::ModuleInstance(), "MAINICON"));
 }
 
@@ -456,13 +461,16 @@ std::vector<ui::Control*> TSetupForm::PageControls(Page p) {
         case Page::Description: return {&Heading, &SubHeading, &DescriptionMemo};
         case Page::Terms: return {&Heading, &SubHeading, &TermsMemo};
         case Page::Destination:
-            return {&Heading, &SubHeading, &FsFolderCaption, &FsFolderEdit, &BrowseButton, &FsFoundLabel,
-                    &SubfolderCaption, &SubfolderEdit, &TargetCaption, &TargetLabel, &RuleLabel, &SpaceLabel};
+            return {&Heading, &SubHeading, &FsFolderCaption, &FsFolderEdit, &BrowseButton.Face, &BrowseButton.Picture,
+                    &BrowseButton.Caption, &FsFoundLabel, &SubfolderCaption, &SubfolderEdit, &TargetCaption,
+                    &TargetLabel, &RuleLabel, &SpaceLabel};
         case Page::Ready:
             return {&Heading, &SubHeading, &ReadyAddonCaption, &ReadyAddon, &ReadyFilesCaption, &ReadyFiles,
                     &ReadyIntoCaption, &ReadyInto, &ReadyFreeCaption, &ReadyFree, &FileLabel, &FileBar, &TotalLabel,
                     &TotalBar};
-        case Page::Finish: return {&Heading, &SubHeading, &ResultMemo, &NextStepLabel, &OpenFolderButton};
+        case Page::Finish:
+            return {&Heading, &SubHeading, &ResultMemo, &NextStepLabel, &OpenFolderButton.Face,
+                    &OpenFolderButton.Picture, &OpenFolderButton.Caption};
     }
     return {};
 }
@@ -939,6 +947,15 @@ void TSetupForm::Install() {
     if (!survey.existing.empty())
         report += overwrite ? "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were replaced."
                             : "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were kept as they were.";
+    report += "\r\n\r\nFiles of the add-on:";
+    size_t listed = 0;
+    for (const std::string& rel : Scan.files) {
+        if (++listed > 500) {
+            report += "\r\n  ...";
+            break;
+        }
+        report += "\r\n  " + rel;
+    }
     if (!progress.outcome.refused.empty()) {
         report += "\r\n\r\n" + Plural(progress.outcome.refused.size(), "file was", "files were") +
                   " left out because their names would have put them outside this folder:";
@@ -981,7 +998,10 @@ public:
         };
     }
     void FormShow() override { Timer.SetEnabled(true); }
-    void AdjustCreateParams(ui::CreateParams& p) override { p.ClassName = "Skykit Setup Splash"; }
+    void AdjustCreateParams(ui::CreateParams& p) override {
+        p.ClassName = "Skykit Setup Splash";
+        p.Style |= WS_BORDER;
+    }
     ui::Image Picture{"Picture"};
     ui::Timer Timer{"Timer"};
 };

@@ -3,6 +3,7 @@
 // terms of use, destination, installation with progress, and the result.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct SkinButton {
     void SetVisible(bool on);
     void SetEnabled(bool on);
     bool Visible() const { return Picture.Visible(); }
+    // The three parts, for the pages' lists of what they show.
+    std::vector<ui::Control*> Parts() { return {&Face, &Picture, &Caption}; }
 };
 
 class TSetupForm : public ui::Form {
@@ -76,7 +79,7 @@ public:
     // Destination
     ui::Label FsFolderCaption{"FsFolderCaption"};
     ui::Edit FsFolderEdit{"FsFolderEdit"};
-    ui::Button BrowseButton{"BrowseButton"};
+    SkinButton BrowseButton{"BrowseButton"};
     ui::Label FsFoundLabel{"FsFoundLabel"};
     ui::Label SubfolderCaption{"SubfolderCaption"};
     ui::Edit SubfolderEdit{"SubfolderEdit"};
@@ -98,7 +101,7 @@ public:
     // Result
     ui::RichEdit ResultMemo{"ResultMemo"};
     ui::Label NextStepLabel{"NextStepLabel"};
-    ui::Button OpenFolderButton{"OpenFolderButton"};
+    SkinButton OpenFolderButton{"OpenFolderButton"};
 
     // State
     std::string PackageDir;     // with trailing backslash

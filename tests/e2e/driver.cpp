@@ -18,6 +18,8 @@
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
 //   press CLASS TITLE TEXT       clicks the child button captioned TEXT ('&' ignored), by message
+//   boxwith MS TEXT [BUTTON]     like msgbox, for the dialog whose text contains TEXT (when a
+//                                program's own dialog has the same class and caption as its boxes)
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -180,6 +182,31 @@ std::string IconName(HWND iconControl) {
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
     return best;
+}
+
+// A dialog box whose static text holds a fragment.
+struct BoxSearch {
+    std::string fragment, text;
+    HWND box = nullptr;
+};
+
+BOOL CALLBACK BoxProc(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<BoxSearch*>(lp);
+    char cls[64] = "";
+    GetClassNameA(h, cls, sizeof(cls));
+    if (!IsWindowVisible(h) || lstrcmpA(cls, "#32770") != 0) return TRUE;
+    for (HWND c : AllChildren(h)) {
+        char k[64] = "";
+        GetClassNameA(c, k, sizeof(k));
+        if (lstrcmpiA(k, "Static") != 0) continue;
+        std::string t = Text(c);
+        if (t.find(s->fragment) != std::string::npos) {
+            s->box = h;
+            s->text = t;
+            return FALSE;
+        }
+    }
+    return TRUE;
 }
 
 int Usage() {
@@ -389,6 +416,33 @@ int main(int argc, char** argv) {
         if (!h) return 1;
         PostMessageA(h, WM_CLOSE, 0, 0);
         return 0;
+    }
+    if (cmd == "boxwith" && argc >= 4) {
+        DWORD ms = strtoul(argv[2], nullptr, 10), start = GetTickCount();
+        std::string fragment = argv[3], want = argc >= 5 ? argv[4] : "";
+        BoxSearch s{fragment};
+        while (!s.box) {
+            EnumWindows(BoxProc, reinterpret_cast<LPARAM>(&s));
+            if (s.box) break;
+            if (GetTickCount() - start > ms) return 1;
+            Sleep(50);
+        }
+        Sleep(100);
+        HWND press = nullptr;
+        for (HWND c : AllChildren(s.box)) {
+            char k[64] = "";
+            GetClassNameA(c, k, sizeof(k));
+            if (lstrcmpiA(k, "Button") != 0 || !IsWindowVisible(c)) continue;
+            std::string plain;
+            for (char ch : Text(c))
+                if (ch != '&') plain += ch;
+            if (!press && (want.empty() || plain == want)) press = c;
+        }
+        printf("%s|%s\n", Text(s.box).c_str(), OneLine(s.text).c_str());
+        if (press) PostMessageA(press, BM_CLICK, 0, 0);
+        DWORD t0 = GetTickCount();
+        while (IsWindow(s.box) && IsWindowVisible(s.box) && GetTickCount() - t0 < 5000) Sleep(30);
+        return press ? 0 : 1;
     }
     if (cmd == "press" && argc >= 5) {
         HWND h = WaitFor(argv[2], argv[3], 5000);

@@ -1,0 +1,387 @@
+"""The package installer and the self-extractor as a person meets them.
+
+A package folder is made by hand, as the builder leaves it (Kitsetup.ini, Setup.skb made by
+Info-ZIP zip, the skin and unzip libraries and Setup.exe copied from the install directory,
+description, terms, splash, screenshots). Setup.exe runs under Wine against a Flight Simulator
+2000 folder that the test registers in the prefix, is clicked through page by page, and the
+installed files are compared byte for byte with the add-on's. The self-extractor is put
+together as the archive component writes one (stub, 256-byte header, archive with its offsets
+shifted or not) and extracted the same way.
+"""
+import filecmp
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+from skykit_e2e import DIST, drv, shot, wait_exit, wine
+
+TITLE = "Copenhagen Kastrup Airport"
+SETUP = ("Skykit Setup", TITLE + " Setup")
+FS_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
+# The wizard's buttons, in the window's client coordinates (body at 26, button row at 329).
+BACK, NEXT, CANCEL = (322, 367), (394, 367), (466, 367)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def make_addon(root):
+    """An add-on folder: a scenery area with binary and text files, a name with spaces."""
+    os.makedirs(os.path.join(root, "scenery"))
+    os.makedirs(os.path.join(root, "texture"))
+    with open(os.path.join(root, "scenery", "EKCH terminals.bgl"), "wb") as f:
+        f.write(bytes((i * 31 + 7) % 256 for i in range(300000)))
+    with open(os.path.join(root, "texture", "ground.bmp"), "wb") as f:
+        f.write(b"BM" + bytes(range(256)) * 400)
+    with open(os.path.join(root, "Readme.txt"), "w", newline="\r\n") as f:
+        f.write("Copenhagen Kastrup Airport\nInstall into Addon Scenery.\n")
+
+
+def write_ini(path, entries):
+    with open(path, "w", encoding="latin-1", newline="\r\n") as f:
+        for section, keys in entries:
+            f.write(f"[{section}]\n")
+            for k, v in keys:
+                f.write(f"{k}={v}\n")
+
+
+def make_package(folder, addon, with_archive=True):
+    os.makedirs(folder, exist_ok=True)
+    if with_archive:
+        subprocess.run(["zip", "-q", "-r", "-X", os.path.join(folder, "Setup.skb"), "."], cwd=addon, check=True)
+    shutil.copy(os.path.join(DIST, "Skin32.dll"), os.path.join(folder, "Skin32.dll"))
+    shutil.copy(os.path.join(DIST, "UNZENG.DLL"), os.path.join(folder, "Unzeng.dll"))
+    shutil.copy(os.path.join(DIST, "Setup.dll"), os.path.join(folder, "Setup.exe"))
+    write_ini(os.path.join(folder, "Kitsetup.ini"), [
+        ("Splash", [("Width", "400"), ("Height", "300"), ("Filename", "Splash.bmp")]),
+        ("Authors", [("2", "Jens Hansen"), ("1", "jens@example.dk"), ("4", "Mary Olsen"), ("3", "mary@example.com")]),
+        ("Flightsim", [("Version", "Flightsimulator 2000")]),
+        ("Addon", [("Type", "Scenery"), ("Condition", "Freeware")]),
+        ("Title", [("hl", TITLE)]),
+    ])
+    with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
+        f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")
+    shutil.copy(os.path.join(DIST, "license.skh"), os.path.join(folder, "licens.skh"))
+    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", "-fill", "white", "-pointsize", "28",
+                    "-annotate", "+30+160", "EKCH Scenery", "-type", "TrueColor", "BMP3:" + os.path.join(folder, "Splash.bmp")],
+                   check=True)
+    for n, colours in ((1, "#3a6b35-#c9d6a3"), (2, "#444466-#ddccaa")):
+        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, "-fill", "white", "-pointsize", "40",
+                        "-annotate", "+40+240", f"Screenshot {n}", os.path.join(folder, f"Screen{n}.jpg")], check=True)
+
+
+def reg(*args):
+    return wine("reg", *args, "/reg:32", timeout=60)
+
+
+class FsRegistration:
+    """The Flight Simulator 2000 folder in the prefix's registry, restored afterwards."""
+
+    def __init__(self, path):
+        q = reg("query", FS_KEY, "/v", "path")
+        self.before = None
+        for line in q.stdout.splitlines():
+            parts = line.split(None, 2)
+            if q.returncode == 0 and len(parts) == 3 and parts[0].lower() == "path":
+                self.before = parts[2]
+        reg("add", FS_KEY, "/v", "path", "/d", path, "/f")
+
+    def restore(self):
+        if self.before is None:
+            reg("delete", FS_KEY, "/v", "path", "/f")
+        else:
+            reg("add", FS_KEY, "/v", "path", "/d", self.before, "/f")
+
+
+def texts(cls, title):
+    code, out = drv("texts", cls, title)
+    rows = []
+    for line in out:
+        # class|text|x y w h|enabled|visible; the text may hold "|" itself.
+        head, _, rest = line.partition("|")
+        parts = rest.rsplit("|", 3)
+        if len(parts) == 4:
+            rows.append({"cls": head, "text": parts[0], "enabled": parts[2] == "1", "visible": parts[3] == "1"})
+    return rows
+
+
+def visible(cls, title, kind):
+    return [r for r in texts(cls, title) if r["cls"] == kind and r["visible"]]
+
+
+def same_tree(a, b):
+    """Every file below a has an equal file below b (byte for byte), and no other files."""
+    names_a, names_b = set(), set()
+    for root, _, files in os.walk(a):
+        names_a |= {os.path.relpath(os.path.join(root, f), a) for f in files}
+    for root, _, files in os.walk(b):
+        names_b |= {os.path.relpath(os.path.join(root, f), b) for f in files}
+    if names_a != names_b:
+        return f"files differ: {sorted(names_a ^ names_b)}"
+    for n in sorted(names_a):
+        if not filecmp.cmp(os.path.join(a, n), os.path.join(b, n), shallow=False):
+            return f"{n} differs"
+    return ""
+
+
+class Installer(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="skykit-setup-")
+        self.addon = os.path.join(self.tmp, "addon")
+        self.package = os.path.join(self.tmp, "EKCH")
+        self.fs = os.path.join(self.tmp, "FS2000")
+        os.makedirs(self.addon)
+        os.makedirs(self.fs)
+        make_addon(self.addon)
+        self.proc = None
+        self.registration = FsRegistration(windows_path(self.fs))
+
+    def tearDown(self):
+        if self.proc and self.proc.poll() is None:
+            drv("kill", "Setup.exe")
+            wait_exit(self.proc, 10)
+        self.registration.restore()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start(self):
+        # Started from elsewhere: Setup must find its package beside itself.
+        self.proc = subprocess.Popen(["wine", os.path.join(self.package, "Setup.exe")], cwd=tempfile.gettempdir(),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def click(self, point):
+        drv("click", *SETUP, *point)
+
+    def test_install_through_every_page(self):
+        make_package(self.package, self.addon)
+        self.start()
+        code, _ = drv("wait", "Skykit Setup Splash", "*", 120000)
+        self.assertEqual(code, 0, "no splash window")
+        shot("installer-splash")
+        code, out = drv("wait", *SETUP, 30000)
+        self.assertEqual(code, 0, "the wizard did not appear")
+        self.assertEqual(drv("gone", "Skykit Setup Splash", "*", 5000)[0], 0)
+        drv("gone", "Skykit Setup Splash", "*", 1000)
+        shot("installer-welcome")
+        # The welcome page has no edit fields or memos; the later pages have.
+        self.assertEqual(visible(*SETUP, "RichEdit20A"), [])
+
+        self.click(NEXT)
+        memos = visible(*SETUP, "RichEdit20A")
+        self.assertEqual(len(memos), 1)
+        self.assertIn("All terminals, taxiways and night lighting.", memos[0]["text"])
+        shot("installer-description")
+
+        self.click(NEXT)
+        memos = visible(*SETUP, "RichEdit20A")
+        self.assertEqual(len(memos), 1)
+        self.assertIn("TERMS OF USE", memos[0]["text"])
+        shot("installer-terms")
+
+        self.click(NEXT)   # "Accept"
+        edits = [r["text"] for r in visible(*SETUP, "Edit")]
+        self.assertEqual(edits, [windows_path(self.fs), "Addon Scenery\\" + TITLE])
+        shot("installer-destination")
+
+        self.click(NEXT)
+        self.assertEqual(len(visible(*SETUP, "msctls_progress32")), 2)
+        shot("installer-ready")
+
+        self.click(NEXT)   # "Install"
+        for _ in range(100):
+            memos = visible(*SETUP, "RichEdit20A")
+            if memos:
+                break
+            subprocess.run(["sleep", "0.2"])
+        self.assertTrue(memos, "no result page")
+        self.assertIn("3 files were installed", memos[0]["text"])
+        shot("installer-finish")
+
+        target = os.path.join(self.fs, "Addon Scenery", TITLE)
+        self.assertEqual(same_tree(self.addon, target), "")
+        leftovers = [f for _, _, fs in os.walk(self.fs) for f in fs if f.endswith("~tmp")]
+        self.assertEqual(leftovers, [])
+
+        self.click(CANCEL)   # "Finish" stands where Cancel stood
+        self.assertTrue(wait_exit(self.proc, 20), "Setup did not end")
+        self.assertEqual(self.proc.returncode, 0)
+
+    def test_package_without_its_archive(self):
+        make_package(self.package, self.addon, with_archive=False)
+        os.remove(os.path.join(self.package, "Splash.bmp"))   # straight to the wizard
+        self.start()
+        code, out = drv("msgbox", 120000)
+        self.assertEqual(code, 0, "no message")
+        caption, text, icon = out[0].split("|")
+        self.assertEqual(caption, TITLE + " Setup")
+        self.assertIn('its archive "Setup.skb" is missing', text)
+        self.assertEqual(icon, "stop")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 1)
+        self.assertEqual(os.listdir(self.fs), [])
+
+    def test_damaged_archive_is_refused_before_anything_is_written(self):
+        make_package(self.package, self.addon)
+        os.remove(os.path.join(self.package, "Splash.bmp"))
+        skb = os.path.join(self.package, "Setup.skb")
+        with open(skb, "r+b") as f:
+            f.truncate(os.path.getsize(skb) - 40)   # the end of the directory is gone
+        self.start()
+        drv("wait", *SETUP, 120000)
+        drv("wait", "#32770", "*", 30000)
+        shot("installer-damaged")
+        code, out = drv("msgbox", 30000)
+        self.assertEqual(code, 0)
+        self.assertIn('The archive "Setup.skb" of ' + TITLE + " is damaged", out[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(os.listdir(self.fs), [])
+
+
+def sfx_header(caption, default_dir, command, bits):
+    c, d, m = caption.encode("latin-1"), default_dir.encode("latin-1"), command.encode("latin-1")
+    assert len(c) + len(d) + len(m) < 250
+    h = b"SKX" + bytes([bits, len(c), len(d), len(m)]) + c + d + m
+    return h + bytes(256 - len(h))
+
+
+def shifted(zip_bytes, delta):
+    """The archive's local header offsets and directory offset moved by delta, as the archive
+    component writes them behind a stub."""
+    z = bytearray(zip_bytes)
+    end = z.rfind(b"PK\x05\x06")
+    count, cd_size, cd = struct.unpack("<HII", z[end + 10:end + 20])
+    p = cd
+    for _ in range(count):
+        assert z[p:p + 4] == b"PK\x01\x02"
+        name_len, extra_len, comment_len = struct.unpack("<HHH", z[p + 28:p + 34])
+        (local,) = struct.unpack("<I", z[p + 42:p + 46])
+        z[p + 42:p + 46] = struct.pack("<I", local + delta)
+        p += 46 + name_len + extra_len + comment_len
+    z[end + 16:end + 20] = struct.pack("<I", cd + delta)
+    return bytes(z)
+
+
+class SelfExtractor(unittest.TestCase):
+    CAPTION = "Skykit Demo Archive"
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="skykit-sfx-")
+        self.addon = os.path.join(self.tmp, "addon")
+        os.makedirs(self.addon)
+        make_addon(self.addon)
+        self.zip = os.path.join(self.tmp, "demo.zip")
+        subprocess.run(["zip", "-q", "-r", "-X", self.zip, "."], cwd=self.addon, check=True)
+        with open(os.path.join(DIST, "SFXSTUB.BIN"), "rb") as f:
+            self.stub = f.read()
+        self.proc = None
+
+    def tearDown(self):
+        if self.proc and self.proc.poll() is None:
+            drv("kill", "demo.exe")
+            wait_exit(self.proc, 10)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def build(self, default_dir, command="", bits=0, shift=True, cut=0):
+        with open(self.zip, "rb") as f:
+            data = f.read()
+        if shift:
+            data = shifted(data, len(self.stub) + 256)
+        exe = os.path.join(self.tmp, "demo.exe")
+        with open(exe, "wb") as f:
+            f.write(self.stub + sfx_header(self.CAPTION, default_dir, command, bits) + data[:len(data) - cut])
+        return exe
+
+    def run_sfx(self, exe):
+        self.proc = subprocess.Popen(["wine", exe], cwd=tempfile.gettempdir(),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def test_extracts_into_the_default_folder_and_asks_before_replacing(self):
+        out = os.path.join(self.tmp, "out")
+        exe = self.build(windows_path(out))
+        # Info-ZIP reads the self-extractor as an archive too: the layout is a valid one.
+        self.assertEqual(subprocess.run(["unzip", "-tqq", exe], capture_output=True).returncode, 0)
+        self.run_sfx(exe)
+        code, _ = drv("wait", "#32770", self.CAPTION, 120000)
+        self.assertEqual(code, 0, "no self-extractor window")
+        edits = [r["text"] for r in visible("#32770", self.CAPTION, "Edit")]
+        self.assertEqual(edits, [windows_path(out)])
+        shot("sfx-main")
+        self.assertEqual(drv("press", "#32770", self.CAPTION, "Extract")[0], 0)
+        code, lines = drv("boxwith", 60000, "extracted to")
+        self.assertEqual(code, 0)
+        self.assertIn("3 files were extracted to", lines[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 0)
+        self.assertEqual(same_tree(self.addon, out), "")
+
+        # Again, with a file of the person's own in the way: asked, and "No" keeps it.
+        shutil.rmtree(out)
+        os.makedirs(out)
+        mine = os.path.join(out, "Readme.txt")
+        with open(mine, "w") as f:
+            f.write("my notes")
+        self.run_sfx(exe)
+        drv("wait", "#32770", self.CAPTION, 60000)
+        drv("press", "#32770", self.CAPTION, "Extract")
+        code, _ = drv("wait", "#32770", "Replace file?", 30000)
+        self.assertEqual(code, 0, "no question about the existing file")
+        shot("sfx-replace")
+        self.assertEqual(drv("press", "#32770", "Replace file?", "No")[0], 0)
+        code, lines = drv("boxwith", 60000, "extracted to")
+        self.assertIn("1 kept as they were", lines[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        with open(mine) as f:
+            self.assertEqual(f.read(), "my notes")
+
+    def test_unshifted_archive_with_file_choice_and_command(self):
+        out = os.path.join(self.tmp, "chosen")
+        # Pick the files (2), overwrite always (8), ask about the command (1); the command
+        # runs in the extraction folder.
+        exe = self.build(windows_path(out), "cmd /c copy Readme.txt ran.txt", bits=1 | 2 | 8, shift=False)
+        self.run_sfx(exe)
+        code, _ = drv("wait", "#32770", self.CAPTION, 120000)
+        self.assertEqual(code, 0)
+        rows = texts("#32770", self.CAPTION)
+        self.assertTrue(any(r["cls"] == "SysListView32" and r["visible"] for r in rows))
+        run_box = [r for r in rows if r["cls"] == "Button" and r["text"].startswith("&Run")]
+        self.assertEqual(len(run_box), 1)
+        self.assertTrue(run_box[0]["enabled"])
+        shot("sfx-choose-files")
+        drv("press", "#32770", self.CAPTION, "Extract")
+        self.assertTrue(wait_exit(self.proc, 60), "the self-extractor did not end")
+        self.assertEqual(self.proc.returncode, 0)
+        for _ in range(50):
+            if os.path.exists(os.path.join(out, "ran.txt")):
+                break
+            subprocess.run(["sleep", "0.2"])
+        self.assertTrue(os.path.exists(os.path.join(out, "ran.txt")), "the command did not run in the folder")
+        os.remove(os.path.join(out, "ran.txt"))
+        self.assertEqual(same_tree(self.addon, out), "")
+
+    def test_missing_or_cut_archive_is_reported(self):
+        stub_only = os.path.join(self.tmp, "demo.exe")
+        shutil.copy(os.path.join(DIST, "SFXSTUB.BIN"), stub_only)
+        self.run_sfx(stub_only)
+        code, lines = drv("msgbox", 120000)
+        self.assertEqual(code, 0)
+        self.assertIn("No archive is joined to it", lines[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 1)
+
+        exe = self.build(windows_path(os.path.join(self.tmp, "never")), cut=30)
+        self.run_sfx(exe)
+        code, lines = drv("msgbox", 60000)
+        self.assertEqual(code, 0)
+        caption, text, icon = lines[0].split("|")
+        self.assertEqual(caption, self.CAPTION)
+        self.assertIn("The archive of this self-extracting program is missing", text)
+        self.assertEqual(icon, "stop")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "never")))
+
+
+if __name__ == "__main__":
+    unittest.main()
