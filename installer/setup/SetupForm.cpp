@@ -53,6 +53,15 @@ std::string WithSlash(std::string s) {
 
 std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
+// The package's splash picture: the file the settings name, taken from the package folder
+// only (a name with folders in it is cut to its last part), "Splash.bmp" when none is named.
+std::string SplashPath(const std::string& packageDir, const PackageInfo& info) {
+    std::string name = info.splashFile;
+    size_t cut = name.find_last_of("\\/:");
+    if (cut != std::string::npos) name = name.substr(cut + 1);
+    return packageDir + (name.empty() ? std::string("Splash.bmp") : name);
+}
+
 void SetMemoReadOnly(ui::RichEdit& memo) {
     SendMessageA(memo.Handle(), EM_SETREADONLY, TRUE, 0);
     SendMessageA(memo.Handle(), EM_SETBKGNDCOLOR, 0, RGB(250, 250, 247));
@@ -386,7 +395,7 @@ void TSetupForm::FillWelcome() {
 
     // The splash picture of the package, or the installer's own.
     int w = 0, h = 0;
-    std::string splash = PackageDir + (Info.splashFile.empty() ? std::string("Splash.bmp") : Info.splashFile);
+    std::string splash = SplashPath(PackageDir, Info);
     HBITMAP pic = nullptr;
     if (FileThere(splash)) pic = LoadPictureFitted(splash, kPictureW, kPictureH, w, h);
     if (!pic) {
@@ -1007,7 +1016,7 @@ public:
 };
 
 void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
-    std::string file = packageDir + (info.splashFile.empty() ? std::string("Splash.bmp") : info.splashFile);
+    std::string file = SplashPath(packageDir, info);
     if (!FileThere(file)) return;
     HBITMAP probe = static_cast<HBITMAP>(LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (!probe) return;

@@ -9,7 +9,7 @@ namespace kit {
 namespace {
 
 #pragma pack(push, 1)
-// The parameter block of engines above version 151: 148 bytes, the file specifications in
+// The parameter block of engines above version 151: 148 bytes, the member patterns in
 // records of 72 bytes behind a pointer at 72, the check value 7 at 144.
 struct UnzParams {
     uint32_t window;      //   0
@@ -30,7 +30,7 @@ struct UnzParams {
     int32_t overwrite;    //  60
     int32_t argc;         //  64
     uint32_t zipName;     //  68
-    uint32_t specs;       //  72 (older engines: the check value here)
+    uint32_t patterns;    //  72 (older engines: the check value here)
     uint8_t zero76[68];
     int32_t check;        // 144
 };
@@ -117,7 +117,7 @@ int UnzEngine::ExtractAll(HWND window, const std::string& archive, bool overwrit
     p->quiet = 1;
     p->directories = 1;
     p->overwrite = overwrite ? 1 : 0;
-    p->argc = 0;   // no specification: every member
+    p->argc = 0;   // no pattern: every member
     p->zipName = uint32_t(uintptr_t(name.data()));
     if (version_ > 151) {
         p->check = kCheck;

@@ -338,9 +338,9 @@ class SelfExtractor(unittest.TestCase):
 
     def test_unshifted_archive_with_file_choice_and_command(self):
         out = os.path.join(self.tmp, "chosen")
-        # Pick the files (2), overwrite always (8), ask about the command (1); the command
-        # runs in the extraction folder.
-        exe = self.build(windows_path(out), "cmd /c copy Readme.txt ran.txt", bits=1 | 2 | 8, shift=False)
+        # Pick the files (2), overwrite always (8) and not offered (4), ask about the command
+        # (1); the command runs in the extraction folder.
+        exe = self.build(windows_path(out), "cmd /c copy Readme.txt ran.txt", bits=1 | 2 | 4 | 8, shift=False)
         self.run_sfx(exe)
         code, _ = drv("wait", "#32770", self.CAPTION, 120000)
         self.assertEqual(code, 0)
@@ -349,6 +349,7 @@ class SelfExtractor(unittest.TestCase):
         run_box = [r for r in rows if r["cls"] == "Button" and r["text"].startswith("&Run")]
         self.assertEqual(len(run_box), 1)
         self.assertTrue(run_box[0]["enabled"])
+        self.assertFalse([r for r in rows if r["text"] == "&Ask me each time" and r["visible"]])
         shot("sfx-choose-files")
         drv("press", "#32770", self.CAPTION, "Extract")
         self.assertTrue(wait_exit(self.proc, 60), "the self-extractor did not end")
@@ -359,6 +360,14 @@ class SelfExtractor(unittest.TestCase):
             subprocess.run(["sleep", "0.2"])
         self.assertTrue(os.path.exists(os.path.join(out, "ran.txt")), "the command did not run in the folder")
         os.remove(os.path.join(out, "ran.txt"))
+        self.assertEqual(same_tree(self.addon, out), "")
+
+    def test_auto_run_extracts_without_questions(self):
+        out = os.path.join(self.tmp, "auto")
+        exe = self.build(windows_path(out), bits=64)
+        self.run_sfx(exe)
+        self.assertTrue(wait_exit(self.proc, 120), "the self-extractor did not end by itself")
+        self.assertEqual(self.proc.returncode, 0)
         self.assertEqual(same_tree(self.addon, out), "")
 
     def test_missing_or_cut_archive_is_reported(self):

@@ -258,6 +258,27 @@ TEST_F(SetupWizard, PagesFollowThePackage) {
     EXPECT_EQ(full.CurrentPage(), TSetupForm::Page::Description);
 }
 
+TEST_F(SetupWizard, ScreenshotsAndAuthorsOpenThroughTheShell) {
+    // A screenshot that the picture loader cannot read still gets its button.
+    testing_support::WriteFile(pkg + "Screen2.jpg", "not a picture");
+    TSetupForm& f = Make();
+    EXPECT_FALSE(f.Shot1.Visible());
+    EXPECT_TRUE(f.Shot2.Visible());
+    EXPECT_TRUE(f.ShotText2.Visible());
+    EXPECT_TRUE(f.ShotsLabel.Visible());
+    f.ShotText2.Click();
+    f.AuthorMail1.Click();
+    auto shell = desk.Of("ShellExecute");
+    ASSERT_EQ(shell.size(), 2u);
+    EXPECT_EQ(shell[0].caption, "open");
+    EXPECT_EQ(shell[0].text, pkg + "Screen2.jpg");
+    EXPECT_EQ(shell[1].text, "mailto:jens@example.dk");
+    // The pictures stay on the first page only.
+    f.NextClick();
+    EXPECT_FALSE(f.Shot2.Visible());
+    EXPECT_FALSE(f.ShotsLabel.Visible());
+}
+
 TEST_F(SetupWizard, DecliningTheTermsLeavesWithoutInstalling) {
     testing_support::WriteFile(pkg + "licens.skh", "Use it kindly.\r\n");
     TSetupForm& f = Make();
