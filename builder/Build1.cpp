@@ -5,8 +5,12 @@
 
 #include "Build2.h"
 #include "Build5.h"
+#include "Build3.h"
 #include "Build9.h"
+#include "Done.h"
 #include "Skinning.h"
+
+#include "Aux32.h"
 
 TForm1* Form1 = nullptr;
 
@@ -219,9 +223,9 @@ void TForm1::BuildLayout() {
     }
     Close1.OnClick = [this] { Image4Click(); };
     skin::BindButton(Image4, Label12, SkinModule, [this] { Image4Click(); });
-    skin::BindButton(Image6, Label15, SkinModule, nullptr);
+    skin::BindButton(Image6, Label15, SkinModule, [this] { Image6Click(); });
     skin::BindButton(Image3, Label11, SkinModule, [this] { Image3Click(); });
-    skin::BindButton(Image7, Label19, SkinModule, nullptr);
+    skin::BindButton(Image7, Label19, SkinModule, [this] { Image7Click(); });
 
     // The type labels carry the type names; each label and its radio button select the type.
     Label7.OnClick = RadioButton1.OnClick = [this] { Label7Click(); };
@@ -238,6 +242,24 @@ void TForm1::BuildLayout() {
 
     Timer1.SetInterval(10);
     Timer1.OnTimer = [this] { Timer1Timer(); };
+
+    SpeedButton6.OnClick = [this] { SpeedButton6Click(); };
+    SpeedButton7.OnClick = [this] { SpeedButton7Click(); };
+    SpeedButton8.OnClick = [this] { SpeedButton8Click(); };
+    SpeedButton9.OnClick = [this] { SpeedButton9Click(); };
+    SpeedButton10.OnClick = [this] { SpeedButton10Click(); };
+
+    // Packs the add-on folder: folder names kept, folders recursed, hidden files included,
+    // folder entries of their own.
+    ZipPacker1.Name = "ZipPacker1";
+    ZipPacker1.Verbose = true;
+    ZipPacker1.AddOptions = {AddDirNames, AddRecurseDirs, AddHiddenFiles, AddSeparateDirs};
+    ZipPacker1.ExtrOptions = {ExtrDirNames};
+    ZipPacker1.SFXOptions = {SFXCheckSize};
+    ZipPacker1.SFXCaption = "Self-extracting Archive";
+    ZipPacker1.OnProgress = [this](TObject* s, ProgressType t, const std::string& f, long size) {
+        ZipPacker1Progress(s, t, f, size);
+    };
 }
 
 void TForm1::AdjustCreateParams(ui::CreateParams& p) { SkinnedFrame(p); }
@@ -335,7 +357,10 @@ void TForm1::AddonLocationDialog() {
 }
 
 void TForm1::SetArchiveName(const std::string& name, bool setComponent) {
-    if (setComponent) ArchiveFileName = name;
+    if (setComponent) {
+        ArchiveFileName = name;
+        ZipPacker1.SetZipFileName(name);
+    }
     int width = ZipFName.Bounds().w;
     ZipFName.SetCaption(ArchiveFileName.empty() ? "<none>" : CompactPath(ArchiveFileName, ZipFName, width));
     // The whole name is offered as a hint when the label cannot show it.
@@ -392,4 +417,215 @@ void TForm1::FormDestroy() {
     }
     if (SkinModule) FreeLibrary(SkinModule);
     SkinModule = nullptr;
+    ZipPacker1.Unload_Zip_Eng();
+}
+
+// ---------------------------------------------------------------------------------------
+// Build
+
+std::string FormatElapsed(DWORD milliseconds) {
+    DWORD seconds = milliseconds / 1000;
+    auto two = [](DWORD v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return two(seconds / 60) + ":" + two(seconds % 60);
+}
+
+namespace {
+
+// Progress of the build's archive (program-wide, as the bars' owner keeps them).
+int32_t fileSize = 0, fileDone = 0, batchTotal = 0, batchDone = 0;
+
+int BarPosition(int32_t done, int32_t total) { return (int)((int64_t)done * 10000 / total + 1); }
+
+void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw ui::EFCreateError("Cannot create file \"" + path + "\"");
+    std::string text;
+    for (const std::string& l : lines) text += l + "\r\n";
+    DWORD written = 0;
+    bool ok = WriteFile(h, text.data(), (DWORD)text.size(), &written, nullptr) && written == text.size();
+    CloseHandle(h);
+    if (!ok) {
+        DeleteFileA(path.c_str());
+        throw ui::EFCreateError("Cannot write file \"" + path + "\"");
+    }
+}
+
+}  // namespace
+
+void TForm1::Image7Click() {
+    Image7.LoadSkin(SkinModule, "b1");
+    if (Building) {
+        // The running build still writes the archive; a second one would write into it too.
+        ui::desktop().MessageBox(Handle(), "A build is running. Please wait until it is complete.", "Skykit Builder",
+                                 MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    try {
+        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
+        SplashWidth = ini.ReadString("Temp", "Splash_Width", SplashWidth);
+        SplashHeight = ini.ReadString("Temp", "Splash_Height", SplashHeight);
+        SplashFile = ini.ReadString("Temp", "Splash", SplashFile);
+        ini.WriteString("Temp", "Project", Edit9.Text());
+    } catch (...) {
+    }
+    if (HeldVersion.empty()) HeldVersion = "Flightsimulator 2000";
+    if (Edit1.Text().empty()) Edit1.SetText("Skykit Project 1.0");
+
+    auto refuse = [this](const char* text, ui::Edit& focus) {
+        ui::desktop().MessageBox(Handle(), text, "Skykit Builder", 0x30);
+        focus.SetFocus();
+    };
+    // What is packed is the folder the location box names, so it must be there.
+    if (Edit8.Text().empty() || !ui::DirectoryExists(Edit8.Text()))
+        return refuse("Please choose the path where your project files are stored.", Edit8);
+    if (Edit8.Text() == SimFolder)
+        return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
+                      Edit8);
+    if (Edit9.Text().empty())
+        return refuse("Please type the name of the Kitforge subdirectory,\nwhere your Skykit project will be build.",
+                      Edit9);
+
+    PackageDir = ui::InstallDir() + Edit9.Text();
+    ui::ForceDirectories(PackageDir);
+    if (!Form2->Memo1.Text().empty()) SaveLines(PackageDir + "\\licens.skh", Form2->Memo1.Lines());
+    if (!Form2->Memo2.Text().empty()) SaveLines(PackageDir + "\\File_id.diz", Form2->Memo2.Lines());
+
+    Open1.initialDir = PackageDir;
+    Open1.fileName = PackageDir + "\\Setup.skb";
+    PackageDir = ui::ExtractFilePath(Open1.fileName);
+    SetArchiveName(Open1.fileName, true);
+
+    Form3->Show();
+    ZipPacker1.FSpecArgs.push_back("*.*");
+    SetCurrentDirectoryA(Edit8.Text().c_str());
+    Building = true;
+    BuildStart = GetTickCount();
+    ZipPacker1.Add();
+    BuildEnd = GetTickCount();
+    Building = false;
+    if (Form3->Showing()) Form3->Close();  // an archive that failed never reaches its completion
+    TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
+    Label24.SetCaption(std::to_string(ZipPacker1.FilesProcessed));
+}
+
+void TForm1::ZipPacker1Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
+    switch (ProgrType) {
+        case ptFileStart:
+            Form3->ProgressBar1.SetPosition(1);
+            fileSize = (int32_t)FileSize;
+            fileDone = 0;
+            break;
+        case ptBytesDone:
+            fileDone += (int32_t)FileSize;
+            batchDone += (int32_t)FileSize;
+            Form3->ProgressBar1.SetPosition(fileSize != 0 ? BarPosition(fileDone, fileSize) : 10001);
+            if (batchTotal != 0) Form3->ProgressBar2.SetPosition(BarPosition(batchDone, batchTotal));
+            break;
+        case ptFileCount:
+            break;
+        case ptByteCount:
+            Form3->ProgressBar2.SetPosition(1);
+            batchTotal = (int32_t)FileSize;
+            batchDone = 0;
+            break;
+        case ptBatchDone:
+            CompletePackage();
+            break;
+    }
+}
+
+void TForm1::CompletePackage() {
+    Form3->ProgressBar1.SetPosition(1);
+    Form3->ProgressBar2.SetPosition(1);
+
+    // "Kitsetup.ini" is never emptied: keys this build does not write keep an earlier value.
+    ui::IniFile setup(PackageDir + "Kitsetup.ini");
+    ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
+    if (!SplashWidth.empty()) setup.WriteString("Splash", "Width", SplashWidth);
+    if (!SplashHeight.empty()) setup.WriteString("Splash", "Height", SplashHeight);
+    if (!SplashFile.empty()) setup.WriteString("Splash", "Filename", "Splash.bmp");
+    // Developer n: name on key 2n, address on key 2n-1.
+    struct Dev {
+        ui::Edit& edit;
+        const char* key;
+    } const devs[] = {{Edit2, "2"}, {Edit3, "1"}, {Edit4, "4"}, {Edit5, "3"}, {Edit6, "6"}, {Edit7, "5"}};
+    for (const Dev& d : devs)
+        if (!d.edit.Text().empty()) setup.WriteString("Authors", d.key, d.edit.Text());
+    setup.WriteString("Flightsim", "Version", HeldVersion);
+    if (RadioButton1.Checked()) setup.WriteString("Addon", "Type", Label7.Caption());
+    if (RadioButton2.Checked()) setup.WriteString("Addon", "Type", Label8.Caption());
+    if (RadioButton3.Checked()) setup.WriteString("Addon", "Type", Label9.Caption());
+    if (RadioButton4.Checked()) setup.WriteString("Addon", "Type", Label10.Caption());
+    if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
+        setup.WriteString("Addon", "Type", "Adv");
+    setup.WriteString("Addon", "Condition", CheckBox1.Checked() ? "Freeware" : "Shareware");
+    setup.WriteString("Title", "hl", Edit1.Text());
+
+    Form3->Close();
+
+    RegistryPath.clear();
+    ui::ReadRegistryString(HKEY_CURRENT_USER, "\\Software\\SKKT\\CurrentVersion", "Path", RegistryPath);
+    ui::desktop().AddToRecentDocs(RegistryPath + Edit9.Text() + "\\Setup.exe");
+
+    Label26.SetCaption("Completing Setup. Please wait...");
+    std::string sources[5] = {settings.ReadString("Temp", "One", ""), settings.ReadString("Temp", "Two", ""),
+                              settings.ReadString("Temp", "Three", ""), settings.ReadString("Temp", "Four", ""),
+                              settings.ReadString("Temp", "Splash", "")};
+    const char* targets[5] = {"Screen1.jpg", "Screen2.jpg", "Screen3.jpg", "Screen4.jpg", "Splash.bmp"};
+
+    struct Program {
+        const char* from;
+        const char* to;
+        const char* failure;
+    } const programs[] = {{"Skin32.dll", "Skin32.dll", "Copy Skin32.dll failed"},
+                          {"Unzeng.dll", "Unzeng.dll", "Copy Unzeng.dll failed"},
+                          {"Setup.dll", "Setup.exe", "Copy Setup.exe failed"}};
+    for (const Program& p : programs)
+        if (!CopyFileA((ui::InstallDir() + p.from).c_str(), (PackageDir + p.to).c_str(), FALSE))
+            ui::App->MessageBox(p.failure, "Error", MB_OK);
+    for (int i = 0; i < 5; ++i)
+        if (!sources[i].empty()) CopyFileA(sources[i].c_str(), (PackageDir + targets[i]).c_str(), FALSE);
+
+    Label26.SetCaption("Setup Complete");
+    Done1->ShowModal();
+}
+
+// ---------------------------------------------------------------------------------------
+// Toolbar and About
+
+void TForm1::Image6Click() {
+    Image6.LoadSkin(SkinModule, "b1");
+    AuxForm* about = MakeAboutForm(Handle());
+    AuxShowModal(about);
+    AuxFreeForm(about);
+}
+
+void TForm1::SpeedButton7Click() {
+    // "0" files: no build has completed in this run.
+    if (Label24.Caption() == "0")
+        ui::ShowMessage(
+            "SKKT did not register a new Project. You need to build a Project\nbefore you can view the SKKT Project "
+            "information, and create a\nsingle Zip file.");
+    else
+        Done1->ShowModal();
+}
+
+void TForm1::SpeedButton6Click() { ui::desktop().ShellExecute(GetDesktopWindow(), "open", "MailTo:", "", "", 0); }
+
+void TForm1::SpeedButton9Click() {
+    AuxForm* sites = MakeUrlForm(Handle());
+    AuxShowModal(sites);
+    AuxFreeForm(sites);
+}
+
+void TForm1::SpeedButton10Click() {
+    try {
+        ui::desktop().WinExec("\"" + ui::InstallDir() + "Kitlens.exe\"", SW_SHOWNORMAL);
+    } catch (...) {
+    }
+}
+
+void TForm1::SpeedButton8Click() {
+    ui::desktop().ShellExecute(Handle(), "open", ui::InstallDir() + "help\\Index.htm", "", "", SW_SHOWDEFAULT);
 }

@@ -1,6 +1,10 @@
 // The builder's main project form.
 #pragma once
+#include "ZipPacker.h"
 #include "ui.h"
+
+// Elapsed build time as minutes and seconds, "01:05"; minutes may grow past two digits.
+std::string FormatElapsed(DWORD milliseconds);
 
 class TForm1 : public ui::Form {
 public:
@@ -65,6 +69,19 @@ public:
     std::string SimFolder;
     // The archive the build writes; shown shortened in ZipFName.
     std::string ArchiveFileName;
+    // The archive component that packs the add-on files into the package's "Setup.skb".
+    TZipPacker ZipPacker1;
+    // The package directory: install directory and master subdirectory (with a trailing
+    // backslash once the archive name is set).
+    std::string PackageDir;
+    // The builder's install folder as the registry records it (for the recent-documents entry).
+    std::string RegistryPath;
+    // The splash choice read at the start of a build.
+    std::string SplashWidth, SplashHeight, SplashFile;
+    // Tick counts around the archive operation.
+    DWORD BuildStart = 0, BuildEnd = 0;
+    // A build is running: a second Build must not start another Add into the same archive.
+    bool Building = false;
 
     // Handlers
     void AdjustCreateParams(ui::CreateParams& p) override;
@@ -85,6 +102,14 @@ public:
     void SpeedButton3Click();
     void SpeedButton4Click();
     void Image3Click();
+    void Image7Click();
+    void ZipPacker1Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
+    void Image6Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton10Click();
 
     // Lets the author open the folder of the add-on files and accept the proposed archive name.
     void AddonLocationDialog();
@@ -93,6 +118,8 @@ public:
 
 private:
     void BuildLayout();
+    // The end of a build's archive: installer settings, copies, pictures, the last dialog.
+    void CompletePackage();
     void SelectType(ui::RadioButton& button);
     void EditDeveloper(const char* number, ui::Edit& name, ui::Edit& email);
 };
