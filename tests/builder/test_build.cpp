@@ -1,0 +1,342 @@
+// The Build command end to end inside the program: checks, the package directory, the
+// archive made by the real engine, "Kitsetup.ini", the copies, the last dialog; the toolbar.
+#include "Build3.h"
+#include "BuilderForms.h"
+#include "Done.h"
+
+using namespace testing_support;
+using namespace builder_tests;
+
+namespace {
+
+const char* const kNoPath = "Please choose the path where your project files are stored.";
+const char* const kSimFolder = "Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.";
+const char* const kNoSubdir = "Please type the name of the Kitforge subdirectory,\nwhere your Skykit project will be build.";
+
+struct Build : BuilderForms {
+    std::string addon;  // the add-on folder
+    int doneShown = 0;
+    // The last dialog closes itself as soon as it shows, as if the author left it without
+    // its clean-up (the tests look at the main form afterwards).
+    ui::Timer watcher;
+
+    void SetUp() override {
+        BuilderForms::SetUp();
+        Form3 = new TForm3();
+        Done1 = new TDone1();
+        // What the build copies into the package comes from the install directory.
+        std::string dist = ExeDir() + "..\\dist\\";
+        for (const char* f : {"Skin32.dll", "UNZENG.DLL", "Setup.dll", "Kitpress.exe"})
+            CopyFileA((dist + f).c_str(), dir.file(f).c_str(), FALSE);
+        addon = MakeTempDir();
+        ui::ForceDirectories(addon + "scenery\\night");
+        WriteFile(addon + "scenery\\EGLL.bgl", std::string(20000, 'b'));
+        WriteFile(addon + "scenery\\night\\lights.bgl", std::string(3000, 'n'));
+        WriteFile(addon + "readme.txt", "Heathrow\r\n");
+        WriteFile(addon + "empty.dat", "");
+        ui::ForceDirectories(addon + "sound");  // an empty folder is kept too
+        Form1->Edit1.SetText("Heathrow 2000");
+        Form1->Edit8.SetText(addon);
+        Form1->Edit9.SetText("EGLL");
+        watcher.SetInterval(20);
+        watcher.OnTimer = [this] {
+            if (Done1->Showing() && Done1->ModalResult == ui::mrNone) {
+                ++doneShown;
+                Done1->ModalResult = ui::mrCancel;
+            }
+        };
+        watcher.SetEnabled(true);
+    }
+    void TearDown() override {
+        watcher.SetEnabled(false);
+        delete Done1;
+        Done1 = nullptr;
+        Form3->Destroy();
+        delete Form3;
+        Form3 = nullptr;
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\SKKT\\CurrentVersion");
+        RemoveTree(addon);
+        BuilderForms::TearDown();
+    }
+    std::string Package() const { return dir.path() + "EGLL\\"; }
+    std::string Setup(const std::string& section, const std::string& key) {
+        return IniValue(Package() + "Kitsetup.ini", section, key);
+    }
+    // Drives one end-of-batch as the archive component delivers it.
+    void Complete() {
+        Form1->PackageDir = Package();
+        ui::ForceDirectories(Package());
+        Form1->ZipPacker1Progress(nullptr, ptBatchDone, "", 0);
+    }
+};
+
+}  // namespace
+
+TEST(ElapsedTime, MinutesAndSecondsWithLeadingZeros) {
+    EXPECT_EQ(FormatElapsed(0), "00:00");
+    EXPECT_EQ(FormatElapsed(7000), "00:07");
+    EXPECT_EQ(FormatElapsed(65900), "01:05");
+    EXPECT_EQ(FormatElapsed(599999), "09:59");
+    EXPECT_EQ(FormatElapsed(7500000), "125:00");
+}
+
+TEST_F(Build, EachCheckSaysWhatIsMissingAndFocusesItsBox) {
+    Form1->Show();
+    struct Case {
+        std::string location, subdir, simFolder, text;
+        ui::Edit* focus;
+    };
+    std::vector<Case> cases = {
+        {"", "", "", kNoPath, &Form1->Edit8},  // an empty location comes first, whatever else is empty
+        {addon + "absent\\", "EGLL", "", kNoPath, &Form1->Edit8},  // typed by hand and not there
+        {addon, "EGLL", addon, kSimFolder, &Form1->Edit8},
+        {addon, "", "", kNoSubdir, &Form1->Edit9},
+    };
+    for (const Case& c : cases) {
+        desk.Clear();
+        Form1->Edit1.SetText("");
+        Form1->Edit8.SetText(c.location);
+        Form1->Edit9.SetText(c.subdir);
+        Form1->SimFolder = c.simFolder;
+        Form1->Image7Click();
+        auto boxes = Messages();
+        ASSERT_EQ(boxes.size(), 1u) << c.text;
+        EXPECT_EQ(boxes[0].text, c.text);
+        EXPECT_EQ(boxes[0].caption, "Skykit Builder");
+        EXPECT_EQ(boxes[0].flags, 0x30u);
+        EXPECT_TRUE(c.focus->Focused()) << c.text;
+        EXPECT_EQ(Form1->Edit1.Text(), "Skykit Project 1.0");
+        EXPECT_EQ(doneShown, 0);
+    }
+    EXPECT_FALSE(ui::DirectoryExists(Package()));
+    EXPECT_EQ(Ini("Temp", "Project"), "");  // written before the checks, as typed
+}
+
+TEST_F(Build, ABuildWritesTheWholePackage) {
+    WriteBitmap(addon + "..\\splash-egll.bmp", 400, 300);
+    WriteFile(addon + "..\\shot1-egll.jpg", "jpeg one");
+    WriteFile(addon + "..\\shot3-egll.jpg", "jpeg three");
+    SetIni("Temp", "One", addon + "..\\shot1-egll.jpg");
+    SetIni("Temp", "Three", addon + "..\\shot3-egll.jpg");
+    SetIni("Temp", "Splash", addon + "..\\splash-egll.bmp");
+    SetIni("Temp", "Splash_Width", "400");
+    SetIni("Temp", "Splash_Height", "300");
+    Form2->Memo1.SetText("Free to use.\r\nDo not sell.");
+    Form2->Memo2.SetText("Heathrow for FS2000");
+    Form1->Show();
+    SetCurrentDirectoryA(dir.path().c_str());  // not the add-on folder: the box names it
+
+    Form1->Image7Click();
+
+    EXPECT_EQ(doneShown, 1);
+    EXPECT_TRUE(Messages().empty());
+    for (const char* f : {"Setup.skb", "licens.skh", "File_id.diz", "Kitsetup.ini", "Setup.exe", "Skin32.dll",
+                          "Unzeng.dll", "Screen1.jpg", "Screen3.jpg", "Splash.bmp"})
+        EXPECT_TRUE(ui::FileExists(Package() + f)) << f;
+    EXPECT_FALSE(ui::FileExists(Package() + "Screen2.jpg"));
+    EXPECT_EQ(ReadFile(Package() + "licens.skh"), "Free to use.\r\nDo not sell.\r\n");
+    EXPECT_EQ(ReadFile(Package() + "File_id.diz"), "Heathrow for FS2000\r\n");
+    EXPECT_EQ(ReadFile(Package() + "Screen3.jpg"), "jpeg three");
+    EXPECT_EQ(ReadFile(Package() + "Setup.exe"), ReadFile(dir.file("Setup.dll")));
+
+    // Every file and folder of the add-on folder, and nothing of the process's own directory.
+    Form1->ZipPacker1.List();
+    std::vector<std::string> names;
+    for (int i = 0; i < Form1->ZipPacker1.GetCount(); ++i) names.push_back(Form1->ZipPacker1.DirEntry(i).FileName);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"empty.dat", "readme.txt", "scenery\\", "scenery\\EGLL.bgl",
+                                               "scenery\\night\\", "scenery\\night\\lights.bgl", "sound\\"}));
+    EXPECT_EQ(Form1->Label24.Caption(), std::to_string(Form1->ZipPacker1.FilesProcessed));
+    EXPECT_NE(Form1->Label24.Caption(), "0");
+    EXPECT_EQ(Form1->Label26.Caption(), "Setup Complete");
+    EXPECT_EQ(Form1->TimeLabel.Caption().size(), 5u);
+    EXPECT_FALSE(Form3->Showing());
+    EXPECT_EQ(Ini("Temp", "Project"), "EGLL");
+    EXPECT_EQ(Setup("Splash", "Filename"), "Splash.bmp");
+    EXPECT_EQ(Setup("Splash", "Width"), "400");
+    EXPECT_EQ(Setup("Title", "hl"), "Heathrow 2000");
+}
+
+TEST_F(Build, BothMemosEmptyWriteNeitherText) {
+    Form1->Image7Click();
+    EXPECT_EQ(doneShown, 1);
+    EXPECT_FALSE(ui::FileExists(Package() + "licens.skh"));
+    EXPECT_FALSE(ui::FileExists(Package() + "File_id.diz"));
+    EXPECT_TRUE(ui::FileExists(Package() + "Setup.skb"));
+}
+
+TEST_F(Build, InstallerSettingsForEveryTypeVersionAndCondition) {
+    struct Case {
+        ui::RadioButton* button;
+        const char* version;
+        bool freeware;
+        const char* type;  // nullptr: no type written
+    };
+    Case cases[] = {{&Form1->RadioButton1, "Flightsimulator 2000", true, "Scenery"},
+                    {&Form1->RadioButton2, "Flightsimulator 98", false, "Aircraft"},
+                    {&Form1->RadioButton3, "Flightsimulator 2000", true, "Sound"},
+                    {&Form1->RadioButton4, "Flightsimulator 98", true, "Panel"},
+                    {&Form1->RadioButton5, "Flightsimulator 2000", false, "Adv"},
+                    {&Form1->RadioButton5, "Flightsimulator 98", true, "Adv"},
+                    {&Form1->RadioButton5, "Flightsimulator 2002", true, nullptr}};
+    for (const Case& c : cases) {
+        DeleteFileA((Package() + "Kitsetup.ini").c_str());
+        c.button->SetChecked(true);
+        Form1->HeldVersion = c.version;
+        Form1->CheckBox1.SetChecked(c.freeware);
+        Complete();
+        EXPECT_EQ(Setup("Flightsim", "Version"), c.version);
+        EXPECT_EQ(Setup("Addon", "Type"), c.type ? c.type : "<absent>") << c.version;
+        EXPECT_EQ(Setup("Addon", "Condition"), c.freeware ? "Freeware" : "Shareware");
+        EXPECT_EQ(Setup("Title", "hl"), "Heathrow 2000");
+    }
+    Form1->RadioButton1.SetChecked(true);
+    Form1->Label7.SetCaption("Scenery MD");
+    Complete();
+    EXPECT_EQ(Setup("Addon", "Type"), "Scenery MD");
+}
+
+TEST_F(Build, NamesOnEvenKeysAddressesOnOddAndOldKeysStay) {
+    Form1->Edit2.SetText("Ann");
+    Form1->Edit3.SetText("ann@example.com");
+    Form1->Edit4.SetText("Bob");
+    Form1->Edit5.SetText("bob@example.com");
+    Form1->Edit6.SetText("Cid");
+    Form1->Edit7.SetText("cid@example.com");
+    Complete();
+    EXPECT_EQ(Setup("Authors", "2"), "Ann");
+    EXPECT_EQ(Setup("Authors", "1"), "ann@example.com");
+    EXPECT_EQ(Setup("Authors", "4"), "Bob");
+    EXPECT_EQ(Setup("Authors", "3"), "bob@example.com");
+    EXPECT_EQ(Setup("Authors", "6"), "Cid");
+    EXPECT_EQ(Setup("Authors", "5"), "cid@example.com");
+
+    // A second build under the same subdirectory with one developer: the others' keys stay.
+    Form1->Edit2.SetText("Dora");
+    for (ui::Edit* e : {&Form1->Edit3, &Form1->Edit4, &Form1->Edit5, &Form1->Edit6, &Form1->Edit7}) e->SetText("");
+    Complete();
+    EXPECT_EQ(Setup("Authors", "2"), "Dora");
+    EXPECT_EQ(Setup("Authors", "1"), "ann@example.com");
+    EXPECT_EQ(Setup("Authors", "4"), "Bob");
+    EXPECT_EQ(Setup("Authors", "5"), "cid@example.com");
+    EXPECT_EQ(Setup("Splash", "Filename"), "<absent>");
+}
+
+TEST_F(Build, WithoutTheInstallerTheAuthorIsToldAndThePackageIsStillCompleted) {
+    DeleteFileA(dir.file("Setup.dll").c_str());
+    Complete();
+    auto boxes = Messages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Copy Setup.exe failed");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].flags, (UINT)MB_OK);
+    EXPECT_EQ(Form1->Label26.Caption(), "Setup Complete");
+    EXPECT_EQ(doneShown, 1);
+    EXPECT_TRUE(ui::FileExists(Package() + "Skin32.dll"));
+    EXPECT_TRUE(ui::FileExists(Package() + "Unzeng.dll"));
+}
+
+TEST_F(Build, TheRecentDocumentsEntryUsesTheRegisteredInstallPath) {
+    Complete();
+    ASSERT_EQ(desk.Of("AddToRecentDocs").size(), 1u);
+    EXPECT_EQ(desk.Of("AddToRecentDocs")[0].text, "EGLL\\Setup.exe");
+    HKEY h;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\SKKT\\CurrentVersion", 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr);
+    RegSetValueExA(h, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\Skykit\\"), 11);
+    RegCloseKey(h);
+    desk.Clear();
+    Complete();
+    EXPECT_EQ(desk.Of("AddToRecentDocs")[0].text, "C:\\Skykit\\EGLL\\Setup.exe");
+}
+
+TEST_F(Build, ProgressBarsAreScaledIn64Bits) {
+    Form1->ZipPacker1Progress(nullptr, ptByteCount, "", 2000000000);
+    EXPECT_EQ(Form3->ProgressBar2.Position(), 1);
+    Form1->ZipPacker1Progress(nullptr, ptFileStart, "", 0);
+    Form1->ZipPacker1Progress(nullptr, ptBytesDone, "", 0);
+    EXPECT_EQ(Form3->ProgressBar1.Position(), 10001);  // an empty file is full at once
+    Form1->ZipPacker1Progress(nullptr, ptFileStart, "", 1500000000);
+    EXPECT_EQ(Form3->ProgressBar1.Position(), 1);
+    Form1->ZipPacker1Progress(nullptr, ptBytesDone, "", 1000000000);
+    EXPECT_EQ(Form3->ProgressBar1.Position(), 6667);
+    EXPECT_EQ(Form3->ProgressBar2.Position(), 5001);
+    Form1->ZipPacker1Progress(nullptr, ptFileCount, "", 99);
+    EXPECT_EQ(Form3->ProgressBar2.Position(), 5001);
+}
+
+TEST_F(Build, ASecondBuildWhileOneRunsIsRefused) {
+    auto original = Form1->ZipPacker1.OnProgress;
+    int secondTried = 0;
+    Form1->ZipPacker1.OnProgress = [&](TObject* s, ProgressType t, const std::string& f, long size) {
+        if (t == ptFileStart && secondTried++ == 0) Form1->Image7Click();
+        original(s, t, f, size);
+    };
+    Form1->Image7Click();
+    auto boxes = Messages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "A build is running. Please wait until it is complete.");
+    EXPECT_EQ(doneShown, 1);
+    EXPECT_FALSE(Form1->Building);
+    // The next build runs normally.
+    desk.Clear();
+    Form1->ZipPacker1.OnProgress = original;
+    Form1->Image7Click();
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(doneShown, 2);
+}
+
+TEST_F(Build, ProjectInformationNeedsACompletedBuild) {
+    Form1->SpeedButton7Click();
+    auto boxes = Messages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "SKKT did not register a new Project. You need to build a Project\nbefore you can view the SKKT "
+              "Project information, and create a\nsingle Zip file.");
+    EXPECT_EQ(doneShown, 0);
+    Form1->Label24.SetCaption("7");
+    Form1->SpeedButton7Click();
+    EXPECT_EQ(doneShown, 1);
+}
+
+TEST_F(Build, ToolbarHandsOverToMailHelpAndTheExplorer) {
+    Form1->SpeedButton6Click();
+    Form1->SpeedButton8Click();
+    Form1->SpeedButton10Click();
+    auto shell = desk.Of("ShellExecute");
+    ASSERT_EQ(shell.size(), 2u);
+    EXPECT_EQ(shell[0].text, "MailTo:");
+    EXPECT_EQ(shell[0].caption, "open");
+    EXPECT_EQ(shell[0].flags, 0u);
+    EXPECT_EQ(shell[1].text, dir.path() + "help\\Index.htm");
+    EXPECT_EQ(shell[1].flags, (UINT)SW_SHOWDEFAULT);
+    auto runs = desk.Of("WinExec");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].text, "\"" + dir.path() + "Kitlens.exe\"");
+    EXPECT_EQ(runs[0].flags, (UINT)SW_SHOWNORMAL);
+}
+
+TEST_F(Build, CreateZipInsideTheBuildPacksTheFinishedPackage) {
+    // The last dialog runs inside the build's end-of-batch event: its own archive is written
+    // while the build's archive operation is still on the stack.
+    watcher.OnTimer = [this] {
+        if (Done1->Showing() && Done1->ModalResult == ui::mrNone && doneShown == 0) {
+            ++doneShown;
+            Done1->Edit1.SetText("EGLL-dist");
+            Done1->Button1Click();
+        }
+    };
+    Form1->Image7Click();
+    EXPECT_EQ(doneShown, 1);
+    EXPECT_FALSE(Done1->Showing());
+    ASSERT_TRUE(ui::FileExists(Package() + "EGLL-dist.zip"));
+    TZipPacker reader;
+    reader.SetZipFileName(Package() + "EGLL-dist.zip");
+    std::vector<std::string> names;
+    for (int i = 0; i < reader.GetCount(); ++i) names.push_back(reader.DirEntry(i).FileName);
+    for (const char* f : {"Setup.skb", "Kitsetup.ini", "Setup.exe", "Skin32.dll", "Unzeng.dll"})
+        EXPECT_NE(std::find(names.begin(), names.end(), f), names.end()) << f;
+    EXPECT_EQ(std::find(names.begin(), names.end(), "EGLL-dist.zip"), names.end());
+    // The main form was cleared by the dialog.
+    EXPECT_EQ(Form1->Edit9.Text(), "");
+    EXPECT_NE(Form1->Label24.Caption(), "0");
+}
