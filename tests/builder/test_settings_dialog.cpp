@@ -434,3 +434,23 @@ TEST_F(SettingsDialog, SmallButtonsShowTheirPressedPictures) {
     dlg->Image14Click();
     EXPECT_TRUE(Shows(dlg->Image14, "bv1"));
 }
+
+TEST_F(SettingsDialog, AccentedAndLongPicturePathsTravelUnchanged) {
+    std::string folder = dir.path() + "Vues de l'\xE9t\xE9 \xE0 S\xE6by";
+    for (int i = 0; i < 3; ++i) folder += "\\Un dossier de captures d'\xE9" "cran tr\xE8s long " + std::to_string(i);
+    ASSERT_TRUE(ui::ForceDirectories(folder));
+    std::string shot = folder + "\\Caf\xE9 cr\xE8me.jpg";
+    WriteFile(shot, std::string(2048, 'j'));
+    std::string splash = folder + "\\\xC9" "cran.bmp";
+    WriteBitmap(splash, 64, 48);
+    desk.fileAnswers = {shot, splash};
+    dlg->Image12Click();
+    dlg->Image14Click();
+    EXPECT_EQ(dlg->Image12.Hint, "Screenshot 3 loaded\n" + shot + "\nFilesize: 2 KB");
+    dlg->Image4Click();
+    EXPECT_EQ(ui::IniFile(dir.ini()).ReadString("Temp", "Three", ""), shot);
+    EXPECT_EQ(ui::IniFile(dir.ini()).ReadString("Temp", "Splash", ""), splash);
+    dlg->SlotPath[2].clear();
+    dlg->FormShow();
+    EXPECT_EQ(dlg->SlotPath[2], shot);
+}

@@ -7,7 +7,7 @@ import struct
 import subprocess
 import unittest
 
-from skykit_e2e import InstallDir, drv, rect, shot, wait_exit, wine
+from skykit_e2e import InstallDir, drv, rect, shot, wait_exit
 
 MAIN = ("Skykit Builder", "Skykit Builder")              # window class, window text
 SETTINGS = ("Skykit Builder", "SKKT Project settings")
@@ -73,12 +73,18 @@ class BuilderForms(unittest.TestCase):
         self.proc = None
         self.sim = os.path.join(self.inst.path, "FS2000")
         os.makedirs(self.sim)
-        wine("reg", "add", FS2000_KEY, "/v", "path", "/d", self.win(self.sim) + "\\", "/f")
+        self.reg("add", FS2000_KEY, "/v", "path", "/d", self.win(self.sim) + "\\", "/f")
 
     def tearDown(self):
-        wine("reg", "delete", FS2000_KEY, "/f")
+        self.reg("delete", FS2000_KEY, "/f")
         self.inst.stop(self.proc, "Kitpress.exe")
         self.inst.remove()
+
+    @staticmethod
+    def reg(*args):
+        # Not captured: a Wine server that this call may start keeps the output open for as
+        # long as it runs, which a captured call would wait for.
+        subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def win(self, path):
         return "Z:" + path.replace("/", "\\")
@@ -250,6 +256,16 @@ class BuilderForms(unittest.TestCase):
         self.click(SETTINGS, 282, DLG_PANEL + 274)                       # Cancel
         self.assertEqual(drv("gone", *SETTINGS, 10000)[0], 0)
         self.assertFalse(self.inst.ini().has_section("Temp"))
+
+        # The editor's "About" shows the dialog library's about box.
+        self.click(MAIN, 328, PANEL + 337)                               # "Note"
+        self.click(MAIN, 48, PANEL + 337)                                # "About"
+        code, _ = drv("wait", "*", "About Skykit", 20000)
+        self.assertEqual(code, 0, "no about box")
+        shot("builder-note-about")
+        drv("close", "*", "About Skykit")
+        self.assertEqual(drv("gone", "*", "About Skykit", 10000)[0], 0)
+        self.click(MAIN, 472, PANEL + 337)                               # "OK" of the editor
         self.quit()
 
 
