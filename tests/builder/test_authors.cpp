@@ -84,17 +84,3 @@ TEST_F(AuthorsDialog, AnUnknownNumberWritesNothing) {
     EXPECT_FALSE(ui::FileExists(dir.ini()));
     EXPECT_EQ(Form1->Edit2.Text(), "");
 }
-
-TEST_F(AuthorsDialog, SkinnedFrameAndButtons) {
-    RECT c;
-    GetClientRect(Form5->Handle(), &c);
-    EXPECT_EQ(c.right, 375);
-    EXPECT_EQ(c.bottom, 130);
-    EXPECT_FALSE(GetWindowLongA(Form5->Handle(), GWL_STYLE) & WS_DLGFRAME);
-    for (ui::Image* i : {&Form5->Image1, &Form5->Image2, &Form5->Image3, &Form5->Image4, &Form5->Image5})
-        EXPECT_FALSE(i->Empty()) << i->Name;
-    EXPECT_EQ(Form5->Edit2.Bounds().w, 177);
-    EXPECT_EQ(Form5->Edit3.Bounds().w, 161);
-    EXPECT_EQ(Form5->Label14.Caption(), "Standard user");
-    EXPECT_EQ(Form5->Label3.Caption(), "0");
-}
