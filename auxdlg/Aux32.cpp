@@ -30,7 +30,7 @@ public:
     ui::BevelLine Line{"Line"};
     ui::Button OK{"OK"};
 
-    explicit AboutForm(HWND owner) : Form("AboutForm", 330, 214) {
+    explicit AboutForm(HWND owner) : Form("AboutForm", 330, 232) {
         Title = "About Skykit";
         Color = RGB(244, 247, 251);
         owner_ = owner;
@@ -44,12 +44,12 @@ public:
             {Product, nullptr, {80, 18, 0, 0}, kProduct},
             {Version, nullptr, {80, 42, 0, 0}, kVersion},
             {Line, nullptr, {16, 72, 298, 4}},
-            {Credits, nullptr, {16, 84, 298, 70},
+            {Credits, nullptr, {16, 84, 298, 96},
              "Skykit Builder and Skykit Explorer turn a folder of scenery, aircraft, sound, panel "
              "or adventure files into a package for Flight Simulator 98 and 2000.\n\n"
              "Made by the Skykit team for the add-on authors of the flight simulation community."},
-            {Copyright, nullptr, {16, 160, 0, 0}, "Freeware for add-on authors."},
-            {OK, nullptr, {240, 176, 75, 25}, "OK"},
+            {Copyright, nullptr, {16, 199, 0, 0}, "Freeware for add-on authors."},
+            {OK, nullptr, {240, 194, 75, 25}, "OK"},
         });
         HICON icon = static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(32516), IMAGE_ICON, 0, 0, LR_SHARED));
         HICON own = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");

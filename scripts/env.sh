@@ -29,6 +29,12 @@ skykit_wine_start() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
   fi
+  # Wine's own fonts (MS Sans Serif, Tahoma, and Marlett, which draws the caption buttons)
+  # are not found in its data folder on every system: give the prefix a copy.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+  fi
   wineserver -p >/dev/null 2>&1 || true
   if [ -f "$ROOT/build/testbin/skydriver.exe" ]; then
     wine "$ROOT/build/testbin/skydriver.exe" warmup >/dev/null 2>&1 || true
