@@ -506,8 +506,9 @@ void TKitlens::ShowCount() {
     // Right-aligned by hand: the label takes its text's width and ends at the bar's right.
     const int right = 448;
     Label5.SetCaption(ui::IntToStr(ListView1.Count()) + " file(s) found");
+    // A little room on the right: the last letter may reach past the text's measured width.
     ui::Rect r = Label5.Bounds();
-    Label5.SetBounds({right - r.w, r.y, r.w, r.h});
+    Label5.SetBounds({right - r.w - 3, r.y, r.w + 3, r.h});
 }
 
 void TKitlens::ListView1Change() {

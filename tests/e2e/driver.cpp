@@ -15,12 +15,16 @@
 //   close CLASS TITLE            asks the window to close (as the taskbar's Close does)
 //   iconic CLASS TITLE           prints "iconic" or "normal"
 //   kill EXE                     ends every process of that program name (left over by a failed test)
+//   bars CLASS TITLE             the positions of the window's progress bars, one a line
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
 //   press CLASS TITLE TEXT       clicks the child button captioned TEXT ('&' ignored), by message
 //   boxwith MS TEXT [BUTTON]     like msgbox, for the dialog whose text contains TEXT (when a
 //                                program's own dialog has the same class and caption as its boxes)
+//   items CLASS TITLE            the items of the window's list view: "index|text|x y w h|selected",
+//                                the rectangle in the window's client coordinates
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -386,6 +390,16 @@ int main(int argc, char** argv) {
         Sleep(100);
         return 0;
     }
+    if (cmd == "bars" && argc >= 4) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        for (HWND c : AllChildren(h)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            if (lstrcmpiA(cls, "msctls_progress32") == 0) printf("%ld\n", (long)SendMessageA(c, PBM_GETPOS, 0, 0));
+        }
+        return 0;
+    }
     if (cmd == "kill" && argc >= 3) {
         HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         PROCESSENTRY32 pe{};
@@ -461,6 +475,51 @@ int main(int argc, char** argv) {
             return 0;
         }
         return 1;
+    }
+    if (cmd == "items" && argc >= 4) {
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        HWND lv = nullptr;
+        for (HWND c : AllChildren(h)) {
+            char cls[64] = "";
+            GetClassNameA(c, cls, sizeof(cls));
+            if (lstrcmpiA(cls, WC_LISTVIEWA) == 0) {
+                lv = c;
+                break;
+            }
+        }
+        if (!lv) return 1;
+        // The list lives in the other process: its records and texts go through memory there.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(lv, &pid);
+        HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (!proc) return 1;
+        const SIZE_T textSize = 512;
+        char* remote = static_cast<char*>(
+            VirtualAllocEx(proc, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+        int n = (int)SendMessageA(lv, LVM_GETITEMCOUNT, 0, 0);
+        for (int i = 0; i < n; ++i) {
+            LVITEMA it{};
+            it.iSubItem = 0;
+            it.pszText = remote + sizeof(LVITEMA);
+            it.cchTextMax = (int)textSize;
+            WriteProcessMemory(proc, remote, &it, sizeof(it), nullptr);
+            SendMessageA(lv, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(remote));
+            char text[512] = "";
+            ReadProcessMemory(proc, remote + sizeof(LVITEMA), text, sizeof(text) - 1, nullptr);
+            RECT r{};
+            r.left = LVIR_BOUNDS;
+            WriteProcessMemory(proc, remote, &r, sizeof(r), nullptr);
+            SendMessageA(lv, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(proc, remote, &r, sizeof(r), nullptr);
+            MapWindowPoints(lv, h, reinterpret_cast<POINT*>(&r), 2);
+            bool selected = SendMessageA(lv, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
+            printf("%d|%s|%ld %ld %ld %ld|%d\n", i, text, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   selected ? 1 : 0);
+        }
+        VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+        CloseHandle(proc);
+        return 0;
     }
     return Usage();
 }
