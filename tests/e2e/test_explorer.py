@@ -141,6 +141,31 @@ class Explorer(unittest.TestCase):
         self.assertTrue(ini.get("Skykit Explorer", "Url").startswith("https://"))
         self.assertEqual(os.path.getsize(self.inst.file("hyper.add")), 0)
 
+    def test_the_list_menu_acts_on_the_item_under_the_right_button_and_shows_the_about_box(self):
+        self.launch()
+        self.wait_main()
+        click_item("MyScenery", "double")
+        click_item("scenery.bgl")
+        # The right button selects another item; the menu's Delete asks about that one.
+        click_item("read me.txt", "right")
+        code, out = drv("menu", 5000, "down", "down", "enter")
+        self.assertEqual(code, 0, "no menu")
+        code, out = drv("msgbox", 10000, "No")
+        self.assertEqual(out[0], "Delete file|Are you sure you want to delete read me.txt?|question")
+        self.assertTrue(os.path.exists(self.inst.file("MyScenery/read me.txt")))
+        self.assertEqual(names(), ["Textures", "read me.txt", "scenery.bgl"])
+
+        # The last item opens the about box of the dialog library.
+        click_item("scenery.bgl", "right")
+        drv("menu", 5000, "up", "enter")
+        code, out = drv("wait", "*", "About Skykit", 10000)
+        self.assertEqual(code, 0, "no about box")
+        shot("explorer-about")
+        drv("close", "*", "About Skykit")
+        self.assertEqual(drv("gone", "*", "About Skykit", 5000)[0], 0)
+        drv("close", *MAIN)
+        self.assertTrue(wait_exit(self.proc, 20))
+
     def test_the_address_is_remembered_and_the_link_list_emptied(self):
         self.launch()
         self.wait_main()
