@@ -55,36 +55,13 @@ TEST_F(Window, IsTheCaptionlessSkinnedWindowAtItsDesignedPlace) {
     EXPECT_FALSE(ui::App->Terminated);
 }
 
-TEST_F(Window, CarriesItsSkinControlsAndMenu) {
+TEST_F(Window, CarriesItsSkinItsKindIconsAndItsMenu) {
     Open();
     for (ui::Image* i : {&form->Image1, &form->Image2, &form->Image5, &form->Image4, &form->Image3})
         EXPECT_FALSE(i->Empty()) << i->Name;
     EXPECT_EQ(Pixel(form->Image4.Bitmap(), 32, 12), SkinPixel("b1", 32, 12));
-    EXPECT_EQ(form->Label14.Caption(), "Skykit Explorer");
-    EXPECT_EQ(form->Label7.Caption(), "Address:");
-    EXPECT_EQ(form->ComboBox1.Bounds().w, 385);
-    EXPECT_EQ(form->Close1.Hint, "Close");
-    EXPECT_EQ(form->SpeedButton5.Hint, "Go");
-    EXPECT_EQ(form->SpeedButton4.Caption(), "Refresh");
-    EXPECT_EQ(form->SpeedButton3.Caption(), "Send");
-    EXPECT_EQ(form->SpeedButton2.Caption(), "Properties");
-    EXPECT_EQ(form->SpeedButton1.Caption(), "Delete");
-    EXPECT_EQ(form->Label12.Caption(), "OK");
-    EXPECT_EQ(form->Label1.Caption(), "Close");
-    EXPECT_EQ(form->mappe.Caption(), "Directory");
-    EXPECT_EQ(form->Label8.Caption(), "Status:");
-    EXPECT_EQ(form->Label3.Caption(), "Size:");
-    EXPECT_FALSE(form->navn.Visible());
-    EXPECT_FALSE(form->Label6.Visible());
-    EXPECT_EQ(form->Label10.Caption(), "To");
-    EXPECT_EQ(form->Label11.Caption(), "Subject");
-    EXPECT_EQ(form->Label16.Caption(), "Message:");
-    EXPECT_EQ(form->Panel2.Bounds().w, 457);
-    EXPECT_EQ(form->Panel2.Bounds().h, 193);
-    EXPECT_EQ(form->ListView1.Bounds().w, 224);
-    EXPECT_EQ(form->ListView1.Bounds().h, 189);
-    EXPECT_EQ(form->ZipFName.Bounds().w, 182);
     EXPECT_TRUE(GetWindowLongA(form->ListView1.Handle(), GWL_STYLE) & LVS_LIST);
+    EXPECT_FALSE(GetWindowLongA(form->ListView1.Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
 
     // 25 kind icons of 17 by 16, given to the list.
     EXPECT_EQ(form->ImageList1.Count(), 25);
@@ -98,7 +75,6 @@ TEST_F(Window, CarriesItsSkinControlsAndMenu) {
     for (auto& i : form->PopupMenu1.Items) menu.push_back(i.Caption);
     EXPECT_EQ(menu, (std::vector<std::string>{"Properties", "Delete", "-", "Send via E-mail", "-", "About Skykit Builder"}));
     for (const char* n : {"Properties1", "Delete1", "SendviaEmail1"}) EXPECT_FALSE(form->PopupMenu1.Item(n)->Enabled) << n;
-    EXPECT_TRUE(form->PopupMenu1.Item("AboutSkykitExplorer1")->Enabled);
     EXPECT_EQ(form->ListView1.Popup, &form->PopupMenu1);
 }
 

@@ -66,27 +66,16 @@ TEST(MailNames, LongAttachmentNamesAreShortenedToTwelve) {
     EXPECT_EQ(m.ShortenFileName("abcdefghij.............."), "");
 }
 
-TEST(MailProperties, DefaultsFlagsAndShortTexts) {
+TEST(MailProperties, LogonFlagsFollowTheTwoSwitchesAndTextsAreCut) {
     TEmail m;
-    EXPECT_TRUE(m.TruncAttFN);
-    EXPECT_TRUE(m.UseLongMessageID);
-    EXPECT_FALSE(m.Acknowledge);
-    EXPECT_FALSE(m.ShowDialog);
-    EXPECT_FALSE(m.UseDefProfile);
-    EXPECT_EQ(m.Version(), "2.09.02");
     EXPECT_EQ(m.LogonFlags(), 0u);
     m.SetDownLoadFirst(true);
-    EXPECT_EQ(m.LogonFlags(), (FLAGS)MAPI_FORCE_DOWNLOAD);
     m.SetNewSession(true);
     EXPECT_EQ(m.LogonFlags(), (FLAGS)(MAPI_FORCE_DOWNLOAD | MAPI_NEW_SESSION));
     m.SetDownLoadFirst(false);
     EXPECT_EQ(m.LogonFlags(), (FLAGS)MAPI_NEW_SESSION);
     m.SetSubject(std::string(300, 's'));
     EXPECT_EQ(m.Subject().size(), 255u);
-    std::vector<std::string> lines = {"a", "b"};
-    m.SetRecipient(lines);
-    lines.push_back("c");
-    EXPECT_EQ(m.Recipient().size(), 2u);
 }
 
 TEST_F(MailComponent, WithoutSimpleMapiEveryOperationRefuses) {
@@ -134,6 +123,42 @@ TEST_F(MailComponent, LogonOncePerSessionAndLogoffEndsIt) {
     EXPECT_EQ(m.Logoff(), 0);
     EXPECT_EQ(mapi->Lines("MAPILogoff").size(), 1u);
     EXPECT_EQ(events, (std::vector<std::string>{"before logon", "after logon", "before logoff", "after logoff"}));
+}
+
+TEST_F(MailComponent, TheDefaultProfileComesFromTheRegistryTheNewerKeyFirst) {
+    mapi = std::make_unique<MapiFixture>(dir.path(), true);
+    const char* nt = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+    const char* old = "Software\\Microsoft\\Windows Messaging Subsystem\\Profiles";
+    auto set = [](const char* key, const char* value) {
+        HKEY k;
+        RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+        RegSetValueExA(k, "DefaultProfile", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), (DWORD)strlen(value) + 1);
+        RegCloseKey(k);
+    };
+    set(old, "Home");
+    {
+        TEmail m;
+        m.UseDefProfile = true;
+        m.Logon();
+        EXPECT_EQ(m.Profile(), "Home");
+        m.Logoff();
+    }
+    set(nt, "Work");
+    {
+        TEmail m;
+        m.UseDefProfile = true;
+        m.Logon();
+        EXPECT_EQ(m.Profile(), "Work");
+    }
+    // Leave the test prefix as it was: neither key existed before.
+    RegDeleteKeyA(HKEY_CURRENT_USER, nt);
+    RegDeleteKeyA(HKEY_CURRENT_USER, old);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows Messaging Subsystem");
+    auto logons = mapi->Lines("MAPILogon|");
+    ASSERT_EQ(logons.size(), 2u);
+    EXPECT_EQ(logons[0], "MAPILogon|Home|(null)|0");
+    EXPECT_EQ(logons[1], "MAPILogon|Work|(null)|0");
 }
 
 TEST_F(MailComponent, AFailedLogonAsksTheMailSystemThenReportsBothCodes) {
