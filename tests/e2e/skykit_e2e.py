@@ -14,7 +14,12 @@ ROOT = os.environ.get("SKYKIT_ROOT", "")
 
 
 def wine(*args, timeout=300):
-    return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout)
+    # Output goes through a file, not a pipe: a Wine server that this call happens to start
+    # inherits the pipe and would keep it open long after the program has ended.
+    with tempfile.TemporaryFile(mode="w+") as out:
+        r = subprocess.run(["wine", *args], stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        return subprocess.CompletedProcess(r.args, r.returncode, out.read(), "")
 
 
 def drv(*args, timeout=300):
