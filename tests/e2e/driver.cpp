@@ -391,7 +391,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "bars" && argc >= 4) {
-        HWND h = WaitFor(argv[2], argv[3], 5000);
+        HWND h = Find(argv[2], argv[3]);
         if (!h) return 1;
         for (HWND c : AllChildren(h)) {
             char cls[64] = "";

@@ -94,3 +94,110 @@ def rect(line):
     """'hwnd x y w h' -> (x, y, w, h)"""
     parts = line.split()
     return tuple(int(v) for v in parts[1:5])
+
+
+# ---------------------------------------------------------------------------------------
+# The builder as an author works it (shared by the build test and by ./run without a display)
+
+MAIN = ("Skykit Builder", "Skykit Builder")              # window class, window text
+SETTINGS = ("Skykit Builder", "SKKT Project settings")
+BUILDING = ("Skykit Builder", "Building...")
+DONE = ("TSkykitForm", "SKKT Project Builder")
+PANEL = 26        # the main form's client panel starts below the title strip and its line
+DLG_PANEL = 25    # the settings dialog's client panel
+
+
+def win_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+class Builder:
+    """Drives a running Kitpress.exe through its windows; every step fails loudly."""
+
+    def __init__(self, fail):
+        self.fail = fail
+
+    def ok(self, code, what):
+        if code != 0:
+            self.fail(what)
+
+    def texts(self, w):
+        return [l.split("|") for l in drv("texts", *w)[1]]
+
+    def _edit_at(self, w, x, y):
+        i = 0
+        for parts in self.texts(w):
+            if parts[0] not in ("Edit", "RichEdit20A"):
+                continue
+            ex, ey, ew, eh = (int(v) for v in parts[2].split())
+            if parts[4] == "1" and ex <= x < ex + ew and ey <= y < ey + eh:
+                return i, parts[1]
+            i += 1
+        self.fail(f"no edit box at {x},{y}")
+
+    def type_into(self, w, x, y, text):
+        self.ok(drv("settext", *w, self._edit_at(w, x, y)[0], text)[0], f"cannot type into {w}")
+
+    def edit_text(self, w, x, y):
+        return self._edit_at(w, x, y)[1]
+
+    def click(self, w, x, y, *how):
+        self.ok(drv("click", *w, x, y, *how)[0], f"no window {w}")
+
+    def choose_file(self, title, path):
+        self.ok(drv("wait", "#32770", title, 30000)[0], f"no file dialog '{title}'")
+        self.ok(drv("settext", "#32770", title, 0, path)[0], "cannot type the file name")
+        self.ok(drv("press", "#32770", title, "Open")[0], "no Open button")
+        self.ok(drv("gone", "#32770", title, 10000)[0], f"'{title}' stayed open")
+
+    def wait_main(self):
+        code, out = drv("wait", *MAIN, 120000)
+        self.ok(code, "the main window did not appear")
+        drv("gone", "TSkykitForm", "", 10000)                      # the splash
+        return rect(out[0])
+
+    def enter_project(self, title, subdir, name, email):
+        self.type_into(MAIN, 20, PANEL + 40, title)
+        self.type_into(MAIN, 220, PANEL + 40, subdir)
+        self.type_into(MAIN, 20, PANEL + 128, name)
+        self.type_into(MAIN, 212, PANEL + 128, email)
+
+    def settings(self, splash, screenshot, shot_name=None):
+        self.click(MAIN, 378, PANEL + 290)
+        self.ok(drv("wait", *SETTINGS, 20000)[0], "no settings dialog")
+        self.click(SETTINGS, 192, DLG_PANEL + 181)                 # "Import..."
+        self.choose_file("Import splashscreen", win_path(splash))
+        self.click(SETTINGS, 39, DLG_PANEL + 56)                   # slot 1
+        self.choose_file("Please select a screenshot", win_path(screenshot))
+        if shot_name:
+            shot(shot_name)
+        self.click(SETTINGS, 363, DLG_PANEL + 274)                 # "Next >>"
+        self.ok(drv("gone", *SETTINGS, 10000)[0], "the settings dialog stayed open")
+
+    def locate(self, addon):
+        self.choose_file("Location of Addon files", win_path(addon) + "\\Setup.skb")
+
+    def build(self, progress_shot=None):
+        """Presses Build; returns the bar positions seen while the progress form was up (a
+        small add-on may be packed before the first look)."""
+        self.click(MAIN, 400, PANEL + 337)
+        seen = []
+        deadline = time.time() + 300
+        while time.time() < deadline:
+            code, bars = drv("bars", *BUILDING)
+            if code == 0 and len(bars) == 2:
+                seen.append(tuple(int(b) for b in bars))
+                if progress_shot and seen[-1][1] > 1:
+                    shot(progress_shot)
+                    progress_shot = None
+            elif drv("wait", *DONE, 0)[0] == 0:
+                return seen
+        self.fail("no project-complete dialog")
+
+    def create_zip(self, name):
+        self.ok(drv("settext", *DONE, 0, name)[0], "no zip name box")
+        self.ok(drv("press", *DONE, "Create Zip")[0], "no Create Zip button")
+        self.ok(drv("gone", *DONE, 120000)[0], "the project-complete dialog stayed open")
+
+    def quit(self):
+        self.click(MAIN, 472, PANEL + 337)

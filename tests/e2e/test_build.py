@@ -8,20 +8,9 @@ import subprocess
 import unittest
 import zipfile
 
-from skykit_e2e import ROOT, InstallDir, drv, rect, shot, wait_exit
-from test_builder_forms import edit_text, type_into
+from skykit_e2e import DONE, MAIN, PANEL, ROOT, Builder, InstallDir, shot, wait_exit, win_path
 
-MAIN = ("Skykit Builder", "Skykit Builder")
-SETTINGS = ("Skykit Builder", "SKKT Project settings")
-BUILDING = ("Skykit Builder", "Building...")
-DONE = ("TSkykitForm", "SKKT Project Builder")
 FS2000_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
-PANEL = 26
-DLG_PANEL = 25
-
-
-def win(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def reg(*args):
@@ -53,7 +42,7 @@ class WholeBuild(unittest.TestCase):
         self.proc = None
         self.sim = os.path.join(self.inst.path, "FS2000")
         os.makedirs(self.sim)
-        reg("add", FS2000_KEY, "/v", "path", "/d", win(self.sim) + "\\", "/f")
+        reg("add", FS2000_KEY, "/v", "path", "/d", win_path(self.sim) + "\\", "/f")
         self.addon = os.path.join(self.inst.path, "Heathrow addon")
         shutil.copytree(os.path.join(ROOT, "samples", "addon"), self.addon)
         # A larger terrain file, so that the progress form can be seen at work.
@@ -68,55 +57,19 @@ class WholeBuild(unittest.TestCase):
         self.inst.stop(self.proc, "Kitpress.exe")
         self.inst.remove()
 
-    def click(self, w, x, y, *how):
-        self.assertEqual(drv("click", *w, x, y, *how)[0], 0, f"no window {w}")
-
-    def choose_file(self, title, path):
-        self.assertEqual(drv("wait", "#32770", title, 30000)[0], 0, f"no file dialog '{title}'")
-        self.assertEqual(drv("settext", "#32770", title, 0, path)[0], 0)
-        self.assertEqual(drv("press", "#32770", title, "Open")[0], 0)
-        self.assertEqual(drv("gone", "#32770", title, 10000)[0], 0, f"'{title}' stayed open")
-
     def test_the_sample_addon_becomes_a_package_and_a_distribution_zip(self):
+        b = Builder(self.fail)
         self.proc = self.inst.start("Kitpress.exe")
-        self.assertEqual(drv("wait", *MAIN, 120000)[0], 0, "no main window")
-        drv("gone", "TSkykitForm", "*", 10000)
-
-        type_into(MAIN, 20, PANEL + 40, "Heathrow Mini")
-        type_into(MAIN, 220, PANEL + 40, "EGLL")
-        type_into(MAIN, 20, PANEL + 128, "Ann Berg")
-        type_into(MAIN, 212, PANEL + 128, "ann@example.com")
-
-        # Project settings: the sample's splash and a screenshot, then the add-on folder.
-        self.click(MAIN, 378, PANEL + 290)
-        self.assertEqual(drv("wait", *SETTINGS, 20000)[0], 0, "no settings dialog")
-        self.click(SETTINGS, 192, DLG_PANEL + 181)
-        self.choose_file("Import splashscreen", win(os.path.join(self.pics, "splash.bmp")))
-        self.click(SETTINGS, 39, DLG_PANEL + 56)
-        self.choose_file("Please select a screenshot", win(os.path.join(self.pics, "screen1.jpg")))
-        shot("build-settings")
-        self.click(SETTINGS, 363, DLG_PANEL + 274)
-        self.assertEqual(drv("gone", *SETTINGS, 10000)[0], 0)
-        self.choose_file("Location of Addon files", win(self.addon) + "\\Setup.skb")
-        self.assertEqual(edit_text(MAIN, 212, PANEL + 284), win(self.addon) + "\\")
+        b.wait_main()
+        b.enter_project("Heathrow Mini", "EGLL", "Ann Berg", "ann@example.com")
+        b.settings(os.path.join(self.pics, "splash.bmp"), os.path.join(self.pics, "screen1.jpg"), "build-settings")
+        b.locate(self.addon)
+        self.assertEqual(b.edit_text(MAIN, 212, PANEL + 284), win_path(self.addon) + "\\")
 
         # Build: the progress form shows and both bars move.
-        self.click(MAIN, 400, PANEL + 337)
-        self.assertEqual(drv("wait", *BUILDING, 30000)[0], 0, "no progress form")
-        seen, pictured = [], False
-        while True:
-            code, bars = drv("bars", *BUILDING)
-            if code != 0 or len(bars) != 2:
-                break
-            seen.append(tuple(int(b) for b in bars))
-            if not pictured and seen[-1][1] > 1:
-                shot("build-progress")
-                pictured = True
+        seen = b.build(progress_shot="build-progress")
         self.assertTrue(any(1 < total < 10001 for _, total in seen), seen)
         self.assertGreater(len({total for _, total in seen}), 1, seen)   # the whole-batch bar moved
-
-        code, out = drv("wait", *DONE, 120000)
-        self.assertEqual(code, 0, "no project-complete dialog")
         shot("build-done")
 
         package = os.path.join(self.inst.path, "EGLL")
@@ -137,9 +90,7 @@ class WholeBuild(unittest.TestCase):
         self.assertEqual(kitsetup.get("Addon", "Type"), "Scenery")
 
         # "Create Zip": the dialog packs the package directory and closes by itself.
-        self.assertEqual(drv("settext", *DONE, 0, "EGLL-dist")[0], 0)
-        self.assertEqual(drv("press", *DONE, "Create Zip")[0], 0)
-        self.assertEqual(drv("gone", *DONE, 120000)[0], 0, "the dialog stayed open")
+        b.create_zip("EGLL-dist")
         dist = os.path.join(package, "EGLL-dist.zip")
         ok, log = peers_accept(dist)
         self.assertTrue(ok, log)
@@ -151,9 +102,9 @@ class WholeBuild(unittest.TestCase):
 
         # The main form is ready for the next project.
         for x, y in [(20, PANEL + 40), (220, PANEL + 40), (212, PANEL + 284)]:
-            self.assertEqual(edit_text(MAIN, x, y), "")
+            self.assertEqual(b.edit_text(MAIN, x, y), "")
         shot("build-main-after")
-        self.click(MAIN, 472, PANEL + 337)
+        b.quit()
         self.assertTrue(wait_exit(self.proc, 30))
 
 
