@@ -364,7 +364,8 @@ void TSetupForm::LoadSkin() {
     load(TitleIcon, "Aircraft");
     for (SkinButton* b : {&BackButton, &NextButton, &CancelButton, &BrowseButton, &OpenFolderButton})
         load(b->Picture, "b1");
-    if (TitleIcon.Empty()) TitleIcon.SetIcon(LoadIconA(ui::ModuleInstance(), "MAINICON"));
+    if (TitleIcon.Empty())
+        TitleIcon.SetIcon(static_cast<HICON>(LoadImageA(ui::ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
 }
 
 void TSetupForm::TitleMouseDown(ui::MouseButton b) {

@@ -16,7 +16,7 @@ import subprocess
 import tempfile
 import unittest
 
-from skykit_e2e import DIST, drv, shot, wait_exit, wine
+from skykit_e2e import DIST, DRIVER, ROOT, drv, shot, wait_exit, wine
 
 TITLE = "Copenhagen Kastrup Airport"
 SETUP = ("Skykit Setup", TITLE + " Setup")
@@ -27,6 +27,19 @@ BACK, NEXT, CANCEL = (322, 367), (394, 367), (466, 367)
 
 def windows_path(path):
     return "Z:" + path.replace("/", "\\")
+
+
+def wake_wine():
+    """Makes sure the prefix's server and background programs run, started with no pipes of
+    ours: they outlive the program that starts them, and a driver call that started them
+    would wait on its output pipe until they end."""
+    subprocess.run(["wine", DRIVER, "warmup"], timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def setUpModule():
+    # The server stays a minute after the last program of the run, not for ever.
+    subprocess.run(["wineserver", "-p60"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wake_wine()
 
 
 def make_addon(root):
@@ -138,6 +151,7 @@ class Installer(unittest.TestCase):
         os.makedirs(self.fs)
         make_addon(self.addon)
         self.proc = None
+        wake_wine()
         self.registration = FsRegistration(windows_path(self.fs))
 
     def tearDown(self):
@@ -277,6 +291,7 @@ class SelfExtractor(unittest.TestCase):
         with open(os.path.join(DIST, "SFXSTUB.BIN"), "rb") as f:
             self.stub = f.read()
         self.proc = None
+        wake_wine()
 
     def tearDown(self):
         if self.proc and self.proc.poll() is None:
@@ -284,8 +299,8 @@ class SelfExtractor(unittest.TestCase):
             wait_exit(self.proc, 10)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def build(self, default_dir, command="", bits=0, shift=True, cut=0):
-        with open(self.zip, "rb") as f:
+    def build(self, default_dir, command="", bits=0, shift=True, cut=0, archive=None):
+        with open(archive or self.zip, "rb") as f:
             data = f.read()
         if shift:
             data = shifted(data, len(self.stub) + 256)
@@ -361,6 +376,29 @@ class SelfExtractor(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(out, "ran.txt")), "the command did not run in the folder")
         os.remove(os.path.join(out, "ran.txt"))
         self.assertEqual(same_tree(self.addon, out), "")
+
+    def test_names_that_would_leave_the_folder_are_refused(self):
+        # Written by Python's zipfile: "../evil.txt", "/abs.txt", "C:/drive.txt", "nul.txt"...
+        # beside "safe.txt" and "ok/good.txt".
+        work = os.path.join(self.tmp, "deep", "er")
+        out = os.path.join(work, "out")
+        exe = self.build(windows_path(out), bits=8,
+                         archive=os.path.join(ROOT, "tests", "installer", "data", "unsafe_names.zip"))
+        self.run_sfx(exe)
+        drv("wait", "#32770", self.CAPTION, 120000)
+        drv("press", "#32770", self.CAPTION, "Extract")
+        drv("wait", "#32770", "*", 30000)
+        code, lines = drv("boxwith", 60000, "could not be extracted")
+        self.assertEqual(code, 0)
+        self.assertIn("8 files could not be extracted", lines[0])
+        self.assertIn("..\\evil.txt: not extracted, it contains", lines[0])
+        self.assertIn("2 files were extracted", lines[0])
+        self.assertTrue(wait_exit(self.proc, 5) or drv("press", "#32770", self.CAPTION, "Close")[0] == 0)
+        self.assertTrue(wait_exit(self.proc, 20))
+        found = sorted(os.path.relpath(os.path.join(r, f), os.path.join(self.tmp, "deep"))
+                       for r, _, fs in os.walk(os.path.join(self.tmp, "deep")) for f in fs)
+        self.assertEqual(found, [os.path.join("er", "out", "ok", "good.txt"), os.path.join("er", "out", "safe.txt")])
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "evil.txt")))
 
     def test_auto_run_extracts_without_questions(self):
         out = os.path.join(self.tmp, "auto")
