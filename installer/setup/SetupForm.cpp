@@ -342,11 +342,37 @@ void TSetupForm::BuildLayout() {
     }
     ui::Label* mails[] = {&AuthorMail1, &AuthorMail2, &AuthorMail3};
     for (int i = 0; i < 3; ++i) mails[i]->OnClick = [this, i] { AuthorMailClick(i); };
+    // The keyboard works the wizard as in any installer: Enter goes on, Escape cancels,
+    // wherever the focus is.
+    auto keys = [this](WPARAM key, bool& handled) { handled = Key(key); };
+    for (ui::WinControl* c : std::initializer_list<ui::WinControl*>{&FsFolderEdit, &SubfolderEdit, &DescriptionMemo,
+                                                                    &TermsMemo, &ResultMemo})
+        c->OnKeyDown = keys;
+    for (HWND h : {Handle(), Body.Handle(), TitleStrip.Handle()}) SetWindowSubclass(h, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this));
     for (ui::Control* c : {static_cast<ui::Control*>(&TitleImage), static_cast<ui::Control*>(&TitleIcon),
                            static_cast<ui::Control*>(&TitleLabel)})
         c->OnMouseDown = [this](ui::MouseButton b, int, int) { TitleMouseDown(b); };
     FileBar.Min = TotalBar.Min = 1;
     FileBar.Max = TotalBar.Max = 10001;
+}
+
+bool TSetupForm::Key(WPARAM key) {
+    if (key == VK_RETURN) {
+        // The person gets to see what Enter pressed: the same as a click on the button.
+        if (CurrentPage() == Page::Finish) CancelClick();
+        else if (NextButton.Picture.Enabled()) NextClick();
+        return true;
+    }
+    if (key == VK_ESCAPE) {
+        CancelClick();
+        return true;
+    }
+    return false;
+}
+
+LRESULT CALLBACK TSetupForm::KeyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+    if (msg == WM_KEYDOWN && reinterpret_cast<TSetupForm*>(self)->Key(wp)) return 0;
+    return DefSubclassProc(h, msg, wp, lp);
 }
 
 void TSetupForm::LoadSkin() {

@@ -132,6 +132,8 @@ public:
     void AuthorMailClick(int n);
     void FolderChange();
     void TitleMouseDown(ui::MouseButton b);
+    // Enter and Escape, from whichever window has the focus; true when the key was used.
+    bool Key(WPARAM key);
 
     void AdjustCreateParams(ui::CreateParams& p) override;
     void FormClose(bool& allowHide) override;
@@ -139,6 +141,7 @@ public:
 
 private:
     void BuildLayout();
+    static LRESULT CALLBACK KeyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     void LoadSkin();
     void FillWelcome();
     void FillDestination();

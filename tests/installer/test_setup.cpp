@@ -279,6 +279,21 @@ TEST_F(SetupWizard, ScreenshotsAndAuthorsOpenThroughTheShell) {
     EXPECT_FALSE(f.ShotsLabel.Visible());
 }
 
+TEST_F(SetupWizard, EnterGoesOnAndEscapeCancels) {
+    testing_support::WriteFile(pkg + "File_id.diz", "A demo aircraft.\r\n");
+    TSetupForm& f = Make();
+    SendMessageA(f.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Description);
+    // In the description's memo too.
+    SendMessageA(f.DescriptionMemo.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Destination);
+    desk.messageAnswers = {IDNO};
+    SendMessageA(f.FsFolderEdit.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_EQ(desk.Of("MessageBox").size(), 1u);
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("Leave Setup?"), std::string::npos);
+    EXPECT_EQ(f.CurrentPage(), TSetupForm::Page::Destination);
+}
+
 TEST_F(SetupWizard, DecliningTheTermsLeavesWithoutInstalling) {
     testing_support::WriteFile(pkg + "licens.skh", "Use it kindly.\r\n");
     TSetupForm& f = Make();
