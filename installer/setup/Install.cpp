@@ -151,7 +151,14 @@ std::string ProbeWrite(const std::string& dest) {
 void EngineOutcome::Add(int code, const std::string& text) {
     using zc::ErrorCode;
     if (code == 0 || code == zc::kWarning || code == zc::kNothing || code == zc::kExists) return;
-    if (code == zc::kUnsafeName) {
+    bool aboutLeftOut = false;
+    for (std::string name : leftOut) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+        std::string t = text;
+        std::replace(t.begin(), t.end(), '\\', '/');
+        aboutLeftOut = aboutLeftOut || (!name.empty() && t.find(name) != std::string::npos);
+    }
+    if (code == zc::kUnsafeName || aboutLeftOut) {
         refused.push_back(text);
         return;
     }

@@ -54,6 +54,9 @@ struct EngineOutcome {
     Kind kind = Kind::Ok;
     std::vector<std::string> errors;      // texts of the messages that made the kind
     std::vector<std::string> refused;     // members the engine refused for their names
+    // Members this installer leaves out itself (ArchiveScan::refused): an engine that tries
+    // them anyway and fails (a device name such as "nul.txt") does not fail the installation.
+    std::vector<std::string> leftOut;
     void Add(int code, const std::string& text);
     bool Failed() const { return kind != Kind::Ok; }
     // Advice for the person installing, one or two sentences.

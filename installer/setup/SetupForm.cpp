@@ -933,9 +933,10 @@ void TSetupForm::Install() {
     FileLabel.SetCaption("Preparing...");
     ui::App->ProcessMessages();
     Progress progress(*this);
-    int count = 0;
+    progress.outcome.leftOut = Scan.refused;
     if (SetCurrentDirectoryA(dest.c_str())) {
-        count = engine.ExtractAll(Handle(), PackageDir + kArchiveFile, overwrite, progress);
+        // The engine's count is not needed: every file is looked for afterwards.
+        engine.ExtractAll(Handle(), PackageDir + kArchiveFile, overwrite, progress);
     } else {
         progress.outcome.Add(15, "Could not open the folder " + dest + ": " + LastErrorText(GetLastError()));
     }
@@ -946,12 +947,8 @@ void TSetupForm::Install() {
     // Every file that was to be written must be there now.
     std::vector<std::string> missing;
     if (!progress.outcome.Failed()) {
-        for (const std::string& f : survey.newFiles) {
-            std::string rel = f.substr(survey.dest.size() + 1);
-            bool refused = false;
-            for (const std::string& r : Scan.refused) refused = refused || r == rel;
-            if (!refused && !FileThere(f)) missing.push_back(rel);
-        }
+        for (const std::string& f : survey.newFiles)
+            if (!FileThere(f)) missing.push_back(f.substr(survey.dest.size() + 1));
         if (!missing.empty()) progress.outcome.Add(5, Plural(missing.size(), "file was", "files were") +
                                                           " not written, for example " + missing.front());
     }
@@ -977,7 +974,8 @@ void TSetupForm::Install() {
     // Done: the result page.
     Installed = true;
     installedTo_ = dest;
-    size_t written = Scan.files.size() - (overwrite ? 0 : survey.existing.size()) - progress.outcome.refused.size();
+    size_t written = overwrite ? survey.existing.size() : 0;
+    for (const std::string& f : survey.newFiles) written += FileThere(f) ? 1 : 0;
     std::string report = title + " was installed into\r\n" + dest + "\r\n\r\n" +
                          Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
     if (!survey.existing.empty())
@@ -992,12 +990,11 @@ void TSetupForm::Install() {
         }
         report += "\r\n  " + rel;
     }
-    if (!progress.outcome.refused.empty()) {
-        report += "\r\n\r\n" + Plural(progress.outcome.refused.size(), "file was", "files were") +
+    if (!Scan.refused.empty()) {
+        report += "\r\n\r\n" + Plural(Scan.refused.size(), "file was", "files were") +
                   " left out because their names would have put them outside this folder:";
-        for (const std::string& r : progress.outcome.refused) report += "\r\n  " + r;
+        for (const std::string& r : Scan.refused) report += "\r\n  " + r;
     }
-    (void)count;
     Current = Pages.size() - 1;
     ShowPage();
     Heading.SetCaption("Installation complete");

@@ -46,6 +46,16 @@ TEST(EngineOutcome, JudgesTheEnginesMessages) {
     two.Add(9, "cancelled");
     EXPECT_EQ(two.kind, EngineOutcome::Kind::Cancelled);
     EXPECT_NE(EngineOutcome{}.Advice(), "x");
+
+    // A member the installer leaves out itself does not fail the run when the engine trips on it.
+    EngineOutcome device;
+    device.leftOut = {"nul.txt", "sub\\com1.log"};
+    device.Add(15, "Could not write C:/FS/Addon/nul.txt: Invalid parameter");
+    device.Add(15, "Could not write C:\\FS\\sub\\com1.log: Invalid parameter");
+    EXPECT_FALSE(device.Failed());
+    EXPECT_EQ(device.refused.size(), 2u);
+    device.Add(15, "Could not write C:/FS/Addon/real.txt: Access denied");
+    EXPECT_EQ(device.kind, EngineOutcome::Kind::NoAccess);
 }
 
 TEST(ArchiveScan, WhatThePackageHolds) {
@@ -362,6 +372,26 @@ TEST_F(SetupWizard, InstallsByteForByteAndKeepsWhatWasThereWhenAsked) {
     EXPECT_NE(f.ResultMemo.Text().find("2 files were installed"), std::string::npos);
     EXPECT_NE(f.ResultMemo.Text().find("kept as they were"), std::string::npos);
     EXPECT_EQ(f.TotalBar.Position(), 10001);
+}
+
+TEST_F(SetupWizard, NamesThatWouldLeaveTheFolderAreLeftOut) {
+    CopyFileA(Fixture("unsafe_names.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
+    TSetupForm& f = Make();
+    ASSERT_TRUE(f.CheckPackage());
+    ToDestination(f);
+    f.SubfolderEdit.SetText("Addon\\Odd");
+    f.NextClick();
+    f.NextClick();
+    ASSERT_EQ(f.CurrentPage(), TSetupForm::Page::Finish) << (desk.calls.empty() ? "" : desk.calls.back().text);
+    EXPECT_EQ(testing_support::ReadFile(fs + "\\Addon\\Odd\\safe.txt"), "payload of safe.txt");
+    EXPECT_EQ(testing_support::ReadFile(fs + "\\Addon\\Odd\\ok\\good.txt"), "payload of ok/good.txt");
+    for (const char* outside : {"\\evil.txt", "\\Addon\\evil.txt", "\\Addon\\up.txt", "\\abs.txt"})
+        EXPECT_FALSE(Exists(fs + outside)) << outside;
+    EXPECT_FALSE(Exists(base + "evil.txt"));
+    std::string report = f.ResultMemo.Text();
+    EXPECT_NE(report.find("2 files were installed"), std::string::npos) << report;
+    EXPECT_NE(report.find("8 files were left out"), std::string::npos) << report;
+    EXPECT_NE(report.find("../evil.txt"), std::string::npos) << report;
 }
 
 TEST_F(SetupWizard, ADamagedArchiveInstallsNothing) {
