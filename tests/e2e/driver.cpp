@@ -15,6 +15,8 @@
 //   close CLASS TITLE            asks the window to close (as the taskbar's Close does)
 //   iconic CLASS TITLE           prints "iconic" or "normal"
 //   kill EXE                     ends every process of that program name (left over by a failed test)
+//   clickwatch CLASS TITLE X Y PCLASS PTITLE DCLASS DTITLE EVERY_MS LIMIT_MS SHOT.bmp
+//                                clicks, then samples PCLASS's progress bars until DCLASS shows
 //   bars CLASS TITLE             the positions of the window's progress bars, one a line
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
@@ -213,6 +215,40 @@ BOOL CALLBACK BoxProc(HWND h, LPARAM lp) {
     return TRUE;
 }
 
+// The whole screen as a 24-bit bitmap file.
+bool SaveScreen(const char* path) {
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD stride = ((w * 3 + 3) & ~3), size = stride * h;
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(BITMAPINFOHEADER);
+    fh.bfSize = fh.bfOffBits + size;
+    bool ok = false;
+    if (FILE* f = fopen(path, "wb")) {
+        ok = fwrite(&fh, sizeof(fh), 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f) == 1 &&
+             fwrite(bits, 1, size, f) == size;
+        fclose(f);
+    }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
 int Usage() {
     fprintf(stderr, "usage: skydriver wait|gone|click|drag|msgbox|menu|texts|settext|key|list ...\n");
     return 2;
@@ -389,6 +425,45 @@ int main(int argc, char** argv) {
         keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
         Sleep(100);
         return 0;
+    }
+    if (cmd == "clickwatch" && argc >= 13) {
+        // Clicks, then watches a progress window until another window shows, in this one
+        // process (so that watching costs the watched program next to nothing): prints
+        // "MS BAR1 BAR2" per look and "done MS" at the end, MS counted from the click.
+        HWND h = WaitFor(argv[2], argv[3], 5000);
+        if (!h) return 1;
+        POINT p = ClientToScreenPt(h, atoi(argv[4]), atoi(argv[5]));
+        DWORD every = strtoul(argv[10], nullptr, 10), limit = strtoul(argv[11], nullptr, 10);
+        const char* shotFile = argv[12];
+        bool shotTaken = false;
+        SetForegroundWindow(h);
+        MoveTo(p.x, p.y);
+        Sleep(50);
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Sleep(20);
+        DWORD start = GetTickCount();
+        Button(MOUSEEVENTF_LEFTUP);
+        for (;;) {
+            DWORD now = GetTickCount() - start;
+            if (Find(argv[8], argv[9])) {
+                printf("done %lu\n", now);
+                return 0;
+            }
+            if (HWND prog = Find(argv[6], argv[7])) {
+                std::vector<long> pos;
+                for (HWND c : AllChildren(prog)) {
+                    char cls[64] = "";
+                    GetClassNameA(c, cls, sizeof(cls));
+                    if (lstrcmpiA(cls, "msctls_progress32") == 0) pos.push_back((long)SendMessageA(c, PBM_GETPOS, 0, 0));
+                }
+                if (pos.size() == 2) {
+                    printf("%lu %ld %ld\n", now, pos[0], pos[1]);
+                    if (!shotTaken && pos[1] > 2000 && pos[1] < 9000) shotTaken = SaveScreen(shotFile);
+                }
+            }
+            if (now > limit) return 1;
+            Sleep(every);
+        }
     }
     if (cmd == "bars" && argc >= 4) {
         HWND h = Find(argv[2], argv[3]);
