@@ -50,6 +50,18 @@ bool wild_match(const std::string& pattern, const std::string& name, bool cross_
   return p == pat.size();
 }
 
+// A Windows device name ("nul", "con", "com1"...), with or without an extension, names a
+// device in every folder: writing a member there would not make a file.
+static bool is_device_name(const std::string& part) {
+  std::string base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  std::string low;
+  for (char c : base) low += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+  if (low == "con" || low == "prn" || low == "aux" || low == "nul" || low == "clock$") return true;
+  return low.size() == 4 && (low.compare(0, 3, "com") == 0 || low.compare(0, 3, "lpt") == 0) && low[3] >= '1' &&
+         low[3] <= '9';
+}
+
 bool safe_relative_path(const std::string& name, std::string& rel, std::string& why) {
   rel.clear();
   why.clear();
@@ -68,6 +80,7 @@ bool safe_relative_path(const std::string& name, std::string& rel, std::string& 
     // Windows drops trailing dots and spaces, which would make "... " mean "..": refuse those too.
     size_t last = part.find_last_not_of(". ");
     if (!part.empty() && last == std::string::npos && part != ".") { why = "name of dots only"; return false; }
+    if (is_device_name(part)) { why = "device name \"" + part + "\""; return false; }
     if (!part.empty() && part != ".") {
       if (!rel.empty()) rel += '/';
       rel += part;

@@ -45,6 +45,14 @@ TEST(SafePaths, RefusesEscapes) {
   EXPECT_FALSE(std::string(why).empty());
 }
 
+TEST(SafePaths, RefusesDeviceNamesInAnyFolder) {
+  std::string rel, why;
+  for (const char* n : {"nul.txt", "NUL", "dir/con", "a/Com1.dat", "lpt9", "aux .txt", "clock$"})
+    EXPECT_FALSE(safe_relative_path(n, rel, why)) << n;
+  for (const char* n : {"null.txt", "console.txt", "com10", "com", "lpt0.txt", "dir/auxiliary.bgl"})
+    EXPECT_TRUE(safe_relative_path(n, rel, why)) << n;
+}
+
 TEST(AddPaths, Cleaned) {
   EXPECT_EQ(clean_add_path("C:\\fs\\scenery\\a.bgl"), "fs/scenery/a.bgl");
   EXPECT_EQ(clean_add_path("//server/share/dir/a"), "dir/a");
