@@ -233,7 +233,7 @@ TEST_F(Window, ThePathLabelShortensLongPathsAndShowsThemWhole) {
     std::string shown = form->ZipFName.Caption();
     EXPECT_NE(shown, full);
     EXPECT_LE(form->ZipFName.TextWidth(shown), 182);
-    EXPECT_NE(shown.find("...\\"), std::string::npos);
+    EXPECT_NE(shown.find("...\\"), std::string::npos) << shown;
     EXPECT_EQ(shown.substr(shown.size() - 11), "\\inside.txt");
     EXPECT_TRUE(form->ZipFName.ShowHint());
     EXPECT_EQ(form->ZipFName.Hint, full);
