@@ -912,7 +912,15 @@ void ProgressBar::SetPosition(int p) {
     if (p < Min) p = Min;
     if (p > Max) p = Max;
     pos_ = p;
-    if (hwnd_) SendMessageA(hwnd_, PBM_SETPOS, p, 0);
+    if (!hwnd_) return;
+    // A build reports thousands of steps; the bar is some 200 pixels wide. Repainting it for a
+    // step that moves no pixel costs the build time and shows nothing new.
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    int pixel = Max > Min ? (int)((int64_t)(p - Min) * r.right / (Max - Min)) : 0;
+    if (pixel == shownPixel_ && p != Min && p != Max) return;
+    shownPixel_ = pixel;
+    SendMessageA(hwnd_, PBM_SETPOS, p, 0);
 }
 
 // Combo box

@@ -381,6 +381,7 @@ protected:
 
 private:
     int pos_ = 1;
+    int shownPixel_ = -1;  // the filled width last drawn
 };
 
 class ComboBox : public WinControl {
