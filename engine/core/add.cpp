@@ -156,17 +156,17 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
 
 void Adder::gather() {
   for (const std::string& raw : o_.specs) {
-    std::string spec = to_slashes(raw);
-    while (spec.size() > 1 && spec.back() == '/' && !(spec.size() == 3 && spec[1] == ':')) spec.pop_back();
-    if (spec.empty()) continue;
-    if (!has_wildcards(spec)) {
-      std::string full = fs_.full_path(spec);
+    std::string fspec = to_slashes(raw);
+    while (fspec.size() > 1 && fspec.back() == '/' && !(fspec.size() == 3 && fspec[1] == ':')) fspec.pop_back();
+    if (fspec.empty()) continue;
+    if (!has_wildcards(fspec)) {
+      std::string full = fs_.full_path(fspec);
       FileInfo info = fs_.stat(full);
       if (!info.exists) {
         check(p_.message(kWarning, "File not found: " + raw));
         continue;
       }
-      std::string name = clean_add_path(spec);
+      std::string name = clean_add_path(fspec);
       if (info.is_dir) {
         // A folder: its entry, and with recursion everything in it.
         if (!name.empty()) add_item(full, name, info);
@@ -176,9 +176,9 @@ void Adder::gather() {
       }
       continue;
     }
-    size_t slash = spec.rfind('/');
-    std::string dirpart = slash == std::string::npos ? "" : spec.substr(0, slash + 1);
-    std::string pattern = slash == std::string::npos ? spec : spec.substr(slash + 1);
+    size_t slash = fspec.rfind('/');
+    std::string dirpart = slash == std::string::npos ? "" : fspec.substr(0, slash + 1);
+    std::string pattern = slash == std::string::npos ? fspec : fspec.substr(slash + 1);
     if (has_wildcards(dirpart)) {
       check(p_.message(kParams, "Wildcards are allowed in the last part of a specification only: " + raw));
       continue;

@@ -1,6 +1,6 @@
 // zengtool: the engine's operations from the command line, and a benchmark of Add.
 //
-//   zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE SPEC...
+//   zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE FILESPEC...
 //   zengtool x|t [-o] [-d] [-P PASSWORD] ARCHIVE [MEMBER...]
 //   zengtool d ARCHIVE MEMBER...
 //   zengtool bench [-L LEVEL] [-t THREADS] FOLDER ARCHIVE
@@ -71,9 +71,9 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   DeleteFileA(full);
   if (!SetCurrentDirectoryA(folder.c_str())) { std::fprintf(stderr, "no folder %s\n", folder.c_str()); return 1; }
   zeng::ZipExecParams p = {};
-  static char spec[] = "*.*", password[] = "";
+  static char fspec[] = "*.*", password[] = "";
   uint8_t records[104] = {};
-  uint32_t specp = uint32_t(uintptr_t(spec));
+  uint32_t specp = uint32_t(uintptr_t(fspec));
   std::memcpy(records, &specp, 4);
   p.version = 158;
   p.callback = uint32_t(uintptr_t(&CountCallback));
@@ -100,7 +100,7 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
 
 int usage() {
   std::fprintf(stderr,
-               "usage: zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE SPEC...\n"
+               "usage: zengtool a [-0..-9] [-r] [-D] [-j] [-h] [-e PASSWORD] [-t THREADS] ARCHIVE FILESPEC...\n"
                "       zengtool x|t [-o] [-d] [-P PASSWORD] ARCHIVE [MEMBER...]\n"
                "       zengtool d ARCHIVE MEMBER...\n"
                "       zengtool bench [-L LEVEL] [-t THREADS] FOLDER ARCHIVE\n");
