@@ -19,37 +19,6 @@ const char* const kTempKeys[] = {"One", "Two", "Three", "Four", "Splash", "Splas
 
 }  // namespace
 
-std::string ShortenPackagePath(const std::string& path, const std::function<int(const std::string&)>& width,
-                               int maxWidth) {
-    std::string drive = (path.size() >= 2 && path[1] == ':') ? path.substr(0, 2) : "";
-    std::string rest = path.substr(drive.size());
-    size_t last = rest.rfind('\\');
-    std::string dir = last == std::string::npos ? "" : rest.substr(0, last + 1);
-    std::string name = last == std::string::npos ? rest : rest.substr(last + 1);
-
-    while (width(drive + dir + name) > maxWidth && (!drive.empty() || !dir.empty())) {
-        if (dir == "\\...\\") {
-            drive.clear();
-            dir = "...\\";
-        } else if (dir.empty()) {
-            drive.clear();
-        } else {
-            // Cut the first directory: a leading "\" is kept aside, an earlier ellipsis goes,
-            // then everything up to the next "\" gives way to a new ellipsis.
-            std::string lead;
-            if (dir[0] == '\\') {
-                lead = "\\";
-                dir.erase(0, 1);
-            }
-            if (dir.rfind("...\\", 0) == 0) dir.erase(0, 4);
-            size_t p = dir.find('\\');
-            dir = p == std::string::npos ? "" : "...\\" + dir.substr(p + 1);
-            dir = lead + dir;
-        }
-    }
-    return drive + dir + name;
-}
-
 int CountPackageFiles(const std::string& dir) {
     std::string d = dir;
     if (!d.empty() && d.back() != '\\') d += '\\';
@@ -156,7 +125,7 @@ void TDone1::FormShow() {
     std::string packagePath = ui::InstallDir() + ProjectDir;
     Label5.SetCaption(packagePath);
     ZipFName.SetCaption(
-        ShortenPackagePath(packagePath, [this](const std::string& t) { return ZipFName.TextWidth(t); }, 174));
+        ui::MinimizeName(packagePath, [this](const std::string& t) { return ZipFName.TextWidth(t); }, 174));
     bool wide = ZipFName.TextWidth(packagePath) > 174;
     ZipFName.SetHint(wide ? packagePath : "");
     ZipFName.SetShowHint(wide);

@@ -5,11 +5,6 @@
 #include "ZipPacker.h"
 #include "ui.h"
 
-// Shortens a package path to fit a width: leading directories give way to "...\", the
-// drive goes last, the file or folder name always stays.
-std::string ShortenPackagePath(const std::string& path, const std::function<int(const std::string&)>& width,
-                               int maxWidth);
-
 // Entries of a directory listed with "*.*", "." and ".." not counted; 0 when it is missing.
 int CountPackageFiles(const std::string& dir);
 

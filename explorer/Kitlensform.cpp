@@ -70,19 +70,6 @@ const Rule kRules[] = {
 
 char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
-// Delphi-style shortening of a directory: "\a\b\c\" loses "a", the rest is led by "...\".
-void CutFirstDirectory(std::string& dir) {
-    bool root = !dir.empty() && dir[0] == '\\';
-    if (root) dir.erase(0, 1);
-    if (dir.rfind("...\\", 0) == 0) dir.erase(0, 4);
-    size_t p = dir.find('\\');
-    if (p != std::string::npos)
-        dir = "...\\" + dir.substr(p + 1);
-    else
-        dir.clear();
-    if (root) dir = "\\" + dir;
-}
-
 std::string SystemErrorText(DWORD code) {
     char* buf = nullptr;
     DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -129,28 +116,6 @@ bool EntryBefore(const FolderEntry& a, const FolderEntry& b) {
 }
 
 std::string SizeText(unsigned long long bytes) { return std::to_string(bytes / 1000) + " KB"; }
-
-std::string MinimizeName(const std::string& path, const std::function<int(const std::string&)>& width,
-                         int maxWidth) {
-    std::string dir = ui::ExtractFilePath(path), name = ui::ExtractFileName(path), drive;
-    if (dir.size() >= 2 && dir[1] == ':') {
-        drive = dir.substr(0, 2);
-        dir.erase(0, 2);
-    }
-    std::string result = path;
-    while ((!dir.empty() || !drive.empty()) && width(result) > maxWidth) {
-        if (dir == "\\...\\") {
-            drive.clear();
-            dir = "...\\";
-        } else if (dir.empty()) {
-            drive.clear();
-        } else {
-            CutFirstDirectory(dir);
-        }
-        result = drive + dir + name;
-    }
-    return result;
-}
 
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
@@ -556,7 +521,7 @@ void TKitlens::ShowPath() {
     }
     int room = ZipFName.Bounds().w;
     auto width = [this](const std::string& s) { return ZipFName.TextWidth(s); };
-    ZipFName.SetCaption(MinimizeName(path, width, room));
+    ZipFName.SetCaption(ui::MinimizeName(path, width, room));
     if (width(path) > room) {
         ZipFName.SetHint(path);
         ZipFName.SetShowHint(true);

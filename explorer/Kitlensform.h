@@ -31,9 +31,6 @@ std::string EntryStatus(const std::string& name, bool isDirectory, bool projectF
 bool EntryBefore(const FolderEntry& a, const FolderEntry& b);
 // The size line: bytes divided by 1000, " KB".
 std::string SizeText(unsigned long long bytes);
-// A path shortened from its left to fit `maxWidth` as measured by `width`:
-// C:\...\Folder\file.txt, then ...\file.txt, then the file name alone.
-std::string MinimizeName(const std::string& path, const std::function<int(const std::string&)>& width, int maxWidth);
 // The link list file: one line per address; a CR, an LF or the pair ends a line.
 std::vector<std::string> ReadLines(const std::string& path);
 // Writes every line followed by CR LF, replacing the file; throws ui::EFCreateError.

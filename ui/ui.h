@@ -732,6 +732,11 @@ private:
 // key does not open; `value` is then unchanged. A missing value inside an open key reads as "".
 bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value);
 
+// A path shortened from its left to fit `maxWidth` as measured by `width`: leading folders
+// give way to "...\" one by one ("C:\...\Folder\file.txt"), then the drive ("...\file.txt"),
+// and the last name always stays.
+std::string MinimizeName(const std::string& path, const std::function<int(const std::string&)>& width, int maxWidth);
+
 // Text helpers
 std::string ExtractFilePath(const std::string& path);  // with trailing backslash
 std::string ExtractFileName(const std::string& path);

@@ -58,23 +58,23 @@ struct DoneDialog : ::testing::Test {
 }  // namespace
 
 TEST(PackagePath, AShortPathStaysWhole) {
-    EXPECT_EQ(ShortenPackagePath("C:\\Skykit\\PRJ", SixPixels, 174), "C:\\Skykit\\PRJ");
+    EXPECT_EQ(ui::MinimizeName("C:\\Skykit\\PRJ", SixPixels, 174), "C:\\Skykit\\PRJ");
 }
 
 TEST(PackagePath, LeadingDirectoriesGiveWayOneByOne) {
-    EXPECT_EQ(ShortenPackagePath("C:\\Program Files\\Skykit Builder\\Projects\\MYPROJ", SixPixels, 174),
+    EXPECT_EQ(ui::MinimizeName("C:\\Program Files\\Skykit Builder\\Projects\\MYPROJ", SixPixels, 174),
               "C:\\...\\Projects\\MYPROJ");
 }
 
 TEST(PackagePath, ALongNameAloneLosesDriveAndDirectories) {
     std::string name(40, 'n');
-    EXPECT_EQ(ShortenPackagePath("C:\\a\\" + name, SixPixels, 174), name);
-    EXPECT_EQ(ShortenPackagePath("\\\\server\\share\\" + name, SixPixels, 174), name);
+    EXPECT_EQ(ui::MinimizeName("C:\\a\\" + name, SixPixels, 174), name);
+    EXPECT_EQ(ui::MinimizeName("\\\\server\\share\\" + name, SixPixels, 174), name);
 }
 
 TEST(PackagePath, NoDriveAndNoDirectoryEndsAtOnce) {
     std::string name(60, 'n');
-    EXPECT_EQ(ShortenPackagePath(name, SixPixels, 174), name);
+    EXPECT_EQ(ui::MinimizeName(name, SixPixels, 174), name);
 }
 
 TEST(PackageFiles, CountsFilesAndFoldersOfOneLevel) {

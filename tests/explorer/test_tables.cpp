@@ -57,13 +57,13 @@ TEST(SizeLine, ThousandsOfBytesCutDown) {
 TEST(PathLabel, ShortenedFromTheLeftStepByStep) {
     auto chars = [](const std::string& s) { return (int)s.size(); };
     const std::string p = "C:\\Games\\Skykit\\Scenery\\file.txt";
-    EXPECT_EQ(MinimizeName(p, chars, 100), p);
-    EXPECT_EQ(MinimizeName(p, chars, (int)p.size()), p);
-    EXPECT_EQ(MinimizeName(p, chars, (int)p.size() - 1), "C:\\...\\Skykit\\Scenery\\file.txt");
-    EXPECT_EQ(MinimizeName(p, chars, 26), "C:\\...\\Scenery\\file.txt");
-    EXPECT_EQ(MinimizeName(p, chars, 20), "C:\\...\\file.txt");
-    EXPECT_EQ(MinimizeName(p, chars, 14), "...\\file.txt");
-    EXPECT_EQ(MinimizeName(p, chars, 5), "file.txt");
+    EXPECT_EQ(ui::MinimizeName(p, chars, 100), p);
+    EXPECT_EQ(ui::MinimizeName(p, chars, (int)p.size()), p);
+    EXPECT_EQ(ui::MinimizeName(p, chars, (int)p.size() - 1), "C:\\...\\Skykit\\Scenery\\file.txt");
+    EXPECT_EQ(ui::MinimizeName(p, chars, 26), "C:\\...\\Scenery\\file.txt");
+    EXPECT_EQ(ui::MinimizeName(p, chars, 20), "C:\\...\\file.txt");
+    EXPECT_EQ(ui::MinimizeName(p, chars, 14), "...\\file.txt");
+    EXPECT_EQ(ui::MinimizeName(p, chars, 5), "file.txt");
     // A directory path (trailing backslash) keeps its last folder longest.
-    EXPECT_EQ(MinimizeName("C:\\a\\bb\\cc\\", chars, 10), "C:\\...\\cc\\");
+    EXPECT_EQ(ui::MinimizeName("C:\\a\\bb\\cc\\", chars, 10), "C:\\...\\cc\\");
 }
