@@ -10,14 +10,25 @@ SKYKIT_XVFB_PID=""
 
 skykit_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 77 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number once it listens: no race with a
+  # second run or another X server over a display number that looked free.
+  local numfile
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   SKYKIT_XVFB_PID=$!
+  local n=""
+  for _ in $(seq 1 100); do
+    n=$(tr -dc '0-9' <"$numfile")
+    [ -n "$n" ] && break
+    if ! kill -0 "$SKYKIT_XVFB_PID" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  rm -f "$numfile"
+  if [ -z "$n" ]; then
+    echo "Xvfb did not start (package xvfb)." >&2
+    return 1
+  fi
   export DISPLAY=":$n"
-  for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   # A wineserver from before this display would draw nowhere.
   wineserver -k >/dev/null 2>&1 || true
 }
@@ -30,10 +41,19 @@ skykit_wine_start() {
     wineserver -w || true
   fi
   # Wine's own fonts (MS Sans Serif, Tahoma, and Marlett, which draws the caption buttons)
-  # are not found in its data folder on every system: give the prefix a copy.
-  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-  if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
-    cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+  # are not found in its data folder on every system: give the prefix a copy. Without them
+  # every text is measured in a substitute font and clipped, so their absence is an error.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" f
+  for f in tahoma.ttf marlett.ttf; do
+    if [ ! -f "/usr/share/wine/fonts/$f" ]; then
+      echo "Wine's font $f is missing: install the package fonts-wine (./setup does)." >&2
+      return 1
+    fi
+  done
+  mkdir -p "$fonts"
+  if [ ! -f "$fonts/marlett.ttf" ] || [ ! -f "$fonts/tahoma.ttf" ]; then
+    cp /usr/share/wine/fonts/*.ttf "$fonts/"
+    cp /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
   fi
   wineserver -p >/dev/null 2>&1 || true
   if [ -f "$ROOT/build/testbin/skydriver.exe" ]; then
@@ -49,6 +69,6 @@ skykit_wine_start() {
 }
 
 skykit_wine_stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  command -v wineserver >/dev/null 2>&1 && { wineserver -k >/dev/null 2>&1 || true; }
   if [ -n "$SKYKIT_XVFB_PID" ]; then kill "$SKYKIT_XVFB_PID" 2>/dev/null || true; fi
 }
