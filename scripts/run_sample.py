@@ -49,7 +49,7 @@ def main():
         b.create_zip("Heathrow-Mini")
         b.quit()
         wait_exit(proc, 30)
-    except Stop as e:
+    except (Stop, AssertionError) as e:
         print(f"The sample build stopped: {e}", file=sys.stderr)
         drv("kill", "Kitpress.exe")
         return 1

@@ -1,5 +1,6 @@
 // Forms: top-level windows that own a layout of controls.
 #include "ui.h"
+#include "TextReport.h"
 
 #include <algorithm>
 
@@ -251,6 +252,48 @@ void Form::Destroy() {
     if (App) App->Guard([this] { FormDestroy(); });
 }
 
+// The texts of a container and everything on it, with the part of each that its container
+// leaves visible (a label wider than its panel is cut at the panel's edge).
+static void CollectTexts(const Container& c, const std::string& window, std::vector<textreport::Item>& out) {
+    RECT client{};
+    GetClientRect(c.Handle(), &client);
+    const Rect area{0, 0, client.right, client.bottom};
+    for (Control* ctl : c.Children()) {
+        if (!ctl->Visible()) continue;
+        if (auto* sub = dynamic_cast<Container*>(ctl)) {
+            CollectTexts(*sub, window, out);
+            continue;
+        }
+        if (ctl->Windowed()) {
+            if (dynamic_cast<Button*>(ctl) || dynamic_cast<CheckBox*>(ctl))
+                textreport::AddWindowed(ctl->Handle(), window, ctl->Name, out);
+            continue;
+        }
+        auto* label = dynamic_cast<Label*>(ctl);
+        auto* speed = dynamic_cast<SpeedButton*>(ctl);
+        if ((!label && !speed) || ctl->Caption().empty()) continue;
+        const Rect& r = ctl->Bounds();
+        textreport::Item it;
+        it.window = window;
+        it.name = ctl->Name;
+        it.kind = label ? "label" : "speedbutton";
+        it.text = ctl->Caption();
+        it.boxW = std::max(0, std::min(r.x + r.w, area.w) - std::max(r.x, 0));
+        it.boxH = std::max(0, std::min(r.y + r.h, area.h) - std::max(r.y, 0));
+        // A toolbar button's caption has a 14-pixel strip under its glyph.
+        if (speed && speed->GlyphAbove) it.boxH = std::min(it.boxH, 14);
+        it.font = ctl->Font.handle();
+        it.format = DT_NOPREFIX | (label && label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+        out.push_back(std::move(it));
+    }
+}
+
+static void ReportTexts(const Form& f, HWND replyTo) {
+    std::vector<textreport::Item> items;
+    CollectTexts(f, f.Name + " \"" + f.Title + "\"", items);
+    textreport::Send(replyTo, f.Handle(), items);
+}
+
 LRESULT CALLBACK Form::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* f = reinterpret_cast<Form*>(GetWindowLongPtrA(h, GWLP_USERDATA));
     if (!f) return DefWindowProcA(h, msg, wp, lp);
@@ -258,6 +301,10 @@ LRESULT CALLBACK Form::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == ReplaceDialog::Message()) {
         ReplaceDialog::Dispatch(lp);
         return 0;
+    }
+    if (msg == textreport::Message()) {
+        ReportTexts(*f, reinterpret_cast<HWND>(wp));
+        return 1;
     }
     switch (msg) {
         case WM_CLOSE:

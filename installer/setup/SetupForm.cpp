@@ -149,7 +149,8 @@ void TSetupForm::BuildLayout() {
     Body.Color = kBodyGrey;
     Background.Stretch = true;
 
-    Heading.Font.name = "Arial";
+    // Tahoma: on every system from Windows 98 on, and in Wine; Arial is not in Wine.
+    Heading.Font.name = "Tahoma";
     Heading.Font.pixelHeight = 19;
     Heading.Font.bold = true;
     Heading.Font.color = kNavy;
@@ -176,7 +177,7 @@ void TSetupForm::BuildLayout() {
     ShotsLabel.Font.color = RGB(60, 66, 76);
     AddonTitle.AutoSize = false;
     AddonTitle.WordWrap = true;
-    AddonTitle.Font.name = "Arial";
+    AddonTitle.Font.name = "Tahoma";
     AddonTitle.Font.pixelHeight = 20;
     AddonTitle.Font.bold = true;
     AddonTitle.Font.color = kNavy;

@@ -25,6 +25,7 @@
 #include "errors.h"
 #include "os/win32_text.h"
 #include "resource.h"
+#include "TextReport.h"
 
 namespace {
 
@@ -180,6 +181,7 @@ bool Events::AskPassword(std::string& password, bool retry) {
 // --- Small dialogs ---------------------------------------------------------------------
 
 INT_PTR CALLBACK OverwriteProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (ui::textreport::AnswerDialog(h, msg, wp)) return TRUE;
     switch (msg) {
         case WM_INITDIALOG: {
             auto* q = reinterpret_cast<Question*>(lp);
@@ -206,6 +208,7 @@ INT_PTR CALLBACK OverwriteProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR CALLBACK PasswordProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (ui::textreport::AnswerDialog(h, msg, wp)) return TRUE;
     switch (msg) {
         case WM_INITDIALOG: {
             auto* q = reinterpret_cast<Question*>(lp);
@@ -618,6 +621,7 @@ void AskCancel(Sfx& s) {
 }
 
 INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (ui::textreport::AnswerDialog(h, msg, wp)) return TRUE;
     Sfx* s = reinterpret_cast<Sfx*>(GetWindowLongPtrW(h, DWLP_USER));
     switch (msg) {
         case WM_INITDIALOG:

@@ -23,13 +23,20 @@
 //   press CLASS TITLE TEXT       clicks the child button captioned TEXT ('&' ignored), by message
 //   boxwith MS TEXT [BUTTON]     like msgbox, for the dialog whose text contains TEXT (when a
 //                                program's own dialog has the same class and caption as its boxes)
+//   fit                          asks every window for the texts it shows (the programs answer
+//                                with each text's box, font and format) and measures each in its
+//                                own font: a line "window|control (kind)|text|needs WxH, has WxH"
+//                                for each that does not fit, "font" lines for a font that is not
+//                                installed; last "checked N texts in M windows"; exit code 1 on any
 //   items CLASS TITLE            the items of the window's list view: "index|text|x y w h|selected",
 //                                the rectangle in the window's client coordinates
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -254,6 +261,162 @@ int Usage() {
     return 2;
 }
 
+
+// --- fit: the texts of every window against the boxes they are drawn in ---------------------
+
+std::vector<std::string> g_reports;  // one WM_COPYDATA answer each
+int g_answers = 0;
+
+LRESULT CALLBACK FitSinkProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COPYDATA) {
+        auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+        if (cds->dwData == 0x54585452 && cds->cbData > 0) {
+            g_reports.emplace_back(static_cast<const char*>(cds->lpData), cds->cbData - 1);
+            ++g_answers;
+        }
+        return TRUE;
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
+BOOL CALLBACK CollectWindows(HWND h, LPARAM lp) {
+    if (IsWindowVisible(h)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (size_t i = 0; i <= line.size(); ++i)
+        if (i == line.size() || line[i] == '\x1f') {
+            f.push_back(line.substr(start, i - start));
+            start = i + 1;
+        }
+    return f;
+}
+
+// The face Windows draws a name with: its own, or the one the system substitutes for it
+// ("MS Shell Dlg" is Tahoma).
+std::string SubstituteOf(const std::string& face) {
+    char value[LF_FACESIZE * 2] = "";
+    DWORD size = sizeof(value);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return face;
+    LONG rc = RegQueryValueExA(key, face.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return face;
+    std::string v = value;
+    return v.substr(0, v.find(','));
+}
+
+int Fit() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FitSinkProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "SkydriverFitSink";
+    RegisterClassA(&wc);
+    HWND sink = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    const UINT ask = RegisterWindowMessageA("Skykit.TextReport");
+    std::vector<HWND> tops, all;
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&tops));
+    for (HWND t : tops) {
+        all.push_back(t);
+        EnumChildWindows(t, CollectWindows, reinterpret_cast<LPARAM>(&all));
+    }
+    for (HWND h : all) {
+        DWORD_PTR r = 0;
+        SendMessageTimeoutA(h, ask, reinterpret_cast<WPARAM>(sink), 0, SMTO_ABORTIFHUNG, 3000, &r);
+    }
+    HDC dc = GetDC(nullptr);
+    int texts = 0, problems = 0;
+    std::vector<std::string> badFonts;
+    {
+        // The caption buttons of every framed window are letters of this font: without it
+        // the close box shows an "r".
+        HFONT marlett = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, SYMBOL_CHARSET, 0, 0, 0, 0, "Marlett");
+        HGDIOBJ old = SelectObject(dc, marlett);
+        char used[LF_FACESIZE] = "";
+        GetTextFaceA(dc, sizeof(used), used);
+        SelectObject(dc, old);
+        DeleteObject(marlett);
+        if (lstrcmpiA(used, "Marlett") != 0) {
+            printf("font|Marlett is not installed (drawn in %s)\n", used);
+            ++problems;
+        }
+    }
+    for (const std::string& report : g_reports) {
+        size_t start = 0;
+        while (start < report.size()) {
+            size_t end = report.find('\n', start);
+            if (end == std::string::npos) end = report.size();
+            std::vector<std::string> f = SplitFields(report.substr(start, end - start));
+            start = end + 1;
+            if (f.size() < 11) continue;
+            const std::string &window = f[0], &name = f[1], &kind = f[2], &text = f[3], &face = f[6];
+            int boxW = atoi(f[4].c_str()), boxH = atoi(f[5].c_str());
+            UINT format = strtoul(f[10].c_str(), nullptr, 10);
+            HFONT font = CreateFontA(atoi(f[7].c_str()), 0, 0, 0, atoi(f[8].c_str()), atoi(f[9].c_str()), 0, 0,
+                                     DEFAULT_CHARSET, 0, 0, 0, 0, face.c_str());
+            HGDIOBJ old = SelectObject(dc, font);
+            char used[LF_FACESIZE] = "";
+            GetTextFaceA(dc, sizeof(used), used);
+            std::string want = SubstituteOf(face);
+            if (lstrcmpiA(used, want.c_str()) != 0 && lstrcmpiA(used, face.c_str()) != 0) {
+                std::string msg = "font|" + face + " is not installed (drawn in " + used + ")";
+                bool seen = false;
+                for (auto& b : badFonts) seen = seen || b == msg;
+                if (!seen) {
+                    badFonts.push_back(msg);
+                    printf("%s\n", msg.c_str());
+                    ++problems;
+                }
+            }
+            // What the control keeps for itself around its text: a push button's frame, the
+            // box or circle before a check box's or radio button's text, a group box's frame.
+            int padW = 0, padH = 0;
+            if (kind == "button") padW = 4, padH = 2;
+            else if (kind == "checkbox" || kind == "radio") padW = 17;
+            else if (kind == "group") padW = 16;
+            TEXTMETRICA tm{};
+            GetTextMetricsA(dc, &tm);
+            int availW = boxW - padW, availH = boxH - padH;
+            // A text moved out of view by design (below a dialog's lower edge until the dialog
+            // grows) shows at most the empty rows above its letters.
+            if (boxW <= 0 || boxH <= tm.tmInternalLeading) {
+                SelectObject(dc, old);
+                DeleteObject(font);
+                continue;
+            }
+            // A check box or radio button no wider than its circle shows no text by design: a
+            // label beside it carries the text (the main form's add-on types).
+            if ((kind == "checkbox" || kind == "radio") && availW <= 0) {
+                SelectObject(dc, old);
+                DeleteObject(font);
+                continue;
+            }
+            RECT r{0, 0, (format & DT_WORDBREAK) ? std::max(availW, 1) : 0, 0};
+            DrawTextA(dc, text.c_str(), (int)text.size(), &r, format | DT_CALCRECT);
+            SelectObject(dc, old);
+            DeleteObject(font);
+            ++texts;
+            int needW = r.right - r.left, needH = r.bottom - r.top;
+            if (kind == "group") needH = 0;  // its caption sits on the frame, not inside it
+            if (needW > availW || needH > availH) {
+                std::string shown;
+                for (char c : text) shown += (c == '\r' || c == '\n') ? ' ' : c;
+                printf("%s|%s (%s)|%s|needs %dx%d, has %dx%d\n", window.c_str(), name.c_str(), kind.c_str(),
+                       shown.c_str(), needW + padW, needH + padH, boxW, boxH);
+                ++problems;
+            }
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    DestroyWindow(sink);
+    printf("checked %d texts in %d windows\n", texts, g_answers);
+    return problems ? 1 : 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -274,6 +437,7 @@ int main(int argc, char** argv) {
         printf("%ld\n", sz.cx);
         return 0;
     }
+    if (cmd == "fit") return Fit();
     if (cmd == "list") {
         EnumWindows(ListProc, 0);
         return 0;

@@ -29,10 +29,22 @@ def drv(*args, timeout=300):
 
 
 def shot(name):
+    """A screenshot of the screen; every text on it must fit where it is drawn."""
     os.makedirs(SHOTS, exist_ok=True)
     path = os.path.join(SHOTS, name + ".png")
     subprocess.run(["import", "-window", "root", path], check=True, capture_output=True)
+    texts_fit(name)
     return path
+
+
+def texts_fit(where):
+    """Each text of each window (labels, buttons, check boxes, radio buttons, static texts) is
+    measured in its own font against the box it is drawn in: a clipped text fails, naming the
+    window, the control and the text."""
+    code, lines = drv("fit")
+    if code != 0:
+        problems = [l for l in lines if not l.startswith("checked ")]
+        raise AssertionError(f"texts that do not fit ({where}):\n  " + "\n  ".join(problems))
 
 
 class InstallDir:

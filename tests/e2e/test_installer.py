@@ -20,6 +20,8 @@ from skykit_e2e import DIST, DRIVER, ROOT, drv, shot, wait_exit, wine
 
 TITLE = "Copenhagen Kastrup Airport"
 SETUP = ("Skykit Setup", TITLE + " Setup")
+# ImageMagick has no default font on a machine without Ghostscript's: name the file.
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 FS_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 # The wizard's buttons, in the window's client coordinates (body at 26, button row at 329).
 BACK, NEXT, CANCEL = (322, 367), (394, 367), (466, 367)
@@ -79,11 +81,11 @@ def make_package(folder, addon, with_archive=True):
     with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
         f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")
     shutil.copy(os.path.join(DIST, "license.skh"), os.path.join(folder, "licens.skh"))
-    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", "-fill", "white", "-pointsize", "28",
+    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", "-font", FONT, "-fill", "white", "-pointsize", "28",
                     "-annotate", "+30+160", "EKCH Scenery", "-type", "TrueColor", "BMP3:" + os.path.join(folder, "Splash.bmp")],
                    check=True)
     for n, colours in ((1, "#3a6b35-#c9d6a3"), (2, "#444466-#ddccaa")):
-        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, "-fill", "white", "-pointsize", "40",
+        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, "-font", FONT, "-fill", "white", "-pointsize", "40",
                         "-annotate", "+40+240", f"Screenshot {n}", os.path.join(folder, f"Screen{n}.jpg")], check=True)
 
 
