@@ -221,6 +221,17 @@ TEST_F(MailComponent, ABracketedRecipientGoesOutAsTyped) {
     EXPECT_EQ(mapi->Lines("MAPIFreeBuffer").size(), 1u);
 }
 
+TEST_F(MailComponent, ARecipientLineOver255CharactersIsCutNotThrown) {
+    mapi = std::make_unique<MapiFixture>(dir.path(), true);
+    // The brackets lie beyond the cut: what is left goes out as typed, as far as it goes.
+    std::string name(300, 'n');
+    TEmail m;
+    m.SetRecipient({name + " [far@example.com]"});
+    EXPECT_EQ(m.SendMail(), 0);
+    EXPECT_EQ(mapi->Lines("recip|"),
+              std::vector<std::string>{"recip|1|" + name.substr(0, 255) + "|" + name.substr(0, 255) + "|0|(null)"});
+}
+
 TEST_F(MailComponent, AnOpenSessionIsKeptAndTheDestructorClosesIt) {
     mapi = std::make_unique<MapiFixture>(dir.path(), true);
     {
