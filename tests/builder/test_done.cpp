@@ -1,6 +1,8 @@
 // The project-complete dialog: the package summary, Create Zip and Cancel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Build1.h"
 #include "Done.h"
 #include "TestSupport.h"
@@ -197,4 +199,47 @@ TEST_F(DoneDialog, RunSetupStartsThePackagesInstallerMinimised) {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].text, "\"" + dir.path() + "PRJ\\Setup.exe\"");
     EXPECT_EQ(runs[0].flags, (UINT)SW_SHOWNORMAL);
+}
+
+TEST_F(DoneDialog, TheCloseBoxLeavesAsCancelDoes) {
+    MakePackage("PRJ");
+    Form1->Edit1.SetText("Title");
+    ui::IniFile(dir.ini()).WriteString("Temp", "One", "C:\\one.jpg");
+    WhileShown([&] { SendMessageA(done->Handle(), WM_CLOSE, 0, 0); });
+    EXPECT_FALSE(done->Showing());
+    EXPECT_EQ(Form1->Edit1.Text(), "");
+    EXPECT_EQ(Form1->Edit9.Text(), "");
+    EXPECT_EQ(IniValue(dir.ini(), "Temp", "One"), "<absent>");
+}
+
+TEST_F(DoneDialog, ANewZipReplacesTheOldOnlyWhenCompleteAndLeavesOtherZipsOut) {
+    std::string pkg = MakePackage("PRJ");
+    WriteFile(pkg + "dist.zip", "old");
+    WriteFile(pkg + "Version1.ZIP", std::string(5000, 'z'));  // an earlier distribution
+    desk.messageAnswers = {IDYES};
+    WhileShown([&] {
+        done->Edit1.SetText("dist");
+        done->Button1Click();
+    });
+    ASSERT_EQ(desk.Of("MessageBox").size(), 1u);  // the overwrite question only
+    TZipPacker reader;
+    reader.SetZipFileName(pkg + "dist.zip");
+    std::vector<std::string> names;
+    for (int i = 0; i < reader.GetCount(); ++i) names.push_back(reader.DirEntry(i).FileName);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Kitsetup.ini", "Setup.exe", "Setup.skb", "Skin32.dll", "Unzeng.dll",
+                                               "ground.bmp"}));
+    EXPECT_EQ(CountPackageFiles(pkg), 8);  // no temporary left behind
+}
+
+TEST_F(DoneDialog, WithoutACompletedBuildNothingIsPacked) {
+    WhileShown([&] {
+        done->Edit1.SetText("dist");
+        done->Button1Click();
+    });
+    auto boxes = desk.Of("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There is no completed package to pack. Please build the project first.");
+    EXPECT_FALSE(ui::FileExists(dir.path() + "dist.zip"));
+    EXPECT_FALSE(ui::FileExists(dir.path() + "\\dist.zip"));
 }
