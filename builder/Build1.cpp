@@ -670,6 +670,11 @@ void TForm1::Image7Click() {
         return refuse("The master subdirectory must be a plain folder name:\n"
                       "not \".\" or \"..\", and none of \\ / : * ? \" < > |",
                       Edit9);
+    // The package directory itself would be packed into its own archive, and cleared of the
+    // files the build writes.
+    if (PathWithin(location, ui::InstallDir() + Edit9.Text()))
+        return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
+                      Edit8);
 
     PackageDir = ui::InstallDir() + Edit9.Text();
     ui::ForceDirectories(PackageDir);

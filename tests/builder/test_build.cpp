@@ -95,6 +95,7 @@ TEST_F(Build, EachCheckSaysWhatIsMissingAndFocusesItsBox) {
     CharLowerBuffA(lower.data(), (DWORD)lower.size());
     char shortName[MAX_PATH] = "";
     GetShortPathNameA(sim.c_str(), shortName, MAX_PATH);
+    ui::ForceDirectories(install + "PKG");
     std::vector<Case> cases = {
         {"", "", "", kNoPath, &Form1->Edit8},  // an empty location comes first, whatever else is empty
         {addon + "absent\\", "EGLL", "", kNoPath, &Form1->Edit8},  // typed by hand and not there
@@ -106,6 +107,7 @@ TEST_F(Build, EachCheckSaysWhatIsMissingAndFocusesItsBox) {
         {addon, "EGLL", sim, kSimFolder, &Form1->Edit8},  // a folder that holds the simulator
         {install, "EGLL", "", kSimFolder, &Form1->Edit8},  // the builder's own folder
         {install + "..\\", "EGLL", "", kSimFolder, &Form1->Edit8},  // and a folder holding it
+        {install + "pkg\\", "PKG", "", kSimFolder, &Form1->Edit8},  // the package directory itself
         {addon, "", "", kNoSubdir, &Form1->Edit9},
     };
     for (const char* bad : {".", "..", "..\\x", "a/b", "C:x", "CON", "lpt1.z", "ab?", "ab."})
