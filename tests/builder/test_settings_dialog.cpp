@@ -236,7 +236,6 @@ TEST_F(SettingsDialog, PicturesClearedAfterNextLoseTheirKeysAndTheNextShowingSho
     SetIni("Temp", "Splash", splash);
     dlg->FormShow();
     EXPECT_EQ(dlg->Widt.Caption() + " " + dlg->SplashPath, "120 " + splash);
-    EXPECT_EQ(dlg->Image16.PictureWidth(), 120);
 }
 
 TEST_F(SettingsDialog, CancelAndTheCloseButtonWriteNothingAndKeepTheValues) {
