@@ -1,13 +1,17 @@
 // The builder's main project form: construction, the caption-less frame and quitting.
 #include "Build1.h"
 
+#include <shellapi.h>
 #include <shlwapi.h>
+
+#include <algorithm>
 
 #include "Build2.h"
 #include "Build5.h"
 #include "Build3.h"
 #include "Build9.h"
 #include "Done.h"
+#include "PackageFiles.h"
 #include "Skinning.h"
 
 #include "Aux32.h"
@@ -35,6 +39,24 @@ std::string CompactPath(const std::string& path, const ui::Label& label, int wid
     if (!ok) return path;
     buf.resize(strlen(buf.c_str()));
     return buf;
+}
+
+LRESULT CALLBACK DropProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    if (msg == WM_DROPFILES) {
+        auto drop = reinterpret_cast<HDROP>(wp);
+        std::vector<std::string> paths;
+        UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+            path.resize(DragQueryFileA(drop, i, path.data(), (UINT)path.size()));
+            paths.push_back(path);
+        }
+        DragFinish(drop);
+        auto* form = reinterpret_cast<TForm1*>(data);
+        ui::App->Guard([&] { form->FormDropFiles(paths); });
+        return 0;
+    }
+    return DefSubclassProc(h, msg, wp, lp);
 }
 
 }  // namespace
@@ -212,15 +234,18 @@ void TForm1::BuildLayout() {
     for (ui::SpeedButton* b : {&Close1, &SpeedButton7, &SpeedButton6, &SpeedButton9, &SpeedButton10, &SpeedButton8})
         b->SetShowHint(true);
 
-    // The title strip moves the window and carries the "Minimize"/"Quit" menu.
-    PopupMenu1.Items = {{"Minimize1", "Minimize", [this] { Minimize1Click(); }},
-                        {"N1", "-", nullptr},
-                        {"Quit1", "Quit", [this] { Image4Click(); }}};
+    // The title strip moves the window; it and the client panel carry the right-button menu.
+    RefreshPackageMenu();
     for (ui::Control* c : {static_cast<ui::Control*>(&Image2), static_cast<ui::Control*>(&Image5),
                            static_cast<ui::Control*>(&Label14)}) {
         c->OnMouseDown = [this](ui::MouseButton b, int, int) { Image2MouseDown(b); };
         c->Popup = &PopupMenu1;
     }
+    Panel1.Popup = &PopupMenu1;
+    for (ui::Control* c : AllControls())
+        if (c->Parent() == &Panel1 && !c->Windowed() && !c->Popup) c->Popup = &PopupMenu1;
+    // The background picture covers the panel from its corner, so it receives the presses.
+    Panel1.OnMouseDown = Image1.OnMouseDown = [this](ui::MouseButton b, int x, int y) { Panel1MouseDown(b, x, y); };
     Close1.OnClick = [this] { Image4Click(); };
     skin::BindButton(Image4, Label12, SkinModule, [this] { Image4Click(); });
     skin::BindButton(Image6, Label15, SkinModule, [this] { Image6Click(); });
@@ -260,6 +285,10 @@ void TForm1::BuildLayout() {
     ZipPacker1.OnProgress = [this](TObject* s, ProgressType t, const std::string& f, long size) {
         ZipPacker1Progress(s, t, f, size);
     };
+
+    // A package folder or its "Kitsetup.ini" dropped on the window reopens that package.
+    DragAcceptFiles(Handle(), TRUE);
+    SetWindowSubclass(Handle(), DropProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void TForm1::AdjustCreateParams(ui::CreateParams& p) { SkinnedFrame(p); }
@@ -354,6 +383,153 @@ void TForm1::AddonLocationDialog() {
     if (!ui::desktop().OpenFile(Open1)) return;
     SetArchiveName(Open1.fileName, true);
     Edit8.SetText(ui::ExtractFilePath(Open1.fileName));
+}
+
+// ---------------------------------------------------------------------------------------
+// Reopening a package
+
+void TForm1::RefreshPackageMenu() {
+    PopupMenu1.Items = {{"Minimize1", "Minimize", [this] { Minimize1Click(); }},
+                        {"N1", "-", nullptr},
+                        {"OpenPackage1", "Open package...", [this] { OpenPackage1Click(); }}};
+    int n = 0;
+    for (const std::string& subdir : RecentPackages()) {
+        ++n;
+        std::string name = "Recent" + std::to_string(n);
+        PopupMenu1.Items.push_back({name, "&" + std::to_string(n) + " " + subdir, [this, subdir] {
+                                        OpenPackage(ui::InstallDir() + subdir);
+                                    }});
+    }
+    PopupMenu1.Items.push_back({"N2", "-", nullptr});
+    PopupMenu1.Items.push_back({"Quit1", "Quit", [this] { Image4Click(); }});
+}
+
+void TForm1::OpenPackage1Click() {
+    ui::FileDialog d;
+    d.owner = Handle();
+    d.title = "Open package";
+    d.filter = "Skykit package (Kitsetup.ini)|Kitsetup.ini";
+    d.initialDir = ui::InstallDir();
+    d.fileName = "Kitsetup.ini";
+    d.mustExist = true;
+    if (ui::desktop().OpenFile(d)) OpenPackage(d.fileName);
+}
+
+void TForm1::FormDropFiles(const std::vector<std::string>& paths) {
+    if (!paths.empty()) OpenPackage(paths.front());
+}
+
+void TForm1::OpenPackage(const std::string& path) {
+    if (Building) {
+        ui::desktop().MessageBox(Handle(), "A build is running. Please wait until it is complete.", "Skykit Builder",
+                                 MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::string subdir = PackageSubdirOf(path);
+    if (subdir.empty() || !LoadPackage(subdir)) {
+        ui::desktop().MessageBox(Handle(),
+                                 "This is no Skykit package:\n" + path +
+                                     "\nPlease choose a package folder of the builder's directory, or its "
+                                     "\"Kitsetup.ini\".",
+                                 "Skykit Builder", 0x30);
+        return;
+    }
+    RememberRecentPackage(subdir);
+    RefreshPackageMenu();
+    // Without the add-on folder there is nothing to build yet: the author is asked for it.
+    if (Edit8.Text().empty()) Edit8.SetFocus();
+    else Edit1.SetFocus();
+}
+
+bool TForm1::LoadPackage(const std::string& subdir) {
+    PackageProject p;
+    if (!ReadPackageProject(subdir, p)) return false;
+    Edit1.SetText(p.title);
+    Edit9.SetText(p.subdir);
+    ui::Edit* authors[6] = {&Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7};
+    for (int i = 0; i < 6; ++i) authors[i]->SetText(p.authors[i]);
+    CheckBox1.SetChecked(p.condition != "Shareware");
+    if (p.type == "Scenery" || p.type == "Scenery MD") {
+        RadioButton1.SetChecked(true);
+        Label7.SetCaption(p.type);
+    }
+    if (p.type == "Aircraft") RadioButton2.SetChecked(true);
+    if (p.type == "Sound") RadioButton3.SetChecked(true);
+    if (p.type == "Panel") RadioButton4.SetChecked(true);
+    if (p.type == "Adv" || p.type == "Adventure") RadioButton5.SetChecked(true);
+    Form2->Memo1.SetText(p.terms);
+    Form2->Memo2.SetText(p.description);
+
+    // The settings dialog and the build take the version and pictures from the settings file.
+    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    if (p.version == "Flightsimulator 2000" || p.version == "Flightsimulator 98") {
+        HeldVersion = p.version;
+        ini.WriteString("Flightsim", "Version", p.version);
+        std::string folder;
+        if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, p.version == "Flightsimulator 98" ? kFs98Key : kFs2000Key,
+                                   "path", folder)) {
+            SimFolder = folder;
+            Label27.SetCaption(folder);
+        }
+    }
+    if (Option1) Option1->ForgetPictures();
+    const char* keys[5] = {"One", "Two", "Three", "Four", "Splash"};
+    for (int i = 0; i < 5; ++i) {
+        if (p.pictures[i].empty())
+            ini.DeleteKey("Temp", keys[i]);
+        else
+            ini.WriteString("Temp", keys[i], p.pictures[i]);
+    }
+    if (p.pictures[4].empty()) {
+        ini.DeleteKey("Temp", "Splash_Width");
+        ini.DeleteKey("Temp", "Splash_Height");
+    } else {
+        ini.WriteString("Temp", "Splash_Width", p.splashWidth);
+        ini.WriteString("Temp", "Splash_Height", p.splashHeight);
+    }
+
+    if (p.location.empty()) {
+        Edit8.SetText("");
+    } else {
+        std::string folder = p.location;
+        if (folder.back() != '\\') folder += '\\';
+        Edit8.SetText(folder);
+        SetArchiveName(folder + "Setup.skb", true);
+    }
+    return true;
+}
+
+void TForm1::RememberPackage(const std::string (&pictures)[5]) {
+    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    std::string section = PackageSection(Edit9.Text());
+    ini.WriteString(section, "Location", Edit8.Text());
+    const char* keys[5] = {"One", "Two", "Three", "Four", "Splash"};
+    for (int i = 0; i < 5; ++i) {
+        if (pictures[i].empty())
+            ini.DeleteKey(section, keys[i]);
+        else
+            ini.WriteString(section, keys[i], pictures[i]);
+    }
+    RememberRecentPackage(Edit9.Text());
+    RefreshPackageMenu();
+}
+
+void TForm1::Panel1MouseDown(ui::MouseButton button, int x, int y) {
+    if (button != ui::MouseButton::Left) return;
+    // The frames are disabled editors drawn around the borderless boxes: a press on a frame's
+    // edge is meant for the box inside it.
+    struct Frame {
+        ui::Edit& frame;
+        ui::Edit& box;
+    } const frames[] = {{Edit2a, Edit2}, {Edit3a, Edit3}, {Edit4a, Edit4}, {Edit5a, Edit5},
+                        {Edit6a, Edit6}, {Edit7a, Edit7}, {Edit9a, Edit9}};
+    for (const Frame& f : frames) {
+        const ui::Rect& r = f.frame.Bounds();
+        if (x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h) {
+            f.box.SetFocus();
+            return;
+        }
+    }
 }
 
 void TForm1::SetArchiveName(const std::string& name, bool setComponent) {
@@ -463,10 +639,10 @@ void TForm1::Image7Click() {
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
     try {
         HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
-        SplashWidth = ini.ReadString("Temp", "Splash_Width", SplashWidth);
-        SplashHeight = ini.ReadString("Temp", "Splash_Height", SplashHeight);
-        SplashFile = ini.ReadString("Temp", "Splash", SplashFile);
-        ini.WriteString("Temp", "Project", Edit9.Text());
+        // What the settings dialog left is the whole choice: a cleared splash reads empty.
+        SplashWidth = ini.ReadString("Temp", "Splash_Width", "");
+        SplashHeight = ini.ReadString("Temp", "Splash_Height", "");
+        SplashFile = ini.ReadString("Temp", "Splash", "");
     } catch (...) {
     }
     if (HeldVersion.empty()) HeldVersion = "Flightsimulator 2000";
@@ -477,36 +653,74 @@ void TForm1::Image7Click() {
         focus.SetFocus();
     };
     // What is packed is the folder the location box names, so it must be there.
-    if (Edit8.Text().empty() || !ui::DirectoryExists(Edit8.Text()))
+    std::string location = Edit8.Text();
+    if (location.empty() || !ui::DirectoryExists(location))
         return refuse("Please choose the path where your project files are stored.", Edit8);
-    if (Edit8.Text() == SimFolder)
+    // Compared as paths: "C:\FS2000", "c:\fs2000\" and "C:\FLIGHT~1\." are one folder. A
+    // folder that holds the simulator, or the builder's own folder, would be packed whole.
+    if (PathWithin(SimFolder, location) || PathWithin(Label27.Caption(), location) ||
+        PathWithin(ui::InstallDir(), location))
         return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
                       Edit8);
     if (Edit9.Text().empty())
         return refuse("Please type the name of the Kitforge subdirectory,\nwhere your Skykit project will be build.",
                       Edit9);
+    // The package directory is one folder of the install directory, never a path out of it.
+    if (!PlainFolderName(Edit9.Text()))
+        return refuse("The master subdirectory must be a plain folder name:\n"
+                      "not \".\" or \"..\", and none of \\ / : * ? \" < > |",
+                      Edit9);
+    // The package directory itself would be packed into its own archive, and cleared of the
+    // files the build writes.
+    if (PathWithin(location, ui::InstallDir() + Edit9.Text()))
+        return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
+                      Edit8);
 
     PackageDir = ui::InstallDir() + Edit9.Text();
     ui::ForceDirectories(PackageDir);
-    if (!Form2->Memo1.Text().empty()) SaveLines(PackageDir + "\\licens.skh", Form2->Memo1.Lines());
-    if (!Form2->Memo2.Text().empty()) SaveLines(PackageDir + "\\File_id.diz", Form2->Memo2.Lines());
+    Written.clear();
+    if (!Form2->Memo1.Text().empty()) {
+        SaveLines(PackageDir + "\\licens.skh", Form2->Memo1.Lines());
+        Written.push_back("licens.skh");
+    }
+    if (!Form2->Memo2.Text().empty()) {
+        SaveLines(PackageDir + "\\File_id.diz", Form2->Memo2.Lines());
+        Written.push_back("File_id.diz");
+    }
 
     Open1.initialDir = PackageDir;
     Open1.fileName = PackageDir + "\\Setup.skb";
     PackageDir = ui::ExtractFilePath(Open1.fileName);
     SetArchiveName(Open1.fileName, true);
+    // The archive is made anew under a temporary name and takes the place of the old one
+    // only once it is complete: the package holds what the add-on folder holds now, and a
+    // failed build leaves the earlier package as it was.
+    char temp[MAX_PATH + 1];
+    if (!GetTempFileNameA(PackageDir.c_str(), "skb", 0, temp)) {
+        ui::desktop().MessageBox(Handle(), "The package directory can not be written:\n" + PackageDir, "Skykit Builder",
+                                 0x30);
+        return;
+    }
+    DeleteFileA(temp);
+    PendingArchive = temp;
+    ZipPacker1.SetZipFileName(PendingArchive);
 
     Form3->Show();
     ZipPacker1.FSpecArgs.push_back("*.*");
-    SetCurrentDirectoryA(Edit8.Text().c_str());
+    SetCurrentDirectoryA(location.c_str());
     Building = true;
+    Completed = false;
     BuildStart = GetTickCount();
     ZipPacker1.Add();
     BuildEnd = GetTickCount();
     Building = false;
+    if (!PendingArchive.empty()) DeleteFileA(PendingArchive.c_str());  // the add did not complete
+    PendingArchive.clear();
+    ZipPacker1.SetZipFileName(ArchiveFileName);
     if (Form3->Showing()) Form3->Close();  // an archive that failed never reaches its completion
+    if (!Completed) Label26.SetCaption("Build failed");
     TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
-    Label24.SetCaption(std::to_string(ZipPacker1.FilesProcessed));
+    Label24.SetCaption(std::to_string(Completed ? ArchivedFiles : 0));
 }
 
 void TForm1::ZipPacker1Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
@@ -538,29 +752,69 @@ void TForm1::ZipPacker1Progress(TObject*, ProgressType ProgrType, const std::str
 void TForm1::CompletePackage() {
     Form3->ProgressBar1.SetPosition(1);
     Form3->ProgressBar2.SetPosition(1);
+    std::vector<std::string> missing;
 
-    // "Kitsetup.ini" is never emptied: keys this build does not write keep an earlier value.
-    ui::IniFile setup(PackageDir + "Kitsetup.ini");
+    // The new archive is complete: now it replaces the earlier one.
+    if (!PendingArchive.empty()) {
+        if (MoveFileExA(PendingArchive.c_str(), (PackageDir + "Setup.skb").c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            PendingArchive.clear();
+        } else {
+            missing.push_back("Setup.skb");
+        }
+    }
+    // The installer reads what the main form calls files: the archive's files, not its folders.
+    ArchivedFiles = 0;
+    {
+        TZipPacker reader;
+        reader.Unattended = true;
+        reader.SetZipFileName(PackageDir + "Setup.skb");
+        for (int i = 0; i < reader.GetCount(); ++i) {
+            const std::string& name = reader.DirEntry(i).FileName;
+            if (!name.empty() && name.back() != '\\' && name.back() != '/') ++ArchivedFiles;
+        }
+    }
+    // Files of the add-on folder that the engine could not read are not in the package.
+    if (ZipPacker1.ErrorCode != 0 && !ZipPacker1.ErrorText.empty()) missing.push_back(ZipPacker1.ErrorText);
+
     ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
-    if (!SplashWidth.empty()) setup.WriteString("Splash", "Width", SplashWidth);
-    if (!SplashHeight.empty()) setup.WriteString("Splash", "Height", SplashHeight);
-    if (!SplashFile.empty()) setup.WriteString("Splash", "Filename", "Splash.bmp");
-    // Developer n: name on key 2n, address on key 2n-1.
-    struct Dev {
-        ui::Edit& edit;
-        const char* key;
-    } const devs[] = {{Edit2, "2"}, {Edit3, "1"}, {Edit4, "4"}, {Edit5, "3"}, {Edit6, "6"}, {Edit7, "5"}};
-    for (const Dev& d : devs)
-        if (!d.edit.Text().empty()) setup.WriteString("Authors", d.key, d.edit.Text());
-    setup.WriteString("Flightsim", "Version", HeldVersion);
-    if (RadioButton1.Checked()) setup.WriteString("Addon", "Type", Label7.Caption());
-    if (RadioButton2.Checked()) setup.WriteString("Addon", "Type", Label8.Caption());
-    if (RadioButton3.Checked()) setup.WriteString("Addon", "Type", Label9.Caption());
-    if (RadioButton4.Checked()) setup.WriteString("Addon", "Type", Label10.Caption());
-    if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
-        setup.WriteString("Addon", "Type", "Adv");
-    setup.WriteString("Addon", "Condition", CheckBox1.Checked() ? "Freeware" : "Shareware");
-    setup.WriteString("Title", "hl", Edit1.Text());
+    std::string sources[5] = {settings.ReadString("Temp", "One", ""), settings.ReadString("Temp", "Two", ""),
+                              settings.ReadString("Temp", "Three", ""), settings.ReadString("Temp", "Four", ""),
+                              settings.ReadString("Temp", "Splash", "")};
+    bool splash = !SplashFile.empty() && !sources[4].empty();
+
+    // "Kitsetup.ini" is written whole under another name and then takes the old one's place:
+    // no key of an earlier build survives.
+    std::string setupName = PackageDir + "Kitsetup.ini";
+    std::string setupNew = PackageDir + "Kitsetup.new";
+    DeleteFileA(setupNew.c_str());
+    {
+        ui::IniFile setup(setupNew);
+        if (splash && !SplashWidth.empty()) setup.WriteString("Splash", "Width", SplashWidth);
+        if (splash && !SplashHeight.empty()) setup.WriteString("Splash", "Height", SplashHeight);
+        if (splash) setup.WriteString("Splash", "Filename", "Splash.bmp");
+        // Developer n: name on key 2n, address on key 2n-1.
+        struct Dev {
+            ui::Edit& edit;
+            const char* key;
+        } const devs[] = {{Edit2, "2"}, {Edit3, "1"}, {Edit4, "4"}, {Edit5, "3"}, {Edit6, "6"}, {Edit7, "5"}};
+        for (const Dev& d : devs)
+            if (!d.edit.Text().empty()) setup.WriteString("Authors", d.key, d.edit.Text());
+        setup.WriteString("Flightsim", "Version", HeldVersion);
+        if (RadioButton1.Checked()) setup.WriteString("Addon", "Type", Label7.Caption());
+        if (RadioButton2.Checked()) setup.WriteString("Addon", "Type", Label8.Caption());
+        if (RadioButton3.Checked()) setup.WriteString("Addon", "Type", Label9.Caption());
+        if (RadioButton4.Checked()) setup.WriteString("Addon", "Type", Label10.Caption());
+        if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
+            setup.WriteString("Addon", "Type", "Adv");
+        setup.WriteString("Addon", "Condition", CheckBox1.Checked() ? "Freeware" : "Shareware");
+        setup.WriteString("Title", "hl", Edit1.Text());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, setupNew.c_str());  // flush before the move
+    if (!MoveFileExA(setupNew.c_str(), setupName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(setupNew.c_str());
+        missing.push_back("Kitsetup.ini");
+    }
 
     Form3->Close();
 
@@ -569,10 +823,6 @@ void TForm1::CompletePackage() {
     ui::desktop().AddToRecentDocs(RegistryPath + Edit9.Text() + "\\Setup.exe");
 
     Label26.SetCaption("Completing Setup. Please wait...");
-    std::string sources[5] = {settings.ReadString("Temp", "One", ""), settings.ReadString("Temp", "Two", ""),
-                              settings.ReadString("Temp", "Three", ""), settings.ReadString("Temp", "Four", ""),
-                              settings.ReadString("Temp", "Splash", "")};
-    const char* targets[5] = {"Screen1.jpg", "Screen2.jpg", "Screen3.jpg", "Screen4.jpg", "Splash.bmp"};
 
     struct Program {
         const char* from;
@@ -582,12 +832,46 @@ void TForm1::CompletePackage() {
                           {"Unzeng.dll", "Unzeng.dll", "Copy Unzeng.dll failed"},
                           {"Setup.dll", "Setup.exe", "Copy Setup.exe failed"}};
     for (const Program& p : programs)
-        if (!CopyFileA((ui::InstallDir() + p.from).c_str(), (PackageDir + p.to).c_str(), FALSE))
+        if (!CopyFileA((ui::InstallDir() + p.from).c_str(), (PackageDir + p.to).c_str(), FALSE)) {
             ui::App->MessageBox(p.failure, "Error", MB_OK);
-    for (int i = 0; i < 5; ++i)
-        if (!sources[i].empty()) CopyFileA(sources[i].c_str(), (PackageDir + targets[i]).c_str(), FALSE);
+            missing.push_back(p.to);
+        }
+    for (int i = 0; i < 5; ++i) {
+        if (sources[i].empty() || (i == 4 && !splash)) continue;
+        std::string target = PackageDir + kPictureTargets[i];
+        // A reopened package may name its own copy as the source: it is in place already.
+        if (ComparablePath(sources[i]) == ComparablePath(target) ||
+            CopyFileA(sources[i].c_str(), target.c_str(), FALSE)) {
+            Written.push_back(kPictureTargets[i]);
+        } else {
+            missing.push_back(kPictureTargets[i]);
+            // The installer must not look for a splash screen that is not there.
+            if (i == 4) {
+                ui::IniFile setup(setupName);
+                for (const char* key : {"Width", "Height", "Filename"}) setup.DeleteKey("Splash", key);
+            }
+        }
+    }
+    // What an earlier build wrote and this one did not is no part of this package.
+    for (const char* name : kBuilderWrittenFiles)
+        if (std::find(Written.begin(), Written.end(), name) == Written.end())
+            DeleteFileA((PackageDir + name).c_str());
 
-    Label26.SetCaption("Setup Complete");
+    // The package is complete: the last dialog and the project information show this one.
+    Completed = true;
+    CompletedPackage = Edit9.Text();
+    settings.WriteString("Temp", "Project", Edit9.Text());
+    RememberPackage(sources);
+
+    if (missing.empty()) {
+        Label26.SetCaption("Setup Complete");
+    } else {
+        Label26.SetCaption("Setup incomplete");
+        std::string list;
+        for (const std::string& m : missing) list += "\n" + m;
+        ui::desktop().MessageBox(Handle(), "The package is not complete. Missing from " + PackageDir + ":" + list,
+                                 "Skykit Builder", 0x30);
+    }
     Done1->ShowModal();
 }
 
@@ -602,8 +886,9 @@ void TForm1::Image6Click() {
 }
 
 void TForm1::SpeedButton7Click() {
-    // "0" files: no build has completed in this run.
-    if (Label24.Caption() == "0")
+    // Only a completed build has a package to show: after a refused or failed build the
+    // last dialog shows the package of the last completed one.
+    if (CompletedPackage.empty())
         ui::ShowMessage(
             "SKKT did not register a new Project. You need to build a Project\nbefore you can view the SKKT Project "
             "information, and create a\nsingle Zip file.");

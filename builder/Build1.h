@@ -82,6 +82,15 @@ public:
     DWORD BuildStart = 0, BuildEnd = 0;
     // A build is running: a second Build must not start another Add into the same archive.
     bool Building = false;
+    // The archive being written under a temporary name until the build completes.
+    std::string PendingArchive;
+    // The builder's own package files (legal texts, pictures) this build has written.
+    std::vector<std::string> Written;
+    // The running build reached its completion; the files of its archive.
+    bool Completed = false;
+    int ArchivedFiles = 0;
+    // The master subdirectory of the last completed build; empty before the first.
+    std::string CompletedPackage;
 
     // Handlers
     void AdjustCreateParams(ui::CreateParams& p) override;
@@ -116,10 +125,24 @@ public:
     // The archive-name operation: sets the archive's name (when asked to) and shows it.
     void SetArchiveName(const std::string& name, bool setComponent);
 
+    // Reopening an earlier package: a folder or "Kitsetup.ini" of the install directory.
+    void OpenPackage(const std::string& path);
+    // Loads the project of a package of the install directory into the forms.
+    bool LoadPackage(const std::string& subdir);
+    void OpenPackage1Click();  // "Open package..." of the right-button menu
+    // The right-button menu: minimise, open a package, the recent packages, quit.
+    void RefreshPackageMenu();
+    // Files dropped on the window: a package folder or its "Kitsetup.ini".
+    void FormDropFiles(const std::vector<std::string>& paths);
+    // A press on the frame around a borderless edit box: the box takes the focus.
+    void Panel1MouseDown(ui::MouseButton button, int x, int y);
+
 private:
     void BuildLayout();
     // The end of a build's archive: installer settings, copies, pictures, the last dialog.
     void CompletePackage();
+    // Remembers beside the builder where this package's add-on files and pictures came from.
+    void RememberPackage(const std::string (&pictures)[5]);
     void SelectType(ui::RadioButton& button);
     void EditDeveloper(const char* number, ui::Edit& name, ui::Edit& email);
 };

@@ -189,8 +189,10 @@ void TOption1::FormShow() {
         ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
         Version = ini.ReadString("Flightsim", "Version", Version);
         for (int i = 0; i < 4; ++i) SlotPath[i] = ini.ReadString("Temp", kSlotKeys[i], SlotPath[i]);
+        SplashPath = ini.ReadString("Temp", "Splash", SplashPath);
     } catch (...) {
     }
+    ShowSplashChoice();
     for (ui::Control* c : std::initializer_list<ui::Control*>{&Image10, &Image11, &Image12, &Image13, &Image14, &Image21,
                                                               &Image22, &Label3, &Label16, &Label17})
         c->Cursor = HandCursor();
@@ -309,6 +311,41 @@ void TOption1::Image14Click() {
     Image16.Invalidate();
 }
 
+void TOption1::ForgetPictures() {
+    for (std::string& slot : SlotPath) slot.clear();
+    SplashPath.clear();
+    SplashWidth = kMaxSplashWidth;
+    SplashHeight = kMaxSplashHeight;
+}
+
+void TOption1::ShowSplashChoice() {
+    Image16.Clear();
+    SplashWidth = kMaxSplashWidth;
+    SplashHeight = kMaxSplashHeight;
+    if (!SplashPath.empty()) {
+        try {
+            Image16.LoadFromFile(SplashPath);
+            SplashWidth = Image16.PictureWidth();
+            SplashHeight = Image16.PictureHeight();
+        } catch (const std::exception&) {
+            Image16.Clear();
+        }
+        // A picture that is gone or too large is no splash of this project any more.
+        if (Image16.PictureWidth() == 0 || SplashWidth > kMaxSplashWidth || SplashHeight > kMaxSplashHeight) {
+            Image16.Clear();
+            SplashPath.clear();
+            SplashWidth = kMaxSplashWidth;
+            SplashHeight = kMaxSplashHeight;
+        }
+    }
+    bool larger = SplashWidth > kPreviewWidth || SplashHeight > kPreviewHeight;
+    Image16.Stretch = larger;
+    Image16.Center = !larger;
+    Heigh.SetCaption(ui::IntToStr(SplashHeight));
+    Widt.SetCaption(ui::IntToStr(SplashWidth));
+    Image16.Invalidate();
+}
+
 void TOption1::RejectSplash() {
     Image16.Clear();
     Heigh.SetCaption("375");
@@ -354,13 +391,20 @@ void TOption1::Image4Click() {
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
     if (RadioButton1.Checked()) ini.WriteString("Flightsim", "Version", Label5.Caption());
     if (RadioButton2.Checked()) ini.WriteString("Flightsim", "Version", Label4.Caption());
-    // Empty slots are not written: a key of an earlier "Next >>" stays until the run ends.
-    for (int i = 0; i < 4; ++i)
-        if (!SlotPath[i].empty()) ini.WriteString("Temp", kSlotKeys[i], SlotPath[i]);
+    // A slot or splash that is empty now was cleared or rejected: its earlier key goes too,
+    // so the build does not package a picture the author took out.
+    for (int i = 0; i < 4; ++i) {
+        if (!SlotPath[i].empty())
+            ini.WriteString("Temp", kSlotKeys[i], SlotPath[i]);
+        else
+            ini.DeleteKey("Temp", kSlotKeys[i]);
+    }
     if (!SplashPath.empty()) {
         ini.WriteString("Temp", "Splash", SplashPath);
         ini.WriteInteger("Temp", "Splash_Width", SplashWidth);
         ini.WriteInteger("Temp", "Splash_Height", SplashHeight);
+    } else {
+        for (const char* key : {"Splash", "Splash_Width", "Splash_Height"}) ini.DeleteKey("Temp", key);
     }
     Close();
     // The main form's timer opens the add-on location dialog once this dialog is gone.

@@ -78,6 +78,8 @@ public:
     void Image21Click();  // "Clear image"
     void Image22Click();  // "Full size"
     void Timer1Timer();
+    // A project ends or another one is opened: its pictures are no choice of the next one.
+    void ForgetPictures();
 
 private:
     ui::Image* SlotPicture(int slot);
@@ -85,6 +87,8 @@ private:
     void PointAtSlot(int slot);
     void PickVersion(ui::RadioButton& button, const char* registryKey);
     void RejectSplash();
+    // Preview and size read-out of the splash the settings file names.
+    void ShowSplashChoice();
 };
 
 extern TOption1* Option1;

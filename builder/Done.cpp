@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "Build1.h"
+#include "Build9.h"
 
 TDone1* Done1 = nullptr;
 
@@ -94,15 +95,14 @@ void TDone1::FormShow() {
     SetWindowHeight(290);
     Edit1.SetFocus();
 
-    // The package's own settings are found under the main form's master subdirectory.
-    std::string master = Form1 ? Form1->Edit9.Text() : "";
-    ui::IniFile setup(ui::InstallDir() + master + "\\Kitsetup.ini");
+    // The package is that of the last completed build, whatever the main form holds now.
     ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
+    FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
+    ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
+    ui::IniFile setup(ui::InstallDir() + ProjectDir + "\\Kitsetup.ini");
     ProjectTitle = setup.ReadString("Title", "hl", ProjectTitle);
     AddonType = setup.ReadString("Addon", "Type", AddonType);
     SplashFile = setup.ReadString("Splash", "Filename", SplashFile);
-    FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
-    ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
 
     Label13.SetCaption(SplashFile.empty() ? "No" : "Yes");
     Label15.SetCaption(FirstScreenshot.empty() ? "No" : "Yes");
@@ -141,6 +141,12 @@ void TDone1::Button1Click() {
         Edit1.SetFocus();
         return;
     }
+    // Without a completed build there is no package: never pack the builder's own folder.
+    if (ProjectDir.empty() || !ui::FileExists(ui::InstallDir() + ProjectDir + "\\Kitsetup.ini")) {
+        ui::App->MessageBox("There is no completed package to pack. Please build the project first.", ui::App->Title,
+                            MB_OK);
+        return;
+    }
     // ".zip" is always added to what was typed.
     std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
     std::string target = packageDir + Edit1.Text() + ".zip";
@@ -150,11 +156,41 @@ void TDone1::Button1Click() {
         int answer = ui::desktop().MessageBox(Handle(), "Overwrite Existing File: " + target + "?", "Confirm",
                                               MB_YESNO | MB_ICONQUESTION);
         if (answer != IDYES) return;
-        DeleteFileA(target.c_str());
     }
-    ZipPacker2.SetZipFileName(target);
-    ZipPacker2.FSpecArgs.push_back(packageDir + "*.*");
+    // The new ZIP is written under a temporary name and replaces the old one only once it is
+    // complete; the other ZIP files of the package directory (earlier distributions) stay out.
+    char temp[MAX_PATH + 1];
+    if (!GetTempFileNameA(packageDir.c_str(), "zip", 0, temp)) {
+        ui::App->MessageBox("Can not write into " + packageDir, ui::App->Title, MB_OK);
+        return;
+    }
+    DeleteFileA(temp);
+    PendingZip = temp;
+    ZipTarget = target;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((packageDir + "*.*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                ZipPacker2.FSpecArgs.push_back(packageDir + name + "\\*.*");
+            else if (name.size() < 4 || lstrcmpiA(name.c_str() + name.size() - 4, ".zip") != 0)
+                ZipPacker2.FSpecArgs.push_back(packageDir + name);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    ZipPacker2.SetZipFileName(PendingZip);
     ZipPacker2.Add();
+    if (!PendingZip.empty()) DeleteFileA(PendingZip.c_str());  // the archive did not complete
+    PendingZip.clear();
+}
+
+void TDone1::FormClose(bool& allowHide) {
+    // The close box leaves the dialog as Cancel does, clean-up included.
+    if (closing_) return;
+    allowHide = false;
+    Button2Click();
 }
 
 void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
@@ -171,6 +207,13 @@ void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::str
             if (totalSize != 0) ProgressBar2.SetPosition(BarPosition(totalDone, totalSize));
             break;
         case ptBatchDone:
+            // The new ZIP is complete: now it takes the place of an earlier one of that name.
+            if (!PendingZip.empty()) {
+                if (!MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                    ui::App->MessageBox("The Zip file could not be written: " + ZipTarget, "Error", MB_OK);
+                else
+                    PendingZip.clear();
+            }
             ProgressBar1.SetPosition(1);
             ProgressBar2.SetPosition(1);
             SetWindowHeight(252);
@@ -192,13 +235,16 @@ void TDone1::Button2Click() {
         for (const char* key : kTempKeys) settings.DeleteKey("Temp", key);
     } catch (...) {
     }
+    if (Option1) Option1->ForgetPictures();
     if (Form1) {
         Form1->Edit1.SetText("");
         Form1->Edit8.SetText("");
         Form1->Edit9.SetText("");
         Form1->Edit1.SetFocus();
     }
+    closing_ = true;
     Close();
+    closing_ = false;
 }
 
 void TDone1::Button3Click() {

@@ -34,12 +34,18 @@ public:
 
     // Kept between showings.
     std::string ProjectTitle, AddonType, SplashFile, FirstScreenshot, ProjectDir;
+    // The distribution ZIP being written under a temporary name, and the name it is to take.
+    std::string PendingZip, ZipTarget;
 
     void FormShow() override;
+    void FormClose(bool& allowHide) override;
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void ZipPacker2Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
+
+private:
+    bool closing_ = false;  // Cancel's own close, not the close box
 };
 
 extern TDone1* Done1;

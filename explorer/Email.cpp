@@ -235,8 +235,10 @@ void TEmail::Resolve(std::vector<std::string>& list, ULONG recipClass, std::vect
             // "[address]" is passed on as typed, without its brackets, whatever the mail
             // system resolved it to.
             mapi.FreeBuffer(found);
+            // A long line may lose its "]" to the cut: only the brackets that are left go.
             std::string typed = Cut255(line);
-            typed.erase(typed.find(']'), 1);
+            size_t close = typed.find(']');
+            if (close != std::string::npos) typed.erase(close, 1);
             size_t open = typed.find('[');
             if (open != std::string::npos) typed.erase(open, 1);
             e.name = e.address = typed;

@@ -53,22 +53,32 @@ struct Rule {
     std::vector<const char*> names;
     bool protectedInProject;  // false: the user's own file when it lies in a project folder
 };
-// The builder's own files, by their exact names.
+// The builder's own files. Windows names are the same file whatever their case, so they are
+// matched without it: "UNZENG.DLL" as it ships is the builder's unzip engine.
 const Rule kRules[] = {
-    {{"KitPress.exe", "Kitpress.exe", "Kitpress.EXE", "KitPress.EXE", "kitpress.exe", "kitpress.EXE"}, true},
+    {{"Kitpress.exe"}, true},
     {{"Aux32.dll"}, true},
     {{"Skin32.dll"}, false},
     {{"Setup.dll"}, true},
-    {{"License.skh", "license.skh"}, true},
+    {{"license.skh"}, true},
     {{"Kitforge.ini"}, true},
     {{"Unzeng.dll"}, false},
+    // The zip engine: without it the builder can not make a package.
+    {{"Zipeng.dll"}, false},
     {{"Readme.txt"}, true},
     {{"hyper.add"}, true},
-    {{"KitLens.exe", "Kitlens.exe", "KitLens.EXE", "Kitlens.EXE"}, true},
+    {{"Kitlens.exe"}, true},
     {{"Help"}, true},
 };
 
 char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool SameName(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    return i == a.size() && !b[i];
+}
 
 std::string SystemErrorText(DWORD code) {
     char* buf = nullptr;
@@ -101,7 +111,7 @@ std::string EntryStatus(const std::string& name, bool isDirectory, bool projectF
     if (isDirectory) return name == "Help" ? kUsed : kUserFolder;
     for (const Rule& r : kRules)
         for (const char* n : r.names)
-            if (name == n) return (!projectFolder || r.protectedInProject) ? kProtected : kNotUsed;
+            if (SameName(name, n)) return (!projectFolder || r.protectedInProject) ? kProtected : kNotUsed;
     return kNotUsed;
 }
 

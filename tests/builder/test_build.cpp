@@ -1,5 +1,7 @@
 // The Build command end to end inside the program: checks, the package directory, the
 // archive made by the real engine, "Kitsetup.ini", the copies, the last dialog; the toolbar.
+#include <shlobj.h>
+
 #include "Build3.h"
 #include "BuilderForms.h"
 #include "Done.h"
@@ -12,6 +14,8 @@ namespace {
 const char* const kNoPath = "Please choose the path where your project files are stored.";
 const char* const kSimFolder = "Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.";
 const char* const kNoSubdir = "Please type the name of the Kitforge subdirectory,\nwhere your Skykit project will be build.";
+const char* const kBadSubdir =
+    "The master subdirectory must be a plain folder name:\nnot \".\" or \"..\", and none of \\ / : * ? \" < > |";
 
 struct Build : BuilderForms {
     std::string addon;  // the add-on folder
@@ -86,12 +90,28 @@ TEST_F(Build, EachCheckSaysWhatIsMissingAndFocusesItsBox) {
         std::string location, subdir, simFolder, text;
         ui::Edit* focus;
     };
+    // The simulator's folder as the registry gives it: no trailing backslash, its own case.
+    std::string sim = addon + "scenery", lower = sim, install = dir.path();
+    CharLowerBuffA(lower.data(), (DWORD)lower.size());
+    char shortName[MAX_PATH] = "";
+    GetShortPathNameA(sim.c_str(), shortName, MAX_PATH);
+    ui::ForceDirectories(install + "PKG");
     std::vector<Case> cases = {
         {"", "", "", kNoPath, &Form1->Edit8},  // an empty location comes first, whatever else is empty
         {addon + "absent\\", "EGLL", "", kNoPath, &Form1->Edit8},  // typed by hand and not there
         {addon, "EGLL", addon, kSimFolder, &Form1->Edit8},
+        // The location dialog's own offer: the simulator folder with a backslash, any spelling.
+        {sim + "\\", "EGLL", sim, kSimFolder, &Form1->Edit8},
+        {lower + "\\night\\..\\.\\", "EGLL", sim, kSimFolder, &Form1->Edit8},
+        {std::string(shortName) + "\\", "EGLL", sim, kSimFolder, &Form1->Edit8},
+        {addon, "EGLL", sim, kSimFolder, &Form1->Edit8},  // a folder that holds the simulator
+        {install, "EGLL", "", kSimFolder, &Form1->Edit8},  // the builder's own folder
+        {install + "..\\", "EGLL", "", kSimFolder, &Form1->Edit8},  // and a folder holding it
+        {install + "pkg\\", "PKG", "", kSimFolder, &Form1->Edit8},  // the package directory itself
         {addon, "", "", kNoSubdir, &Form1->Edit9},
     };
+    for (const char* bad : {".", "..", "..\\x", "a/b", "C:x", "CON", "lpt1.z", "ab?", "ab."})
+        cases.push_back({addon, bad, "", kBadSubdir, &Form1->Edit9});
     for (const Case& c : cases) {
         desk.Clear();
         Form1->Edit1.SetText("");
@@ -109,7 +129,7 @@ TEST_F(Build, EachCheckSaysWhatIsMissingAndFocusesItsBox) {
         EXPECT_EQ(doneShown, 0);
     }
     EXPECT_FALSE(ui::DirectoryExists(Package()));
-    EXPECT_EQ(Ini("Temp", "Project"), "");  // written before the checks, as typed
+    EXPECT_EQ(Ini("Temp", "Project"), "<absent>");  // only a completed build names its package
 }
 
 TEST_F(Build, ABuildWritesTheWholePackage) {
@@ -146,8 +166,7 @@ TEST_F(Build, ABuildWritesTheWholePackage) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"empty.dat", "readme.txt", "scenery\\", "scenery\\EGLL.bgl",
                                                "scenery\\night\\", "scenery\\night\\lights.bgl", "sound\\"}));
-    EXPECT_EQ(Form1->Label24.Caption(), std::to_string(Form1->ZipPacker1.FilesProcessed));
-    EXPECT_NE(Form1->Label24.Caption(), "0");
+    EXPECT_EQ(Form1->Label24.Caption(), "4");  // files, as the installer counts them; no folders
     EXPECT_EQ(Form1->Label26.Caption(), "Setup Complete");
     EXPECT_EQ(Form1->TimeLabel.Caption().size(), 5u);
     EXPECT_FALSE(Form3->Showing());
@@ -211,14 +230,12 @@ TEST_F(Build, NamesOnEvenKeysAddressesOnOddAndOldKeysStay) {
     EXPECT_EQ(Setup("Authors", "6"), "Cid");
     EXPECT_EQ(Setup("Authors", "5"), "cid@example.com");
 
-    // A second build under the same subdirectory with one developer: the others' keys stay.
+    // A second build under the same subdirectory with one developer: no earlier key survives.
     Form1->Edit2.SetText("Dora");
     for (ui::Edit* e : {&Form1->Edit3, &Form1->Edit4, &Form1->Edit5, &Form1->Edit6, &Form1->Edit7}) e->SetText("");
     Complete();
     EXPECT_EQ(Setup("Authors", "2"), "Dora");
-    EXPECT_EQ(Setup("Authors", "1"), "ann@example.com");
-    EXPECT_EQ(Setup("Authors", "4"), "Bob");
-    EXPECT_EQ(Setup("Authors", "5"), "cid@example.com");
+    for (const char* key : {"1", "3", "4", "5", "6"}) EXPECT_EQ(Setup("Authors", key), "<absent>") << key;
     EXPECT_EQ(Setup("Splash", "Filename"), "<absent>");
 }
 
@@ -226,11 +243,12 @@ TEST_F(Build, WithoutTheInstallerTheAuthorIsToldAndThePackageIsStillCompleted) {
     DeleteFileA(dir.file("Setup.dll").c_str());
     Complete();
     auto boxes = Messages();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "Copy Setup.exe failed");
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].flags, (UINT)MB_OK);
-    EXPECT_EQ(Form1->Label26.Caption(), "Setup Complete");
+    EXPECT_EQ(boxes[1].text, "The package is not complete. Missing from " + Package() + ":\nSetup.exe");
+    EXPECT_EQ(Form1->Label26.Caption(), "Setup incomplete");
     EXPECT_EQ(doneShown, 1);
     EXPECT_TRUE(ui::FileExists(Package() + "Skin32.dll"));
     EXPECT_TRUE(ui::FileExists(Package() + "Unzeng.dll"));
@@ -293,9 +311,13 @@ TEST_F(Build, ProjectInformationNeedsACompletedBuild) {
               "SKKT did not register a new Project. You need to build a Project\nbefore you can view the SKKT "
               "Project information, and create a\nsingle Zip file.");
     EXPECT_EQ(doneShown, 0);
-    Form1->Label24.SetCaption("7");
-    Form1->SpeedButton7Click();
+    Form1->Image7Click();
     EXPECT_EQ(doneShown, 1);
+    // A refused build afterwards: the information is still that of the completed package.
+    Form1->Edit9.SetText("");
+    Form1->Image7Click();
+    Form1->SpeedButton7Click();
+    EXPECT_EQ(Done1->Label5.Caption(), Package().substr(0, Package().size() - 1));
 }
 
 TEST_F(Build, ToolbarHandsOverToMailHelpAndTheExplorer) {
@@ -339,4 +361,91 @@ TEST_F(Build, CreateZipInsideTheBuildPacksTheFinishedPackage) {
     // The main form was cleared by the dialog.
     EXPECT_EQ(Form1->Edit9.Text(), "");
     EXPECT_NE(Form1->Label24.Caption(), "0");
+}
+
+
+namespace {
+std::vector<std::string> Members(const std::string& zip) {
+    TZipPacker reader;
+    reader.SetZipFileName(zip);
+    std::vector<std::string> names;
+    for (int i = 0; i < reader.GetCount(); ++i) names.push_back(reader.DirEntry(i).FileName);
+    return std::sort(names.begin(), names.end()), names;
+}
+std::vector<std::string> Listing(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "*.*").c_str(), &fd);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd))
+        if (fd.cFileName[0] != '.') names.push_back(fd.cFileName);
+    FindClose(h);
+    return std::sort(names.begin(), names.end()), names;
+}
+}  // namespace
+
+TEST_F(Build, ASecondReleaseHoldsExactlyTheFolderAsItIsNowAndAFailedOneChangesNothing) {
+    Form2->Memo1.SetText("Terms");
+    Form2->Memo2.SetText("Version 1");
+    Form1->Image7Click();
+    WriteFile(Package() + "notes.txt", "the author's own");  // not the builder's: it stays
+
+    // The author deletes and renames files, and takes out the terms.
+    DeleteFileA((addon + "empty.dat").c_str());
+    MoveFileA((addon + "readme.txt").c_str(), (addon + "liesmich.txt").c_str());
+    Form2->Memo1.SetText("");
+    Form2->Memo2.SetText("Version 2");
+    Form1->Image7Click();
+    EXPECT_EQ(Members(Package() + "Setup.skb"),
+              (std::vector<std::string>{"liesmich.txt", "scenery\\", "scenery\\EGLL.bgl", "scenery\\night\\",
+                                        "scenery\\night\\lights.bgl", "sound\\"}));
+    const std::vector<std::string> files = {"File_id.diz", "Kitsetup.ini", "Setup.exe", "Setup.skb",
+                                            "Skin32.dll",  "Unzeng.dll",   "notes.txt"};
+    EXPECT_EQ(Listing(Package()), files);
+    EXPECT_EQ(ReadFile(Package() + "File_id.diz"), "Version 2\r\n");
+
+    // An add-on folder with nothing in it: the engine has nothing to pack, the package stays.
+    std::string before = ReadFile(Package() + "Setup.skb"), empty = MakeTempDir();
+    Form1->Edit8.SetText(empty);
+    Form1->Image7Click();
+    RemoveTree(empty);
+    EXPECT_EQ(doneShown, 2);
+    EXPECT_EQ(ReadFile(Package() + "Setup.skb"), before);
+    EXPECT_EQ(Listing(Package()), files);  // no temporary left
+    EXPECT_EQ(Form1->Label26.Caption(), "Build failed");
+}
+
+TEST_F(Build, ReopeningAPackageBringsTheProjectBack) {
+    WriteFile(addon + "..\\shot-egll.jpg", "jpeg");
+    SetIni("Temp", "Two", addon + "..\\shot-egll.jpg");
+    Form1->Edit5.SetText("bob@example.com");
+    Form1->RadioButton5.SetChecked(true);
+    Form2->Memo1.SetText("Line one\r\nLine two");
+    Form1->Image7Click();
+    EXPECT_EQ(ReadFile(Package() + "Kitsetup.ini").find(addon), std::string::npos);  // no path of the author's
+
+    // A new run: the form, the editor and the settings file are empty; the picture is gone.
+    DeleteFileA((addon + "..\\shot-egll.jpg").c_str());
+    for (ui::Edit* e : {&Form1->Edit1, &Form1->Edit5, &Form1->Edit8, &Form1->Edit9}) e->SetText("");
+    Form1->RadioButton1.SetChecked(true);
+    Form2->Memo1.SetText("");
+    ui::IniFile(dir.ini()).DeleteKey("Temp", "Two");
+    std::string dropped = Package() + "Kitsetup.ini";  // dropped on the window
+    HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + dropped.size() + 2);
+    auto* df = static_cast<DROPFILES*>(GlobalLock(mem));
+    df->pFiles = sizeof(DROPFILES);
+    memcpy(df + 1, dropped.c_str(), dropped.size());
+    GlobalUnlock(mem);
+    SendMessageA(Form1->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(Form1->Edit1.Text() + "|" + Form1->Edit9.Text() + "|" + Form1->Edit5.Text() + "|" + Form1->Edit8.Text(),
+              "Heathrow 2000|EGLL|bob@example.com|" + addon);
+    EXPECT_TRUE(Form1->RadioButton5.Checked());
+    EXPECT_EQ(Form2->Memo1.Text(), "Line one\r\nLine two");
+    EXPECT_EQ(Ini("Temp", "Two"), Package() + "Screen2.jpg");  // the package's own copy
+    EXPECT_EQ(Form1->PopupMenu1.Item("Recent1")->Caption, "&1 EGLL");
+    Form1->Image7Click();
+    EXPECT_EQ(ReadFile(Package() + "Screen2.jpg"), "jpeg");
+    Form1->OpenPackage(addon);  // no package of this builder
+    EXPECT_EQ(Messages().at(0).text.rfind("This is no Skykit package:", 0), 0u);
 }

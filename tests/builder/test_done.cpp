@@ -198,3 +198,27 @@ TEST_F(DoneDialog, RunSetupStartsThePackagesInstallerMinimised) {
     EXPECT_EQ(runs[0].text, "\"" + dir.path() + "PRJ\\Setup.exe\"");
     EXPECT_EQ(runs[0].flags, (UINT)SW_SHOWNORMAL);
 }
+
+TEST_F(DoneDialog, TheCloseBoxLeavesAsCancelDoes) {
+    MakePackage("PRJ");
+    WhileShown([&] { SendMessageA(done->Handle(), WM_CLOSE, 0, 0); });
+    EXPECT_EQ(Form1->Edit9.Text(), "");  // the main form was cleared for the next project
+}
+
+TEST_F(DoneDialog, ANewZipReplacesTheOldOnlyWhenCompleteAndLeavesOtherZipsOut) {
+    std::string pkg = MakePackage("PRJ");
+    WriteFile(pkg + "dist.zip", "old");
+    WriteFile(pkg + "Version1.ZIP", std::string(5000, 'z'));  // an earlier distribution
+    desk.messageAnswers = {IDYES};
+    WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
+    TZipPacker reader;
+    reader.SetZipFileName(pkg + "dist.zip");
+    EXPECT_EQ(reader.GetCount(), 6);  // the package's six files, no earlier ZIP
+    EXPECT_EQ(CountPackageFiles(pkg), 8);  // no temporary left behind
+}
+
+TEST_F(DoneDialog, WithoutACompletedBuildNothingIsPacked) {
+    WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
+    EXPECT_EQ(desk.Of("MessageBox").at(0).text, "There is no completed package to pack. Please build the project first.");
+    EXPECT_FALSE(ui::FileExists(dir.path() + "dist.zip"));
+}

@@ -222,16 +222,20 @@ TEST_F(SettingsDialog, NextWritesTheChoicesAndStartsTheMainFormsTimer) {
     EXPECT_EQ(Ini("Temp", "Splash_Height"), "300");
 }
 
-TEST_F(SettingsDialog, ASlotClearedAfterNextKeepsItsOldKey) {
-    std::string one = dir.file("one.jpg");
+TEST_F(SettingsDialog, PicturesClearedAfterNextLoseTheirKeysAndTheNextShowingShowsTheFilesSplash) {
+    std::string one = dir.file("one.jpg"), splash = Splash(120, 90);
     WriteFile(one, "1");
-    desk.fileAnswers = {one, ""};
+    desk.fileAnswers = {one, Splash(100, 80), ""};
     dlg->Image10Click();
+    dlg->Image14Click();
     dlg->Image4Click();
     dlg->Image10Click();  // cancelled: the slot is empty now
+    dlg->Image21Click();  // and the splash cleared
     dlg->Image4Click();
-    EXPECT_EQ(Ini("Temp", "One"), one);
-    EXPECT_EQ(Ini("Temp", "Splash"), "<absent>");
+    for (const char* key : {"One", "Splash", "Splash_Width", "Splash_Height"}) EXPECT_EQ(Ini("Temp", key), "<absent>");
+    SetIni("Temp", "Splash", splash);
+    dlg->FormShow();
+    EXPECT_EQ(dlg->Widt.Caption() + " " + dlg->SplashPath, "120 " + splash);
 }
 
 TEST_F(SettingsDialog, CancelAndTheCloseButtonWriteNothingAndKeepTheValues) {

@@ -8,7 +8,7 @@ import subprocess
 import unittest
 import zipfile
 
-from skykit_e2e import DONE, MAIN, PANEL, ROOT, Builder, InstallDir, shot, wait_exit, win_path
+from skykit_e2e import DLG_PANEL, DONE, MAIN, PANEL, ROOT, SETTINGS, Builder, InstallDir, drv, shot, wait_exit, win_path
 
 FS2000_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 
@@ -42,7 +42,8 @@ class WholeBuild(unittest.TestCase):
         self.proc = None
         self.sim = os.path.join(self.inst.path, "FS2000")
         os.makedirs(self.sim)
-        reg("add", FS2000_KEY, "/v", "path", "/d", win_path(self.sim) + "\\", "/f")
+        # As the simulator's installer leaves it: no trailing backslash.
+        reg("add", FS2000_KEY, "/v", "path", "/d", win_path(self.sim), "/f")
         self.addon = os.path.join(self.inst.path, "Heathrow addon")
         shutil.copytree(os.path.join(ROOT, "samples", "addon"), self.addon)
         # A larger terrain file, so that the progress form can be seen at work.
@@ -104,6 +105,70 @@ class WholeBuild(unittest.TestCase):
         for x, y in [(20, PANEL + 40), (220, PANEL + 40), (212, PANEL + 284)]:
             self.assertEqual(b.edit_text(MAIN, x, y), "")
         shot("build-main-after")
+        b.quit()
+        self.assertTrue(wait_exit(self.proc, 30))
+
+    def test_a_second_release_is_exactly_the_folder_as_it_is_now(self):
+        b = Builder(self.fail)
+        self.proc = self.inst.start("Kitpress.exe")
+        b.wait_main()
+        b.click(MAIN, 100, PANEL + 121)               # the frame's edge above the first name box
+        drv("key", *MAIN, 0x51)
+        self.assertEqual(b.edit_text(MAIN, 20, PANEL + 128), "q")
+        b.enter_project("Heathrow Mini", "EGLL", "Ann Berg", "ann@example.com")
+        b.type_into(MAIN, 20, PANEL + 176, "Bob Cole")                    # a second developer
+        b.settings(os.path.join(self.pics, "splash.bmp"), os.path.join(self.pics, "screen1.jpg"))
+        b.locate(self.addon)
+        b.build()
+        b.create_zip("EGLL-v1")                                          # leaving clears the form
+        package = os.path.join(self.inst.path, "EGLL")
+
+        # The next release: reopened from the recent packages of the right-button menu.
+        b.click(MAIN, 300, PANEL + 250, "right")
+        shot("rebuild-menu")
+        self.assertEqual(drv("menu", 5000, "down", "down", "down", "enter")[0], 0)
+        self.assertEqual([b.edit_text(MAIN, x, PANEL + y) for x, y in [(20, 40), (220, 40), (212, 284)]],
+                         ["Heathrow Mini", "EGLL", win_path(self.addon) + "\\"])
+        shot("rebuild-reopened")
+
+        # The author deletes a file, renames one, removes a developer and clears the splash.
+        os.remove(os.path.join(self.addon, "scenery", "EGLL_Taxiways.bgl"))
+        os.rename(os.path.join(self.addon, "readme.txt"), os.path.join(self.addon, "liesmich.txt"))
+        b.type_into(MAIN, 20, PANEL + 176, "")
+        b.click(MAIN, 378, PANEL + 290)
+        self.assertEqual(drv("wait", *SETTINGS, 20000)[0], 0)
+        shot("rebuild-settings-reopened")                               # the package's splash shows
+        b.click(SETTINGS, 276, DLG_PANEL + 181)                          # "Clear image"
+        b.click(SETTINGS, 363, DLG_PANEL + 274)                          # "Next >>"
+        b.locate(self.addon)
+        b.build()
+        b.create_zip("EGLL-v2")
+
+        with zipfile.ZipFile(os.path.join(package, "Setup.skb")) as z:
+            self.assertEqual(set(z.namelist()), tree(self.addon))
+        kitsetup = self.inst.ini(os.path.join("EGLL", "Kitsetup.ini"))
+        self.assertFalse(kitsetup.has_section("Splash"))
+        self.assertEqual(dict(kitsetup["Authors"]), {"2": "Ann Berg", "1": "ann@example.com"})
+        files = set(os.listdir(package))
+        self.assertEqual(files, {"Setup.skb", "Kitsetup.ini", "Setup.exe", "Skin32.dll", "Unzeng.dll",
+                                 "Screen1.jpg", "EGLL-v1.zip", "EGLL-v2.zip"})
+        ok, log = peers_accept(os.path.join(package, "EGLL-v2.zip"))
+        self.assertTrue(ok, log)
+        with zipfile.ZipFile(os.path.join(package, "EGLL-v2.zip")) as z:  # no earlier release inside
+            self.assertEqual(set(z.namelist()), files - {"EGLL-v1.zip", "EGLL-v2.zip"})
+
+        # The location dialog's own offer, the simulator's folder, is refused.
+        b.type_into(MAIN, 220, PANEL + 40, "EGLL")
+        b.click(MAIN, 378, PANEL + 290)
+        self.assertEqual(drv("wait", *SETTINGS, 20000)[0], 0)
+        b.click(SETTINGS, 363, DLG_PANEL + 274)
+        self.assertEqual(drv("wait", "#32770", "Location of Addon files", 30000)[0], 0)
+        self.assertEqual(drv("press", "#32770", "Location of Addon files", "Open")[0], 0)
+        self.assertEqual(b.edit_text(MAIN, 212, PANEL + 284), win_path(self.sim) + "\\")
+        b.click(MAIN, 400, PANEL + 337)
+        out = drv("msgbox", 10000)[1]
+        self.assertTrue(out and out[0].startswith("Skykit Builder|Can not build FS2000. Please choose a"), out)
+        self.assertEqual(set(os.listdir(package)), files)                 # nothing was touched
         b.quit()
         self.assertTrue(wait_exit(self.proc, 30))
 

@@ -163,8 +163,8 @@ TEST_F(Window, AClickFillsTheDetailPanelWithNameStatusAndSize) {
     EXPECT_EQ(form->Label4.Caption(), "2500 KB");
 
     const std::pair<const char*, const char*> status[] = {
-        {"Readme.txt", "Protected by Skykit Builder"}, {"KITPRESS.EXE", "Not used by Skykit Builder"},
-        {"kitlens.exe", "Not used by Skykit Builder"}, {"Skin32.dll", "Protected by Skykit Builder"},
+        {"Readme.txt", "Protected by Skykit Builder"}, {"KITPRESS.EXE", "Protected by Skykit Builder"},
+        {"kitlens.exe", "Protected by Skykit Builder"}, {"Skin32.dll", "Protected by Skykit Builder"},
         {"Unzeng.dll", "Protected by Skykit Builder"}, {"Setup.dll", "Protected by Skykit Builder"},
         {"Help", "Used by Skykit Builder"}, {"notes.txt", "User project folder"}};
     for (auto& [name, text] : status) {

@@ -221,6 +221,15 @@ TEST_F(MailComponent, ABracketedRecipientGoesOutAsTyped) {
     EXPECT_EQ(mapi->Lines("MAPIFreeBuffer").size(), 1u);
 }
 
+TEST_F(MailComponent, ARecipientLineOver255CharactersIsCutNotThrown) {
+    mapi = std::make_unique<MapiFixture>(dir.path(), true);
+    std::string name(255, 'n');  // the brackets lie beyond the cut: the rest goes out as typed
+    TEmail m;
+    m.SetRecipient({name + "nn [far@example.com]"});
+    EXPECT_EQ(m.SendMail(), 0);
+    EXPECT_EQ(mapi->Lines("recip|"), std::vector<std::string>{"recip|1|" + name + "|" + name + "|0|(null)"});
+}
+
 TEST_F(MailComponent, AnOpenSessionIsKeptAndTheDestructorClosesIt) {
     mapi = std::make_unique<MapiFixture>(dir.path(), true);
     {

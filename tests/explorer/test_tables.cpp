@@ -15,17 +15,19 @@ TEST(KindTable, OnlyTheListedSpellingsMatchAndTheLastDotDecides) {
         EXPECT_EQ(KindImageIndex(other), 12) << other;
 }
 
-TEST(StatusTable, ExactNamesDecideAndTwoLibrariesAreTheUsersInAProjectFolder) {
+TEST(StatusTable, TheBuildersFilesWhateverTheirSpellingAndTheLibrariesAreTheUsersInAProjectFolder) {
     EXPECT_EQ(EntryStatus("Help", true, false), "Used by Skykit Builder");
     EXPECT_EQ(EntryStatus("help", true, false), "User project folder");
     EXPECT_EQ(EntryStatus("Readme.txt", true, false), "User project folder");  // a folder of that name
     for (bool project : {false, true}) {
-        for (const char* n : {"Help", "kitpress.EXE", "KitLens.EXE", "Setup.dll", "license.skh", "hyper.add"})
+        for (const char* n : {"Help", "HELP", "kitpress.EXE", "KITPRESS.EXE", "kitlens.exe", "Setup.DLL", "LICENSE.SKH",
+                              "hyper.add", "readme.txt", "KitForge.INI", "AUX32.DLL"})
             EXPECT_EQ(EntryStatus(n, false, project), "Protected by Skykit Builder") << n << project;
-        for (const char* n : {"KITPRESS.EXE", "kitlens.exe", "readme.txt", "Setup.exe", "UNZENG.DLL"})
+        for (const char* n : {"Setup.exe", "Kitpress.exe.bak", "Kitpres.exe", "Zipeng.dl"})
             EXPECT_EQ(EntryStatus(n, false, project), "Not used by Skykit Builder") << n << project;
     }
-    for (const char* n : {"Skin32.dll", "Unzeng.dll"}) {
+    // The zip engine as it ships, in capitals, is the builder's; a package's copy is the user's.
+    for (const char* n : {"Skin32.dll", "Unzeng.dll", "UNZENG.DLL", "ZIPENG.DLL", "zipeng.dll", "SKIN32.DLL"}) {
         EXPECT_EQ(EntryStatus(n, false, false), "Protected by Skykit Builder") << n;
         EXPECT_EQ(EntryStatus(n, false, true), "Not used by Skykit Builder") << n;
     }

@@ -1,0 +1,166 @@
+// Package paths, the builder's own package files and reopening an earlier package.
+#include "PackageFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "ui.h"
+
+const char* const kBuilderWrittenFiles[7] = {"licens.skh",  "File_id.diz", "Splash.bmp",  "Screen1.jpg",
+                                             "Screen2.jpg", "Screen3.jpg", "Screen4.jpg"};
+const char* const kPictureTargets[5] = {"Screen1.jpg", "Screen2.jpg", "Screen3.jpg", "Screen4.jpg", "Splash.bmp"};
+
+namespace {
+
+const char* const kRecentSection = "Recent packages";
+const char* const kPictureKeys[5] = {"One", "Two", "Three", "Four", "Splash"};
+
+std::string Settings() { return ui::InstallDir() + "Kitforge.ini"; }
+
+std::string Upper(std::string s) {
+    if (!s.empty()) CharUpperBuffA(s.data(), (DWORD)s.size());
+    return s;
+}
+
+std::string ReadText(const std::string& path, bool& found) {
+    std::ifstream in(path, std::ios::binary);
+    found = (bool)in;
+    std::ostringstream s;
+    s << in.rdbuf();
+    std::string text = s.str();
+    // The builder writes every line with its line break; the memo holds the lines.
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+    return text;
+}
+
+}  // namespace
+
+std::string ComparablePath(const std::string& path) {
+    if (path.empty()) return "";
+    char full[MAX_PATH * 4];
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string p = (n > 0 && n < sizeof full) ? std::string(full, n) : path;
+    // Short names ("FLIGHT~1") name the same folder as the long ones; only an existing
+    // path can be lengthened, which is all a guard needs.
+    char longName[MAX_PATH * 4];
+    n = GetLongPathNameA(p.c_str(), longName, sizeof longName);
+    if (n > 0 && n < sizeof longName) p.assign(longName, n);
+    std::replace(p.begin(), p.end(), '/', '\\');
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    if (p.size() == 2 && p[1] == ':') p += '\\';
+    return Upper(p);
+}
+
+bool PathWithin(const std::string& inner, const std::string& outer) {
+    if (inner.empty() || outer.empty()) return false;
+    std::string in = ComparablePath(inner), out = ComparablePath(outer);
+    if (in == out) return true;
+    if (out.back() != '\\') out += '\\';
+    return in.compare(0, out.size(), out) == 0;
+}
+
+bool PlainFolderName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name)
+        if (c < 32 || std::string("<>:\"/\\|?*").find((char)c) != std::string::npos) return false;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    // Device names stay devices whatever extension follows them.
+    std::string stem = Upper(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (stem == device) return false;
+    if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        return false;
+    return true;
+}
+
+std::string PackageSection(const std::string& subdir) { return "Package " + subdir; }
+
+std::vector<std::string> RecentPackages() {
+    std::vector<std::string> list;
+    ui::IniFile ini(Settings());
+    for (int i = 1; i <= kMaxRecent; ++i) {
+        std::string s = ini.ReadString(kRecentSection, std::to_string(i), "");
+        if (s.empty() || !PlainFolderName(s) || !ui::FileExists(ui::InstallDir() + s + "\\Kitsetup.ini")) continue;
+        if (std::find(list.begin(), list.end(), s) == list.end()) list.push_back(s);
+    }
+    return list;
+}
+
+void RememberRecentPackage(const std::string& subdir) {
+    std::vector<std::string> list = RecentPackages();
+    auto same = [&](const std::string& s) { return Upper(s) == Upper(subdir); };
+    list.erase(std::remove_if(list.begin(), list.end(), same), list.end());
+    list.insert(list.begin(), subdir);
+    ui::IniFile ini(Settings());
+    for (int i = 1; i <= kMaxRecent; ++i) {
+        if (i <= (int)list.size())
+            ini.WriteString(kRecentSection, std::to_string(i), list[i - 1]);
+        else
+            ini.DeleteKey(kRecentSection, std::to_string(i));
+    }
+}
+
+std::string PackageSubdirOf(const std::string& path) {
+    if (path.empty()) return "";
+    std::string dir = path;
+    if (ui::FileExists(path) && !ui::DirectoryExists(path)) {
+        if (Upper(ui::ExtractFileName(path)) != "KITSETUP.INI") return "";
+        dir = ui::ExtractFilePath(path);
+    }
+    char full[MAX_PATH * 4];
+    DWORD n = GetFullPathNameA(dir.c_str(), sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) return "";
+    dir.assign(full, n);
+    while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
+    std::string name = ui::ExtractFileName(dir);
+    // Only a package of this install directory can be built again under its name.
+    if (!PlainFolderName(name) || ComparablePath(ui::ExtractFilePath(dir)) != ComparablePath(ui::InstallDir()))
+        return "";
+    if (!ui::FileExists(dir + "\\Kitsetup.ini")) return "";
+    return name;
+}
+
+bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
+    std::string dir = ui::InstallDir() + subdir + "\\";
+    if (subdir.empty() || !ui::FileExists(dir + "Kitsetup.ini")) return false;
+    ui::IniFile setup(dir + "Kitsetup.ini");
+    p = PackageProject{};
+    p.subdir = subdir;
+    p.title = setup.ReadString("Title", "hl", "");
+    p.version = setup.ReadString("Flightsim", "Version", "");
+    p.type = setup.ReadString("Addon", "Type", "");
+    p.condition = setup.ReadString("Addon", "Condition", "");
+    // Developer n: name on key 2n, address on key 2n-1.
+    for (int n = 1; n <= 3; ++n) {
+        p.authors[2 * n - 2] = setup.ReadString("Authors", std::to_string(2 * n), "");
+        p.authors[2 * n - 1] = setup.ReadString("Authors", std::to_string(2 * n - 1), "");
+    }
+    p.terms = ReadText(dir + "licens.skh", p.hasTerms);
+    p.description = ReadText(dir + "File_id.diz", p.hasDescription);
+
+    ui::IniFile settings(Settings());
+    std::string section = PackageSection(subdir);
+    std::string location = settings.ReadString(section, "Location", "");
+    if (!location.empty() && ui::DirectoryExists(location)) p.location = location;
+    bool splash = !setup.ReadString("Splash", "Filename", "").empty();
+    for (int i = 0; i < 5; ++i) {
+        if (i == 4 && !splash) break;
+        // The author's own picture when it is still there, else the package's copy of it.
+        std::string source = settings.ReadString(section, kPictureKeys[i], "");
+        std::string copy = dir + kPictureTargets[i];
+        if (!source.empty() && ui::FileExists(source))
+            p.pictures[i] = source;
+        else if (ui::FileExists(copy))
+            p.pictures[i] = copy;
+    }
+    if (!p.pictures[4].empty()) {
+        p.splashWidth = setup.ReadString("Splash", "Width", "");
+        p.splashHeight = setup.ReadString("Splash", "Height", "");
+    }
+    return true;
+}
