@@ -46,6 +46,16 @@ bool SameLabel(const std::string& a, const std::string& b) { return lstrcmpiA(a.
 
 std::string Title() { return ui::App ? ui::App->Title : ""; }
 
+// Lets the windows repaint and a cancel in, a few dozen times a second: a round of the message
+// queue for every chunk would cost more than the copying itself.
+void Breathe() {
+    static DWORD last = 0;
+    DWORD now = GetTickCount();
+    if (now - last < 25) return;
+    last = now;
+    ProcessPending();
+}
+
 }  // namespace
 
 void TZipPacker::Progress(ProgressType t, const std::string& name, int64_t size) {
@@ -300,7 +310,7 @@ void TZipPacker::ClosePart() {
 }
 
 void TZipPacker::WriteSplit(const void* buf, int64_t len, int64_t keepTogether) {
-    ProcessPending();
+    Breathe();
     if (CancelRequested) throw EZipPacker(ZIPMSG_CANCELED, false);
     const char* p = static_cast<const char*>(buf);
     for (;;) {
@@ -507,7 +517,7 @@ void TZipPacker::WriteJoin(const void* buf, int64_t len, int errId) {
 void TZipPacker::RWJoinData(int64_t len, int errId) {
     char buf[kChunk];
     while (len > 0) {
-        ProcessPending();
+        Breathe();
         if (CancelRequested) throw EZipPacker(ZIPMSG_CANCELED, false);
         int64_t n = std::min(len, kChunk);
         ReadIn(buf, n, errId, true);
