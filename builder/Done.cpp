@@ -73,6 +73,8 @@ TDone1::TDone1() : Form("Done1", 282, 325) {
         {ProgressBar2, nullptr, {8, 302, 265, 14}},
     });
     Label5.SetVisible(false);
+    Edit1.SetHint("A name ending in .exe makes one self-extracting file that starts Setup.exe");
+    Edit1.SetShowHint(true);
 
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
@@ -141,9 +143,12 @@ void TDone1::Button1Click() {
         Edit1.SetFocus();
         return;
     }
-    // ".zip" is always added to what was typed.
+    // ".zip" is always added to what was typed, except to a name ending in ".exe": that makes
+    // the package one self-extracting program for a download.
     std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
-    std::string target = packageDir + Edit1.Text() + ".zip";
+    const std::string typed = Edit1.Text();
+    const bool oneFile = typed.size() > 4 && lstrcmpiA(typed.c_str() + typed.size() - 4, ".exe") == 0;
+    std::string target = packageDir + typed + (oneFile ? "" : ".zip");
     OpenDialog1.InitialDir = packageDir;
     OpenDialog1.FileName = target;
     if (ui::FileExists(target)) {
@@ -152,9 +157,23 @@ void TDone1::Button1Click() {
         if (answer != IDYES) return;
         DeleteFileA(target.c_str());
     }
+    if (oneFile) PrepareDownload();
     ZipPacker2.SetZipFileName(target);
     ZipPacker2.FSpecArgs.push_back(packageDir + "*.*");
     ZipPacker2.Add();
+}
+
+// The one-file download asks nothing: it unpacks the package into a temporary folder of its
+// own, replacing what an earlier run left there, and starts the package's installer from it.
+void TDone1::PrepareDownload() {
+    ZipPacker2.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
+    ZipPacker2.SFXOptions = {SFXCheckSize, SFXAutoRun, SFXHideOverWriteBox};
+    ZipPacker2.SFXOverWriteMode = OvrAlways;
+    ZipPacker2.SFXDefaultDir = "%TEMP%\\" + ProjectDir;
+    ZipPacker2.SFXCommandLine = "Setup.exe";
+    // The header holds fewer than 250 characters of text.
+    size_t room = 249 - ZipPacker2.SFXDefaultDir.size() - ZipPacker2.SFXCommandLine.size();
+    ZipPacker2.SFXCaption = (ProjectTitle.empty() ? std::string("Self-extracting Archive") : ProjectTitle).substr(0, room);
 }
 
 void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
