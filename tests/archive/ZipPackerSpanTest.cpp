@@ -201,7 +201,12 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     for (const RecordedBox& b : desk.boxes) asksForFirst += b.text.rfind("Please insert disk volume 1 of " + std::to_string(count), 0) == 0;
     EXPECT_EQ(asksForFirst, 2);
 
-    // Nobody to swap disks: refused without a box.
+    // Cancel at a prompt ends the set quietly; nobody to swap disks: refused without a box.
+    desk.boxes.clear();
+    desk.on = [](const std::string&) { return IDCANCEL; };
+    EXPECT_EQ(z.WriteSpan(source, set), -7);
+    EXPECT_EQ(z.ErrorCode, ZIPMSG_CANCELED);
+    EXPECT_EQ(desk.boxes.size(), 1u);
     desk.boxes.clear();
     z.Unattended = true;
     EXPECT_EQ(z.WriteSpan(source, set), -7);
