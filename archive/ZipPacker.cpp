@@ -7,85 +7,19 @@
 #include <memory>
 
 #include "../ui/ui.h"
+#include "ZipPackerInternal.h"
 
-namespace {
+using namespace zipinternal;
 
-// An hourglass for the length of a scope.
-class WaitCursor {
-public:
-    WaitCursor() : old_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(old_); }
+// ---------------------------------------------------------------------------------------
+// Messages
 
-private:
-    HCURSOR old_;
-};
-
-class Handle {
-public:
-    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool Ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return h_; }
-    void Close() {
-        if (Ok()) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE h_;
-};
-
-// An archive opened for reading with others denied writing.
-class FileSource : public zipfmt::ByteSource {
-public:
-    explicit FileSource(const std::string& path)
-        : h_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
-        LARGE_INTEGER sz;
-        if (h_.Ok() && GetFileSizeEx(h_.Get(), &sz)) size_ = uint64_t(sz.QuadPart);
-    }
-    bool Ok() const { return h_.Ok(); }
-    uint64_t Size() const override { return size_; }
-    size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
-        LARGE_INTEGER pos;
-        pos.QuadPart = LONGLONG(offset);
-        if (!SetFilePointerEx(h_.Get(), pos, nullptr, FILE_BEGIN)) return 0;
-        size_t total = 0;
-        while (total < n) {
-            DWORD got = 0;
-            DWORD want = DWORD(std::min<size_t>(n - total, 1u << 24));
-            if (!ReadFile(h_.Get(), static_cast<char*>(buf) + total, want, &got, nullptr) || got == 0) break;
-            total += got;
-        }
-        return total;
-    }
-
-private:
-    Handle h_;
-    uint64_t size_ = 0;
-};
-
-void ProcessPending() {
-    if (ui::App) ui::App->ProcessMessages();
-}
-
-std::string UpperExt(const std::string& name) {
-    size_t dot = name.find_last_of('.');
-    size_t slash = name.find_last_of("\\/:");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = name.substr(dot);
-    for (char& c : ext) c = char(toupper(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-// Substitutes the first format directive of a table text (%s, %d, %.1d...) with the argument;
-// "%%" stands for a percent sign. Table texts are ours, but the argument is never treated as a
-// format.
-std::string FormatOne(const std::string& fmt, const std::string& arg) {
+// Substitutes the format directives of a table text (%s, %d, %.1d...) with the arguments in
+// order; "%%" stands for a percent sign. Table texts are ours, but an argument is never treated
+// as a format.
+std::string FormatZipStr(const std::string& fmt, const std::vector<std::string>& args) {
     std::string out;
-    bool done = false;
+    size_t next = 0;
     for (size_t i = 0; i < fmt.size(); ++i) {
         if (fmt[i] != '%' || i + 1 >= fmt.size()) {
             out += fmt[i];
@@ -98,9 +32,8 @@ std::string FormatOne(const std::string& fmt, const std::string& arg) {
         }
         size_t j = i + 1;
         while (j < fmt.size() && (isdigit(static_cast<unsigned char>(fmt[j])) || fmt[j] == '.' || fmt[j] == '-')) ++j;
-        if (j < fmt.size() && !done) {
-            out += arg;
-            done = true;
+        if (j < fmt.size() && next < args.size()) {
+            out += args[next++];
             i = j;
         } else {
             out += fmt[i];
@@ -108,11 +41,6 @@ std::string FormatOne(const std::string& fmt, const std::string& arg) {
     }
     return out;
 }
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Messages
 
 std::string MissingZipStr(int Ident) {
     return "The message table is probably not bound to the executable\nMissing String ID is: " + std::to_string(Ident);
@@ -134,10 +62,10 @@ EZipPacker::EZipPacker(int id, bool display)
     : std::runtime_error(LoadZipStr(id, MissingZipStr(id))), DisplayMsg(display), ResId(id) {}
 
 EZipPacker::EZipPacker(int id, int arg)
-    : std::runtime_error(FormatOne(LoadZipStr(id, MissingZipStr(id)), std::to_string(arg))), DisplayMsg(true), ResId(id) {}
+    : std::runtime_error(FormatZipStr(LoadZipStr(id, MissingZipStr(id)), {std::to_string(arg)})), DisplayMsg(true), ResId(id) {}
 
 EZipPacker::EZipPacker(int id, const std::string& arg)
-    : std::runtime_error(FormatOne(LoadZipStr(id, MissingZipStr(id)), arg)), DisplayMsg(true), ResId(id) {}
+    : std::runtime_error(FormatZipStr(LoadZipStr(id, MissingZipStr(id)), {arg})), DisplayMsg(true), ResId(id) {}
 
 std::string UnattendedDummyPassword() {
     std::string s;
@@ -468,6 +396,12 @@ void TZipPacker::Add() {
     CancelRequested = false;
 
     const bool exe = UpperExt(zipFileName_) == ".EXE";
+    // A spanned set is written by the engine as one temporary archive and split afterwards.
+    // Its refusals come before anything is written: a refused set leaves no stub behind.
+    const bool span = AddOptions.Contains(AddDiskSpan) || AddOptions.Contains(AddDiskSpanErase);
+    if (span && (AddOptions.Contains(AddFreshen) || AddOptions.Contains(AddUpdate)))
+        return ShowZipMessage(ZIPMSG_SPAN_FRESHEN, "");
+    if (span && exe) return ShowZipMessage(ZIPMSG_SFX_NO_SPAN, "");
     // A new self-extracting archive starts as a stub with an empty directory.
     if (exe && dataStart_ == 0 && !ui::FileExists(zipFileName_)) ConvertSFX(true);
 
@@ -478,13 +412,8 @@ void TZipPacker::Add() {
     }
     if (!zipDll_) return;
 
-    // A spanned set is written by the engine as one temporary archive and split afterwards.
-    const bool span = AddOptions.Contains(AddDiskSpan) || AddOptions.Contains(AddDiskSpanErase);
     std::string target = zipFileName_;
     if (span) {
-        if (AddOptions.Contains(AddFreshen) || AddOptions.Contains(AddUpdate))
-            return ShowZipMessage(ZIPMSG_SPAN_FRESHEN, "");
-        if (exe) return ShowZipMessage(ZIPMSG_SFX_NO_SPAN, "");
         std::string dir;
         if (TempDir.empty()) {
             char buf[MAX_PATH + 1];
@@ -758,22 +687,55 @@ std::string TZipPacker::GetZipComment() const {
 
 void TZipPacker::FreeZipDirEntryRecords() { dir_.clear(); }
 
-void TZipPacker::DiskFreeAndSize(int flags) {
-    if (flags & 1) diskFree_ = -1;
-    if (flags & 2) diskSize_ = -1;
+// ---------------------------------------------------------------------------------------
+// Disk queries
+
+UINT TDiskDrive::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+bool TDiskDrive::VolumeInformation(const std::string& root, std::string& label, DWORD& serial, DWORD& error) {
+    char buf[MAX_PATH + 1] = {};
+    DWORD maxLen = 0, fsFlags = 0;
+    serial = 0;
+    BOOL ok = GetVolumeInformationA(root.c_str(), buf, sizeof buf, &serial, &maxLen, &fsFlags, nullptr, 0);
+    error = ok ? 0 : GetLastError();
+    label = ok ? buf : "";
+    return ok;
+}
+
+void TDiskDrive::FreeAndSize(const std::string& root, int64_t& free, int64_t& size) {
+    free = size = -1;
     typedef BOOL(WINAPI * FreeEx)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     auto ex = reinterpret_cast<FreeEx>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "GetDiskFreeSpaceExA")));
-    ULARGE_INTEGER avail, total, free;
-    if (ex && ex(driveRoot_.c_str(), &avail, &total, &free)) {
-        if (flags & 1) diskFree_ = int64_t(avail.QuadPart);
-        if (flags & 2) diskSize_ = int64_t(total.QuadPart);
+    ULARGE_INTEGER avail, total, all;
+    if (ex && ex(root.c_str(), &avail, &total, &all)) {
+        free = int64_t(avail.QuadPart);
+        size = int64_t(total.QuadPart);
         return;
     }
     DWORD spc, bps, freeClusters, totalClusters;
-    if (GetDiskFreeSpaceA(driveRoot_.c_str(), &spc, &bps, &freeClusters, &totalClusters)) {
-        if (flags & 1) diskFree_ = int64_t(freeClusters) * spc * bps;
-        if (flags & 2) diskSize_ = int64_t(totalClusters) * spc * bps;
+    if (GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &totalClusters)) {
+        free = int64_t(freeClusters) * spc * bps;
+        size = int64_t(totalClusters) * spc * bps;
     }
+}
+
+bool TDiskDrive::SetVolumeLabel(const std::string& root, const std::string& label) {
+    return ::SetVolumeLabelA(root.c_str(), label.c_str()) != 0;
+}
+
+namespace {
+TDiskDrive realDrive;
+TDiskDrive* currentDrive = &realDrive;
+}  // namespace
+
+TDiskDrive& diskDrive() { return *currentDrive; }
+void SetDiskDrive(TDiskDrive* d) { currentDrive = d ? d : &realDrive; }
+
+void TZipPacker::DiskFreeAndSize(int flags) {
+    int64_t free = -1, size = -1;
+    diskDrive().FreeAndSize(driveRoot_, free, size);
+    if (flags & 1) diskFree_ = free;
+    if (flags & 2) diskSize_ = size;
 }
 
 bool TZipPacker::IsDiskPresent() {
@@ -785,10 +747,9 @@ bool TZipPacker::IsDiskPresent() {
     }
     UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     DiskFreeAndSize(3);
-    char label[MAX_PATH + 1] = {};
-    DWORD serial = 0, maxLen = 0, fsFlags = 0;
-    BOOL ok = GetVolumeInformationA(driveRoot_.c_str(), label, sizeof label, &serial, &maxLen, &fsFlags, nullptr, 0);
-    DWORD err = GetLastError();
+    std::string label;
+    DWORD serial = 0, err = 0;
+    bool ok = diskDrive().VolumeInformation(driveRoot_, label, serial, err);
     SetErrorMode(old);
     if (!ok) {
         volumeLabel_.clear();
@@ -802,8 +763,12 @@ bool TZipPacker::IsDiskPresent() {
 }
 
 int TZipPacker::LabelDiskNumber() const {
-    if (volumeLabel_.compare(0, 8, "PKBACK# ") != 0) return -1;
-    std::string digits = volumeLabel_.substr(8, 3);
+    // Other archivers write the label without the space ("PKBACK#001"): read both forms.
+    size_t at;
+    if (volumeLabel_.compare(0, 8, "PKBACK# ") == 0) at = 8;
+    else if (volumeLabel_.compare(0, 7, "PKBACK#") == 0) at = 7;
+    else return -1;
+    std::string digits = volumeLabel_.substr(at, 3);
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return isdigit(static_cast<unsigned char>(c)); }))
         return 0;
     return std::stoi(digits);
@@ -856,17 +821,7 @@ void TZipPacker::List() {
         WaitCursor wait;
         bool failed = false;
         try {
-            char full[MAX_PATH + 1] = {};
-            DWORD n = GetFullPathNameA(zipFileName_.c_str(), MAX_PATH, full, nullptr);
-            fullPath_ = (n > 0 && n <= MAX_PATH) ? std::string(full, n) : zipFileName_;
-            if (fullPath_.size() >= 2 && fullPath_[0] == '\\' && fullPath_[1] == '\\') {
-                // \\server\share\ is the root of a network path.
-                size_t share = fullPath_.find('\\', 2);
-                size_t end = share == std::string::npos ? std::string::npos : fullPath_.find('\\', share + 1);
-                driveRoot_ = AppendSlash(fullPath_.substr(0, end));
-            } else {
-                driveRoot_ = fullPath_.substr(0, 2) + "\\";
-            }
+            SetDriveRoot(zipFileName_);
             if (!IsDiskPresent()) throw EZipPacker(ZIPMSG_DRIVE_UNDEFINED, driveRoot_);
 
             FileSource src(fullPath_);
@@ -876,7 +831,31 @@ void TZipPacker::List() {
             opt.oemTable = &OemTable();
             int labelDisk = LabelDiskNumber();
             opt.labelDisk = labelDisk;
-            zipfmt::Listing L = zipfmt::ReadDirectory(src, opt);
+            // The last disk of a set whose directory starts on an earlier disk: that disk (and
+            // the ones after it) are asked for.
+            std::unique_ptr<FileSource> other;
+            opt.diskSource = [&](int disk) -> zipfmt::ByteSource* {
+                if (!other) {
+                    zipfmt::EndRecordResult e = zipfmt::FindEndRecord(src);
+                    reading_ = true;
+                    spanIn_ = fullPath_;
+                    lastDisk_ = diskNr_ = e.eoc.ThisDiskNo;
+                    newDisk_ = false;
+                }
+                other.reset();
+                GetNewDisk(disk);
+                CloseSpanFiles();
+                other = std::make_unique<FileSource>(spanIn_);
+                return other->Ok() ? other.get() : nullptr;
+            };
+            zipfmt::Listing L;
+            try {
+                L = zipfmt::ReadDirectory(src, opt);
+            } catch (...) {
+                reading_ = false;
+                throw;
+            }
+            reading_ = false;
             if (L.end.spanFirstPart) spanned_ = true;
             ReportEndRecord(L.end, true, labelDisk);
             zipComment_ = L.end.comment;

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ZipEngineBlocks.h"
@@ -86,6 +87,36 @@ public:
     EZipPacker(int id, const std::string& arg);
     bool DisplayMsg;
     int ResId;
+};
+
+// The disk queries of disk sets: drive type, volume label and serial number, free space and
+// size, and writing a label. Tests put a drive of their own in place (a removable disk whose
+// label changes when a disk is "swapped", which Wine's drives cannot show while its server runs).
+class TDiskDrive {
+public:
+    virtual ~TDiskDrive() = default;
+    virtual UINT DriveType(const std::string& root);
+    // False with the platform's error code when the volume cannot be read.
+    virtual bool VolumeInformation(const std::string& root, std::string& label, DWORD& serial, DWORD& error);
+    // Free space for the caller and the size of the disk; -1 for what cannot be read.
+    virtual void FreeAndSize(const std::string& root, int64_t& free, int64_t& size);
+    virtual bool SetVolumeLabel(const std::string& root, const std::string& label);
+};
+TDiskDrive& diskDrive();
+// Replaces the disk queries (tests); nullptr restores the real ones.
+void SetDiskDrive(TDiskDrive* d);
+
+// A table text with its format directives (%s, %d, %.1d) replaced by the arguments in order.
+std::string FormatZipStr(const std::string& fmt, const std::vector<std::string>& args);
+
+// One member of a disk set while it is split or joined.
+struct MDZipData {
+    int DiskStart = 0;          // disk of its local header
+    int64_t RelOffLocal = 0;    // offset of its local header in that part (or in the joined file)
+    uint16_t FileNameLen = 0;
+    std::string FileName;
+    uint32_t ComprSize = 0;
+    bool Seen = false;          // its local header has been met
 };
 
 // Text of a table id: the string of the running program's message table, or Default when it
@@ -204,9 +235,44 @@ public:
     void ConvertOem2Iso(char* text);
 
     // ---- Self-extractor and spanning entry points used by Add and Extract
+    // ---- Self-extractors (0 success, -1 output not creatable, -2 write error, -3 stub or
+    // archive not readable, -9 other failure)
     int ConvertSFX(bool Auto = false);
+    int ConvertZIP();
+    // Copies the directory from in to out with every local-header offset and the directory's
+    // own offset moved by shift; then the end record and the comment. 0, or -2 on any error.
+    int RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift);
+    // Shell format of a removable disk for a set: -3 not started, -1 error, -2 cancelled.
+    int ZipFormat();
+
+    // ---- Disk sets (0 success, -7 reported error, -8 out of memory, -9 other failure)
     int WriteSpan(const std::string& InFileName, const std::string& OutFileName);
     int ReadSpan(const std::string& InFileName, std::string& TmpFile);
+    UINT CheckForDisk();
+    bool IsRightDisk(UINT driveType);
+    void GetNewDisk(int disk);
+    void WriteSplit(const void* buf, int64_t len, int64_t keepTogether);
+    void WriteJoin(const void* buf, int64_t len, int errId);
+    void RWSplitData(int64_t len, int errId);
+    void RWJoinData(int64_t len, int errId);
+    void AllocSpanMem(int count);
+    void DeleteSpanMem();
+    int FindZipEntry(const std::string& name);
+    int CurrentDisk() const { return diskNr_; }
+    const std::vector<MDZipData>& SpanTable() const { return mdz_; }
+    const std::string& VolumeLabel() const { return volumeLabel_; }
+
+    // ---- The shell format thread's shared state (see ShellFormat.h)
+    int FormatDrive = 0;             // 0 = A
+    std::string FormatLabel;         // "PKBACK# " + part number
+    HWND FormatDialog = nullptr;
+    volatile LONG FormatState = 0;   // 0 waiting, 1 dialog found, 2 thread finished
+    volatile LONG FormatResult = -3;
+    volatile LONG FormatAutoStart = 0;
+    HANDLE FormatThread = nullptr;
+    DWORD FormatThreadId = 0;
+    static BOOL CALLBACK EnumThreadWndProc(HWND wnd, LPARAM self);
+    HWND ApplicationWindow() const { return AppWindow(); }
 
     static BOOL __stdcall ZCallback(ZCallBackStruct* rec);
 
@@ -231,6 +297,38 @@ private:
     uint64_t fileSize_ = 0, usableSize_ = 0;
 
     bool zipBusy_ = false, unzBusy_ = false;
+
+    // Disk set state: one set at a time.
+    int diskNr_ = 0;              // current disk index (-1: not yet known while joining)
+    int lastDisk_ = 0;            // index of the set's last disk while joining
+    int64_t usable_ = 0;          // bytes still usable on the current part
+    int64_t partOffset_ = 0;      // running offset within the current part
+    bool newDisk_ = true;         // another disk is needed before the next write or read
+    bool showProgress_ = false;   // written byte counts go to OnProgress
+    bool reading_ = false;        // joining (the prompts differ)
+    UINT driveType_ = 0;
+    std::string spanIn_;          // the file read: the single archive, or the current part
+    std::string spanOut_;         // the set's target name (writing) or the joined file
+    std::string partName_;        // the part being written
+    std::vector<std::string> partsWritten_;  // on fixed drives: removed again if the set fails
+    HANDLE inFile_ = INVALID_HANDLE_VALUE, outFile_ = INVALID_HANDLE_VALUE;
+    FILETIME spanDate_{};
+    int64_t inSize_ = 0;
+    int64_t outPos_ = 0;          // joined file position
+    std::vector<MDZipData> mdz_;
+    std::unordered_multimap<std::string, int> mdzIndex_;
+    std::vector<char> inBuf_, outBuf_;  // the input read ahead, the output written behind
+    size_t inAt_ = 0, inLen_ = 0, outLen_ = 0;
+    void FlushOut();
+    void PutOut(const void* buf, int64_t len);
+    bool FixedDrive() const { return driveType_ == DRIVE_FIXED || driveType_ == DRIVE_REMOTE; }
+    void OpenPart();
+    void ClosePart();
+    void CloseSpanFiles();
+    void ReadIn(void* buf, int64_t len, int errId, bool crossDisks);
+    bool OpenIn();
+    void SetDriveRoot(const std::string& path);
+    void Progress(ProgressType t, const std::string& name, int64_t size);
     HWND appHandle_ = nullptr;
 
     HMODULE zipDll_ = nullptr, unzDll_ = nullptr;

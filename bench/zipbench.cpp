@@ -2,6 +2,10 @@
 //   zipbench add LEVEL FOLDER ARCHIVE   packs FOLDER as the builder does (names, recursion,
 //                                       hidden files, directory entries) through TZipPacker
 //   zipbench list ARCHIVE               reads the archive's directory with List
+//   zipbench span SIZE ARCHIVE TARGET   splits ARCHIVE into parts of SIZE bytes (WriteSpan)
+//   zipbench join PART OUT              joins the set of PART into OUT (ReadSpan)
+//   zipbench copy IN OUT                copies with ReadFile/WriteFile of 1 MB: what any copy
+//                                       costs under Wine, for comparison
 // Each prints the milliseconds of the call and its result count.
 #include <windows.h>
 
@@ -31,7 +35,7 @@ std::string ExeDir() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: zipbench add LEVEL FOLDER ARCHIVE | list ARCHIVE\n");
+        std::fprintf(stderr, "usage: zipbench add LEVEL FOLDER ARCHIVE | list ARCHIVE | span SIZE ARCHIVE TARGET | join PART OUT\n");
         return 2;
     }
     std::string cmd = argv[1];
@@ -66,6 +70,34 @@ int main(int argc, char** argv) {
         double t1 = Now();
         std::printf("list_ms %.1f entries %d\n", t1 - t0, z.GetCount());
         return z.GetCount() > 0 ? 0 : 1;
+    }
+    if (cmd == "span" && argc == 5) {
+        z.SetMaxVolumeSize(std::atol(argv[2]));
+        double t0 = Now();
+        int r = z.WriteSpan(argv[3], argv[4]);
+        double t1 = Now();
+        std::printf("span_ms %.1f result %d %s\n", t1 - t0, r, z.ErrorText.c_str());
+        return r == 0 ? 0 : 1;
+    }
+    if (cmd == "copy" && argc == 4) {
+        static char buf[1 << 20];
+        double t0 = Now();
+        HANDLE in = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        HANDLE out = CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD got = 0, put = 0;
+        while (ReadFile(in, buf, sizeof buf, &got, nullptr) && got) WriteFile(out, buf, got, &put, nullptr);
+        CloseHandle(in);
+        CloseHandle(out);
+        std::printf("copy_ms %.1f\n", Now() - t0);
+        return 0;
+    }
+    if (cmd == "join" && argc == 4) {
+        std::string out = argv[3];
+        double t0 = Now();
+        int r = z.ReadSpan(argv[2], out);
+        double t1 = Now();
+        std::printf("join_ms %.1f result %d %s\n", t1 - t0, r, z.ErrorText.c_str());
+        return r == 0 ? 0 : 1;
     }
     return 2;
 }

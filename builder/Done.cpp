@@ -74,6 +74,8 @@ TDone1::TDone1() : Form("Done1", 282, 325) {
         {ProgressBar2, nullptr, {8, 302, 265, 14}},
     });
     Label5.SetVisible(false);
+    Edit1.SetHint("A name ending in .exe makes one self-extracting file that starts Setup.exe");
+    Edit1.SetShowHint(true);
 
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
@@ -147,9 +149,12 @@ void TDone1::Button1Click() {
                             MB_OK);
         return;
     }
-    // ".zip" is always added to what was typed.
+    // ".zip" is always added to what was typed, except to a name ending in ".exe": that makes
+    // the package one self-extracting program for a download.
     std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
-    std::string target = packageDir + Edit1.Text() + ".zip";
+    const std::string typed = Edit1.Text();
+    const bool oneFile = typed.size() > 4 && lstrcmpiA(typed.c_str() + typed.size() - 4, ".exe") == 0;
+    std::string target = packageDir + typed + (oneFile ? "" : ".zip");
     OpenDialog1.InitialDir = packageDir;
     OpenDialog1.FileName = target;
     if (ui::FileExists(target)) {
@@ -157,16 +162,23 @@ void TDone1::Button1Click() {
                                               MB_YESNO | MB_ICONQUESTION);
         if (answer != IDYES) return;
     }
-    // The new ZIP is written under a temporary name and replaces the old one only once it is
-    // complete; the other ZIP files of the package directory (earlier distributions) stay out.
+    // The new archive is written under a temporary name and replaces the old one only once it
+    // is complete; other ZIP files of the package directory (earlier distributions), the file
+    // being replaced and unfinished temporary files stay out.
     char temp[MAX_PATH + 1];
     if (!GetTempFileNameA(packageDir.c_str(), "zip", 0, temp)) {
         ui::App->MessageBox("Can not write into " + packageDir, ui::App->Title, MB_OK);
         return;
     }
     DeleteFileA(temp);
-    PendingZip = temp;
+    // The component makes a self-extracting program of an archive whose name ends in ".exe".
+    PendingZip = std::string(temp) + (oneFile ? ".exe" : "");
     ZipTarget = target;
+    const std::string targetName = target.substr(packageDir.size());
+    auto endsWith = [](const std::string& name, const char* ext) {
+        size_t n = lstrlenA(ext);
+        return name.size() >= n && lstrcmpiA(name.c_str() + name.size() - n, ext) == 0;
+    };
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((packageDir + "*.*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
@@ -175,11 +187,13 @@ void TDone1::Button1Click() {
             if (name == "." || name == "..") continue;
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 ZipPacker2.FSpecArgs.push_back(packageDir + name + "\\*.*");
-            else if (name.size() < 4 || lstrcmpiA(name.c_str() + name.size() - 4, ".zip") != 0)
+            else if (!endsWith(name, ".zip") && !endsWith(name, ".tmp") && !endsWith(name, ".tmp.exe") &&
+                     lstrcmpiA(name.c_str(), targetName.c_str()) != 0)
                 ZipPacker2.FSpecArgs.push_back(packageDir + name);
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
+    if (oneFile) PrepareDownload();
     ZipPacker2.SetZipFileName(PendingZip);
     ZipPacker2.Add();
     if (!PendingZip.empty()) DeleteFileA(PendingZip.c_str());  // the archive did not complete
@@ -191,6 +205,19 @@ void TDone1::FormClose(bool& allowHide) {
     if (closing_) return;
     allowHide = false;
     Button2Click();
+}
+
+// The one-file download asks nothing: it unpacks the package into a temporary folder of its
+// own, replacing what an earlier run left there, and starts the package's installer from it.
+void TDone1::PrepareDownload() {
+    ZipPacker2.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
+    ZipPacker2.SFXOptions = {SFXCheckSize, SFXAutoRun, SFXHideOverWriteBox};
+    ZipPacker2.SFXOverWriteMode = OvrAlways;
+    ZipPacker2.SFXDefaultDir = "%TEMP%\\" + ProjectDir;
+    ZipPacker2.SFXCommandLine = "Setup.exe";
+    // The header holds fewer than 250 characters of text.
+    size_t room = 249 - ZipPacker2.SFXDefaultDir.size() - ZipPacker2.SFXCommandLine.size();
+    ZipPacker2.SFXCaption = (ProjectTitle.empty() ? std::string("Self-extracting Archive") : ProjectTitle).substr(0, room);
 }
 
 void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {

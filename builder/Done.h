@@ -42,6 +42,7 @@ public:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    void PrepareDownload();
     void ZipPacker2Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
 
 private:

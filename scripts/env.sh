@@ -55,6 +55,15 @@ skykit_wine_start() {
     cp /usr/share/wine/fonts/*.ttf "$fonts/"
     cp /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
   fi
+  # A: is a floppy drive on the folder build/floppy, for the archive tests' disk sets. Wine
+  # reads drive types when its server starts, so it is declared before the lasting server.
+  mkdir -p "$ROOT/build/floppy"
+  if [ "$(readlink "$WINEPREFIX/dosdevices/a:" 2>/dev/null)" != "$ROOT/build/floppy" ] ||
+     ! grep -q '"a:"="floppy"' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    ln -sfn "$ROOT/build/floppy" "$WINEPREFIX/dosdevices/a:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
   wineserver -p >/dev/null 2>&1 || true
   if [ -f "$ROOT/build/testbin/skydriver.exe" ]; then
     wine "$ROOT/build/testbin/skydriver.exe" warmup >/dev/null 2>&1 || true

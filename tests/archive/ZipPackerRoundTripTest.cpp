@@ -11,53 +11,6 @@
 
 namespace {
 
-std::string EngineDir() {
-    const char* dist = std::getenv("SKYKIT_DIST");
-    if (dist && *dist) {
-        // SKYKIT_DIST is a host path: Wine shows it under Z:.
-        std::string p = std::string("Z:") + dist;
-        for (char& c : p)
-            if (c == '/') c = '\\';
-        if (ui::FileExists(p + "\\ZIPENG.DLL")) return p;
-    }
-    return ExeDir();
-}
-
-// The host path of a Windows path, through Wine's own mapping.
-std::string UnixPath(const std::string& win) {
-    typedef char*(__cdecl * Fn)(LPCWSTR);
-    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    if (!fn) return "";
-    std::wstring w(win.begin(), win.end());
-    char* p = fn(w.c_str());
-    std::string s = p ? p : "";
-    if (p) HeapFree(GetProcessHeap(), 0, p);
-    return s;
-}
-
-// Runs a host shell command and returns its output, or "<not run>".
-std::string Host(const std::string& command, const ScratchDir& dir) {
-    static int n = 0;
-    std::string out = dir / ("host-out" + std::to_string(++n) + ".txt");
-    std::string line = "/bin/sh -c \"" + command + " > '" + UnixPath(out) + "' 2>&1; echo rc=$? >> '" + UnixPath(out) + "'\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    std::vector<char> cmd(line.begin(), line.end());
-    cmd.push_back(0);
-    if (!CreateProcessA("Z:\\bin\\sh", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "<not run>";
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    // A host program started from Wine is not waited for through its handle: its last line
-    // tells that it has finished.
-    std::string text;
-    for (int i = 0; i < 1200 && text.find("rc=") == std::string::npos; ++i) {
-        Sleep(100);
-        text = ReadBytes(out);
-    }
-    return text;
-}
-
 void ExpectPeersAccept(const std::string& zip, const ScratchDir& dir, const std::string& password = "") {
     std::string u = UnixPath(zip);
     ASSERT_FALSE(u.empty());

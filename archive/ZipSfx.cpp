@@ -1,0 +1,240 @@
+// Self-extracting programs: a stub program and the 256-byte settings header put in front of an
+// archive (ConvertSFX, also used by Add to start a new one), and taken away again (ConvertZIP).
+// The archive's offsets move with it: RWCentralDir rewrites its directory.
+#include <algorithm>
+
+#include "../ui/ui.h"
+#include "SpanFormat.h"
+#include "ZipPacker.h"
+#include "ZipPackerInternal.h"
+
+using namespace zipinternal;
+
+namespace {
+
+uint8_t SfxBits(const SFXOpts& o, OvrOpts mode) {
+    uint8_t b = 0;
+    if (o.Contains(SFXAskCmdLine)) b |= zipfmt::kSfxAskCmdLine;
+    if (o.Contains(SFXAskFiles)) b |= zipfmt::kSfxAskFiles;
+    if (o.Contains(SFXHideOverWriteBox)) b |= zipfmt::kSfxHideOverwriteBox;
+    if (mode == OvrAlways) b |= zipfmt::kSfxOverwriteAlways;
+    if (mode == OvrNever) b |= zipfmt::kSfxOverwriteNever;
+    if (!o.Contains(SFXCheckSize)) b |= zipfmt::kSfxNoCheckSize;
+    if (o.Contains(SFXAutoRun)) b |= zipfmt::kSfxAutoRun;
+    return b;
+}
+
+std::string Dir(UINT(WINAPI* get)(LPSTR, UINT)) {
+    char buf[MAX_PATH + 1] = {};
+    UINT n = get(buf, MAX_PATH);
+    return (n > 0 && n <= MAX_PATH) ? std::string(buf, n) : std::string();
+}
+
+bool WriteAll(HANDLE h, const void* p, DWORD n) {
+    DWORD w = 0;
+    return WriteFile(h, p, n, &w, nullptr) && w == n;
+}
+
+
+int64_t FileLength(const std::string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &a)) return -1;
+    return (int64_t(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+}
+
+bool Seek(HANDLE h, int64_t pos) {
+    LARGE_INTEGER p;
+    p.QuadPart = pos;
+    return SetFilePointerEx(h, p, nullptr, FILE_BEGIN) != 0;
+}
+
+bool ReadAll(HANDLE h, void* p, DWORD n) {
+    DWORD got = 0;
+    return ReadFile(h, p, n, &got, nullptr) && got == n;
+}
+
+std::string WithExt(const std::string& name, const std::string& ext) {
+    size_t slash = name.find_last_of("\\/:");
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
+    return name.substr(0, dot) + ext;
+}
+
+}  // namespace
+
+int TZipPacker::RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift) {
+    try {
+        std::vector<char> field;
+        for (unsigned i = 0; i < eoc.TotalEntries; ++i) {
+            uint8_t ch[zipfmt::kCentralHeaderSize];
+            if (!ReadAll(in, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_READ, true);
+            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            int64_t offset = int64_t(zipfmt::Get32(ch + 42)) + shift;
+            if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
+            zipfmt::Put32(ch + 42, uint32_t(offset));
+            if (!WriteAll(out, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
+            int rest = zipfmt::Get16(ch + 28) + zipfmt::Get16(ch + 30) + zipfmt::Get16(ch + 32);
+            if (CopyBuffer(in, out, rest) != 0) throw EZipPacker(ZIPMSG_CEH_NAME_COPY, true);
+        }
+        uint8_t end[zipfmt::kEndOfCentralSize];
+        if (!ReadAll(in, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_SKIP, true);
+        ZipEndOfCentral e = ZipEndOfCentral::Decode(end);
+        int64_t offset = int64_t(e.CentralOffset) + shift;
+        if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
+        e.CentralOffset = uint32_t(offset);
+        e.Encode(end);
+        if (!WriteAll(out, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
+        if (CopyBuffer(in, out, e.ZipCommentLen) != 0) throw EZipPacker(ZIPMSG_ZIP_COMMENT_COPY, true);
+        return 0;
+    } catch (const EZipPacker&) {
+        return -2;
+    }
+}
+
+int TZipPacker::ConvertSFX(bool Auto) {
+    if (!Auto && !ui::FileExists(ZipFileName())) {
+        ShowZipMessage(ZIPMSG_NO_ZIPFILE, "");
+        return -9;
+    }
+    size_t sum = SFXCaption.size() + SFXDefaultDir.size() + SFXCommandLine.size();
+    if (sum >= 250) {
+        ShowZipMessage(ZIPMSG_SFX_STRINGS, "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine = " + std::to_string(sum));
+        return -9;
+    }
+    // The stub: where SFXPath says, else beside the work, the program, the system, the
+    // platform, and the engine.
+    std::vector<std::string> candidates;
+    candidates.push_back(SFXPath);
+    candidates.push_back("SFXSTUB.BIN");
+    candidates.push_back(ui::InstallDir() + "SFXSTUB.BIN");
+    candidates.push_back(AppendSlash(Dir(GetSystemDirectoryA)) + "SFXSTUB.BIN");
+    candidates.push_back(AppendSlash(Dir(GetWindowsDirectoryA)) + "SFXSTUB.BIN");
+    if (!DLLDirectory().empty()) candidates.push_back(AppendSlash(DLLDirectory()) + "SFXSTUB.BIN");
+    bool found = false;
+    for (const std::string& c : candidates) {
+        SFXPath = c;
+        if (!c.empty() && ui::FileExists(c)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        ShowZipMessage(ZIPMSG_NO_STUB, "");
+        return -9;
+    }
+    WaitCursor wait;
+    std::array<uint8_t, zipfmt::kSfxHeaderSize> header;
+    zipfmt::BuildSfxHeader(SfxBits(SFXOptions, SFXOverWriteMode), SFXCaption, SFXDefaultDir, SFXCommandLine, header);
+    std::string out = ZipFileName();
+    if (!Auto) {
+        if (UpperExt(out) != ".ZIP") {
+            ShowZipMessage(ZIPMSG_NOT_ZIP_INPUT, "");
+            return -9;
+        }
+        out = WithExt(out, ".exe");
+    }
+    if (ui::FileExists(out)) EraseFile(out, HowToDelete);
+    int result = 0;
+    int64_t stubLen = 0;
+    {
+        Handle o(CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) return -1;
+        Handle stub(CreateFileA(SFXPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER len{};
+        if (!stub.Ok() || !GetFileSizeEx(stub.Get(), &len) || len.QuadPart > 0x7FFFFF00) {
+            result = -3;
+        } else if (CopyBuffer(stub.Get(), o.Get(), -1) != 0 || !WriteAll(o.Get(), header.data(), DWORD(header.size()))) {
+            result = -2;
+        } else if (Auto) {
+            stubLen = len.QuadPart;
+            auto end = zipfmt::EmptyArchiveEnd(uint32_t(stubLen + zipfmt::kSfxHeaderSize));
+            if (!WriteAll(o.Get(), end.data(), DWORD(end.size()))) result = -2;
+        } else {
+            stubLen = len.QuadPart;
+            const int64_t shift = stubLen + int64_t(zipfmt::kSfxHeaderSize);
+            ZipEndOfCentral eoc;
+            bool found = false;
+            try {
+                found = CheckIfLastDisk(eoc, true);
+            } catch (const EZipPacker&) {
+            }
+            Handle in(CreateFileA(ZipFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (!found || !in.Ok()) {
+                result = -3;
+            } else if (StructureWarning()) {
+                // Offsets that do not match the file are copied as they are: shifting them
+                // would not mend them.
+                if (CopyBuffer(in.Get(), o.Get(), -1) != 0) result = -2;
+            } else if (CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset)) != 0) {
+                result = -2;
+            } else {
+                result = RWCentralDir(in.Get(), o.Get(), eoc, shift);
+            }
+        }
+    }
+    if (result == 0 && !Auto) {
+        // Garbage after the archive is not taken along: the archive as used is what counts.
+        int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
+        if (FileLength(out) != stubLen + int64_t(zipfmt::kSfxHeaderSize) + inLen) result = -9;
+    }
+    if (result != 0) {
+        DeleteFileA(out.c_str());
+        return result;
+    }
+    if (!Auto) {
+        EraseFile(ZipFileName(), HowToDelete);
+        SetZipFileName(out);
+    }
+    return 0;
+}
+
+int TZipPacker::ConvertZIP() {
+    if (!ui::FileExists(ZipFileName())) {
+        ShowZipMessage(ZIPMSG_NO_EXE, "");
+        return -3;
+    }
+    if (UpperExt(ZipFileName()) != ".EXE") {
+        ShowZipMessage(ZIPMSG_NOT_EXE_INPUT, "");
+        return -3;
+    }
+    const int64_t start = DataStart();
+    if (start == 0) {
+        ShowZipMessage(ZIPMSG_SFX_TYPE, "");
+        return -9;
+    }
+    WaitCursor wait;
+    const std::string out = WithExt(ZipFileName(), ".zip");
+    if (ui::FileExists(out)) EraseFile(out, HowToDelete);
+    int result = 0;
+    {
+        Handle o(CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) return -1;
+        ZipEndOfCentral eoc;
+        bool found = false;
+        try {
+            found = CheckIfLastDisk(eoc, true);
+        } catch (const EZipPacker&) {
+        }
+        Handle in(CreateFileA(ZipFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!found || !in.Ok() || !Seek(in.Get(), start)) {
+            result = -3;
+        } else if (StructureWarning()) {
+            if (CopyBuffer(in.Get(), o.Get(), -1) != 0) result = -2;
+        } else if (int64_t(eoc.CentralOffset) < start || CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset - start)) != 0) {
+            result = -2;
+        } else {
+            result = RWCentralDir(in.Get(), o.Get(), eoc, -start);
+        }
+    }
+    if (result == 0) {
+        int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
+        if (FileLength(out) != inLen - start) result = -9;
+    }
+    if (result != 0) {
+        DeleteFileA(out.c_str());
+        return result;
+    }
+    EraseFile(ZipFileName(), HowToDelete);
+    SetZipFileName(out);
+    return 0;
+}

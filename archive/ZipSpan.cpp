@@ -1,0 +1,721 @@
+// Disk sets: a finished archive split over removable disks (each labelled "PKBACK# 001"...) or
+// into numbered part files side by side on a fixed or network drive, and such a set joined
+// back into one archive. The engine never sees a set: Add splits the temporary archive it
+// wrote, Extract reads a joined temporary one.
+//
+// The input and the output go through buffers of their own; the disk dialogue (prompts,
+// labels, free space) goes through the Desktop and the disk queries, so tests can swap disks.
+#include <cstring>
+
+#include "SpanFormat.h"
+#include "ZipPacker.h"
+#include "ZipPackerInternal.h"
+
+using namespace zipinternal;
+
+namespace {
+
+const char kLabelPrefix[] = "PKBACK# ";
+// Data is copied in chunks of this size; each chunk lets the window repaint and a cancel in.
+constexpr int64_t kChunk = 8192;
+constexpr DWORD kInBuffer = 1 << 20;
+
+std::string ChangeExt(const std::string& name, const std::string& ext) {
+    size_t slash = name.find_last_of("\\/:");
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
+    return name.substr(0, dot) + ext;
+}
+
+std::string DirOf(const std::string& name) {
+    size_t slash = name.find_last_of("\\/:");
+    return slash == std::string::npos ? "." : name.substr(0, slash + 1);
+}
+
+// The three characters before the extension as a number (a part file's number), or -1.
+int NumberBeforeExt(const std::string& name) {
+    std::string base = ChangeExt(name, "");
+    if (base.size() < 3) return -1;
+    std::string d = base.substr(base.size() - 3);
+    for (char c : d)
+        if (!isdigit(static_cast<unsigned char>(c))) return -1;
+    return std::stoi(d);
+}
+
+bool SameLabel(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+std::string Title() { return ui::App ? ui::App->Title : ""; }
+
+// Lets the windows repaint and a cancel in, a few dozen times a second: a round of the message
+// queue for every chunk would cost more than the copying itself.
+void Breathe() {
+    static DWORD last = 0;
+    DWORD now = GetTickCount();
+    if (now - last < 25) return;
+    last = now;
+    ProcessPending();
+}
+
+}  // namespace
+
+void TZipPacker::Progress(ProgressType t, const std::string& name, int64_t size) {
+    if (OnProgress) OnProgress(this, t, name, long(size));
+}
+
+void TZipPacker::SetDriveRoot(const std::string& path) {
+    char full[MAX_PATH + 1] = {};
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    fullPath_ = (n > 0 && n <= MAX_PATH) ? std::string(full, n) : path;
+    if (fullPath_.size() >= 2 && fullPath_[0] == '\\' && fullPath_[1] == '\\') {
+        // \\server\share\ is the root of a network path.
+        size_t share = fullPath_.find('\\', 2);
+        size_t end = share == std::string::npos ? std::string::npos : fullPath_.find('\\', share + 1);
+        driveRoot_ = AppendSlash(fullPath_.substr(0, end));
+    } else {
+        driveRoot_ = fullPath_.substr(0, 2) + "\\";
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The member table
+
+void TZipPacker::AllocSpanMem(int count) {
+    mdz_.assign(size_t(std::max(count, 0)), MDZipData{});
+    mdzIndex_.clear();
+}
+
+void TZipPacker::DeleteSpanMem() {
+    mdz_.clear();
+    mdz_.shrink_to_fit();
+    mdzIndex_.clear();
+}
+
+// The first row of that name whose local header has not been met yet: an archive may hold
+// two members of one name.
+int TZipPacker::FindZipEntry(const std::string& name) {
+    if (mdzIndex_.empty())
+        for (size_t i = 0; i < mdz_.size(); ++i) mdzIndex_.emplace(mdz_[i].FileName, int(i));
+    auto range = mdzIndex_.equal_range(name);
+    for (auto it = range.first; it != range.second; ++it)
+        if (!mdz_[size_t(it->second)].Seen) return it->second;
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Disks
+
+UINT TZipPacker::CheckForDisk() {
+    driveType_ = diskDrive().DriveType(driveRoot_);
+    ProcessPending();
+    while (!IsDiskPresent() || newDisk_) {
+        if (FixedDrive()) break;
+        if (Unattended) throw EZipPacker(ZIPMSG_UNATTENDED_SPAN, true);
+        std::string text;
+        UINT icon = MB_ICONINFORMATION;
+        if (reading_ && diskNr_ < 0) {
+            text = LoadZipStr(ZIPMSG_INSERT_LAST, "Please insert last disk");
+            icon = MB_ICONSTOP;
+        } else if (reading_) {
+            text = FormatZipStr(LoadZipStr(ZIPMSG_INSERT_VOLUME_OF, "Please insert disk volume %.1d of %.1d"),
+                                {std::to_string(diskNr_ + 1), std::to_string(lastDisk_ + 1)});
+        } else {
+            int64_t partSize = maxVolumeSize_ ? (diskSize_ > 0 ? std::min<int64_t>(maxVolumeSize_, diskSize_) : maxVolumeSize_) : diskSize_;
+            if (partSize > 0) {
+                int64_t last = std::max<int64_t>(diskNr_, (inSize_ + 4 + keepFreeOnDisk1_) / partSize);
+                text = FormatZipStr(LoadZipStr(ZIPMSG_INSERT_VOLUME_OF, "Please insert disk volume %.1d of %.1d"),
+                                    {std::to_string(diskNr_ + 1), std::to_string(last + 1)});
+            } else {
+                text = FormatZipStr(LoadZipStr(ZIPMSG_INSERT_VOLUME, "Please insert disk volume %.1d"), {std::to_string(diskNr_ + 1)});
+            }
+        }
+        text += FormatZipStr(LoadZipStr(ZIPMSG_IN_DRIVE, "\nin drive: %s"), {driveRoot_.substr(0, 2)});
+        int answer = ui::desktop().MessageBox(AppWindow(), text, Title(), MB_OKCANCEL | icon);
+        if (answer == 0) throw EZipPacker(ZIPMSG_MSGBOX_MEMORY, true);
+        if (answer != IDOK) throw EZipPacker(ZIPMSG_CANCELED, false);
+        newDisk_ = false;
+    }
+    newDisk_ = false;
+    return driveType_;
+}
+
+bool TZipPacker::IsRightDisk(UINT driveType) {
+    std::string number = zipfmt::PartNumberText(diskNr_);
+    if (driveType == DRIVE_FIXED || driveType == DRIVE_REMOTE) {
+        std::string base = ChangeExt(spanIn_, "");
+        if (base.size() >= 3) spanIn_.replace(base.size() - 3, 3, number);
+        return true;
+    }
+    // Other archivers label their disks without the space: both are the same disk.
+    return SameLabel(volumeLabel_, kLabelPrefix + number) || SameLabel(volumeLabel_, "PKBACK#" + number);
+}
+
+bool TZipPacker::OpenIn() {
+    if (inFile_ != INVALID_HANDLE_VALUE) CloseHandle(inFile_);
+    inFile_ = CreateFileA(spanIn_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    inAt_ = inLen_ = 0;
+    return inFile_ != INVALID_HANDLE_VALUE;
+}
+
+void TZipPacker::GetNewDisk(int disk) {
+    if (inFile_ != INVALID_HANDLE_VALUE) CloseHandle(inFile_);
+    inFile_ = INVALID_HANDLE_VALUE;
+    diskNr_ = disk;
+    for (;;) {
+        for (;;) {
+            UINT type = CheckForDisk();
+            if (IsRightDisk(type)) break;
+            newDisk_ = true;  // a wrong disk: ask again
+        }
+        if (OpenIn()) return;
+        if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        ShowZipMessage(ZIPMSG_INPUT_MISSING, "");
+        newDisk_ = true;
+    }
+}
+
+// Reads exactly len bytes of the input; at the end of a part the next disk of the set follows
+// when crossDisks allows it.
+void TZipPacker::ReadIn(void* buf, int64_t len, int errId, bool crossDisks) {
+    char* p = static_cast<char*>(buf);
+    while (len > 0) {
+        if (inAt_ == inLen_) {
+            if (inBuf_.size() != kInBuffer) inBuf_.resize(kInBuffer);
+            DWORD got = 0;
+            if (inFile_ == INVALID_HANDLE_VALUE || !ReadFile(inFile_, inBuf_.data(), kInBuffer, &got, nullptr))
+                throw EZipPacker(errId, true);
+            inAt_ = 0;
+            inLen_ = got;
+            if (got == 0) {
+                if (crossDisks && diskNr_ >= 0 && diskNr_ < lastDisk_) {
+                    GetNewDisk(diskNr_ + 1);
+                    continue;
+                }
+                throw EZipPacker(errId, true);
+            }
+        }
+        size_t take = size_t(std::min<int64_t>(len, int64_t(inLen_ - inAt_)));
+        std::memcpy(p, inBuf_.data() + inAt_, take);
+        inAt_ += take;
+        p += take;
+        len -= int64_t(take);
+    }
+}
+
+void TZipPacker::CloseSpanFiles() {
+    if (inFile_ != INVALID_HANDLE_VALUE) CloseHandle(inFile_);
+    inFile_ = INVALID_HANDLE_VALUE;
+    if (outFile_ != INVALID_HANDLE_VALUE) CloseHandle(outFile_);
+    outFile_ = INVALID_HANDLE_VALUE;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing a set
+
+void TZipPacker::OpenPart() {
+    for (;;) {
+        CheckForDisk();
+        partName_ = FixedDrive() ? zipfmt::PartFileName(spanOut_, diskNr_) : spanOut_;
+        if (!FixedDrive() && AddOptions.Contains(AddDiskSpanErase)) {
+            FormatLabel = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            int r = ZipFormat();
+            if (r == -2) throw EZipPacker(ZIPMSG_CANCELED, false);
+            if (r == -1) throw EZipPacker(ZIPMSG_CANCELED, true);
+            // -3: no format dialog on this system; the disk is used as it is.
+        }
+        if (ui::FileExists(partName_)) {
+            if (Unattended) throw EZipPacker(ZIPMSG_UNATTENDED_SPAN, true);
+            int labelNo = LabelDiskNumber();
+            if (labelNo <= 0) labelNo = 1;
+            bool sameDate = false;
+            {
+                Handle h(CreateFileA(partName_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+                FILETIME c, a, w;
+                if (h.Ok() && GetFileTime(h.Get(), &c, &a, &w)) sameDate = CompareFileTime(&w, &spanDate_) == 0;
+            }
+            // On a fixed drive a label says nothing about a part: only its name does.
+            std::string text =
+                !FixedDrive() && sameDate && labelNo <= diskNr_
+                    ? FormatZipStr(LoadZipStr(ZIPMSG_PREVIOUS_DISK, ""), {std::to_string(labelNo)})
+                    : FormatZipStr(LoadZipStr(ZIPMSG_FILE_EXISTS, ""), {partName_});
+            int answer = ui::desktop().MessageBox(AppWindow(), text, "Confirm", MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2);
+            if (answer == 0) throw EZipPacker(ZIPMSG_MSGBOX_MEMORY, true);
+            if (answer == IDCANCEL) throw EZipPacker(ZIPMSG_CANCELED, false);
+            if (answer == IDNO) {
+                // Another disk can be put in a drive, but a fixed drive would only ask the same
+                // question again: there No ends the set like Cancel.
+                if (FixedDrive()) throw EZipPacker(ZIPMSG_CANCELED, false);
+                newDisk_ = true;
+                continue;
+            }
+        }
+        outFile_ = CreateFileA(partName_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (outFile_ == INVALID_HANDLE_VALUE) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true);
+        if (FixedDrive()) partsWritten_.push_back(partName_);
+        DiskFreeAndSize(3);
+        int64_t usable = diskFree_;
+        if (maxVolumeSize_ > 0 && (usable < 0 || usable > maxVolumeSize_)) usable = maxVolumeSize_;
+        if (diskNr_ == 0) usable -= keepFreeOnDisk1_;
+        if (usable < minFreeVolumeSize_) {
+            CloseHandle(outFile_);
+            outFile_ = INVALID_HANDLE_VALUE;
+            DeleteFileA(partName_.c_str());
+            if (FixedDrive()) partsWritten_.pop_back();
+            if (Unattended) throw EZipPacker(ZIPMSG_UNATTENDED_SPAN, true);
+            int answer = ui::desktop().MessageBox(AppWindow(), LoadZipStr(ZIPMSG_DISK_FULL, ""), Title(), MB_RETRYCANCEL | MB_ICONERROR);
+            if (answer == 0) throw EZipPacker(ZIPMSG_MSGBOX_MEMORY, true);
+            if (answer != IDRETRY) throw EZipPacker(ZIPMSG_CANCELED, false);
+            newDisk_ = true;
+            continue;
+        }
+        usable_ = usable;
+        if (!FixedDrive()) {
+            std::string label = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            if (!diskDrive().SetVolumeLabel(driveRoot_, label)) throw EZipPacker(ZIPMSG_LABEL_SET, true);
+            volumeLabel_ = label;
+        }
+        partOffset_ = 0;
+        newDisk_ = false;
+        return;
+    }
+}
+
+void TZipPacker::FlushOut() {
+    if (outLen_ == 0) return;
+    DWORD written = 0;
+    bool ok = WriteFile(outFile_, outBuf_.data(), DWORD(outLen_), &written, nullptr) && written == outLen_;
+    outLen_ = 0;
+    if (!ok) throw EZipPacker(ZIPMSG_WRITE_OUTPUT, true);
+}
+
+void TZipPacker::PutOut(const void* buf, int64_t len) {
+    if (outBuf_.size() != kInBuffer) outBuf_.resize(kInBuffer);
+    const char* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        if (outLen_ == outBuf_.size()) FlushOut();
+        size_t take = size_t(std::min<int64_t>(len, int64_t(outBuf_.size() - outLen_)));
+        std::memcpy(outBuf_.data() + outLen_, p, take);
+        outLen_ += take;
+        p += take;
+        len -= int64_t(take);
+    }
+}
+
+void TZipPacker::ClosePart() {
+    if (outFile_ == INVALID_HANDLE_VALUE) return;
+    FlushOut();
+    SetFileTime(outFile_, nullptr, nullptr, &spanDate_);
+    CloseHandle(outFile_);
+    outFile_ = INVALID_HANDLE_VALUE;
+}
+
+void TZipPacker::WriteSplit(const void* buf, int64_t len, int64_t keepTogether) {
+    Breathe();
+    if (CancelRequested) throw EZipPacker(ZIPMSG_CANCELED, false);
+    const char* p = static_cast<const char*>(buf);
+    for (;;) {
+        if (outFile_ == INVALID_HANDLE_VALUE) OpenPart();
+        if (keepTogether > usable_) {
+            // What must stay together is larger than a whole part: no disk of this size holds it.
+            if (partOffset_ == 0) throw EZipPacker(ZIPMSG_DISK_FULL, true);
+            ClosePart();
+            ++diskNr_;
+            newDisk_ = true;
+            continue;
+        }
+        int64_t n = std::min(len, usable_);
+        if (n > 0) {
+            PutOut(p, n);
+            if (showProgress_) Progress(ptBytesDone, "", n);
+            usable_ -= n;
+            partOffset_ += n;
+            p += n;
+            len -= n;
+        }
+        if (len == 0) return;
+        ClosePart();
+        ++diskNr_;
+        newDisk_ = true;
+        keepTogether = 0;
+    }
+}
+
+void TZipPacker::RWSplitData(int64_t len, int errId) {
+    char buf[kChunk];
+    while (len > 0) {
+        int64_t n = std::min(len, kChunk);
+        ReadIn(buf, n, errId, false);
+        WriteSplit(buf, n, 0);
+        len -= n;
+    }
+}
+
+int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutFileName) {
+    const bool wasBusy = zipBusy_;
+    zipBusy_ = true;
+    WaitCursor wait;
+    int result = 0;
+    reading_ = false;
+    showProgress_ = false;
+    partsWritten_.clear();
+    try {
+        SetDriveRoot(OutFileName);
+        spanOut_ = OutFileName;
+        spanIn_ = InFileName;
+        diskNr_ = lastDisk_ = 0;
+        usable_ = partOffset_ = 0;
+        newDisk_ = true;
+        if (Verbose && OnMessage) OnMessage(this, 0, "Now creating spanning chunks from " + InFileName + " to " + OutFileName);
+        if (!ui::FileExists(InFileName)) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        zipfmt::Listing L;
+        {
+            FileSource src(InFileName);
+            if (!src.Ok()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+            L = zipfmt::ReadDirectory(src);
+            ReportEndRecord(L.end, true, -1);
+            if (L.error) throw EZipPacker(L.error, true);
+        }
+        const ZipEndOfCentral eoc = L.end.eoc;
+        AllocSpanMem(int(L.entries.size()));
+        for (size_t i = 0; i < L.entries.size(); ++i) {
+            mdz_[i].FileName = L.entries[i].FileName;
+            mdz_[i].FileNameLen = L.entries[i].FileNameLength;
+            mdz_[i].ComprSize = L.entries[i].ComprSize;
+        }
+        if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        FILETIME c, a;
+        LARGE_INTEGER size;
+        if (!GetFileTime(inFile_, &c, &a, &spanDate_) || !GetFileSizeEx(inFile_, &size)) throw EZipPacker(ZIPMSG_SEEK_INPUT, true);
+        inSize_ = size.QuadPart;
+
+        uint8_t marker[4];
+        zipfmt::Put32(marker, zipfmt::kSpanMarkerSig);
+        WriteSplit(marker, 4, 0);
+        showProgress_ = true;
+        Progress(ptFileCount, "", int64_t(mdz_.size()));
+        Progress(ptByteCount, "", inSize_);
+        const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
+
+        for (size_t i = 0; i < mdz_.size(); ++i) {
+            uint8_t lh[zipfmt::kLocalHeaderSize];
+            ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, false);
+            if (zipfmt::Get32(lh) != zipfmt::kLocalHeaderSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+            uint16_t flags = zipfmt::Get16(lh + 6), n = zipfmt::Get16(lh + 26), e = zipfmt::Get16(lh + 28);
+            std::string name(n, '\0');
+            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, false);
+            std::string shown = ReplaceForwardSlash(name.c_str());
+            int row = FindZipEntry(shown);
+            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+            MDZipData& r = mdz_[size_t(row)];
+            r.Seen = true;
+            // The central directory's size: a member written with a data descriptor may hold
+            // 0 in its local header.
+            const bool descriptor = flags & 8;
+            if (OnMessage) OnMessage(this, 0, copying + shown);
+            Progress(ptFileStart, shown, int64_t(zipfmt::kLocalHeaderSize) + n + e + r.ComprSize + (descriptor ? 16 : 0));
+            WriteSplit(lh, sizeof lh, int64_t(sizeof lh) + n + e);
+            r.DiskStart = diskNr_;
+            r.RelOffLocal = partOffset_ - int64_t(sizeof lh);
+            WriteSplit(name.data(), n, 0);
+            RWSplitData(e, ZIPMSG_LOH_EXTRA);
+            RWSplitData(r.ComprSize, ZIPMSG_ZIPPED_DATA);
+            if (descriptor) {
+                // 16 bytes with its signature, 12 without one.
+                uint8_t dd[16];
+                ReadIn(dd, 4, ZIPMSG_DATA_DESC, false);
+                int64_t ddLen = zipfmt::Get32(dd) == zipfmt::kSpanMarkerSig ? 16 : 12;
+                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, false);
+                WriteSplit(dd, ddLen, 0);
+            }
+        }
+
+        const std::string cdText = LoadZipStr(ZIPMSG_CENTRAL_DIR, "central directory");
+        if (OnMessage) OnMessage(this, 0, copying + cdText);
+        Progress(ptFileStart, cdText, int64_t(eoc.CentralSize) + eoc.ZipCommentLen + 22);
+        // Members and directory lie back to back, but an archive may hold more between them.
+        LARGE_INTEGER pos;
+        pos.QuadPart = L.expectedCentralOffset;
+        if (!SetFilePointerEx(inFile_, pos, nullptr, FILE_BEGIN)) throw EZipPacker(ZIPMSG_SEEK_INPUT, true);
+        inAt_ = inLen_ = 0;
+        int cdDisk = -1;
+        int64_t cdOffset = 0;
+        for (size_t i = 0; i < mdz_.size(); ++i) {
+            uint8_t ch[zipfmt::kCentralHeaderSize];
+            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, false);
+            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), c = zipfmt::Get16(ch + 32);
+            std::string name(n, '\0');
+            ReadIn(name.data(), n, ZIPMSG_CEH_NAME, false);
+            // Rows are in directory order: this header's member is row i.
+            const MDZipData& r = mdz_[i];
+            if (!r.Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+            zipfmt::Put16(ch + 34, uint16_t(r.DiskStart));
+            zipfmt::Put32(ch + 42, uint32_t(r.RelOffLocal));
+            WriteSplit(ch, sizeof ch, int64_t(sizeof ch) + n + e + c);
+            if (cdDisk < 0) {
+                // Where the first header really went: on the next disk when this one was full.
+                cdDisk = diskNr_;
+                cdOffset = partOffset_ - int64_t(sizeof ch);
+            }
+            WriteSplit(name.data(), n, 0);
+            RWSplitData(e, ZIPMSG_CEH_EXTRA);
+            RWSplitData(c, ZIPMSG_FILE_COMMENT);
+        }
+        uint8_t end[zipfmt::kEndOfCentralSize];
+        ReadIn(end, sizeof end, ZIPMSG_SEEK_INPUT, false);
+        // The end record and the comment stay together: make room first, then number it.
+        WriteSplit(nullptr, 0, int64_t(sizeof end) + eoc.ZipCommentLen);
+        if (cdDisk < 0) {
+            cdDisk = diskNr_;
+            cdOffset = partOffset_;
+        }
+        ZipEndOfCentral out = eoc;
+        out.ThisDiskNo = uint16_t(diskNr_);
+        out.CentralDiskNo = uint16_t(cdDisk);
+        out.CentralOffset = uint32_t(cdOffset);
+        out.Encode(end);
+        WriteSplit(end, sizeof end, 0);
+        RWSplitData(eoc.ZipCommentLen, ZIPMSG_ZIP_COMMENT);
+        ClosePart();
+    } catch (const EZipPacker& e) {
+        ShowExceptionError(e);
+        result = -7;
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(ZIPMSG_NO_MEMORY, "");
+        result = -8;
+    } catch (const std::exception& e) {
+        ShowZipMessage(ZIPMSG_SPAN_UNKNOWN, e.what());
+        result = -9;
+    }
+    Progress(ptBatchDone, "", 0);
+    showProgress_ = false;
+    outLen_ = 0;
+    CloseSpanFiles();
+    // A set that did not come to an end is no set: its parts on a fixed drive go again (parts
+    // on disks already handed back cannot be reached).
+    if (result != 0)
+        for (const std::string& p : partsWritten_) DeleteFileA(p.c_str());
+    partsWritten_.clear();
+    DeleteSpanMem();
+    zipBusy_ = wasBusy;
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// Joining a set
+
+void TZipPacker::WriteJoin(const void* buf, int64_t len, int errId) {
+    try {
+        PutOut(buf, len);
+    } catch (const EZipPacker&) {
+        throw EZipPacker(errId, true);
+    }
+    outPos_ += len;
+    if (showProgress_ && len > 0) Progress(ptBytesDone, "", len);
+}
+
+void TZipPacker::RWJoinData(int64_t len, int errId) {
+    char buf[kChunk];
+    while (len > 0) {
+        Breathe();
+        if (CancelRequested) throw EZipPacker(ZIPMSG_CANCELED, false);
+        int64_t n = std::min(len, kChunk);
+        ReadIn(buf, n, errId, true);
+        WriteJoin(buf, n, ZIPMSG_WRITE_OUTPUT);
+        len -= n;
+    }
+}
+
+int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
+    const bool wasBusy = unzBusy_;
+    unzBusy_ = true;
+    WaitCursor wait;
+    int result = 0;
+    reading_ = true;
+    showProgress_ = false;
+    std::string target, joined;
+    try {
+        SetDriveRoot(InFileName);
+        spanIn_ = InFileName;
+        diskNr_ = -1;
+        lastDisk_ = 0;
+        newDisk_ = false;
+        outPos_ = 0;
+        outLen_ = 0;
+        // The joined archive is written under a temporary name and only takes its own name
+        // when complete, so a join that fails leaves neither a partial archive nor a damaged
+        // older one.
+        const bool dirOnly = TmpFile.empty() || TmpFile.back() == '\\' || TmpFile.back() == '/';
+        std::string dir = dirOnly ? (TmpFile.empty() ? std::string(".\\") : TmpFile) : DirOf(ChangeExt(TmpFile, ".zip"));
+        char tmp[MAX_PATH + 1];
+        if (!GetTempFileNameA(dir.c_str(), "zip", 0, tmp)) throw EZipPacker(ZIPMSG_TEMP_CREATE, true);
+        if (dirOnly) {
+            DeleteFileA(tmp);
+            target = joined = ChangeExt(tmp, ".zip");
+        } else {
+            joined = tmp;
+            target = ChangeExt(TmpFile, ".zip");
+        }
+        outFile_ = CreateFileA(joined.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (outFile_ == INVALID_HANDLE_VALUE) {
+            DeleteFileA(joined.c_str());
+            throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true);
+        }
+
+        // The last part: it holds the end record.
+        CheckForDisk();
+        zipfmt::EndRecordResult end;
+        for (;;) {
+            {
+                FileSource src(spanIn_);
+                if (src.Ok()) end = zipfmt::FindEndRecord(src);
+                else if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+            }
+            if (end.error) throw EZipPacker(end.error, true);
+            if (end.found) break;
+            if (FixedDrive()) {
+                int number = NumberBeforeExt(spanIn_);
+                if (number == 1) throw EZipPacker(ZIPMSG_FIRST_DISK, true);
+                throw EZipPacker(ZIPMSG_NTH_DISK, number);
+            }
+            newDisk_ = true;
+            CheckForDisk();
+        }
+        const ZipEndOfCentral eoc = end.eoc;
+        lastDisk_ = diskNr_ = eoc.ThisDiskNo;
+        if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        FILETIME c, a;
+        GetFileTime(inFile_, &c, &a, &spanDate_);
+
+        // The central directory first: every member's name and size.
+        AllocSpanMem(eoc.TotalEntries);
+        if (eoc.CentralDiskNo != diskNr_) GetNewDisk(eoc.CentralDiskNo);
+        LARGE_INTEGER pos;
+        pos.QuadPart = eoc.CentralOffset;
+        if (!SetFilePointerEx(inFile_, pos, nullptr, FILE_BEGIN)) throw EZipPacker(ZIPMSG_CEH_READ, true);
+        inAt_ = inLen_ = 0;
+        int64_t total = 0;
+        std::string field;
+        for (MDZipData& r : mdz_) {
+            uint8_t ch[zipfmt::kCentralHeaderSize];
+            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
+            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), cl = zipfmt::Get16(ch + 32);
+            r.FileNameLen = n;
+            r.FileName.assign(n, '\0');
+            ReadIn(r.FileName.data(), n, ZIPMSG_CEH_NAME, true);
+            r.FileName = ReplaceForwardSlash(r.FileName.c_str());
+            r.ComprSize = zipfmt::Get32(ch + 20);
+            field.resize(size_t(e) + cl);
+            ReadIn(field.data(), int64_t(e) + cl, ZIPMSG_CEH_EXTRA, true);
+            total += int64_t(n) + r.ComprSize + e + cl;
+        }
+
+        GetNewDisk(0);
+        showProgress_ = true;
+        Progress(ptFileCount, "", int64_t(mdz_.size()));
+        Progress(ptByteCount, "", total);
+        uint8_t lh[zipfmt::kLocalHeaderSize];
+        ReadIn(lh, 4, ZIPMSG_EXT_LOCAL_SIG, true);
+        // A set starts with the spanning marker (or the marker of a set that fitted on one
+        // disk); some archivers start the first part with the first member instead.
+        bool pending = zipfmt::Get32(lh) == zipfmt::kLocalHeaderSig;
+        if (!pending && zipfmt::Get32(lh) != zipfmt::kSpanMarkerSig && zipfmt::Get32(lh) != 0x30304B50)
+            throw EZipPacker(ZIPMSG_EXT_LOCAL_SIG, true);
+        const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
+        for (size_t i = 0; i < mdz_.size(); ++i) {
+            if (pending) ReadIn(lh + 4, sizeof lh - 4, ZIPMSG_LOH_READ, true);
+            else ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, true);
+            pending = false;
+            if (zipfmt::Get32(lh) != zipfmt::kLocalHeaderSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+            uint16_t flags = zipfmt::Get16(lh + 6), n = zipfmt::Get16(lh + 26), e = zipfmt::Get16(lh + 28);
+            uint32_t size = zipfmt::Get32(lh + 18);
+            std::string name(n, '\0');
+            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, true);
+            std::string shown = ReplaceForwardSlash(name.c_str());
+            int row = FindZipEntry(shown);
+            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+            MDZipData& r = mdz_[size_t(row)];
+            r.Seen = true;
+            r.DiskStart = 0;
+            r.RelOffLocal = outPos_;
+            // The directory's size when the local header has none: 0 behind a data descriptor,
+            // all ones when the size is in a Zip64 field (Info-ZIP writes members read from a
+            // pipe so).
+            if (size == 0 || size == 0xFFFFFFFFu) size = r.ComprSize;
+            const bool descriptor = flags & 8;
+            if (OnMessage) OnMessage(this, 0, copying + shown);
+            Progress(ptFileStart, shown, int64_t(sizeof lh) + n + e + size + (descriptor ? 16 : 0));
+            WriteJoin(lh, sizeof lh, ZIPMSG_LOH_WRITE);
+            WriteJoin(name.data(), n, ZIPMSG_LOH_WRITE);
+            RWJoinData(e, ZIPMSG_LOH_EXTRA);
+            RWJoinData(size, ZIPMSG_ZIPPED_DATA);
+            if (descriptor) {
+                uint8_t dd[16];
+                ReadIn(dd, 4, ZIPMSG_DATA_DESC, true);
+                int64_t ddLen = zipfmt::Get32(dd) == zipfmt::kSpanMarkerSig ? 16 : 12;
+                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, true);
+                WriteJoin(dd, ddLen, ZIPMSG_DATA_DESC);
+            }
+        }
+
+        const int64_t cdStart = outPos_;
+        for (size_t i = 0; i < mdz_.size(); ++i) {
+            uint8_t ch[zipfmt::kCentralHeaderSize];
+            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
+            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), cl = zipfmt::Get16(ch + 32);
+            if (!mdz_[i].Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+            zipfmt::Put16(ch + 34, 0);
+            zipfmt::Put32(ch + 42, uint32_t(mdz_[i].RelOffLocal));
+            WriteJoin(ch, sizeof ch, ZIPMSG_CEH_WRITE);
+            field.resize(n);
+            ReadIn(field.data(), n, ZIPMSG_CEH_NAME, true);
+            WriteJoin(field.data(), n, ZIPMSG_CEH_WRITE);
+            RWJoinData(e, ZIPMSG_CEH_EXTRA);
+            RWJoinData(cl, ZIPMSG_FILE_COMMENT);
+        }
+        uint8_t eb[zipfmt::kEndOfCentralSize];
+        ReadIn(eb, sizeof eb, ZIPMSG_SEEK_INPUT, true);
+        if (zipfmt::Get32(eb) != zipfmt::kEndOfCentralSig) throw EZipPacker(ZIPMSG_EOC_READ, true);
+        ZipEndOfCentral out = ZipEndOfCentral::Decode(eb);
+        out.ThisDiskNo = out.CentralDiskNo = 0;
+        out.CentralEntries = out.TotalEntries;
+        out.CentralSize = uint32_t(outPos_ - cdStart);
+        out.CentralOffset = uint32_t(cdStart);
+        out.Encode(eb);
+        WriteJoin(eb, sizeof eb, ZIPMSG_EOC_WRITE);
+        RWJoinData(out.ZipCommentLen, ZIPMSG_ZIP_COMMENT);
+        Progress(ptBatchDone, "", 0);
+        showProgress_ = false;
+        FlushOut();
+        SetFileTime(outFile_, nullptr, nullptr, &spanDate_);
+        CloseSpanFiles();
+        if (joined != target) {
+            if (ui::FileExists(target)) EraseFile(target, HowToDelete);
+            if (!MoveFileA(joined.c_str(), target.c_str())) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true);
+        }
+        TmpFile = target;
+    } catch (const EZipPacker& e) {
+        ShowExceptionError(e);
+        result = -7;
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(ZIPMSG_NO_MEMORY, "");
+        result = -8;
+    } catch (const std::exception& e) {
+        ShowZipMessage(ZIPMSG_SPAN_UNKNOWN, e.what());
+        result = -9;
+    }
+    if (showProgress_) Progress(ptBatchDone, "", 0);
+    showProgress_ = false;
+    outLen_ = 0;
+    CloseSpanFiles();
+    if (result != 0) {
+        if (!joined.empty()) DeleteFileA(joined.c_str());
+        TmpFile.clear();
+    }
+    DeleteSpanMem();
+    reading_ = false;
+    unzBusy_ = wasBusy;
+    return result;
+}
