@@ -16,13 +16,21 @@ import subprocess
 import tempfile
 import unittest
 
-from skykit_e2e import DIST, DRIVER, ROOT, drv, shot, wait_exit, wine
+from skykit_e2e import DIST, DONE, DRIVER, ROOT, Builder, InstallDir, drv, shot, wait_exit, wine
 
 TITLE = "Copenhagen Kastrup Airport"
 SETUP = ("Skykit Setup", TITLE + " Setup")
 FS_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 # The wizard's buttons, in the window's client coordinates (body at 26, button row at 329).
 BACK, NEXT, CANCEL = (322, 367), (394, 367), (466, 367)
+# A scenery library as Flight Simulator 2000 keeps it: CR LF, comments, a key of another tool.
+SCENERY_CFG = (
+    b"[General]\r\nTitle=FS2000 World Scenery\r\nDescription=FS2000 Scenery Data\r\nClean_on_Exit=TRUE\r\n\r\n"
+    b"; Scenery areas\r\n[Area.001]\r\nTitle=Default Terrain\r\nTexture_ID=1\r\nRemote=\r\nLocal=Scenery\\World\r\n"
+    b"Layer=1\r\nActive=TRUE\r\nRequired=TRUE\r\n\r\n[Area.002]\r\nTitle=Default Scenery\r\nLocal=Scenery\\Eurw\r\n"
+    b"Layer=2\r\nActive=TRUE\r\nRequired=FALSE\r\n\r\n[Area.010]\r\nTitle=Props Airfields\r\n"
+    b"Local=C:\\Add-ons\\Props\r\nLayer=9\r\nActive=FALSE\r\nRequired=FALSE\r\nX_AFCAD=keep me\r\n")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Skykit Heathrow Mini"
 
 
 def windows_path(path):
@@ -127,12 +135,14 @@ def visible(cls, title, kind):
 
 
 def same_tree(a, b):
-    """Every file below a has an equal file below b (byte for byte), and no other files."""
+    """Every file below a has an equal file below b (byte for byte), and no other files apart
+    from Setup's record of the installation."""
     names_a, names_b = set(), set()
     for root, _, files in os.walk(a):
         names_a |= {os.path.relpath(os.path.join(root, f), a) for f in files}
     for root, _, files in os.walk(b):
-        names_b |= {os.path.relpath(os.path.join(root, f), b) for f in files}
+        names_b |= {os.path.relpath(os.path.join(root, f), b) for f in files
+                    if not (root == b and f.startswith("Uninstall ") and f.endswith(".log"))}
     if names_a != names_b:
         return f"files differ: {sorted(names_a ^ names_b)}"
     for n in sorted(names_a):
@@ -159,6 +169,7 @@ class Installer(unittest.TestCase):
             drv("kill", "Setup.exe")
             wait_exit(self.proc, 10)
         self.registration.restore()
+        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self):
@@ -171,6 +182,8 @@ class Installer(unittest.TestCase):
 
     def test_install_through_every_page(self):
         make_package(self.package, self.addon)
+        with open(os.path.join(self.fs, "scenery.cfg"), "wb") as f:
+            f.write(SCENERY_CFG)
         self.start()
         code, _ = drv("wait", "Skykit Setup Splash", "*", 120000)
         self.assertEqual(code, 0, "no splash window")
@@ -212,6 +225,7 @@ class Installer(unittest.TestCase):
             subprocess.run(["sleep", "0.2"])
         self.assertTrue(memos, "no result page")
         self.assertIn("3 files were installed", memos[0]["text"])
+        self.assertIn('Added to the Scenery Library as "' + TITLE + '"', memos[0]["text"])
         shot("installer-finish")
 
         target = os.path.join(self.fs, "Addon Scenery", TITLE)
@@ -234,7 +248,7 @@ class Installer(unittest.TestCase):
         self.assertIn('its archive "Setup.skb" is missing', text)
         self.assertEqual(icon, "stop")
         self.assertTrue(wait_exit(self.proc, 20))
-        self.assertEqual(self.proc.returncode, 1)
+        self.assertEqual(self.proc.returncode, 3)
         self.assertEqual(os.listdir(self.fs), [])
 
     def test_damaged_archive_is_refused_before_anything_is_written(self):
@@ -252,6 +266,112 @@ class Installer(unittest.TestCase):
         self.assertIn('The archive "Setup.skb" of ' + TITLE + " is damaged", out[0])
         self.assertTrue(wait_exit(self.proc, 20))
         self.assertEqual(os.listdir(self.fs), [])
+
+
+class SilentInstall(unittest.TestCase):
+    """A package made by the real builder, installed and removed with the silent switches."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.inst = InstallDir()
+        addon = os.path.join(cls.inst.path, "Heathrow addon")
+        shutil.copytree(os.path.join(ROOT, "samples", "addon"), addon)
+        pics = os.path.join(ROOT, "samples", "pictures")
+        wake_wine()
+        proc = cls.inst.start("Kitpress.exe")
+        try:
+            b = Builder(lambda what: (_ for _ in ()).throw(AssertionError(what)))
+            b.wait_main()
+            b.enter_project("Heathrow Mini", "EGLL", "Ann Berg", "ann@example.com")
+            b.settings(os.path.join(pics, "splash.bmp"), os.path.join(pics, "screen1.jpg"))
+            b.locate(addon)
+            b.build()
+            drv("press", *DONE, "Cancel")
+            b.quit()
+            wait_exit(proc, 30)
+        finally:
+            cls.inst.stop(proc, "Kitpress.exe")
+        cls.addon = addon
+        cls.package = os.path.join(cls.inst.path, "EGLL")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.inst.remove()
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="skykit-silent-")
+        self.fs = os.path.join(self.tmp, "FS2000")
+        os.makedirs(os.path.join(self.fs, "Addon Scenery"))
+        self.cfg = os.path.join(self.fs, "scenery.cfg")
+        with open(self.cfg, "wb") as f:
+            f.write(SCENERY_CFG)
+        self.registration = FsRegistration(windows_path(self.fs))
+
+    def tearDown(self):
+        self.registration.restore()
+        reg("delete", UNINSTALL_KEY, "/f")
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def setup(self, *switches, package=None):
+        return wine(os.path.join(package or self.package, "Setup.exe"), *switches, timeout=300).returncode
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_install_twice_then_uninstall_restores_everything(self):
+        self.assertEqual(self.setup("/S"), 0)
+        target = os.path.join(self.fs, "Addon Scenery", "Heathrow Mini")
+        log = os.path.join(target, "Uninstall Heathrow Mini.log")
+        self.assertTrue(os.path.exists(log))
+        os.rename(log, log + ".x")
+        self.assertEqual(same_tree(self.addon, target), "")
+        os.rename(log + ".x", log)
+        # One area behind the others, and every byte before it as it was.
+        after = self.read(self.cfg)
+        self.assertEqual(after[:len(SCENERY_CFG)], SCENERY_CFG)
+        self.assertEqual(after[len(SCENERY_CFG):],
+                         b"\r\n[Area.011]\r\nTitle=Heathrow Mini\r\nLocal=Addon Scenery\\Heathrow Mini\r\n"
+                         b"Layer=10\r\nActive=TRUE\r\nRequired=FALSE\r\n")
+        self.assertEqual(self.read(self.cfg + ".bak"), SCENERY_CFG)
+        self.assertIn("Heathrow Mini", reg("query", UNINSTALL_KEY, "/v", "DisplayName").stdout)
+
+        # Again: still one area; then a file of the person's own in the add-on's folder.
+        self.assertEqual(self.setup("/S"), 0)
+        self.assertEqual(self.read(self.cfg), after)
+        mine = os.path.join(target, "scenery", "my notes.txt")
+        with open(mine, "w") as f:
+            f.write("mine")
+
+        # The package folder is gone; the uninstaller runs from the entry Setup made.
+        shutil.rmtree(self.package + "-moved", ignore_errors=True)
+        os.rename(self.package, self.package + "-moved")
+        try:
+            q = reg("query", UNINSTALL_KEY, "/v", "QuietUninstallString").stdout
+            command = q.split("REG_SZ", 1)[1].strip()
+            exe, args = command[1:].split('" ', 1)
+            self.assertEqual(wine(exe, *args.split(" ", 1), timeout=300).returncode, 0)
+        finally:
+            os.rename(self.package + "-moved", self.package)
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        left = sorted(os.path.relpath(os.path.join(r, f), self.fs) for r, _, fs in os.walk(self.fs) for f in fs)
+        self.assertEqual(left, ["scenery.cfg", "scenery.cfg.bak", os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")])
+        self.assertNotEqual(reg("query", UNINSTALL_KEY).returncode, 0)
+
+    def test_damaged_package_returns_its_code_and_leaves_the_library(self):
+        broken = os.path.join(self.tmp, "broken")
+        shutil.copytree(self.package, broken)
+        skb = os.path.join(broken, "Setup.skb")
+        with open(skb, "r+b") as f:
+            f.truncate(os.path.getsize(skb) - 40)
+        self.assertEqual(self.setup("/S", package=broken), 3)
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        self.assertEqual(os.listdir(os.path.join(self.fs, "Addon Scenery")), [])
+        # Into a folder of the person's choosing, with spaces; no simulator's library there.
+        chosen = os.path.join(self.tmp, "My Add ons", "EGLL")
+        self.assertEqual(self.setup("/S", "/D=" + windows_path(chosen)), 7)
+        self.assertEqual(same_tree(self.addon, chosen).split(":")[0], "files differ")
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
 
 
 def sfx_header(caption, default_dir, command, bits):
