@@ -1246,9 +1246,12 @@ Switches ParseSwitches(const std::string& line) {
             for (char& c : x) c = char(std::toupper(static_cast<unsigned char>(c)));
             return x;
         };
-        std::string head = upper(rest.substr(0, 3));
+        // A program that quotes each argument with spaces turns /D=a b into "/D=a b".
+        bool quoted = rest[0] == '"';
+        std::string head = upper(rest.substr(quoted ? 1 : 0, 3));
         if (head == "/D=" || head == "/U=") {
-            std::string path = Trim(rest.substr(3));
+            std::string path = Trim(rest.substr(quoted ? 4 : 3));
+            if (quoted && !path.empty() && path.back() == '"') path.pop_back();
             if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
             (head == "/D=" ? sw.dest : sw.uninstallLog) = path;
             break;

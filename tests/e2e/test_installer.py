@@ -528,6 +528,53 @@ class SelfExtractor(unittest.TestCase):
         self.assertEqual(self.proc.returncode, 0)
         self.assertEqual(same_tree(self.addon, out), "")
 
+    def test_damaged_settings_and_unset_variables_stop_before_anything_is_written(self):
+        exe = self.build(windows_path(os.path.join(self.tmp, "out")), bits=64)
+        with open(exe, "r+b") as f:   # the settings' mark and lengths overwritten
+            f.seek(len(self.stub))
+            f.write(b"XXX\x40\xff\xff\xff")
+        self.run_sfx(exe)
+        code, lines = drv("msgbox", 120000)
+        self.assertEqual(code, 0)
+        self.assertIn("settings of this self-extracting program are damaged", lines[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 3)
+
+        exe = self.build("%SKYKIT_NOT_SET%\\out", bits=64)
+        self.run_sfx(exe)
+        code, lines = drv("msgbox", 120000)
+        self.assertEqual(code, 0)
+        self.assertIn("%SKYKIT_NOT_SET%, which is not set", lines[0])
+        shot("sfx-unset-variable")
+        drv("press", "#32770", self.CAPTION, "Cancel")
+        wait_exit(self.proc, 10) or drv("press", "#32770", "*", "&Yes")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["addon", "demo.exe", "demo.zip"])
+
+    def test_names_the_engine_refuses_give_setup_and_the_stub_one_exit_code(self):
+        import zipfile
+        odd = os.path.join(self.tmp, "odd.zip")
+        with zipfile.ZipFile(odd, "w") as z:
+            for name in ("clock$.txt", "del\x7fname.txt", "ok.txt"):
+                z.writestr(name, "x")
+        out = os.path.join(self.tmp, "sfx-out")
+        self.run_sfx(self.build(windows_path(out), bits=64 | 8, archive=odd))
+        self.assertTrue(wait_exit(self.proc, 120))
+        package = os.path.join(self.tmp, "pkg")
+        make_package(package, self.addon)
+        shutil.copy(odd, os.path.join(package, "Setup.skb"))
+        ini = os.path.join(package, "Kitsetup.ini")
+        with open(ini, "rb") as f:
+            settings = f.read().replace(b"Type=Scenery", b"Type=Sound")
+        with open(ini, "wb") as f:
+            f.write(settings)
+        dest = os.path.join(self.tmp, "setup-out")
+        rc = wine(os.path.join(package, "Setup.exe"), "/S", "/D=" + windows_path(dest)).returncode
+        self.assertEqual((self.proc.returncode, rc), (0, 0))
+        self.assertEqual(os.listdir(out), ["ok.txt"])
+        self.assertEqual(sorted(os.listdir(dest)), ["Uninstall " + TITLE + ".log", "ok.txt"])
+        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
+
     def test_missing_or_cut_archive_is_reported(self):
         stub_only = os.path.join(self.tmp, "demo.exe")
         shutil.copy(os.path.join(DIST, "SFXSTUB.BIN"), stub_only)
