@@ -70,6 +70,10 @@ def write_ini(path, entries):
                 f.write(f"{k}={v}\n")
 
 
+# ImageMagick's default font may be missing; Wine's own Tahoma is always there (./setup).
+FONT = ["-font", "/usr/share/wine/fonts/tahoma.ttf"] if os.path.exists("/usr/share/wine/fonts/tahoma.ttf") else []
+
+
 def make_package(folder, addon, with_archive=True):
     os.makedirs(folder, exist_ok=True)
     if with_archive:
@@ -87,11 +91,11 @@ def make_package(folder, addon, with_archive=True):
     with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
         f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")
     shutil.copy(os.path.join(DIST, "license.skh"), os.path.join(folder, "licens.skh"))
-    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", "-fill", "white", "-pointsize", "28",
+    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", *FONT, "-fill", "white", "-pointsize", "28",
                     "-annotate", "+30+160", "EKCH Scenery", "-type", "TrueColor", "BMP3:" + os.path.join(folder, "Splash.bmp")],
                    check=True)
     for n, colours in ((1, "#3a6b35-#c9d6a3"), (2, "#444466-#ddccaa")):
-        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, "-fill", "white", "-pointsize", "40",
+        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, *FONT, "-fill", "white", "-pointsize", "40",
                         "-annotate", "+40+240", f"Screenshot {n}", os.path.join(folder, f"Screen{n}.jpg")], check=True)
 
 
@@ -324,9 +328,7 @@ class SilentInstall(unittest.TestCase):
         target = os.path.join(self.fs, "Addon Scenery", "Heathrow Mini")
         log = os.path.join(target, "Uninstall Heathrow Mini.log")
         self.assertTrue(os.path.exists(log))
-        os.rename(log, log + ".x")
         self.assertEqual(same_tree(self.addon, target), "")
-        os.rename(log + ".x", log)
         # One area behind the others, and every byte before it as it was.
         after = self.read(self.cfg)
         self.assertEqual(after[:len(SCENERY_CFG)], SCENERY_CFG)
@@ -355,7 +357,8 @@ class SilentInstall(unittest.TestCase):
             os.rename(self.package + "-moved", self.package)
         self.assertEqual(self.read(self.cfg), SCENERY_CFG)
         left = sorted(os.path.relpath(os.path.join(r, f), self.fs) for r, _, fs in os.walk(self.fs) for f in fs)
-        self.assertEqual(left, ["scenery.cfg", "scenery.cfg.bak", os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")])
+        self.assertEqual(left, sorted(["scenery.cfg", "scenery.cfg.bak",
+                                       os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")]))
         self.assertNotEqual(reg("query", UNINSTALL_KEY).returncode, 0)
 
     def test_damaged_package_returns_its_code_and_leaves_the_library(self):
@@ -370,7 +373,7 @@ class SilentInstall(unittest.TestCase):
         # Into a folder of the person's choosing, with spaces; no simulator's library there.
         chosen = os.path.join(self.tmp, "My Add ons", "EGLL")
         self.assertEqual(self.setup("/S", "/D=" + windows_path(chosen)), 7)
-        self.assertEqual(same_tree(self.addon, chosen).split(":")[0], "files differ")
+        self.assertEqual(same_tree(self.addon, chosen), "")
         self.assertEqual(self.read(self.cfg), SCENERY_CFG)
 
 
@@ -511,7 +514,7 @@ class SelfExtractor(unittest.TestCase):
         code, lines = drv("boxwith", 60000, "could not be extracted")
         self.assertEqual(code, 0)
         self.assertIn("8 files could not be extracted", lines[0])
-        self.assertIn("..\\evil.txt: not extracted, it contains", lines[0])
+        self.assertIn("..\\evil.txt: not extracted, \"..\" in path", lines[0])
         self.assertIn("2 files were extracted", lines[0])
         self.assertTrue(wait_exit(self.proc, 5) or drv("press", "#32770", self.CAPTION, "Close")[0] == 0)
         self.assertTrue(wait_exit(self.proc, 20))
@@ -559,7 +562,9 @@ class SelfExtractor(unittest.TestCase):
                 z.writestr(name, "x")
         out = os.path.join(self.tmp, "sfx-out")
         self.run_sfx(self.build(windows_path(out), bits=64 | 8, archive=odd))
-        self.assertTrue(wait_exit(self.proc, 120))
+        code, lines = drv("boxwith", 120000, "could not be extracted")   # the names left out are listed
+        self.assertIn("clock$.txt: not extracted", lines[0])
+        self.assertTrue(wait_exit(self.proc, 30))
         package = os.path.join(self.tmp, "pkg")
         make_package(package, self.addon)
         shutil.copy(odd, os.path.join(package, "Setup.skb"))
