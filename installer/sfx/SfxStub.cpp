@@ -141,10 +141,10 @@ bool Events::Progress(const std::string& name, uint64_t done, uint64_t total) {
         s_.progressDone = done;
         s_.progressTotal = total;
     }
-    // A posted message per file and a few per second within a file keep the window current
-    // without flooding its queue.
+    // A few posted messages a second keep the window current; one per file would make tens of
+    // thousands of small files wait for as many repaints.
     DWORD now = GetTickCount();
-    if (name != lastName_ || now - lastPost_ >= 40 || done == total) {
+    if (now - lastPost_ >= 40 || done == total) {
         lastName_ = name;
         lastPost_ = now;
         PostMessageW(s_.dlg, WM_APP_PROGRESS, 0, 0);
