@@ -324,8 +324,13 @@ class SilentInstall(unittest.TestCase):
             return f.read()
 
     def test_install_twice_then_uninstall_restores_everything(self):
-        self.assertEqual(self.setup("/S"), 0)
+        # A readme of the person's own where the add-on brings one: replaced, a copy kept.
         target = os.path.join(self.fs, "Addon Scenery", "Heathrow Mini")
+        os.makedirs(target)
+        theirs = os.path.join(target, "readme.txt")
+        with open(theirs, "w") as f:
+            f.write("my own readme")
+        self.assertEqual(self.setup("/S"), 0)
         log = os.path.join(target, "Uninstall Heathrow Mini.log")
         self.assertTrue(os.path.exists(log))
         self.assertEqual(same_tree(self.addon, target), "")
@@ -358,7 +363,10 @@ class SilentInstall(unittest.TestCase):
         self.assertEqual(self.read(self.cfg), SCENERY_CFG)
         left = sorted(os.path.relpath(os.path.join(r, f), self.fs) for r, _, fs in os.walk(self.fs) for f in fs)
         self.assertEqual(left, sorted(["scenery.cfg", "scenery.cfg.bak",
+                                       os.path.join("Addon Scenery", "Heathrow Mini", "readme.txt"),
                                        os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")]))
+        with open(theirs) as f:
+            self.assertEqual(f.read(), "my own readme")
         self.assertNotEqual(reg("query", UNINSTALL_KEY).returncode, 0)
 
     def test_damaged_package_returns_its_code_and_leaves_the_library(self):
@@ -375,6 +383,27 @@ class SilentInstall(unittest.TestCase):
         self.assertEqual(self.setup("/S", "/D=" + windows_path(chosen)), 7)
         self.assertEqual(same_tree(self.addon, chosen), "")
         self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        # Too big for the disk: refused with its code before any folder is made.
+        too_big_for_the_disk(skb)
+        self.assertEqual(self.setup("/S", "/D=" + windows_path(os.path.join(self.tmp, "new", "EGLL")), package=broken), 4)
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "new")))
+
+
+def too_big_for_the_disk(path):
+    """An archive of 250 members whose directory claims almost 4 GB each: a terabyte that no
+    test machine has free, in a file of a few kilobytes."""
+    import zipfile
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for i in range(250):
+            z.writestr(f"big/part{i:03}.bgl", "x")
+    with open(path, "r+b") as f:
+        z = bytearray(f.read())
+        p = z.find(b"PK\x01\x02")
+        while p >= 0:
+            z[p + 24:p + 28] = struct.pack("<I", 0xFFFFFFF0)
+            p = z.find(b"PK\x01\x02", p + 4)
+        f.seek(0)
+        f.write(z)
 
 
 def sfx_header(caption, default_dir, command, bits):
@@ -553,6 +582,17 @@ class SelfExtractor(unittest.TestCase):
         wait_exit(self.proc, 10) or drv("press", "#32770", "*", "&Yes")
         self.assertTrue(wait_exit(self.proc, 20))
         self.assertEqual(sorted(os.listdir(self.tmp)), ["addon", "demo.exe", "demo.zip"])
+
+        # Too big for the disk: the same refusal as Setup's, and no folder made.
+        big = os.path.join(self.tmp, "big.zip")
+        too_big_for_the_disk(big)
+        self.run_sfx(self.build(windows_path(os.path.join(self.tmp, "new", "out")), bits=64, archive=big))
+        code, lines = drv("boxwith", 120000, "are free on the drive")
+        self.assertEqual(code, 0)
+        drv("press", "#32770", self.CAPTION, "Cancel")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 4)
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "new")))
 
     def test_names_the_engine_refuses_give_setup_and_the_stub_one_exit_code(self):
         import zipfile
