@@ -991,7 +991,7 @@ void TSetupForm::Install() {
             if (keepCopies && !made.count(lower(rel)) && !copied.count(lower(rel))) {
                 std::string copy = JoinPath(log.backups, rel);
                 f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
-                           CopyFileA(JoinPath(survey.dest, rel).c_str(), copy.c_str(), FALSE);
+                           CopyFileW(LongPath(JoinPath(survey.dest, rel)).c_str(), LongPath(copy).c_str(), FALSE);
             }
             log.replaced.push_back(f);
         }
@@ -1043,7 +1043,7 @@ void TSetupForm::Install() {
                         : "No file was left behind.";
         if (!overwrite && !survey.existing.empty()) text += " The files that were there before are unchanged.";
         for (const LoggedFile& f : log.replaced)
-            if (f.backup) DeleteFileA(JoinPath(log.backups, f.rel).c_str());
+            if (f.backup) DeleteFileW(LongPath(JoinPath(log.backups, f.rel)).c_str());
         ShowPage();
         Ask(text, MB_OK | (progress.outcome.kind == EngineOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
         ExitCode = ExitCodeFor(progress.outcome.kind);

@@ -28,7 +28,7 @@ std::string Parent(const std::string& p) {
     return cut == std::string::npos ? std::string() : p.substr(0, cut);
 }
 
-bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& p) { return PathExists(p); }
 
 void SetString(HKEY k, const char* name, const std::string& v) {
     RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
@@ -42,8 +42,8 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 }  // namespace
 
 bool FileCrc(const std::string& path, uint32_t& crc, uint64_t& size) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                           nullptr);
+    HANDLE f = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     crc = 0;
     size = 0;
@@ -230,7 +230,7 @@ int RunUninstall(const std::string& logPath, bool silent) {
     int kept = 0, failed = 0;
     for (const LoggedFile& f : log.files) {
         std::string p = JoinPath(log.folder, f.rel);
-        DeleteFileA((p + ".unz~tmp").c_str());
+        DeleteFileW(LongPath(p + ".unz~tmp").c_str());
         if (!Exists(p)) continue;
         const LoggedFile* replaced = nullptr;
         for (const LoggedFile& r : log.replaced)
@@ -240,8 +240,8 @@ int RunUninstall(const std::string& logPath, bool silent) {
             ++kept;   // changed since: the person's now
             continue;
         }
-        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileA(p.c_str())) ++failed;
+        SetFileAttributesW(LongPath(p).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(LongPath(p).c_str())) ++failed;
     }
     for (const LoggedFile& r : log.replaced) {
         if (!r.backup) continue;
@@ -251,14 +251,14 @@ int RunUninstall(const std::string& logPath, bool silent) {
             ++kept;
             continue;
         }
-        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!CopyFileA(copy.c_str(), p.c_str(), FALSE)) ++failed;
+        SetFileAttributesW(LongPath(p).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!CopyFileW(LongPath(copy).c_str(), LongPath(p).c_str(), FALSE)) ++failed;
     }
     DeleteFileA(logPath.c_str());
     std::vector<std::string> dirs = log.dirs;
     // Deepest first: a child's path is longer than its parent's.
     std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& d : dirs) RemoveDirectoryA(d.c_str());
+    for (const std::string& d : dirs) RemoveDirectoryW(LongPath(d).c_str());
 
     if (!log.key.empty()) {
         std::string key = kUninstallKey + log.key;
@@ -271,11 +271,12 @@ int RunUninstall(const std::string& logPath, bool silent) {
         std::vector<std::string> all;
         for (const LoggedFile& r : log.replaced) all.push_back(JoinPath(log.backups, r.rel));
         for (const std::string& c : all) {
-            SetFileAttributesA(c.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(c.c_str());
-            for (std::string p = Parent(c); p.size() > log.backups.size(); p = Parent(p)) RemoveDirectoryA(p.c_str());
+            SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(LongPath(c).c_str());
+            for (std::string p = Parent(c); p.size() > log.backups.size(); p = Parent(p))
+                RemoveDirectoryW(LongPath(p).c_str());
         }
-        RemoveDirectoryA(log.backups.c_str());
+        RemoveDirectoryW(LongPath(log.backups).c_str());
     }
     if (!log.uninstaller.empty()) {
         char self[MAX_PATH * 2] = "";

@@ -10,6 +10,7 @@
 #include "SetupForm.h"
 #include "TestSupport.h"
 #include "UnzEngine.h"
+#include "Uninstall.h"
 
 using namespace kit;
 using namespace installer_test;
@@ -469,4 +470,17 @@ TEST(HostilePackages, CutPicturesLongPathsAndNamesTheEngineRefuses) {
     std::string rel, why;
     for (const char* name : {"clock$.txt", "sub/CLOCK$", "a\x7f" "b.txt"}) EXPECT_FALSE(SafeMemberPath(name, rel, why)) << name;
     testing_support::RemoveTree(dir);
+}
+
+TEST(SceneryAreas, OneForASceneryEachFolderForSceneryMD) {
+    const std::vector<std::string> files = {"EKCH\\scenery\\a.bgl", "EKCH\\texture\\a.bmp", "EKCH\\readme.txt",
+                                            "EKCH\\Terminals\\Scenery\\t.bgl", "EKRN\\texture\\r.bmp"};
+    EXPECT_EQ(SceneryAreaFolders(AddonType::Scenery, "C:\\FS\\Addon Scenery", files),
+              std::vector<std::string>{"C:\\FS\\Addon Scenery\\EKCH"});
+    EXPECT_EQ(SceneryAreaFolders(AddonType::SceneryMD, "C:\\FS\\Addon Scenery", files),
+              (std::vector<std::string>{"C:\\FS\\Addon Scenery\\EKCH", "C:\\FS\\Addon Scenery\\EKCH\\Terminals",
+                                        "C:\\FS\\Addon Scenery\\EKRN"}));
+    // Loose files without an area's folders: the add-on's folder is the area.
+    EXPECT_EQ(SceneryAreaFolders(AddonType::Scenery, "C:\\FS\\Addon Scenery\\Mini", {"mini.bgl"}),
+              std::vector<std::string>{"C:\\FS\\Addon Scenery\\Mini"});
 }
