@@ -67,7 +67,8 @@ std::string InstallLog::Text() const {
     for (const std::string& d : dirs) t += "Dir=" + d + "\r\n";
     for (const LoggedFile& f : files) t += "File=" + FileText(f) + "\r\n";
     for (const LoggedFile& f : replaced) t += std::string("Replaced=") + (f.backup ? "1 " : "0 ") + FileText(f) + "\r\n";
-    for (const AddedArea& a : areas) t += "Area=" + std::to_string(a.number) + " " + Hex(a.separator) + "\r\n";
+    for (const AddedArea& a : areas)
+        t += "Area=" + std::to_string(a.number) + " " + Hex(a.separator) + " " + a.local + "\r\n";
     return t;
 }
 
@@ -98,7 +99,8 @@ InstallLog InstallLog::Parse(const std::string& text) {
         } else if (key == "Area") {
             AddedArea a;
             a.number = std::atoi(Word(v).c_str());
-            a.separator = Unhex(v);
+            a.separator = Unhex(Word(v));
+            a.local = v;
             if (a.number > 0) log.areas.push_back(a);
         }
     }

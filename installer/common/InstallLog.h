@@ -11,7 +11,8 @@
 //   Dir=C:\FS2000\Addon Scenery                                    folders made, full paths
 //   File=1a2b3c4d 300000 scenery\EKCH.bgl                          files made: CRC, size, path
 //   Replaced=1 1a2b3c4d 512 texture\ground.bmp                     files replaced (1: copy kept)
-//   Area=12 0d0a                                                   areas added, separator in hex
+//   Area=12 0d0a Addon Scenery\EKCH                               areas added: number, separator
+//                                                                  in hex, Local
 //
 // Paths of files are relative to Folder. A second installation of the same add-on into the
 // same folder merges into the first record, so one uninstall takes out both.

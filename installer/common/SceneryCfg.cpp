@@ -126,6 +126,7 @@ AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local
     const std::string le = LineEnd();
     AddedArea added;
     added.number = number + 1;
+    added.local = local;
     // An empty line between the last section and the new one, as the simulator writes it.
     if (!bytes_.empty()) {
         if (bytes_.back() != '\n') added.separator += le;
@@ -139,8 +140,16 @@ AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local
 }
 
 bool SceneryCfg::RemoveArea(const AddedArea& area) {
+    std::vector<SceneryArea> areas = Areas();
+    auto sameLocal = [&](const SceneryArea& a) { return Lower(Trim(a.local)) == Lower(Trim(area.local)); };
+    int number = 0;
+    for (const SceneryArea& a : areas)
+        if (a.number == area.number && (area.local.empty() || sameLocal(a))) number = a.number;
+    for (const SceneryArea& a : areas)
+        if (!number && !area.local.empty() && sameLocal(a)) number = a.number;
+    if (!number) return false;
     for (const Section& s : Sections()) {
-        if (AreaNumber(s.name) != area.number) continue;
+        if (AreaNumber(s.name) != number) continue;
         // The section's own lines end with its last line that holds something; empty lines
         // after it separate it from the next section and stay.
         size_t end = s.begin;

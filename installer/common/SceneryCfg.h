@@ -24,11 +24,13 @@ struct SceneryArea {
     bool active = false;
 };
 
-// What an add brought into the file, for taking it out again: the area's number and the
-// line ends put before its header (when the file did not end in an empty line).
+// What an add brought into the file, for taking it out again: the area's number, the line
+// ends put before its header (when the file did not end in an empty line) and its Local, by
+// which it is found again when the simulator has renumbered the areas since.
 struct AddedArea {
     int number = 0;
     std::string separator;
+    std::string local;
 };
 
 class SceneryCfg {
@@ -47,8 +49,9 @@ public:
     AddedArea AddArea(const std::string& title, const std::string& local);
 
     // Takes out the area's header and keys (up to its last line that is not empty) and the
-    // separator that the add put before it, when that is still there. False when the file has
-    // no such area.
+    // separator that the add put before it, when that is still there. The area is the one of
+    // that number when its Local is still the added one, else the one with that Local. False
+    // when the file has no such area: another area is never taken out in its place.
     bool RemoveArea(const AddedArea& area);
 
     // The text of a number as the file writes it: "Area.007".

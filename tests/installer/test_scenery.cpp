@@ -56,6 +56,15 @@ TEST(SceneryLibrary, AddsFindsAndRemovesAreasLeavingEveryOtherByte) {
         EXPECT_EQ(two.Bytes(), original);
         EXPECT_FALSE(two.RemoveArea(a));
     }
+    // Renumbered by the simulator since: the area is found by its Local, and an area of someone
+    // else's under the old number stays.
+    SceneryCfg cfg(kFs2000);
+    AddedArea ours = cfg.AddArea("EKCH", "Addon Scenery\\EKCH");
+    SceneryCfg renumbered("[Area.008]\r\nTitle=Other\r\nLocal=D:\\Other\r\n\r\n[Area.009]\r\nTitle=EKCH\r\n"
+                          "Local=Addon Scenery\\EKCH\r\n");
+    EXPECT_TRUE(renumbered.RemoveArea(ours));
+    EXPECT_EQ(renumbered.Bytes(), "[Area.008]\r\nTitle=Other\r\nLocal=D:\\Other\r\n");
+    EXPECT_FALSE(renumbered.RemoveArea(ours));
 }
 
 TEST(SceneryLibrary, WritesSafelyWithABackup) {
@@ -83,12 +92,13 @@ TEST(InstallRecord, ReadsBackWhatItWroteAndMergesAnEarlierRun) {
     first.dirs = {"C:\\FS\\Addon Scenery\\EKCH", "C:\\FS\\Addon Scenery\\EKCH\\scenery"};
     first.files = {{"scenery\\a b.bgl", 0xdeadbeef, 300000, false}};
     first.replaced = {{"Readme.txt", 0x01020304, 12, true}};
-    first.areas = {{8, "\r\n"}};
+    first.areas = {{8, "\r\n", "Addon Scenery\\EKCH"}};
     InstallLog back = InstallLog::Parse(first.Text());
     EXPECT_EQ(back.Text(), first.Text());
     EXPECT_EQ(back.files[0].rel, "scenery\\a b.bgl");
     EXPECT_EQ(back.files[0].crc, 0xdeadbeefu);
     EXPECT_EQ(back.areas[0].separator, "\r\n");
+    EXPECT_EQ(back.areas[0].local, "Addon Scenery\\EKCH");
     EXPECT_TRUE(back.replaced[0].backup);
 
     // Run again: the files it made are "replaced" now, but stay made by the installation;
