@@ -104,11 +104,11 @@ std::string AddonSubfolder(AddonType type, const std::string& title, const std::
 std::string TypeNote(AddonType type) {
     switch (type) {
         case AddonType::Scenery:
-            return "Scenery is installed as an area of its own below \"Addon Scenery\". Afterwards add the "
-                   "folder in Flight Simulator's Scenery Library to see it.";
+            return "Scenery is installed as an area of its own below \"Addon Scenery\" and added to Flight "
+                   "Simulator's Scenery Library.";
         case AddonType::SceneryMD:
-            return "This scenery brings its own area folders; they are placed in \"Addon Scenery\". Afterwards "
-                   "add them in Flight Simulator's Scenery Library to see them.";
+            return "This scenery brings its own area folders; they are placed in \"Addon Scenery\" and each is "
+                   "added to Flight Simulator's Scenery Library.";
         case AddonType::Aircraft:
             return "Aircraft go to the \"Aircraft\" folder, each in a folder of its own. Choose the new "
                    "aircraft in Flight Simulator's Aircraft menu.";

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "names.h"
+
 namespace kit {
 
 namespace {
@@ -27,6 +29,10 @@ bool IsDeviceName(const std::string& component) {
 bool SafeMemberPath(const std::string& name, std::string& rel, std::string& why) {
     rel.clear();
     why.clear();
+    // What the engine refuses to write is left out here too, so that such a name is listed
+    // as left out instead of failing the installation when the engine passes it by.
+    std::string engineRel;
+    if (!zc::safe_relative_path(name, engineRel, why)) return false;
     if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
         why = "it is an absolute path";
         return false;

@@ -203,6 +203,7 @@ UnpackResult Unpacker::Run() {
             }
             if (!it.refusal.empty()) {
                 r_.problems.push_back(e.name + ": not extracted, " + it.refusal);
+                ++r_.refused;
                 continue;
             }
             if (it.rel.empty()) continue;

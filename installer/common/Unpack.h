@@ -56,7 +56,11 @@ struct UnpackResult {
     bool cancelled = false;
     bool diskFull = false;           // a write failed: the rest was not tried
     std::vector<std::string> problems;  // one line per member that failed or was refused
+    int refused = 0;                 // of those, members left out for their names
     bool Ok() const { return !cancelled && !diskFull && problems.empty(); }
+    // Everything that could be written was: only members with unusable names were left out,
+    // which the installer counts as a success too.
+    bool Complete() const { return !cancelled && !diskFull && int(problems.size()) == refused; }
 };
 
 UnpackResult RunUnpack(zc::FileSystem& fs, zc::File& archive, const zc::Directory& d, const UnpackPlan& plan,

@@ -22,6 +22,25 @@ std::string LastErrorText(unsigned long code) {
     return s.empty() ? "system error " + std::to_string(code) : s;
 }
 
+std::wstring LongPath(const std::string& ansi) {
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), int(ansi.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    if (n) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), int(ansi.size()), w.data(), n);
+    for (wchar_t& c : w)
+        if (c == L'/') c = L'\\';
+    if (w.size() >= MAX_PATH - 12 && w.size() > 2 && w[1] == L':' ) return L"\\\\?\\" + w;
+    if (w.size() >= MAX_PATH - 12 && w.compare(0, 2, L"\\\\") == 0 && w.compare(0, 4, L"\\\\?\\") != 0)
+        return L"\\\\?\\UNC\\" + w.substr(2);
+    return w;
+}
+
+bool PathExists(const std::string& path) { return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFilePath(const std::string& path) {
+    DWORD a = GetFileAttributesW(LongPath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 ArchiveScan ScanArchive(const std::string& path) {
     ArchiveScan scan;
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -43,6 +62,8 @@ ArchiveScan ScanArchive(const std::string& path) {
             }
             if (e.is_dir() || rel.empty()) continue;
             scan.files.push_back(rel);
+            scan.crcs.push_back(e.crc);
+            scan.sizes.push_back(e.usize);
             scan.bytes += e.usize;
         }
     } catch (const zc::ZipError& e) {
@@ -56,7 +77,7 @@ ArchiveScan ScanArchive(const std::string& path) {
 
 namespace {
 
-bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& p) { return PathExists(p); }
 
 std::string Parent(const std::string& p) {
     size_t cut = p.find_last_of('\\');
@@ -108,12 +129,12 @@ int RemoveInstalled(const TargetSurvey& survey) {
     int removed = 0;
     for (const std::string& f : survey.newFiles) {
         // The engine writes each file under a temporary name first; one may be left behind.
-        DeleteFileA((f + ".unz~tmp").c_str());
+        DeleteFileW(LongPath(f + ".unz~tmp").c_str());
         if (!Exists(f)) continue;
-        SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(f.c_str())) ++removed;
+        SetFileAttributesW(LongPath(f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(LongPath(f).c_str())) ++removed;
     }
-    for (auto it = survey.newFolders.rbegin(); it != survey.newFolders.rend(); ++it) RemoveDirectoryA(it->c_str());
+    for (auto it = survey.newFolders.rbegin(); it != survey.newFolders.rend(); ++it) RemoveDirectoryW(LongPath(*it).c_str());
     return removed;
 }
 
@@ -130,14 +151,15 @@ int64_t FreeBytes(const std::string& path) {
 }
 
 std::string MakeFolders(const std::string& dest) {
-    DWORD a = GetFileAttributesA(dest.c_str());
+    DWORD a = GetFileAttributesW(LongPath(dest).c_str());
     if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? "" : "a file of that name is in the way";
     std::string parent = Parent(dest);
     if (!IsRoot(parent)) {
         std::string why = MakeFolders(parent);
         if (!why.empty()) return why;
     }
-    if (!CreateDirectoryA(dest.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return LastErrorText(GetLastError());
+    if (!CreateDirectoryW(LongPath(dest).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return LastErrorText(GetLastError());
     return "";
 }
 
@@ -176,6 +198,16 @@ void EngineOutcome::Add(int code, const std::string& text) {
     // The first failure names the outcome; a cancel wins over what it caused.
     if (kind == Kind::Ok || k == Kind::Cancelled) kind = k;
     if (errors.size() < 20) errors.push_back(text);
+}
+
+ExitCode ExitCodeFor(EngineOutcome::Kind kind) {
+    switch (kind) {
+        case EngineOutcome::Kind::Ok: return kExitOk;
+        case EngineOutcome::Kind::Cancelled: return kExitCancelled;
+        case EngineOutcome::Kind::DiskFull: return kExitNoSpace;
+        case EngineOutcome::Kind::NoAccess: return kExitWriteRefused;
+        default: return kExitDamaged;
+    }
 }
 
 std::string EngineOutcome::Advice() const {

@@ -17,6 +17,8 @@ struct ArchiveScan {
     std::string detail;                  // the reader's own words for the problem
     std::vector<std::string> names;      // every member, '/'-separated, ANSI
     std::vector<std::string> files;      // the file members as relative '\' paths
+    std::vector<uint32_t> crcs;          // and, beside each, its CRC and size
+    std::vector<uint64_t> sizes;
     std::vector<std::string> refused;    // members whose names would leave the destination
     uint64_t bytes = 0;                  // uncompressed size of the files
 };
@@ -64,5 +66,26 @@ struct EngineOutcome {
 };
 
 std::string LastErrorText(unsigned long code);
+
+// Paths for the file calls of the installer's own checks and clean-up: wide, and in the
+// "\\?\" form past MAX_PATH, as the engine writes them, so that whatever the engine could
+// write Setup can find and remove again.
+std::wstring LongPath(const std::string& ansi);
+bool PathExists(const std::string& path);
+bool IsFilePath(const std::string& path);   // exists and is not a folder
+
+// Exit codes of Setup.exe (and of the self-extractor for the same kinds of failure), and of
+// the uninstaller. Documented for people who install many add-ons by script.
+enum ExitCode {
+    kExitOk = 0,
+    kExitCancelled = 1,       // the person cancelled or declined the terms
+    kExitNoSimulator = 2,     // no Flight Simulator folder was found, and none was given
+    kExitDamaged = 3,         // the package (archive, engine) is missing, damaged or unusable
+    kExitNoSpace = 4,         // not enough free space
+    kExitWriteRefused = 5,    // a folder or file could not be created, written or removed
+    kExitBadCommandLine = 6,  // a switch that is not understood
+    kExitNotRegistered = 7,   // installed, but the scenery library could not be updated
+};
+ExitCode ExitCodeFor(EngineOutcome::Kind kind);
 
 }  // namespace kit

@@ -4,10 +4,14 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "Destination.h"
 #include "Pictures.h"
 #include "SafePath.h"
+#include "SceneryCfg.h"
+#include "Uninstall.h"
 
 namespace kit {
 
@@ -300,6 +304,7 @@ void TSetupForm::BuildLayout() {
         {ReadyInto, &Body, {126, 120, 372, 30}},
         {ReadyFreeCaption, &Body, {16, 154, 0, 0}, "Free on the drive:"},
         {ReadyFree, &Body, {126, 154, 372, 14}},
+        {KeepBackups, &Body, {16, 174, 482, 18}, "Keep a copy of each file that is replaced, to put it back when the add-on is removed"},
         {FileLabel, &Body, {16, 198, 482, 14}},
         {FileBar, &Body, {16, 214, 482, 14}},
         {TotalLabel, &Body, {16, 242, 482, 14}},
@@ -353,6 +358,7 @@ void TSetupForm::BuildLayout() {
     for (ui::Control* c : {static_cast<ui::Control*>(&TitleImage), static_cast<ui::Control*>(&TitleIcon),
                            static_cast<ui::Control*>(&TitleLabel)})
         c->OnMouseDown = [this](ui::MouseButton b, int, int) { TitleMouseDown(b); };
+    KeepBackups.SetChecked(true);
     FileBar.Min = TotalBar.Min = 1;
     FileBar.Max = TotalBar.Max = 10001;
 }
@@ -503,7 +509,7 @@ std::vector<ui::Control*> TSetupForm::PageControls(Page p) {
                     &TargetLabel, &RuleLabel, &SpaceLabel};
         case Page::Ready:
             return {&Heading, &SubHeading, &ReadyAddonCaption, &ReadyAddon, &ReadyFilesCaption, &ReadyFiles,
-                    &ReadyIntoCaption, &ReadyInto, &ReadyFreeCaption, &ReadyFree, &FileLabel, &FileBar, &TotalLabel,
+                    &ReadyIntoCaption, &ReadyInto, &ReadyFreeCaption, &ReadyFree, &KeepBackups, &FileLabel, &FileBar, &TotalLabel,
                     &TotalBar};
         case Page::Finish:
             return {&Heading, &SubHeading, &ResultMemo, &NextStepLabel, &OpenFolderButton.Face,
@@ -658,7 +664,13 @@ void TSetupForm::FormDestroy() {
     SkinModule = nullptr;
 }
 
-int TSetupForm::Ask(const std::string& text, UINT flags) { return ui::desktop().MessageBox(Handle(), text, Title, flags); }
+int TSetupForm::Ask(const std::string& text, UINT flags) {
+    if (!Silent) return ui::desktop().MessageBox(Handle(), text, Title, flags);
+    // Without a window every question takes the answer that installs: replace, go on.
+    Messages.push_back(text);
+    UINT kind = flags & MB_TYPEMASK;
+    return kind == MB_YESNO || kind == MB_YESNOCANCEL ? IDYES : IDOK;
+}
 
 // --- The package check ---------------------------------------------------------------------
 
@@ -730,6 +742,7 @@ void TSetupForm::FillDestination() {
 }
 
 std::string TSetupForm::Destination() const {
+    if (!DestOverride.empty()) return DestOverride;
     std::string sub, why;
     if (!CleanSubfolder(SubfolderEdit.Text(), sub, why)) sub = SubfolderEdit.Text();
     std::string fs = Trim(FsFolderEdit.Text());
@@ -815,7 +828,9 @@ bool TSetupForm::LeaveDestination() {
 
 namespace {
 
-// The engine's reports, shown on the installing page.
+// The engine's reports, shown on the installing page. The window is brought up to date a few
+// times a second, not for each file: with tens of thousands of small files, repainting for
+// every one of them would take longer than unpacking them.
 class Progress : public UnzEngine::Events {
 public:
     explicit Progress(TSetupForm& f) : f_(f) {}
@@ -824,46 +839,53 @@ public:
 
     bool FileCount(int n) override {
         files_ = n;
-        return Pump();
+        return Pump(true);
     }
     bool ByteCount(int64_t n) override {
         total_ = n;
         done_ = 0;
-        f_.TotalBar.SetPosition(1);
-        return Pump();
+        return Pump(true);
     }
     bool FileStart(const std::string& name, int64_t size) override {
         ++started;
         fileSize_ = size;
         fileDone_ = 0;
-        std::string shown = name;
-        std::replace(shown.begin(), shown.end(), '/', '\\');
-        f_.FileLabel.SetCaption("Installing " + shown);
-        f_.FileBar.SetPosition(size == 0 ? 10001 : 1);
-        f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started) + " of " +
-                                 std::to_string(std::max(files_, started)));
-        return Pump();
+        name_ = name;
+        return Pump(false);
     }
     bool BytesDone(int64_t n) override {
         fileDone_ += n;
         done_ += n;
-        // Position = fraction x 10000 + 1, in 64 bits.
-        f_.FileBar.SetPosition(fileSize_ ? int(std::min<int64_t>(fileDone_, fileSize_) * 10000 / fileSize_ + 1) : 10001);
-        if (total_) f_.TotalBar.SetPosition(int(std::min<int64_t>(done_, total_) * 10000 / total_ + 1));
-        return Pump();
+        return Pump(false);
     }
     bool Message(int code, const std::string& text) override {
         outcome.Add(code, text);
-        return Pump();
+        return Pump(false);
     }
-    bool Tick() override { return Pump(); }
+    bool Tick() override { return Pump(false); }
+    // The last state, shown whatever the time since the last update.
+    void Flush() { Pump(true); }
 
 private:
-    bool Pump() {
+    bool Pump(bool now) {
+        if (f_.Silent) return false;
+        DWORD tick = GetTickCount();
+        if (!now && tick - last_ < 50) return f_.CancelRequested;
+        last_ = tick;
+        std::string shown = name_;
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        if (!shown.empty()) f_.FileLabel.SetCaption("Installing " + shown);
+        // Position = fraction x 10000 + 1, in 64 bits.
+        f_.FileBar.SetPosition(fileSize_ ? int(std::min<int64_t>(fileDone_, fileSize_) * 10000 / fileSize_ + 1) : 10001);
+        f_.TotalBar.SetPosition(total_ ? int(std::min<int64_t>(done_, total_) * 10000 / total_ + 1) : 1);
+        f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started) + " of " +
+                                 std::to_string(std::max(files_, started)));
         ui::App->ProcessMessages();
         return f_.CancelRequested;
     }
     TSetupForm& f_;
+    DWORD last_ = 0;
+    std::string name_;
     int files_ = 0;
     int64_t total_ = 0, done_ = 0, fileSize_ = 0, fileDone_ = 0;
 };
@@ -878,6 +900,7 @@ void TSetupForm::Install() {
     Scan = ScanArchive(PackageDir + kArchiveFile);
     if (Scan.problem != ArchiveScan::Problem::None) {
         CheckPackage();
+        ExitCode = kExitDamaged;
         return;
     }
     UnzEngine engine;
@@ -885,10 +908,15 @@ void TSetupForm::Install() {
     if (!engine.Load(PackageDir + kUnzipFile, why)) {
         Ask("Setup cannot unpack the add-on: its unzip engine \"" + std::string(kUnzipFile) + "\" " + why + ".",
             MB_OK | MB_ICONSTOP);
+        ExitCode = kExitDamaged;
         return;
     }
 
     TargetSurvey survey = SurveyTarget(Scan, dest);
+    // What an earlier installation of this add-on into the same folder recorded.
+    const std::string logPath = JoinPath(dest, LogFileName(title));
+    InstallLog earlier;
+    if (std::string text; ReadWholeFile(logPath, text).empty()) earlier = InstallLog::Parse(text);
     bool overwrite = false;
     if (!survey.existing.empty()) {
         int r = Ask(Plural(survey.existing.size(), "file", "files") + " of " + title +
@@ -896,7 +924,10 @@ void TSetupForm::Install() {
                         "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the files "
                         "that are there and installs only the others. Cancel goes back.",
                     MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (r == IDCANCEL) return;
+        if (r == IDCANCEL) {
+            ExitCode = kExitCancelled;
+            return;
+        }
         overwrite = r == IDYES;
     }
     const uint64_t needed = Scan.bytes;
@@ -906,6 +937,7 @@ void TSetupForm::Install() {
                 FormatSize(uint64_t(free)) + " are free on the drive of\n" + dest +
                 "\n\nPlease free some space or choose another drive, then press Install again.",
             MB_OK | MB_ICONSTOP);
+        ExitCode = kExitNoSpace;
         return;
     }
     if (std::string err = MakeFolders(dest); !err.empty()) {
@@ -913,6 +945,7 @@ void TSetupForm::Install() {
         Ask("Setup cannot create the folder\n" + dest + "\n" + err +
                 ".\n\nYou may not be allowed to write there. Please choose another folder.",
             MB_OK | MB_ICONSTOP);
+        ExitCode = kExitWriteRefused;
         return;
     }
     if (std::string err = ProbeWrite(dest); !err.empty()) {
@@ -920,7 +953,49 @@ void TSetupForm::Install() {
         Ask("Setup may not write into the folder\n" + dest + "\n" + err +
                 ".\n\nPlease choose another folder, or run Setup as a user who may write there.",
             MB_OK | MB_ICONSTOP);
+        ExitCode = kExitWriteRefused;
         return;
+    }
+
+    // The record of this run, and copies of the files it is about to replace (not of files an
+    // earlier run of this add-on made, nor again of those it kept a copy of already).
+    InstallLog log;
+    log.title = title;
+    log.folder = survey.dest;
+    log.key = "Skykit " + FolderNameFromTitle(title);
+    const std::string data = UninstallDataFolder(title);
+    log.uninstaller = data + "\\Uninstall.exe";
+    log.backups = data + "\\Backup";
+    log.dirs = survey.newFolders;
+    auto lower = [](std::string x) {
+        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return x;
+    };
+    std::map<std::string, size_t> index;
+    for (size_t i = 0; i < Scan.files.size(); ++i) index[lower(Scan.files[i])] = i;
+    auto logged = [&](const std::string& rel) {
+        size_t i = index[lower(rel)];
+        LoggedFile f;
+        f.rel = Scan.files[i];
+        f.crc = Scan.crcs[i];
+        f.size = Scan.sizes[i];
+        return f;
+    };
+    const bool keepCopies = Silent || KeepBackups.Checked();
+    if (overwrite) {
+        std::set<std::string> made, copied;
+        for (const LoggedFile& f : earlier.files) made.insert(lower(f.rel));
+        for (const LoggedFile& f : earlier.replaced)
+            if (f.backup) copied.insert(lower(f.rel));
+        for (const std::string& rel : survey.existing) {
+            LoggedFile f = logged(rel);
+            if (keepCopies && !made.count(lower(rel)) && !copied.count(lower(rel))) {
+                std::string copy = JoinPath(log.backups, rel);
+                f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
+                           CopyFileW(LongPath(JoinPath(survey.dest, rel)).c_str(), LongPath(copy).c_str(), FALSE);
+            }
+            log.replaced.push_back(f);
+        }
     }
 
     // The engine works in the current directory: the destination, for the time of the call.
@@ -932,7 +1007,7 @@ void TSetupForm::Install() {
     NextButton.SetEnabled(false);
     CancelButton.SetCaption("Stop");
     FileLabel.SetCaption("Preparing...");
-    ui::App->ProcessMessages();
+    if (!Silent) ui::App->ProcessMessages();
     Progress progress(*this);
     progress.outcome.leftOut = Scan.refused;
     if (SetCurrentDirectoryA(dest.c_str())) {
@@ -942,6 +1017,7 @@ void TSetupForm::Install() {
         progress.outcome.Add(15, "Could not open the folder " + dest + ": " + LastErrorText(GetLastError()));
     }
     SetCurrentDirectoryA(oldDir);
+    progress.Flush();
     Installing = false;
     if (CancelRequested && !progress.outcome.Failed()) progress.outcome.Add(9, "Cancelled");
 
@@ -949,7 +1025,7 @@ void TSetupForm::Install() {
     std::vector<std::string> missing;
     if (!progress.outcome.Failed()) {
         for (const std::string& f : survey.newFiles)
-            if (!FileThere(f)) missing.push_back(f.substr(survey.dest.size() + 1));
+            if (!IsFilePath(f)) missing.push_back(f.substr(survey.dest.size() + 1));
         if (!missing.empty()) progress.outcome.Add(5, Plural(missing.size(), "file was", "files were") +
                                                           " not written, for example " + missing.front());
     }
@@ -967,21 +1043,79 @@ void TSetupForm::Install() {
         text += removed ? "The " + Plural(size_t(removed), "file", "files") + " it had installed were removed again."
                         : "No file was left behind.";
         if (!overwrite && !survey.existing.empty()) text += " The files that were there before are unchanged.";
+        for (const LoggedFile& f : log.replaced)
+            if (f.backup) DeleteFileW(LongPath(JoinPath(log.backups, f.rel)).c_str());
         ShowPage();
         Ask(text, MB_OK | (progress.outcome.kind == EngineOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
+        ExitCode = ExitCodeFor(progress.outcome.kind);
         return;
     }
+
+    // Installed. The scenery areas into the simulator's library, then the record and the
+    // uninstaller, so that the add-on can be taken out again.
+    for (const std::string& f : survey.newFiles) log.files.push_back(logged(f.substr(survey.dest.size() + 1)));
+    ExitCode = kExitOk;
+    std::string registration;
+    const AddonType type = Info.Type();
+    if (type == AddonType::Scenery || type == AddonType::SceneryMD) {
+        log.simulator = SimulatorFolder();
+        std::vector<std::string> folders = SceneryAreaFolders(type, survey.dest, Scan.files);
+        Registration reg = RegisterScenery(log.simulator, folders, title, earlier.areas);
+        log.areas = reg.added;
+        if (reg.problem.empty()) {
+            registration = "Added to the Scenery Library as ";
+            for (size_t i = 0; i < reg.titles.size(); ++i)
+                registration += (i ? ", \"" : "\"") + reg.titles[i] + "\"";
+            registration += ".";
+        } else {
+            ExitCode = kExitNotRegistered;
+            registration = "The Scenery Library was not changed: " + reg.problem +
+                           ". To see the scenery, start Flight Simulator, open World > Scenery Library, press Add Area "
+                           "and choose the folder " + folders.front() + ".";
+        }
+    }
+    log.MergeEarlier(earlier);
+    std::string recordProblem = PlaceUninstaller(data);
+    if (recordProblem.empty()) {
+        const std::string text = log.Text();
+        HANDLE f = CreateFileA(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD put = 0;
+        if (f == INVALID_HANDLE_VALUE || !WriteFile(f, text.data(), DWORD(text.size()), &put, nullptr) || put != text.size())
+            recordProblem = "the record " + logPath + " could not be written";
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    }
+    if (recordProblem.empty()) {
+        std::string publisher;
+        for (const Author& a : Info.authors)
+            publisher += (publisher.empty() ? "" : ", ") + (a.name.empty() ? a.email : a.name);
+        recordProblem = WriteUninstallEntry(log, logPath, publisher, Scan.bytes);
+    }
+    Registered = registration;
+    std::string removal = recordProblem.empty()
+                              ? "To remove " + title + ", choose \"" + title +
+                                    "\" in Add or Remove Programs in the Control Panel."
+                              : "Setup could not prepare the removal of the add-on: " + recordProblem + ".";
+    if (!registration.empty()) Messages.push_back(registration);
+    Messages.push_back(removal);
 
     // Done: the result page.
     Installed = true;
     installedTo_ = dest;
     size_t written = overwrite ? survey.existing.size() : 0;
-    for (const std::string& f : survey.newFiles) written += FileThere(f) ? 1 : 0;
+    for (const std::string& f : survey.newFiles) written += IsFilePath(f) ? 1 : 0;
     std::string report = title + " was installed into\r\n" + dest + "\r\n\r\n" +
                          Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
     if (!survey.existing.empty())
         report += overwrite ? "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were replaced."
                             : "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were kept as they were.";
+    if (!registration.empty()) report += "\r\n\r\n" + registration;
+    report += "\r\n\r\n" + removal;
+    if (!Scan.refused.empty()) {
+        report += "\r\n\r\n" + Plural(Scan.refused.size(), "file was", "files were") +
+                  " left out because their names cannot be used for files on Windows or would have put them outside "
+                  "this folder:";
+        for (const std::string& r : Scan.refused) report += "\r\n  " + r;
+    }
     report += "\r\n\r\nFiles of the add-on:";
     size_t listed = 0;
     for (const std::string& rel : Scan.files) {
@@ -991,17 +1125,46 @@ void TSetupForm::Install() {
         }
         report += "\r\n  " + rel;
     }
-    if (!Scan.refused.empty()) {
-        report += "\r\n\r\n" + Plural(Scan.refused.size(), "file was", "files were") +
-                  " left out because their names would have put them outside this folder:";
-        for (const std::string& r : Scan.refused) report += "\r\n  " + r;
-    }
+    if (Silent) return;
     Current = Pages.size() - 1;
     ShowPage();
     Heading.SetCaption("Installation complete");
     SubHeading.SetCaption(title + " is ready to use. Press Finish to leave Setup.");
     ResultMemo.SetText(report);
-    NextStepLabel.SetCaption(TypeNote(Info.Type()));
+    NextStepLabel.SetCaption(registration.empty() ? removal : registration + " " + removal);
+}
+
+std::string TSetupForm::SimulatorFolder() const {
+    std::string fs = Trim(FsFolderEdit.Text());
+    while (fs.size() > 3 && (fs.back() == '\\' || fs.back() == '/')) fs.pop_back();
+    if (DestOverride.empty()) return fs;
+    std::string d = DestOverride;
+    while (d.size() > 3 && d.back() == '\\') d.pop_back();
+    auto lower = [](std::string x) {
+        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return x;
+    };
+    if (!fs.empty() && lower(d + "\\").compare(0, fs.size() + 1, lower(fs + "\\")) == 0) return fs;
+    for (std::string p = d; p.size() > 3;) {
+        size_t cut = p.find_last_of('\\');
+        if (cut == std::string::npos) break;
+        p = p.substr(0, cut);
+        if (FileThere(JoinPath(p, kSceneryCfgFile))) return p;
+    }
+    return "";
+}
+
+int TSetupForm::InstallSilently(const std::string& dest) {
+    Silent = true;
+    if (!CheckPackage()) return kExitDamaged;
+    FillDestination();
+    if (dest.empty() && FsFromRegistry.empty()) {
+        Messages.push_back(FsDisplayName(Info.Fs()) + " was not found on this computer; give the folder with /D=.");
+        return kExitNoSimulator;
+    }
+    DestOverride = dest;
+    Install();
+    return ExitCode;
 }
 
 void TSetupForm::OpenFolderClick() {
@@ -1042,7 +1205,8 @@ public:
 
 void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
     std::string file = SplashPath(packageDir, info);
-    if (!FileThere(file)) return;
+    // A picture cut short would take the system's bitmap loader past the end of the file.
+    if (!FileThere(file) || !PictureFileSound(file)) return;
     HBITMAP probe = static_cast<HBITMAP>(LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (!probe) return;
     BITMAP bm{};
@@ -1061,16 +1225,83 @@ void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
 
 }  // namespace
 
-int RunSetup(const std::string& packageDir) {
+namespace {
+
+// "/S", "/D=folder" and "/U=log" as the common installer builders take them: switches apart
+// by spaces, and "/D=" or "/U=" last, the rest of the line its path (spaces allowed, quotes
+// around it dropped).
+struct Switches {
+    bool silent = false;
+    std::string dest, uninstallLog;
+    std::string bad;
+};
+
+Switches ParseSwitches(const std::string& line) {
+    Switches sw;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        if (i >= line.size()) break;
+        std::string rest = line.substr(i);
+        auto upper = [](std::string x) {
+            for (char& c : x) c = char(std::toupper(static_cast<unsigned char>(c)));
+            return x;
+        };
+        // A program that quotes each argument with spaces turns /D=a b into "/D=a b".
+        bool quoted = rest[0] == '"';
+        std::string head = upper(rest.substr(quoted ? 1 : 0, 3));
+        if (head == "/D=" || head == "/U=") {
+            std::string path = Trim(rest.substr(quoted ? 4 : 3));
+            if (quoted && !path.empty() && path.back() == '"') path.pop_back();
+            if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+            (head == "/D=" ? sw.dest : sw.uninstallLog) = path;
+            break;
+        }
+        size_t end = line.find(' ', i);
+        std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+        if (upper(word) == "/S") sw.silent = true;
+        else if (sw.bad.empty()) sw.bad = word;
+        i = end == std::string::npos ? line.size() : end;
+    }
+    return sw;
+}
+
+}  // namespace
+
+int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     OleInitialize(nullptr);
+    Switches sw = ParseSwitches(commandLine);
+    if (!sw.bad.empty()) {
+        if (!sw.silent)
+            ui::desktop().MessageBox(nullptr, "Setup does not know the switch \"" + sw.bad +
+                                                  "\".\n\nSetup.exe [/S] [/D=folder]\n  /S  install without windows\n"
+                                                  "  /D=folder  install into this folder (last, without quotes)",
+                                     "Setup", MB_OK | MB_ICONSTOP);
+        return kExitBadCommandLine;
+    }
+    if (!sw.uninstallLog.empty()) {
+        int r = RunUninstall(sw.uninstallLog, sw.silent);
+        OleUninitialize();
+        return r;
+    }
     std::string dir = WithSlash(packageDir);
     PackageInfo info = ReadPackageInfoFile(dir + kSettingsFile);
     ui::App->Title = info.DisplayTitle() + " Setup";
+    if (sw.silent) {
+        int result = kExitDamaged;
+        try {
+            TSetupForm form(dir);
+            result = form.InstallSilently(sw.dest);
+        } catch (const std::exception&) {
+        }
+        OleUninitialize();
+        return result;
+    }
     ShowSplash(dir, info);
     TSetupForm* form = nullptr;
-    int result = 1;
+    int result = kExitCancelled;
     try {
         form = new TSetupForm(dir);
         ui::App->Own(form, true);
@@ -1078,7 +1309,9 @@ int RunSetup(const std::string& packageDir) {
         ui::App->ProcessMessages();
         if (form->CheckPackage()) {
             ui::App->Run();
-            result = form->Installed ? 0 : 1;
+            result = form->Installed ? form->ExitCode : kExitCancelled;
+        } else {
+            result = kExitDamaged;
         }
     } catch (const std::exception& e) {
         ui::App->ShowException(e);

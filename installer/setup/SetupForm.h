@@ -93,6 +93,7 @@ public:
     ui::Label ReadyFilesCaption{"ReadyFilesCaption"}, ReadyFiles{"ReadyFiles"};
     ui::Label ReadyIntoCaption{"ReadyIntoCaption"}, ReadyInto{"ReadyInto"};
     ui::Label ReadyFreeCaption{"ReadyFreeCaption"}, ReadyFree{"ReadyFree"};
+    ui::CheckBox KeepBackups{"KeepBackups"};
     ui::Label FileLabel{"FileLabel"};
     ui::ProgressBar FileBar{"FileBar"};
     ui::Label TotalLabel{"TotalLabel"};
@@ -114,6 +115,13 @@ public:
     bool CancelRequested = false;
     bool Installed = false;
     std::string FsFromRegistry;  // "" when the simulator was not found
+    // Silent mode ("/S"): no window is shown, questions take their default answers and
+    // messages go to Messages; the exit code says how it ended.
+    bool Silent = false;
+    std::vector<std::string> Messages;
+    int ExitCode = kExitCancelled;
+    std::string DestOverride;    // "/D=": the add-on's folder itself
+    std::string Registered;      // what the last page says about the scenery library
 
     Page CurrentPage() const { return Pages[Current]; }
     // The folder the add-on goes to, as the destination page shows it now.
@@ -121,6 +129,13 @@ public:
     // Checks the package before the first page: the archive and the unzip engine must be
     // there and readable. False after telling the person why.
     bool CheckPackage();
+    // "/S": checks the package and installs into the folder the wizard would propose, or
+    // into dest. Returns the exit code.
+    int InstallSilently(const std::string& dest);
+    // The Flight Simulator folder whose scenery library gets the add-on's areas: the one on
+    // the destination page, or for "/D=" the registered one when the folder lies inside it,
+    // else the nearest folder above it that holds a scenery library.
+    std::string SimulatorFolder() const;
 
     // Handlers
     void NextClick();
@@ -155,6 +170,7 @@ private:
 };
 
 // Runs the installer for the package in packageDir (the program's own folder).
-int RunSetup(const std::string& packageDir);
+// Switches: "/S" silent, "/D=folder" (last, the rest of the line), "/U=log" uninstall.
+int RunSetup(const std::string& packageDir, const std::string& commandLine = "");
 
 }  // namespace kit

@@ -114,6 +114,8 @@ struct Sfx {
     std::wstring caption;
     HWND dlg = nullptr;
     bool autoRun = false;
+    // The exit codes of Setup.exe, for the same kinds of outcome: 0 extracted, 1 cancelled,
+    // 3 damaged, 4 no space, 5 a folder or file could not be written.
     int exitCode = 1;
 
     // The run in progress.
@@ -140,10 +142,10 @@ bool Events::Progress(const std::string& name, uint64_t done, uint64_t total) {
         s_.progressDone = done;
         s_.progressTotal = total;
     }
-    // A posted message per file and a few per second within a file keep the window current
-    // without flooding its queue.
+    // A few posted messages a second keep the window current; one per file would make tens of
+    // thousands of small files wait for as many repaints.
     DWORD now = GetTickCount();
-    if (name != lastName_ || now - lastPost_ >= 40 || done == total) {
+    if (now - lastPost_ >= 40 || done == total) {
         lastName_ = name;
         lastPost_ = now;
         PostMessageW(s_.dlg, WM_APP_PROGRESS, 0, 0);
@@ -281,6 +283,19 @@ void CenterOnScreen(HWND dlg) {
 }
 
 // --- The main dialog ---------------------------------------------------------------------
+
+// The first "%NAME%" left in an expanded folder name, when NAME is not set; "" otherwise.
+std::wstring UnsetVariable(const std::wstring& expanded) {
+    size_t a = expanded.find(L'%');
+    while (a != std::wstring::npos) {
+        size_t b = expanded.find(L'%', a + 1);
+        if (b == std::wstring::npos) break;
+        std::wstring name = expanded.substr(a + 1, b - a - 1);
+        if (!name.empty() && !GetEnvironmentVariableW(name.c_str(), nullptr, 0)) return L"%" + name + L"%";
+        a = expanded.find(L'%', b + 1);
+    }
+    return L"";
+}
 
 // The folder the header proposes: environment variables expanded; a relative folder counts
 // from the self-extractor's own folder, and no folder at all means that folder itself.
@@ -464,34 +479,38 @@ void RunCommand(Sfx& s) {
                   MB_OK | MB_ICONWARNING);
 }
 
-void Start(Sfx& s) {
+// Checks the folder and starts the extraction; false (after saying why) when it did not start.
+bool Start(Sfx& s) {
     std::wstring typed = ItemText(s.dlg, IDC_DIR);
     while (!typed.empty() && typed.back() == L' ') typed.pop_back();
     while (!typed.empty() && typed[0] == L' ') typed.erase(0, 1);
     if (typed.empty()) {
         s.Message(L"Please choose the folder to extract the files to.", MB_OK | MB_ICONEXCLAMATION);
         SetFocus(GetDlgItem(s.dlg, IDC_DIR));
-        return;
+        return false;
     }
     wchar_t expanded[MAX_PATH * 2] = L"";
     DWORD n = ExpandEnvironmentStringsW(typed.c_str(), expanded, MAX_PATH * 2);
     std::wstring d = n && n <= MAX_PATH * 2 ? std::wstring(expanded) : typed;
+    // A variable that is not set stays as "%NAME%" and would become a folder of that name.
+    if (std::wstring unset = UnsetVariable(d); !unset.empty()) {
+        s.Message(L"The folder\n\n" + typed + L"\n\nnames the environment variable " + unset +
+                      L", which is not set on this computer. Please choose the folder to extract the files to.",
+                  MB_OK | MB_ICONEXCLAMATION);
+        s.exitCode = 5;
+        SetFocus(GetDlgItem(s.dlg, IDC_DIR));
+        return false;
+    }
     bool absolute = (d.size() >= 2 && d[1] == L':') || (!d.empty() && (d[0] == L'\\' || d[0] == L'/'));
     if (!absolute) d = s.exeDir + L"\\" + d;
     wchar_t full[MAX_PATH * 2] = L"";
     n = GetFullPathNameW(Backslashes(d).c_str(), MAX_PATH * 2, full, nullptr);
     if (!n || n >= MAX_PATH * 2) {
         s.Message(L"\"" + typed + L"\" is not a folder name that can be used.", MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
     s.target = full;
     while (s.target.size() > 3 && s.target.back() == L'\\') s.target.pop_back();
-    std::wstring why = MakeFolders(s.target);
-    if (!why.empty()) {
-        s.Message(L"The folder\n\n" + s.target + L"\n\ncould not be made: " + why + L".", MB_OK | MB_ICONSTOP);
-        SetFocus(GetDlgItem(s.dlg, IDC_DIR));
-        return;
-    }
 
     zc::FileSystem& fs = zc::host_fs();
     s.plan = kit::PlanUnpack(fs, s.dir, U8(s.target));
@@ -510,20 +529,32 @@ void Start(Sfx& s) {
             if (!it.isDir) it.selected = chosen[it.entry];
         if (s.plan.Files() == 0) {
             s.Message(L"No file is chosen. Tick the files to extract in the list.", MB_OK | MB_ICONEXCLAMATION);
-            return;
+            return false;
         }
     }
 
     if (s.where.header.CheckSize()) {
         ULARGE_INTEGER avail{};
         uint64_t need = s.plan.Bytes(s.dir);
-        if (GetDiskFreeSpaceExW((s.target + L"\\").c_str(), &avail, nullptr, nullptr) && avail.QuadPart < need) {
+        // The target may not exist yet: its drive answers through the nearest folder that does.
+        std::wstring probe = s.target;
+        while (probe.size() > 3 && GetFileAttributesW(probe.c_str()) == INVALID_FILE_ATTRIBUTES)
+            probe = probe.substr(0, probe.find_last_of(L'\\') == std::wstring::npos ? 3 : probe.find_last_of(L'\\'));
+        if (GetDiskFreeSpaceExW((probe + L"\\").c_str(), &avail, nullptr, nullptr) && avail.QuadPart < need) {
             s.Message(L"The files need " + SizeText(need) + L", but only " + SizeText(avail.QuadPart) +
                           L" are free on the drive of\n\n" + s.target +
                           L"\n\nPlease free some space or choose another folder.",
                       MB_OK | MB_ICONSTOP);
-            return;
+            s.exitCode = 4;
+            return false;
         }
+    }
+    // Only now that every check has passed is anything made on the disk.
+    if (std::wstring why = MakeFolders(s.target); !why.empty()) {
+        s.Message(L"The folder\n\n" + s.target + L"\n\ncould not be made: " + why + L".", MB_OK | MB_ICONSTOP);
+        s.exitCode = 5;
+        SetFocus(GetDlgItem(s.dlg, IDC_DIR));
+        return false;
     }
 
     if (s.where.header.HideOverwriteBox()) {
@@ -543,6 +574,7 @@ void Start(Sfx& s) {
         s.result = kit::RunUnpack(zc::host_fs(), *s.file, s.dir, s.plan, s.rule, ev);
         PostMessageW(s.dlg, WM_APP_DONE, 0, 0);
     });
+    return true;
 }
 
 std::wstring Problems(const kit::UnpackResult& r) {
@@ -568,6 +600,7 @@ void Finished(Sfx& s) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Cancelled.");
         s.Message(L"Extraction was cancelled. " + count + L" extracted before that; no file was left half-written.",
                   MB_OK | MB_ICONINFORMATION);
+        s.exitCode = 1;
         return;
     }
     if (r.diskFull) {
@@ -575,15 +608,19 @@ void Finished(Sfx& s) {
         s.Message(L"Extraction stopped because a file could not be written:\n" + Problems(r) +
                       L"\n\nThe disk may be full. Please free some space or choose another folder, then press Extract again.",
                   MB_OK | MB_ICONSTOP);
+        s.exitCode = 4;
         return;
     }
     SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, 10000, 0);
+    // Members left out for their names alone do not make the run a failure (as in Setup).
+    s.exitCode = r.Complete() ? 0 : 5;
     if (!r.problems.empty()) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done, with problems.");
         s.Message(std::to_wstring(r.problems.size()) + (r.problems.size() == 1 ? L" file" : L" files") +
                       L" could not be extracted:\n" + Problems(r) + L"\n\n" + count + L" extracted to " + s.target + L".",
                   MB_OK | MB_ICONWARNING);
         SetDlgItemTextW(s.dlg, IDCANCEL, L"Close");
+        if (s.autoRun && r.Complete()) EndDialog(s.dlg, IDOK);
         return;
     }
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done.");
@@ -640,7 +677,8 @@ INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return FALSE;
         case WM_APP_AUTOSTART:
-            Start(*s);
+            // When the default folder cannot be used, the window stays for the person to choose.
+            if (!Start(*s)) ShowWindow(h, SW_SHOW);
             return TRUE;
         case WM_APP_PROGRESS:
             ShowProgress(*s);
@@ -705,7 +743,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         else
             Fail(s.caption, L"The archive of this self-extracting program is damaged:\n" + W(e.what()) +
                                 L"\n\nNothing was extracted. Please get a new copy of " + s.exeName + L".");
-        return 1;
+        // The stub on its own is no damaged package; an archive missing or cut short is.
+        return !s.where.hasHeader && e.code() == zc::kNoArchive ? 1 : 3;
+    }
+    // Room for the settings between the program and its archive, but no settings there: they
+    // are damaged, and defaults would extract somewhere else, without the author's rules.
+    if (!s.where.hasHeader && s.dir.data_start >= kit::ProgramImageEnd(*s.file) + kit::kSfxHeaderSize) {
+        Fail(s.caption, L"The settings of this self-extracting program are damaged, so it does not know where "
+                        L"and how to extract its files. Nothing was extracted. Please get a new copy of " +
+                            s.exeName + L".");
+        return 3;
     }
     if (s.dir.entries.empty()) {
         MessageBoxW(nullptr, L"This self-extracting archive holds no files.", s.caption.c_str(), MB_OK | MB_ICONINFORMATION);

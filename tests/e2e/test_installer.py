@@ -16,15 +16,21 @@ import subprocess
 import tempfile
 import unittest
 
-from skykit_e2e import DIST, DRIVER, ROOT, drv, shot, wait_exit, wine
+from skykit_e2e import DIST, DONE, DRIVER, ROOT, Builder, InstallDir, drv, shot, wait_exit, wine
 
 TITLE = "Copenhagen Kastrup Airport"
 SETUP = ("Skykit Setup", TITLE + " Setup")
-# ImageMagick has no default font on a machine without Ghostscript's: name the file.
-FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 FS_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 # The wizard's buttons, in the window's client coordinates (body at 26, button row at 329).
 BACK, NEXT, CANCEL = (322, 367), (394, 367), (466, 367)
+# A scenery library as Flight Simulator 2000 keeps it: CR LF, comments, a key of another tool.
+SCENERY_CFG = (
+    b"[General]\r\nTitle=FS2000 World Scenery\r\nDescription=FS2000 Scenery Data\r\nClean_on_Exit=TRUE\r\n\r\n"
+    b"; Scenery areas\r\n[Area.001]\r\nTitle=Default Terrain\r\nTexture_ID=1\r\nRemote=\r\nLocal=Scenery\\World\r\n"
+    b"Layer=1\r\nActive=TRUE\r\nRequired=TRUE\r\n\r\n[Area.002]\r\nTitle=Default Scenery\r\nLocal=Scenery\\Eurw\r\n"
+    b"Layer=2\r\nActive=TRUE\r\nRequired=FALSE\r\n\r\n[Area.010]\r\nTitle=Props Airfields\r\n"
+    b"Local=C:\\Add-ons\\Props\r\nLayer=9\r\nActive=FALSE\r\nRequired=FALSE\r\nX_AFCAD=keep me\r\n")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Skykit Heathrow Mini"
 
 
 def windows_path(path):
@@ -64,6 +70,10 @@ def write_ini(path, entries):
                 f.write(f"{k}={v}\n")
 
 
+# ImageMagick has no default font on a machine without Ghostscript's: name the file.
+FONT = ["-font", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"]
+
+
 def make_package(folder, addon, with_archive=True):
     os.makedirs(folder, exist_ok=True)
     if with_archive:
@@ -81,11 +91,11 @@ def make_package(folder, addon, with_archive=True):
     with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
         f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")
     shutil.copy(os.path.join(DIST, "license.skh"), os.path.join(folder, "licens.skh"))
-    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", "-font", FONT, "-fill", "white", "-pointsize", "28",
+    subprocess.run(["convert", "-size", "400x300", "gradient:#2e5fa8-#cfe3f7", *FONT, "-fill", "white", "-pointsize", "28",
                     "-annotate", "+30+160", "EKCH Scenery", "-type", "TrueColor", "BMP3:" + os.path.join(folder, "Splash.bmp")],
                    check=True)
     for n, colours in ((1, "#3a6b35-#c9d6a3"), (2, "#444466-#ddccaa")):
-        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, "-font", FONT, "-fill", "white", "-pointsize", "40",
+        subprocess.run(["convert", "-size", "640x480", "gradient:" + colours, *FONT, "-fill", "white", "-pointsize", "40",
                         "-annotate", "+40+240", f"Screenshot {n}", os.path.join(folder, f"Screen{n}.jpg")], check=True)
 
 
@@ -129,12 +139,14 @@ def visible(cls, title, kind):
 
 
 def same_tree(a, b):
-    """Every file below a has an equal file below b (byte for byte), and no other files."""
+    """Every file below a has an equal file below b (byte for byte), and no other files apart
+    from Setup's record of the installation."""
     names_a, names_b = set(), set()
     for root, _, files in os.walk(a):
         names_a |= {os.path.relpath(os.path.join(root, f), a) for f in files}
     for root, _, files in os.walk(b):
-        names_b |= {os.path.relpath(os.path.join(root, f), b) for f in files}
+        names_b |= {os.path.relpath(os.path.join(root, f), b) for f in files
+                    if not (root == b and f.startswith("Uninstall ") and f.endswith(".log"))}
     if names_a != names_b:
         return f"files differ: {sorted(names_a ^ names_b)}"
     for n in sorted(names_a):
@@ -161,6 +173,7 @@ class Installer(unittest.TestCase):
             drv("kill", "Setup.exe")
             wait_exit(self.proc, 10)
         self.registration.restore()
+        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self):
@@ -173,6 +186,8 @@ class Installer(unittest.TestCase):
 
     def test_install_through_every_page(self):
         make_package(self.package, self.addon)
+        with open(os.path.join(self.fs, "scenery.cfg"), "wb") as f:
+            f.write(SCENERY_CFG)
         self.start()
         code, _ = drv("wait", "Skykit Setup Splash", "*", 120000)
         self.assertEqual(code, 0, "no splash window")
@@ -214,6 +229,7 @@ class Installer(unittest.TestCase):
             subprocess.run(["sleep", "0.2"])
         self.assertTrue(memos, "no result page")
         self.assertIn("3 files were installed", memos[0]["text"])
+        self.assertIn('Added to the Scenery Library as "' + TITLE + '"', memos[0]["text"])
         shot("installer-finish")
 
         target = os.path.join(self.fs, "Addon Scenery", TITLE)
@@ -236,7 +252,7 @@ class Installer(unittest.TestCase):
         self.assertIn('its archive "Setup.skb" is missing', text)
         self.assertEqual(icon, "stop")
         self.assertTrue(wait_exit(self.proc, 20))
-        self.assertEqual(self.proc.returncode, 1)
+        self.assertEqual(self.proc.returncode, 3)
         self.assertEqual(os.listdir(self.fs), [])
 
     def test_damaged_archive_is_refused_before_anything_is_written(self):
@@ -254,6 +270,140 @@ class Installer(unittest.TestCase):
         self.assertIn('The archive "Setup.skb" of ' + TITLE + " is damaged", out[0])
         self.assertTrue(wait_exit(self.proc, 20))
         self.assertEqual(os.listdir(self.fs), [])
+
+
+class SilentInstall(unittest.TestCase):
+    """A package made by the real builder, installed and removed with the silent switches."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.inst = InstallDir()
+        addon = os.path.join(cls.inst.path, "Heathrow addon")
+        shutil.copytree(os.path.join(ROOT, "samples", "addon"), addon)
+        pics = os.path.join(ROOT, "samples", "pictures")
+        wake_wine()
+        proc = cls.inst.start("Kitpress.exe")
+        try:
+            b = Builder(lambda what: (_ for _ in ()).throw(AssertionError(what)))
+            b.wait_main()
+            b.enter_project("Heathrow Mini", "EGLL", "Ann Berg", "ann@example.com")
+            b.settings(os.path.join(pics, "splash.bmp"), os.path.join(pics, "screen1.jpg"))
+            b.locate(addon)
+            b.build()
+            drv("press", *DONE, "Cancel")
+            b.quit()
+            wait_exit(proc, 30)
+        finally:
+            cls.inst.stop(proc, "Kitpress.exe")
+        cls.addon = addon
+        cls.package = os.path.join(cls.inst.path, "EGLL")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.inst.remove()
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="skykit-silent-")
+        self.fs = os.path.join(self.tmp, "FS2000")
+        os.makedirs(os.path.join(self.fs, "Addon Scenery"))
+        self.cfg = os.path.join(self.fs, "scenery.cfg")
+        with open(self.cfg, "wb") as f:
+            f.write(SCENERY_CFG)
+        self.registration = FsRegistration(windows_path(self.fs))
+
+    def tearDown(self):
+        self.registration.restore()
+        reg("delete", UNINSTALL_KEY, "/f")
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def setup(self, *switches, package=None):
+        return wine(os.path.join(package or self.package, "Setup.exe"), *switches, timeout=300).returncode
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_install_twice_then_uninstall_restores_everything(self):
+        # A readme of the person's own where the add-on brings one: replaced, a copy kept.
+        target = os.path.join(self.fs, "Addon Scenery", "Heathrow Mini")
+        os.makedirs(target)
+        theirs = os.path.join(target, "readme.txt")
+        with open(theirs, "w") as f:
+            f.write("my own readme")
+        self.assertEqual(self.setup("/S"), 0)
+        log = os.path.join(target, "Uninstall Heathrow Mini.log")
+        self.assertTrue(os.path.exists(log))
+        self.assertEqual(same_tree(self.addon, target), "")
+        # One area behind the others, and every byte before it as it was.
+        after = self.read(self.cfg)
+        self.assertEqual(after[:len(SCENERY_CFG)], SCENERY_CFG)
+        self.assertEqual(after[len(SCENERY_CFG):],
+                         b"\r\n[Area.011]\r\nTitle=Heathrow Mini\r\nLocal=Addon Scenery\\Heathrow Mini\r\n"
+                         b"Layer=10\r\nActive=TRUE\r\nRequired=FALSE\r\n")
+        self.assertEqual(self.read(self.cfg + ".bak"), SCENERY_CFG)
+        self.assertIn("Heathrow Mini", reg("query", UNINSTALL_KEY, "/v", "DisplayName").stdout)
+
+        # Again: still one area; then a file of the person's own in the add-on's folder.
+        self.assertEqual(self.setup("/S"), 0)
+        self.assertEqual(self.read(self.cfg), after)
+        mine = os.path.join(target, "scenery", "my notes.txt")
+        with open(mine, "w") as f:
+            f.write("mine")
+
+        # The package folder is gone; the uninstaller runs from the entry Setup made.
+        shutil.rmtree(self.package + "-moved", ignore_errors=True)
+        os.rename(self.package, self.package + "-moved")
+        try:
+            q = reg("query", UNINSTALL_KEY, "/v", "QuietUninstallString").stdout
+            command = q.split("REG_SZ", 1)[1].strip()
+            exe, args = command[1:].split('" ', 1)
+            self.assertEqual(wine(exe, *args.split(" ", 1), timeout=300).returncode, 0)
+        finally:
+            os.rename(self.package + "-moved", self.package)
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        left = sorted(os.path.relpath(os.path.join(r, f), self.fs) for r, _, fs in os.walk(self.fs) for f in fs)
+        self.assertEqual(left, sorted(["scenery.cfg", "scenery.cfg.bak",
+                                       os.path.join("Addon Scenery", "Heathrow Mini", "readme.txt"),
+                                       os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")]))
+        with open(theirs) as f:
+            self.assertEqual(f.read(), "my own readme")
+        self.assertNotEqual(reg("query", UNINSTALL_KEY).returncode, 0)
+
+    def test_damaged_package_returns_its_code_and_leaves_the_library(self):
+        broken = os.path.join(self.tmp, "broken")
+        shutil.copytree(self.package, broken)
+        skb = os.path.join(broken, "Setup.skb")
+        with open(skb, "r+b") as f:
+            f.truncate(os.path.getsize(skb) - 40)
+        self.assertEqual(self.setup("/S", package=broken), 3)
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        self.assertEqual(os.listdir(os.path.join(self.fs, "Addon Scenery")), [])
+        # Into a folder of the person's choosing, with spaces; no simulator's library there.
+        chosen = os.path.join(self.tmp, "My Add ons", "EGLL")
+        self.assertEqual(self.setup("/S", "/D=" + windows_path(chosen)), 7)
+        self.assertEqual(same_tree(self.addon, chosen), "")
+        self.assertEqual(self.read(self.cfg), SCENERY_CFG)
+        # Too big for the disk: refused with its code before any folder is made.
+        too_big_for_the_disk(skb)
+        self.assertEqual(self.setup("/S", "/D=" + windows_path(os.path.join(self.tmp, "new", "EGLL")), package=broken), 4)
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "new")))
+
+
+def too_big_for_the_disk(path):
+    """An archive of 250 members whose directory claims almost 4 GB each: a terabyte that no
+    test machine has free, in a file of a few kilobytes."""
+    import zipfile
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for i in range(250):
+            z.writestr(f"big/part{i:03}.bgl", "x")
+    with open(path, "r+b") as f:
+        z = bytearray(f.read())
+        p = z.find(b"PK\x01\x02")
+        while p >= 0:
+            z[p + 24:p + 28] = struct.pack("<I", 0xFFFFFFF0)
+            p = z.find(b"PK\x01\x02", p + 4)
+        f.seek(0)
+        f.write(z)
 
 
 def sfx_header(caption, default_dir, command, bits):
@@ -393,7 +543,7 @@ class SelfExtractor(unittest.TestCase):
         code, lines = drv("boxwith", 60000, "could not be extracted")
         self.assertEqual(code, 0)
         self.assertIn("8 files could not be extracted", lines[0])
-        self.assertIn("..\\evil.txt: not extracted, it contains", lines[0])
+        self.assertIn("..\\evil.txt: not extracted, \"..\" in path", lines[0])
         self.assertIn("2 files were extracted", lines[0])
         self.assertTrue(wait_exit(self.proc, 5) or drv("press", "#32770", self.CAPTION, "Close")[0] == 0)
         self.assertTrue(wait_exit(self.proc, 20))
@@ -409,6 +559,66 @@ class SelfExtractor(unittest.TestCase):
         self.assertTrue(wait_exit(self.proc, 120), "the self-extractor did not end by itself")
         self.assertEqual(self.proc.returncode, 0)
         self.assertEqual(same_tree(self.addon, out), "")
+
+    def test_damaged_settings_and_unset_variables_stop_before_anything_is_written(self):
+        exe = self.build(windows_path(os.path.join(self.tmp, "out")), bits=64)
+        with open(exe, "r+b") as f:   # the settings' mark and lengths overwritten
+            f.seek(len(self.stub))
+            f.write(b"XXX\x40\xff\xff\xff")
+        self.run_sfx(exe)
+        code, lines = drv("msgbox", 120000)
+        self.assertEqual(code, 0)
+        self.assertIn("settings of this self-extracting program are damaged", lines[0])
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 3)
+
+        exe = self.build("%SKYKIT_NOT_SET%\\out", bits=64)
+        self.run_sfx(exe)
+        code, lines = drv("msgbox", 120000)
+        self.assertEqual(code, 0)
+        self.assertIn("%SKYKIT_NOT_SET%, which is not set", lines[0])
+        shot("sfx-unset-variable")
+        drv("press", "#32770", self.CAPTION, "Cancel")
+        wait_exit(self.proc, 10) or drv("press", "#32770", "*", "&Yes")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["addon", "demo.exe", "demo.zip"])
+
+        # Too big for the disk: the same refusal as Setup's, and no folder made.
+        big = os.path.join(self.tmp, "big.zip")
+        too_big_for_the_disk(big)
+        self.run_sfx(self.build(windows_path(os.path.join(self.tmp, "new", "out")), bits=64, archive=big))
+        code, lines = drv("boxwith", 120000, "are free on the drive")
+        self.assertEqual(code, 0)
+        drv("press", "#32770", self.CAPTION, "Cancel")
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 4)
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "new")))
+
+    def test_names_the_engine_refuses_give_setup_and_the_stub_one_exit_code(self):
+        import zipfile
+        odd = os.path.join(self.tmp, "odd.zip")
+        with zipfile.ZipFile(odd, "w") as z:
+            for name in ("clock$.txt", "del\x7fname.txt", "ok.txt"):
+                z.writestr(name, "x")
+        out = os.path.join(self.tmp, "sfx-out")
+        self.run_sfx(self.build(windows_path(out), bits=64 | 8, archive=odd))
+        code, lines = drv("boxwith", 120000, "could not be extracted")   # the names left out are listed
+        self.assertIn("clock$.txt: not extracted", lines[0])
+        self.assertTrue(wait_exit(self.proc, 30))
+        package = os.path.join(self.tmp, "pkg")
+        make_package(package, self.addon)
+        shutil.copy(odd, os.path.join(package, "Setup.skb"))
+        ini = os.path.join(package, "Kitsetup.ini")
+        with open(ini, "rb") as f:
+            settings = f.read().replace(b"Type=Scenery", b"Type=Sound")
+        with open(ini, "wb") as f:
+            f.write(settings)
+        dest = os.path.join(self.tmp, "setup-out")
+        rc = wine(os.path.join(package, "Setup.exe"), "/S", "/D=" + windows_path(dest)).returncode
+        self.assertEqual((self.proc.returncode, rc), (0, 0))
+        self.assertEqual(os.listdir(out), ["ok.txt"])
+        self.assertEqual(sorted(os.listdir(dest)), ["Uninstall " + TITLE + ".log", "ok.txt"])
+        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
 
     def test_missing_or_cut_archive_is_reported(self):
         stub_only = os.path.join(self.tmp, "demo.exe")

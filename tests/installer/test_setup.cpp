@@ -6,9 +6,11 @@
 #include "Install.h"
 #include "InstallerTest.h"
 #include "Pictures.h"
+#include "SafePath.h"
 #include "SetupForm.h"
 #include "TestSupport.h"
 #include "UnzEngine.h"
+#include "Uninstall.h"
 
 using namespace kit;
 using namespace installer_test;
@@ -430,4 +432,55 @@ TEST_F(SetupWizard, APackageWithoutItsArchiveOrEngineSaysSo) {
     TSetupForm& g = Make();
     EXPECT_FALSE(g.CheckPackage());
     EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"Unzeng.dll\" is missing from the package"), std::string::npos);
+}
+
+// Packages from anywhere: each case was once a fault.
+TEST(HostilePackages, CutPicturesLongPathsAndNamesTheEngineRefuses) {
+    // A 400 x 300 bitmap cut to 2 KB is refused before the system's loader sees it.
+    std::vector<unsigned char> bmp(54 + 400 * 300 * 3, 0x40);
+    const unsigned char head[] = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0x90, 1, 0, 0, 0x2C, 1, 0, 0, 1, 0, 24, 0};
+    std::copy(std::begin(head), std::end(head), bmp.begin());
+    std::fill(bmp.begin() + 30, bmp.begin() + 54, 0);
+    EXPECT_TRUE(PictureBytesSound(bmp.data(), bmp.size()));
+    EXPECT_FALSE(PictureBytesSound(bmp.data(), 2048));
+    std::string dir = testing_support::MakeTempDir();
+    WriteBytes(dir + "Splash.bmp", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 2048));
+    int w = 0, h = 0;
+    EXPECT_EQ(LoadPictureFitted(dir + "Splash.bmp", 240, 180, w, h), nullptr);
+    EXPECT_FALSE(PictureFileSound(dir + "Splash.bmp"));
+
+    // Files and folders past MAX_PATH, written as the engine writes them, are found and removed.
+    std::string deep = dir + "FS";
+    for (int i = 0; i < 8; ++i) deep += "\\folder number " + std::to_string(i) + " of a long scenery path";
+    ASSERT_GT(deep.size(), size_t(MAX_PATH));
+    TargetSurvey s;
+    s.dest = dir + "FS";
+    for (std::string p = deep; p.size() > s.dest.size(); p = p.substr(0, p.find_last_of('\\'))) s.newFolders.insert(s.newFolders.begin(), p);
+    s.newFolders.insert(s.newFolders.begin(), s.dest);
+    EXPECT_EQ(MakeFolders(deep), "");
+    HANDLE f = CreateFileW(LongPath(deep + "\\tile.bgl").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    CloseHandle(f);
+    s.newFiles = {deep + "\\tile.bgl"};
+    EXPECT_TRUE(IsFilePath(s.newFiles[0]));
+    EXPECT_EQ(RemoveInstalled(s), 1);
+    EXPECT_FALSE(PathExists(dir + "FS"));
+
+    // Names the engine will not write are left out by Setup's own rule as well.
+    std::string rel, why;
+    for (const char* name : {"clock$.txt", "sub/CLOCK$", "a\x7f" "b.txt"}) EXPECT_FALSE(SafeMemberPath(name, rel, why)) << name;
+    testing_support::RemoveTree(dir);
+}
+
+TEST(SceneryAreas, OneForASceneryEachFolderForSceneryMD) {
+    const std::vector<std::string> files = {"EKCH\\scenery\\a.bgl", "EKCH\\texture\\a.bmp", "EKCH\\readme.txt",
+                                            "EKCH\\Terminals\\Scenery\\t.bgl", "EKRN\\texture\\r.bmp"};
+    EXPECT_EQ(SceneryAreaFolders(AddonType::Scenery, "C:\\FS\\Addon Scenery", files),
+              std::vector<std::string>{"C:\\FS\\Addon Scenery\\EKCH"});
+    EXPECT_EQ(SceneryAreaFolders(AddonType::SceneryMD, "C:\\FS\\Addon Scenery", files),
+              (std::vector<std::string>{"C:\\FS\\Addon Scenery\\EKCH", "C:\\FS\\Addon Scenery\\EKCH\\Terminals",
+                                        "C:\\FS\\Addon Scenery\\EKRN"}));
+    // Loose files without an area's folders: the add-on's folder is the area.
+    EXPECT_EQ(SceneryAreaFolders(AddonType::Scenery, "C:\\FS\\Addon Scenery\\Mini", {"mini.bgl"}),
+              std::vector<std::string>{"C:\\FS\\Addon Scenery\\Mini"});
 }

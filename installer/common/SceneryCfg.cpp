@@ -1,0 +1,238 @@
+#include "SceneryCfg.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "PackageInfo.h"
+
+namespace kit {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool Blank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
+
+// The number of an "Area.NNN" section name, 0 for other sections.
+int AreaNumber(const std::string& name) {
+    std::string n = Lower(Trim(name));
+    if (n.compare(0, 5, "area.") != 0 || n.size() == 5) return 0;
+    int v = 0;
+    for (size_t i = 5; i < n.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(n[i])) || v > 100000) return 0;
+        v = v * 10 + (n[i] - '0');
+    }
+    return v;
+}
+
+// Calls f(lineBegin, lineEnd, nextLine) for each line of s between from and to; lineEnd is
+// before the line end characters.
+template <class F>
+void ForLines(const std::string& s, size_t from, size_t to, F f) {
+    size_t i = from;
+    while (i < to) {
+        size_t nl = s.find('\n', i);
+        size_t next = nl == std::string::npos || nl >= to ? to : nl + 1;
+        size_t e = next;
+        while (e > i && (s[e - 1] == '\n' || s[e - 1] == '\r')) --e;
+        f(i, e, next);
+        i = next;
+    }
+}
+
+std::string NoTrailingSlash(std::string p) {
+    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+}  // namespace
+
+std::string ResolveLocal(const std::string& local, const std::string& simFolder) {
+    std::string l = Trim(local);
+    bool absolute = (l.size() >= 2 && l[1] == ':') || (!l.empty() && (l[0] == '\\' || l[0] == '/'));
+    return NoTrailingSlash(absolute ? l : NoTrailingSlash(simFolder) + "\\" + l);
+}
+
+std::string SceneryCfg::SectionName(int number) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "Area.%03d", number);
+    return buf;
+}
+
+std::vector<SceneryCfg::Section> SceneryCfg::Sections() const {
+    std::vector<Section> out;
+    ForLines(bytes_, 0, bytes_.size(), [&](size_t b, size_t e, size_t) {
+        size_t p = bytes_.find_first_not_of(" \t", b);
+        if (p >= e || bytes_[p] != '[') return;
+        size_t close = bytes_.find(']', p);
+        if (close == std::string::npos || close >= e) return;
+        if (!out.empty()) out.back().end = b;
+        out.push_back({bytes_.substr(p + 1, close - p - 1), b, bytes_.size()});
+    });
+    return out;
+}
+
+std::vector<SceneryArea> SceneryCfg::Areas() const {
+    std::vector<SceneryArea> areas;
+    for (const Section& s : Sections()) {
+        int n = AreaNumber(s.name);
+        if (!n) continue;
+        SceneryArea a;
+        a.number = n;
+        ForLines(bytes_, s.begin, s.end, [&](size_t b, size_t e, size_t) {
+            std::string line = bytes_.substr(b, e - b);
+            size_t eq = line.find('=');
+            std::string t = Trim(line);
+            if (eq == std::string::npos || t.empty() || t[0] == ';' || t[0] == '[') return;
+            std::string key = Lower(Trim(line.substr(0, eq)));
+            std::string value = Trim(line.substr(eq + 1));
+            if (key == "title") a.title = value;
+            else if (key == "local") a.local = value;
+            else if (key == "layer") a.layer = std::atoi(value.c_str());
+            else if (key == "active") a.active = EqualsNoCase(value, "TRUE");
+        });
+        areas.push_back(a);
+    }
+    return areas;
+}
+
+int SceneryCfg::FindLocal(const std::string& folder, const std::string& simFolder) const {
+    std::string want = Lower(NoTrailingSlash(folder));
+    for (const SceneryArea& a : Areas())
+        if (!Trim(a.local).empty() && Lower(ResolveLocal(a.local, simFolder)) == want) return a.number;
+    return 0;
+}
+
+std::string SceneryCfg::LineEnd() const {
+    size_t nl = bytes_.find('\n');
+    if (nl == std::string::npos) return "\r\n";
+    return nl > 0 && bytes_[nl - 1] == '\r' ? "\r\n" : "\n";
+}
+
+AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local) {
+    int number = 0, layer = 0;
+    for (const SceneryArea& a : Areas()) {
+        number = std::max(number, a.number);
+        layer = std::max(layer, a.layer);
+    }
+    const std::string le = LineEnd();
+    AddedArea added;
+    added.number = number + 1;
+    added.local = local;
+    // An empty line between the last section and the new one, as the simulator writes it.
+    if (!bytes_.empty()) {
+        if (bytes_.back() != '\n') added.separator += le;
+        size_t lastStart = bytes_.find_last_of('\n', bytes_.size() - 1 - (bytes_.back() == '\n' ? 1 : 0));
+        lastStart = lastStart == std::string::npos ? 0 : lastStart + 1;
+        if (!Blank(bytes_.substr(lastStart))) added.separator += le;
+    }
+    bytes_ += added.separator + "[" + SectionName(added.number) + "]" + le + "Title=" + title + le + "Local=" + local +
+              le + "Layer=" + std::to_string(layer + 1) + le + "Active=TRUE" + le + "Required=FALSE" + le;
+    return added;
+}
+
+bool SceneryCfg::RemoveArea(const AddedArea& area) {
+    std::vector<SceneryArea> areas = Areas();
+    auto sameLocal = [&](const SceneryArea& a) { return Lower(Trim(a.local)) == Lower(Trim(area.local)); };
+    int number = 0;
+    for (const SceneryArea& a : areas)
+        if (a.number == area.number && (area.local.empty() || sameLocal(a))) number = a.number;
+    for (const SceneryArea& a : areas)
+        if (!number && !area.local.empty() && sameLocal(a)) number = a.number;
+    if (!number) return false;
+    for (const Section& s : Sections()) {
+        if (AreaNumber(s.name) != number) continue;
+        // The section's own lines end with its last line that holds something; empty lines
+        // after it separate it from the next section and stay.
+        size_t end = s.begin;
+        ForLines(bytes_, s.begin, s.end, [&](size_t b, size_t e, size_t next) {
+            if (!Blank(bytes_.substr(b, e - b))) end = next;
+        });
+        size_t begin = s.begin;
+        const std::string& sep = area.separator;
+        // The line ends the add put before the header go with it, when they are still there.
+        if (!sep.empty() && begin >= sep.size() && bytes_.compare(begin - sep.size(), sep.size(), sep) == 0)
+            begin -= sep.size();
+        bytes_.erase(begin, end - begin);
+        return true;
+    }
+    return false;
+}
+
+// --- Files ---------------------------------------------------------------------------------
+
+std::string ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? "the file is not there"
+                                                                          : "it cannot be read (system error " +
+                                                                                std::to_string(err) + ")";
+    }
+    LARGE_INTEGER size{};
+    GetFileSizeEx(f, &size);
+    // A scenery library of thousands of areas is a few hundred kilobytes.
+    if (size.QuadPart > 16 * 1024 * 1024) {
+        CloseHandle(f);
+        return "it is too large to be a scenery library";
+    }
+    bytes.resize(size_t(size.QuadPart));
+    DWORD got = 0;
+    bool ok = bytes.empty() || (ReadFile(f, bytes.data(), DWORD(bytes.size()), &got, nullptr) && got == bytes.size());
+    CloseHandle(f);
+    return ok ? "" : "it could not be read to its end";
+}
+
+namespace {
+
+std::string WriteNew(const std::string& path, const std::string& bytes) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "system error " + std::to_string(GetLastError());
+    DWORD put = 0;
+    bool ok = bytes.empty() || (WriteFile(f, bytes.data(), DWORD(bytes.size()), &put, nullptr) && put == bytes.size());
+    DWORD err = GetLastError();
+    ok = FlushFileBuffers(f) && ok;
+    CloseHandle(f);
+    if (!ok) {
+        DeleteFileA(path.c_str());
+        return "system error " + std::to_string(err);
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string ReplaceFileSafely(const std::string& path, const std::string& bytes, const std::string& backup) {
+    // Someone protected the file: it is not ours to replace.
+    DWORD attrs = GetFileAttributesA(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return "it is read-only";
+    std::string old;
+    if (ReadWholeFile(path, old).empty() && !backup.empty()) {
+        std::string tmpBackup = backup + ".skk~tmp";
+        if (std::string err = WriteNew(tmpBackup, old); !err.empty()) return "the backup could not be written: " + err;
+        if (!MoveFileExA(tmpBackup.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            DeleteFileA(tmpBackup.c_str());
+            return "the backup could not be written (system error " + std::to_string(GetLastError()) + ")";
+        }
+    }
+    std::string tmp = path + ".skk~tmp";
+    if (std::string err = WriteNew(tmp, bytes); !err.empty()) return "the new file could not be written: " + err;
+    if (!MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD err = GetLastError();
+        DeleteFileA(tmp.c_str());
+        return "it could not be replaced (system error " + std::to_string(err) + ")";
+    }
+    return "";
+}
+
+}  // namespace kit

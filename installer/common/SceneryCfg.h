@@ -1,0 +1,80 @@
+// The simulator's scenery library, "scenery.cfg" in the Flight Simulator folder (the format of
+// Flight Simulator 98 and 2000): a [General] section, then one [Area.NNN] section per scenery
+// area with Title, Local, Layer, Active and Required, and whatever other keys and comments
+// the simulator or other tools put there.
+//
+// The file is held as its bytes and changed only where an area is added or taken out: every
+// other byte (comments, order, line ends, keys we do not know) stays as it was, so that a
+// file written back after an add and a remove is the file that was read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kit {
+
+inline constexpr const char* kSceneryCfgFile = "scenery.cfg";
+inline constexpr const char* kSceneryBackupFile = "scenery.cfg.bak";
+
+struct SceneryArea {
+    int number = 0;
+    std::string title;
+    std::string local;
+    int layer = 0;
+    bool active = false;
+};
+
+// What an add brought into the file, for taking it out again: the area's number, the line
+// ends put before its header (when the file did not end in an empty line) and its Local, by
+// which it is found again when the simulator has renumbered the areas since.
+struct AddedArea {
+    int number = 0;
+    std::string separator;
+    std::string local;
+};
+
+class SceneryCfg {
+public:
+    explicit SceneryCfg(std::string bytes) : bytes_(std::move(bytes)) {}
+    const std::string& Bytes() const { return bytes_; }
+
+    std::vector<SceneryArea> Areas() const;
+
+    // The number of the area whose Local names folder (absolute; a relative Local counts
+    // from simFolder), compared as Windows compares names; 0 when there is none.
+    int FindLocal(const std::string& folder, const std::string& simFolder) const;
+
+    // A new area behind the last: the next free number, the layer above the highest, active,
+    // not required, in the line ends the file already uses.
+    AddedArea AddArea(const std::string& title, const std::string& local);
+
+    // Takes out the area's header and keys (up to its last line that is not empty) and the
+    // separator that the add put before it, when that is still there. The area is the one of
+    // that number when its Local is still the added one, else the one with that Local. False
+    // when the file has no such area: another area is never taken out in its place.
+    bool RemoveArea(const AddedArea& area);
+
+    // The text of a number as the file writes it: "Area.007".
+    static std::string SectionName(int number);
+
+private:
+    struct Section {
+        std::string name;    // between the brackets
+        size_t begin = 0;    // first byte of the header line
+        size_t end = 0;      // first byte after the section's last line
+    };
+    std::vector<Section> Sections() const;
+    std::string LineEnd() const;
+    std::string bytes_;
+};
+
+// A Local value as a full path: relative values count from simFolder; no trailing '\'.
+std::string ResolveLocal(const std::string& local, const std::string& simFolder);
+
+// Files on disk, written safely: the previous file is copied to backup (when not empty), the
+// new bytes go to a temporary name beside the file and then replace it. Empty on success,
+// else the reason.
+std::string ReadWholeFile(const std::string& path, std::string& bytes);
+std::string ReplaceFileSafely(const std::string& path, const std::string& bytes, const std::string& backup);
+
+}  // namespace kit
