@@ -6,6 +6,13 @@ export WINEPREFIX="${SKYKIT_WINEPREFIX:-$ROOT/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
+# Wine turns Windows file names into Unix ones in the locale's character set, and the tests
+# make names such as "Müller Café.txt": without a UTF-8 locale (a fresh machine may have
+# none set) such a file can not be made. C.UTF-8 is always there.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 SKYKIT_XVFB_PID=""
 
 skykit_display() {
