@@ -347,9 +347,8 @@ void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
   e.needed = r.method == kMethodDeflated || o_.encrypt ? 20 : 10;
   e.flags |= (o_.encrypt ? kFlagEncrypted : 0) | (r.method == kMethodDeflated ? level_flags(o_.level) : 0);
   e.crc = r.crc;
-  e.usize = uint32_t(r.usize);
-  check_zip32(r.data.size(), "compressed member size");
-  e.csize = uint32_t(r.data.size());
+  e.usize = r.usize;
+  e.csize = r.data.size();
   e.local_offset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.write(r.data);
@@ -371,14 +370,16 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
   }
   Entry e = new_entry(it);
   e.method = o_.level > 0 ? kMethodDeflated : kMethodStored;
+  // Sizes near 4 GiB and above go into a ZIP64 field of the local header (and the central one).
+  bool zip64 = it.info.size >= 0xFFFF0000ull;
   for (int pass = 0; pass < 2; ++pass) {
-    e.needed = e.method == kMethodDeflated || o_.encrypt ? 20 : 10;
+    e.needed = zip64 ? 45 : e.method == kMethodDeflated || o_.encrypt ? 20 : 10;
     e.flags = uint16_t((e.flags & kFlagUtf8) | (o_.encrypt ? kFlagEncrypted : 0) |
                        (e.method == kMethodDeflated ? level_flags(o_.level) : 0));
     e.crc = crc;
     e.local_offset = w.member_offset();
     uint64_t header_at = w.pos();
-    w.write(local_header(e, e.extra));
+    w.write(local_header(e, e.extra, zip64));
     uint64_t data_at = w.pos();
     std::unique_ptr<ZipCrypto> keys;
     if (o_.encrypt) {
@@ -393,9 +394,9 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
     uint64_t total = 0, reported = 0;
     uint32_t run_crc = 0;
     for (;;) {
-      size_t n = in->read(buf.data(), buf.size());
+      // A file that grew meanwhile is taken as far as it was announced.
+      size_t n = in->read(buf.data(), size_t(std::min<uint64_t>(buf.size(), it.info.size - total)));
       total += n;
-      check_zip32(total, "member size");
       run_crc = crc32_update(run_crc, buf.data(), n);
       out.clear();
       const std::vector<uint8_t>* chunk = &buf;
@@ -420,12 +421,11 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
     }
     if (pass == 0 && reported < it.info.size) check(p_.bytes_done(it.info.size - reported));
     uint64_t csize = w.pos() - data_at;
-    check_zip32(csize, "compressed member size");
     if (o_.encrypt && run_crc != crc)
       throw ZipError(kRead, "The file " + it.path + " changed while it was being added");
     e.crc = run_crc;
-    e.usize = uint32_t(total);
-    e.csize = uint32_t(csize);
+    e.usize = total;
+    e.csize = csize;
     uint64_t payload = csize - (o_.encrypt ? ZipCrypto::kHeaderSize : 0);
     if (e.method == kMethodDeflated && payload >= total) {
       // Deflate did not shrink it: write it again, stored.
@@ -433,11 +433,21 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
       e.method = kMethodStored;
       continue;
     }
-    uint8_t fix[12];
+    uint8_t fix[16];
     put32(fix, e.crc);
-    put32(fix + 4, e.csize);
-    put32(fix + 8, e.usize);
-    w.patch(header_at + 14, fix, sizeof fix);
+    w.patch(header_at + 14, fix, 4);
+    if (zip64) {
+      put32(fix, uint32_t(e.usize));
+      put32(fix + 4, uint32_t(e.usize >> 32));
+      put32(fix + 8, uint32_t(e.csize));
+      put32(fix + 12, uint32_t(e.csize >> 32));
+      w.patch(header_at + zip64_sizes_at(e), fix, 16);
+    } else {
+      put32(fix, uint32_t(e.csize));
+      put32(fix + 4, uint32_t(e.usize));
+      w.patch(header_at + 18, fix, 8);
+    }
+    e.zip64_sizes = zip64;
     w.add_central(e);
     return;
   }
@@ -508,6 +518,8 @@ int Adder::run() {
   if (old_info.exists && old_info.size > 0) {
     old = fs_.open_read(archive_full_);
     dir = read_directory(*old);
+    check_rewritable(dir);
+    check_member_ranges(*old, dir);
   }
 
   gather();
@@ -525,8 +537,6 @@ int Adder::run() {
       if (exists && (it.is_dir() || it.dostime <= dir.entries[f->second].dostime)) continue;
       if (!exists && o_.freshen) continue;
     }
-    if (it.info.size >= 0xFFFFFFFFull)
-      throw ZipError(kTooBig, "The file " + it.path + " is larger than the 4 GiB the ZIP format allows; nothing was changed");
     if (exists) replaced[f->second] = true;
     todo.push_back(std::move(it));
   }
@@ -536,11 +546,6 @@ int Adder::run() {
                                                 : "Nothing to do: no files matched " + o_.specs.front());
     return 0;
   }
-  size_t total = items_.size();
-  for (size_t k = 0; k < replaced.size(); ++k) total += !replaced[k];
-  if (total > 0xFFFF)
-    throw ZipError(kTooBig, "The archive would hold " + std::to_string(total) +
-                                " members, more than the 65,535 of the ZIP format; nothing was changed");
 
   uint64_t bytes = 0;
   for (const Item& it : items_) bytes += it.is_dir() ? 0 : it.info.size;
