@@ -303,3 +303,29 @@ TEST(EngineSafety, FailedReplaceAcrossVolumesKeepsTheOldArchive) {
   EXPECT_TRUE(fs::is_empty(s.path("tmp")));
   ExpectPeersAccept(zip);
 }
+
+// Each refusal says what it refuses and why: AES, a device name; a comment cut short loses no
+// member.
+TEST(EngineSafety, RefusalsSayWhy) {
+  Scratch s;
+  WriteFile(s.path("src/a.txt"), TextData(2000, 5));
+  std::string out;
+  ASSERT_EQ(Shell("cd " + Q(s.path("src")) + " && 7z a -tzip -mem=AES256 -psecret -bd ../aes.zip a.txt", &out), 0) << out;
+  zc::ExtractOptions x;
+  x.archive = s.path("aes.zip");
+  x.password = "secret";
+  x.test_only = true;
+  Recorder r;
+  EXPECT_EQ(zc::unzip_extract(host_fs(), x, r), 0);
+  EXPECT_NE(FirstText(r, zc::kUnsupported).find("\"a.txt\" is encrypted with AES, which this engine does not support"),
+            std::string::npos) << r.dump();
+
+  Py("with zipfile.ZipFile('ARCHIVE', 'w') as z:\n  z.writestr('docs/con.txt', b'x')\n  z.writestr('ok.txt', b'y')\n"
+     "b = open('ARCHIVE', 'rb').read()\nb = b[:-2] + struct.pack('<H', 40) + b'cut short'\n"
+     "open('ARCHIVE', 'wb').write(b)\n", s.path("dev.zip"));
+  Outcome d = Extract(s.path("dev.zip"), s.path("out"));
+  EXPECT_EQ(d.result, 1) << d.r.dump();
+  EXPECT_EQ(ReadFile(s.path("out/ok.txt")), "y");
+  EXPECT_NE(FirstText(d.r, zc::kUnsafeName).find("\"con.txt\" is the name of a device"), std::string::npos) << d.r.dump();
+  EXPECT_EQ(FirstText(d.r, zc::kUnsafeName).find("leave the target folder"), std::string::npos);
+}
