@@ -163,6 +163,49 @@ EndRecordResult FindEndRecord(ByteSource& src) {
     return r;
 }
 
+// A ZIP64 archive: a locator right before the end record points at the ZIP64 end record, which
+// holds the count, size and offset of the directory (the end record has them only when they fit)
+// and after which nothing but the locator comes. Where the locator says, or right before it when
+// a stub in front shifts the offsets.
+struct Zip64End {
+    uint64_t pos = 0, total = 0, size = 0, offset = 0;
+};
+
+bool ReadZip64End(ByteSource& src, uint64_t endPos, Zip64End& z) {
+    uint8_t loc[20], rec[56];
+    if (endPos < 20 + 56 || src.ReadAt(endPos - 20, loc, 20) != 20 || Get32(loc) != 0x07064B50) return false;
+    uint64_t recorded = Get32(loc + 8) | (uint64_t(Get32(loc + 12)) << 32);
+    for (uint64_t at : {recorded, endPos - 20 - 56}) {
+        if (at > endPos - 20 - 56 || src.ReadAt(at, rec, 56) != 56 || Get32(rec) != 0x06064B50) continue;
+        auto u64 = [&](int o) { return Get32(rec + o) | (uint64_t(Get32(rec + o + 4)) << 32); };
+        z = {at, u64(32), u64(40), u64(48)};
+        return true;
+    }
+    return false;
+}
+
+// Sizes and offset saturated in the central header come from its ZIP64 field, in the order the
+// format gives; values past 4 GiB stay saturated (the fields are 32 bits).
+void FillZip64Sizes(ZipDirEntry& e, const std::string& extra) {
+    bool u = e.UncomprSize == 0xFFFFFFFF, c = e.ComprSize == 0xFFFFFFFF, o = e.RelOffLocalHdr == 0xFFFFFFFF;
+    if (!u && !c && !o) return;
+    auto p = reinterpret_cast<const uint8_t*>(extra.data());
+    for (size_t i = 0; i + 4 <= extra.size();) {
+        size_t len = Get16(p + i + 2);
+        if (Get16(p + i) == 1) {
+            size_t at = i + 4, end = std::min(extra.size(), at + len);
+            for (uint32_t* f : {u ? &e.UncomprSize : nullptr, c ? &e.ComprSize : nullptr, o ? &e.RelOffLocalHdr : nullptr}) {
+                if (!f) continue;
+                if (at + 8 > end) return;
+                if (Get32(p + at + 4) == 0) *f = Get32(p + at);
+                at += 8;
+            }
+            return;
+        }
+        i += 4 + len;
+    }
+}
+
 int NotFoundError(bool spanFirstPart, int labelDisk) {
     if (spanFirstPart) return labelDisk == 1 ? ZIPMSG_FIRST_DISK : ZIPMSG_FIRST_FILE;
     if (labelDisk >= 0) return ZIPMSG_NTH_DISK;
@@ -183,9 +226,18 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
     const ZipEndOfCentral& eoc = L.end.eoc;
     ByteSource* disk = &src;
     int diskNo = eoc.ThisDiskNo;
+    uint64_t centralEnd = L.end.endPos, centralSize = eoc.CentralSize, centralOffset = eoc.CentralOffset;
+    uint64_t totalEntries = eoc.TotalEntries;
+    Zip64End z64;
+    if (eoc.ThisDiskNo == eoc.CentralDiskNo && ReadZip64End(src, L.end.endPos, z64)) {
+        centralEnd = z64.pos;
+        centralSize = z64.size;
+        centralOffset = z64.offset;
+        totalEntries = z64.total;
+    }
     if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
-        // The directory lies directly in front of the end record.
-        L.expectedCentralOffset = int64_t(L.end.endPos) - int64_t(eoc.CentralSize);
+        // The directory lies directly in front of the end record (or the ZIP64 one).
+        L.expectedCentralOffset = int64_t(centralEnd) - int64_t(centralSize);
     } else {
         ByteSource* other = opt.diskSource ? opt.diskSource(eoc.CentralDiskNo) : nullptr;
         if (!other) {
@@ -196,11 +248,11 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
         diskNo = eoc.CentralDiskNo;
         L.expectedCentralOffset = eoc.CentralOffset;
     }
-    L.structureWarning = L.expectedCentralOffset != int64_t(eoc.CentralOffset);
+    L.structureWarning = L.expectedCentralOffset != int64_t(centralOffset);
     // Until a member says otherwise the data starts where the directory was recorded to start,
     // which for an empty archive behind a stub is the stub's length.
-    L.dataStart = eoc.CentralOffset;
-    int64_t shift = L.expectedCentralOffset - int64_t(eoc.CentralOffset);
+    L.dataStart = int64_t(centralOffset);
+    int64_t shift = L.expectedCentralOffset - int64_t(centralOffset);
 
     auto finish = [&] {
         L.dataStart = std::clamp<int64_t>(L.dataStart + shift, 0, int64_t(src.Size()));
@@ -212,10 +264,11 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
     }
 
     SequentialReader in(*disk, uint64_t(L.expectedCentralOffset));
-    L.entries.reserve(eoc.TotalEntries);
+    // A count that cannot fit in the directory is not taken for the reservation.
+    L.entries.reserve(size_t(std::min<uint64_t>(totalEntries, centralSize / kCentralHeaderSize + 1)));
     uint8_t hdr[kCentralHeaderSize];
     std::string field;
-    for (unsigned n = 0; n < eoc.TotalEntries; ++n) {
+    for (uint64_t n = 0; n < totalEntries; ++n) {
         while (!in.Read(hdr, kCentralHeaderSize)) {
             ByteSource* next = (diskNo != eoc.ThisDiskNo && opt.diskSource) ? opt.diskSource(diskNo + 1) : nullptr;
             if (!next) {
@@ -243,11 +296,13 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
         }
         if (convert) ConvertHighBytes(e.FileName, *opt.oemTable);
         std::replace(e.FileName.begin(), e.FileName.end(), '/', '\\');
-        if (!in.Skip(e.ExtraFieldLength)) {
+        field.resize(e.ExtraFieldLength);
+        if (!in.Read(field.data(), field.size())) {
             L.entries.push_back(std::move(e));
             L.error = ZIPMSG_SEEK_LIST;
             return finish();
         }
+        FillZip64Sizes(e, field);
         if (e.FileCommentLen) {
             e.FileComment.resize(e.FileCommentLen);
             if (!in.Read(e.FileComment.data(), e.FileCommentLen)) {

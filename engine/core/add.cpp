@@ -1,6 +1,8 @@
-// Add: gathers the files named by the specifications, compresses them on worker threads
-// (whole members through libdeflate) or on the calling thread (large members streamed through
-// zlib), and writes old and new members into a new archive that replaces the old one at the end.
+// Add: gathers the files named by the specifications, compresses them on worker threads through
+// libdeflate (members up to 16 MiB whole, larger ones in independent 8 MiB pieces joined into one
+// deflate stream, so that every core works on a large member too), and writes old and new members
+// into a new archive that replaces the old one at the end. Encrypted large members are streamed
+// through zlib on the calling thread (their CRC must be known before their data).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,7 +33,17 @@ struct Item {
   bool is_dir() const { return info.is_dir; }
 };
 
-// A compressed member waiting to be written.
+// One piece of work for a worker: a whole member, or one piece of a large one.
+struct Job {
+  size_t item;
+  uint64_t offset = 0;
+  size_t length = 0;
+  bool whole = true;
+  bool last = true;
+  uint64_t cost() const { return 2 * uint64_t(length) + 4096; }
+};
+
+// A compressed member (or piece) waiting to be written.
 struct Result {
   bool ready = false;
   std::string error;               // non-empty: the file could not be read
@@ -43,6 +55,7 @@ struct Result {
 
 constexpr uint64_t kInFlightBudget = 64u << 20;   // bytes held by queued and finished members
 constexpr size_t kChunk = 1u << 20;
+constexpr size_t kPiece = 8u << 20;                // pieces of a large member
 
 std::string join(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
@@ -67,13 +80,20 @@ class Adder {
   void write_members(ArchiveWriter& w);
   void write_stored_dir(ArchiveWriter& w, const Item& it);
   void write_result(ArchiveWriter& w, const Item& it, Result& r);
-  void stream_member(ArchiveWriter& w, const Item& it);
+  void stream_member(ArchiveWriter& w, const Item& it, bool store = false);
+  void write_pieces(ArchiveWriter& w, size_t i);
   Entry new_entry(const Item& it) const;
-  void compress_job(size_t i, BlockDeflater*& deflater);
+  struct Deflaters;
+  void compress_job(size_t j, Deflaters& d);
+  void compress_piece(const Job& job, Result& r, Deflaters& d);
   void start_workers();
   void stop_workers();
+  void plan_jobs();
   void dispatch();
+  Result take(size_t j);
   bool large(const Item& it) const { return it.info.size > kWholeMemberLimit; }
+  // Large members go in pieces on the workers unless they are stored or encrypted.
+  bool in_pieces(const Item& it) const { return large(it) && o_.level > 0 && !o_.encrypt; }
   void check(bool cancel) { if (cancel) throw Cancelled(); }
   uint32_t seed(const Item& it, uint32_t crc) const {
     return uint32_t(std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^ crc ^
@@ -93,8 +113,10 @@ class Adder {
   std::vector<std::thread> workers_;
   std::mutex mu_;
   std::condition_variable cv_job_, cv_done_;
-  std::deque<size_t> jobs_;
-  std::vector<Result> results_;
+  std::vector<Job> plan_;              // every job, in archive order
+  std::vector<size_t> first_job_;      // per item: its first job (npos: written on this thread)
+  std::deque<size_t> jobs_;            // queued, not yet taken by a worker
+  std::vector<Result> results_;        // per job
   bool stopping_ = false;
   size_t next_dispatch_ = 0;
   uint64_t in_flight_ = 0;
@@ -249,37 +271,55 @@ static uint16_t level_flags(int level) {
   return level >= 8 ? 2 : level == 2 ? 4 : level == 1 ? 6 : 0;
 }
 
-void Adder::compress_job(size_t i, BlockDeflater*& deflater) {
-  const Item& it = items_[i];
+// A worker's compressors, made on first use: the member's level, the fastest level (samples
+// and data that does not compress), and the level for the pieces of large members: at most 6,
+// the best of the lazy parser, which matches zlib's -9 in size (what large members had when
+// they were streamed through zlib) in a fraction of the time; the near-optimal parser of the
+// levels above spends several times as long on them for a fraction of a percent.
+struct Adder::Deflaters {
+  int level;
+  std::unique_ptr<BlockDeflater> main, fast, pieces;
+  BlockDeflater& get() { if (!main) main.reset(new BlockDeflater(level)); return *main; }
+  BlockDeflater& quick() { if (!fast) fast.reset(new BlockDeflater(1)); return *fast; }
+  BlockDeflater& piece() { if (!pieces) pieces.reset(new BlockDeflater(std::min(level, 6))); return *pieces; }
+};
+
+void Adder::compress_job(size_t j, Deflaters& d) {
+  const Job& job = plan_[j];
+  const Item& it = items_[job.item];
   Result r;
   try {
-    auto in = fs_.open_read(it.path);
-    std::vector<uint8_t> data(size_t(it.info.size));
-    size_t got = in->read(data.data(), data.size());
-    data.resize(got);
-    // A file that grew meanwhile is taken as far as it was announced.
-    r.usize = data.size();
-    r.crc = crc32_update(0, data.data(), data.size());
-    if (o_.level > 0 && !data.empty()) {
-      if (!deflater) deflater = new BlockDeflater(o_.level);
-      std::vector<uint8_t> out(data.size() + (o_.encrypt ? ZipCrypto::kHeaderSize : 0));
-      size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
-      // Smaller than stored, or stored it is.
-      size_t n = deflater->compress(data.data(), data.size(), out.data() + off, data.size() - 1);
-      if (n > 0) {
-        out.resize(off + n);
-        r.method = kMethodDeflated;
-        r.data = std::move(out);
+    if (!job.whole) {
+      compress_piece(job, r, d);
+    } else {
+      auto in = fs_.open_read(it.path);
+      std::vector<uint8_t> data(size_t(it.info.size));
+      size_t got = in->read(data.data(), data.size());
+      data.resize(got);
+      // A file that grew meanwhile is taken as far as it was announced.
+      r.usize = data.size();
+      r.crc = crc32_update(0, data.data(), data.size());
+      if (o_.level > 0 && !data.empty()) {
+        BlockDeflater& def = o_.level > 1 && looks_incompressible(data.data(), data.size(), d.quick()) ? d.quick() : d.get();
+        std::vector<uint8_t> out(data.size() + (o_.encrypt ? ZipCrypto::kHeaderSize : 0));
+        size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
+        // Smaller than stored, or stored it is.
+        size_t n = def.compress(data.data(), data.size(), out.data() + off, data.size() - 1);
+        if (n > 0) {
+          out.resize(off + n);
+          r.method = kMethodDeflated;
+          r.data = std::move(out);
+        }
       }
-    }
-    if (r.method == kMethodStored) {
-      if (o_.encrypt) data.insert(data.begin(), ZipCrypto::kHeaderSize, 0);
-      r.data = std::move(data);
-    }
-    if (o_.encrypt) {
-      ZipCrypto keys(o_.password);
-      make_crypt_header(keys, r.data.data(), uint8_t(r.crc >> 24), seed(it, r.crc));
-      keys.encrypt(r.data.data() + ZipCrypto::kHeaderSize, r.data.size() - ZipCrypto::kHeaderSize);
+      if (r.method == kMethodStored) {
+        if (o_.encrypt) data.insert(data.begin(), ZipCrypto::kHeaderSize, 0);
+        r.data = std::move(data);
+      }
+      if (o_.encrypt) {
+        ZipCrypto keys(o_.password);
+        make_crypt_header(keys, r.data.data(), uint8_t(r.crc >> 24), seed(it, r.crc));
+        keys.encrypt(r.data.data() + ZipCrypto::kHeaderSize, r.data.size() - ZipCrypto::kHeaderSize);
+      }
     }
   } catch (const ZipError& e) {
     r = Result();
@@ -290,29 +330,47 @@ void Adder::compress_job(size_t i, BlockDeflater*& deflater) {
   }
   std::lock_guard<std::mutex> lock(mu_);
   r.ready = true;
-  results_[i] = std::move(r);
+  results_[j] = std::move(r);
   cv_done_.notify_all();
+}
+
+// One piece of a large member: compressed on its own, all but the last made continuable, so
+// that the pieces written one after the other are one deflate stream.
+void Adder::compress_piece(const Job& job, Result& r, Deflaters& d) {
+  const Item& it = items_[job.item];
+  auto in = fs_.open_read(it.path);
+  in->seek(job.offset);
+  std::vector<uint8_t> data(job.length);
+  if (in->read(data.data(), data.size()) != data.size())
+    throw ZipError(kRead, "The file " + it.path + " became shorter while it was being added");
+  r.usize = data.size();
+  r.crc = crc32_update(0, data.data(), data.size());
+  BlockDeflater& def = looks_incompressible(data.data(), data.size(), d.quick()) ? d.quick() : d.piece();
+  r.data.resize(def.bound(data.size()));
+  r.data.resize(def.compress(data.data(), data.size(), r.data.data(), r.data.size()));
+  if (r.data.empty() || (!job.last && !make_continuable(r.data)))
+    throw ZipError(kLogic, "Could not compress a piece of " + it.path);
+  r.method = kMethodDeflated;
 }
 
 void Adder::start_workers() {
   int n = o_.threads > 0 ? o_.threads : int(std::thread::hardware_concurrency());
   n = std::clamp(n, 1, 8);
-  results_.resize(items_.size());
+  results_.resize(plan_.size());
   for (int k = 0; k < n; ++k)
     workers_.emplace_back([this] {
-      BlockDeflater* deflater = nullptr;
+      Deflaters d{o_.level, nullptr, nullptr, nullptr};
       for (;;) {
-        size_t i;
+        size_t j;
         {
           std::unique_lock<std::mutex> lock(mu_);
           cv_job_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
           if (stopping_) break;
-          i = jobs_.front();
+          j = jobs_.front();
           jobs_.pop_front();
         }
-        compress_job(i, deflater);
+        compress_job(j, d);
       }
-      delete deflater;
     });
 }
 
@@ -327,18 +385,105 @@ void Adder::stop_workers() {
   workers_.clear();
 }
 
-// Queues the next whole members while the memory budget allows (always at least one).
+void Adder::plan_jobs() {
+  first_job_.assign(items_.size(), size_t(-1));
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& it = items_[i];
+    if (it.is_dir() || (large(it) && !in_pieces(it))) continue;
+    first_job_[i] = plan_.size();
+    if (!large(it)) {
+      plan_.push_back({i, 0, size_t(it.info.size), true, true});
+      continue;
+    }
+    for (uint64_t at = 0; at < it.info.size; at += kPiece) {
+      size_t len = size_t(std::min<uint64_t>(kPiece, it.info.size - at));
+      plan_.push_back({i, at, len, false, at + len == it.info.size});
+    }
+  }
+}
+
+// Queues the next jobs while the memory budget allows (always at least one).
 void Adder::dispatch() {
   std::lock_guard<std::mutex> lock(mu_);
-  while (next_dispatch_ < items_.size()) {
-    const Item& it = items_[next_dispatch_];
-    if (it.is_dir() || large(it)) { ++next_dispatch_; continue; }
-    uint64_t cost = 2 * it.info.size + 4096;
+  while (next_dispatch_ < plan_.size()) {
+    uint64_t cost = plan_[next_dispatch_].cost();
     if (in_flight_ > 0 && in_flight_ + cost > kInFlightBudget) break;
     in_flight_ += cost;
     jobs_.push_back(next_dispatch_++);
     cv_job_.notify_one();
   }
+}
+
+// Waits for job j's result; ticks so the caller's window stays alive and cancel is heard.
+Result Adder::take(size_t j) {
+  dispatch();
+  std::unique_lock<std::mutex> lock(mu_);
+  while (!results_[j].ready) {
+    if (cv_done_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
+      lock.unlock();
+      check(p_.tick());
+      lock.lock();
+    }
+  }
+  Result r = std::move(results_[j]);
+  results_[j] = Result();
+  in_flight_ -= plan_[j].cost();
+  return r;
+}
+
+void Adder::write_pieces(ArchiveWriter& w, size_t i) {
+  const Item& it = items_[i];
+  Entry e = new_entry(it);
+  bool zip64 = it.info.size >= 0xFFFF0000ull;
+  e.method = kMethodDeflated;
+  e.needed = zip64 ? 45 : 20;
+  e.flags |= level_flags(o_.level);
+  e.local_offset = w.member_offset();
+  uint64_t header_at = w.pos();
+  w.write(local_header(e, e.extra, zip64));
+  uint64_t data_at = w.pos();
+  std::string error;
+  uint32_t crc = 0;
+  for (size_t j = first_job_[i]; j < plan_.size() && plan_[j].item == i; ++j) {
+    Result r = take(j);
+    if (error.empty() && !r.error.empty()) error = r.error;
+    if (error.empty()) {
+      w.write(r.data);
+      crc = j == first_job_[i] ? r.crc : crc32_join(crc, r.crc, r.usize);
+    }
+    check(p_.bytes_done(plan_[j].length));
+  }
+  if (!error.empty()) {
+    w.rewind_to(header_at);
+    skipped_.push_back(it.name);
+    check(p_.message(kOpen, error + " (skipped)"));
+    return;
+  }
+  e.crc = crc;
+  e.usize = it.info.size;
+  e.csize = w.pos() - data_at;
+  if (e.csize >= e.usize) {
+    // Deflate did not shrink it: written again, stored (its progress was reported already).
+    w.rewind_to(header_at);
+    stream_member(w, it, true);
+    return;
+  }
+  uint8_t fix[16];
+  put32(fix, e.crc);
+  w.patch(header_at + 14, fix, 4);
+  if (zip64) {
+    put32(fix, uint32_t(e.usize));
+    put32(fix + 4, uint32_t(e.usize >> 32));
+    put32(fix + 8, uint32_t(e.csize));
+    put32(fix + 12, uint32_t(e.csize >> 32));
+    w.patch(header_at + zip64_sizes_at(e), fix, 16);
+  } else {
+    put32(fix, uint32_t(e.csize));
+    put32(fix + 4, uint32_t(e.usize));
+    w.patch(header_at + 18, fix, 8);
+  }
+  e.zip64_sizes = zip64;
+  w.add_central(e);
 }
 
 void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
@@ -347,16 +492,17 @@ void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
   e.needed = r.method == kMethodDeflated || o_.encrypt ? 20 : 10;
   e.flags |= (o_.encrypt ? kFlagEncrypted : 0) | (r.method == kMethodDeflated ? level_flags(o_.level) : 0);
   e.crc = r.crc;
-  e.usize = uint32_t(r.usize);
-  check_zip32(r.data.size(), "compressed member size");
-  e.csize = uint32_t(r.data.size());
+  e.usize = r.usize;
+  e.csize = r.data.size();
   e.local_offset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.write(r.data);
   w.add_central(e);
 }
 
-void Adder::stream_member(ArchiveWriter& w, const Item& it) {
+// A member streamed on this thread (large and encrypted, or stored); store skips deflate, and
+// then reports no progress (the member's bytes were reported by the pass that gave up on it).
+void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
   auto in = fs_.open_read(it.path);
   std::vector<uint8_t> buf(kChunk), out;
   uint32_t crc = 0;
@@ -370,15 +516,18 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
     }
   }
   Entry e = new_entry(it);
-  e.method = o_.level > 0 ? kMethodDeflated : kMethodStored;
-  for (int pass = 0; pass < 2; ++pass) {
-    e.needed = e.method == kMethodDeflated || o_.encrypt ? 20 : 10;
+  e.method = o_.level > 0 && !store ? kMethodDeflated : kMethodStored;
+  int pass0 = store ? 1 : 0;
+  // Sizes near 4 GiB and above go into a ZIP64 field of the local header (and the central one).
+  bool zip64 = it.info.size >= 0xFFFF0000ull;
+  for (int pass = pass0; pass < 2; ++pass) {
+    e.needed = zip64 ? 45 : e.method == kMethodDeflated || o_.encrypt ? 20 : 10;
     e.flags = uint16_t((e.flags & kFlagUtf8) | (o_.encrypt ? kFlagEncrypted : 0) |
                        (e.method == kMethodDeflated ? level_flags(o_.level) : 0));
     e.crc = crc;
     e.local_offset = w.member_offset();
     uint64_t header_at = w.pos();
-    w.write(local_header(e, e.extra));
+    w.write(local_header(e, e.extra, zip64));
     uint64_t data_at = w.pos();
     std::unique_ptr<ZipCrypto> keys;
     if (o_.encrypt) {
@@ -393,9 +542,9 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
     uint64_t total = 0, reported = 0;
     uint32_t run_crc = 0;
     for (;;) {
-      size_t n = in->read(buf.data(), buf.size());
+      // A file that grew meanwhile is taken as far as it was announced.
+      size_t n = in->read(buf.data(), size_t(std::min<uint64_t>(buf.size(), it.info.size - total)));
       total += n;
-      check_zip32(total, "member size");
       run_crc = crc32_update(run_crc, buf.data(), n);
       out.clear();
       const std::vector<uint8_t>* chunk = &buf;
@@ -420,12 +569,11 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
     }
     if (pass == 0 && reported < it.info.size) check(p_.bytes_done(it.info.size - reported));
     uint64_t csize = w.pos() - data_at;
-    check_zip32(csize, "compressed member size");
     if (o_.encrypt && run_crc != crc)
       throw ZipError(kRead, "The file " + it.path + " changed while it was being added");
     e.crc = run_crc;
-    e.usize = uint32_t(total);
-    e.csize = uint32_t(csize);
+    e.usize = total;
+    e.csize = csize;
     uint64_t payload = csize - (o_.encrypt ? ZipCrypto::kHeaderSize : 0);
     if (e.method == kMethodDeflated && payload >= total) {
       // Deflate did not shrink it: write it again, stored.
@@ -433,17 +581,28 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it) {
       e.method = kMethodStored;
       continue;
     }
-    uint8_t fix[12];
+    uint8_t fix[16];
     put32(fix, e.crc);
-    put32(fix + 4, e.csize);
-    put32(fix + 8, e.usize);
-    w.patch(header_at + 14, fix, sizeof fix);
+    w.patch(header_at + 14, fix, 4);
+    if (zip64) {
+      put32(fix, uint32_t(e.usize));
+      put32(fix + 4, uint32_t(e.usize >> 32));
+      put32(fix + 8, uint32_t(e.csize));
+      put32(fix + 12, uint32_t(e.csize >> 32));
+      w.patch(header_at + zip64_sizes_at(e), fix, 16);
+    } else {
+      put32(fix, uint32_t(e.csize));
+      put32(fix + 4, uint32_t(e.usize));
+      w.patch(header_at + 18, fix, 8);
+    }
+    e.zip64_sizes = zip64;
     w.add_central(e);
     return;
   }
 }
 
 void Adder::write_members(ArchiveWriter& w) {
+  plan_jobs();
   start_workers();
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
@@ -453,7 +612,7 @@ void Adder::write_members(ArchiveWriter& w) {
       write_stored_dir(w, it);
       continue;
     }
-    if (large(it)) {
+    if (first_job_[i] == size_t(-1)) {
       try {
         stream_member(w, it);
       } catch (const ZipError& e) {
@@ -463,21 +622,11 @@ void Adder::write_members(ArchiveWriter& w) {
       }
       continue;
     }
-    Result r;
-    {
-      std::unique_lock<std::mutex> lock(mu_);
-      // Wait for the worker; tick so the caller's window stays alive and cancel is heard.
-      while (!results_[i].ready) {
-        if (cv_done_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
-          lock.unlock();
-          check(p_.tick());
-          lock.lock();
-        }
-      }
-      r = std::move(results_[i]);
-      results_[i] = Result();
-      in_flight_ -= 2 * it.info.size + 4096;
+    if (!plan_[first_job_[i]].whole) {
+      write_pieces(w, i);
+      continue;
     }
+    Result r = take(first_job_[i]);
     if (!r.error.empty()) {
       skipped_.push_back(it.name);
       check(p_.message(kOpen, r.error + " (skipped)"));
@@ -508,6 +657,8 @@ int Adder::run() {
   if (old_info.exists && old_info.size > 0) {
     old = fs_.open_read(archive_full_);
     dir = read_directory(*old);
+    check_rewritable(dir);
+    check_member_ranges(*old, dir);
   }
 
   gather();
@@ -525,8 +676,6 @@ int Adder::run() {
       if (exists && (it.is_dir() || it.dostime <= dir.entries[f->second].dostime)) continue;
       if (!exists && o_.freshen) continue;
     }
-    if (it.info.size >= 0xFFFFFFFFull)
-      throw ZipError(kTooBig, "The file " + it.path + " is larger than the 4 GiB the ZIP format allows; nothing was changed");
     if (exists) replaced[f->second] = true;
     todo.push_back(std::move(it));
   }
@@ -536,11 +685,6 @@ int Adder::run() {
                                                 : "Nothing to do: no files matched " + o_.specs.front());
     return 0;
   }
-  size_t total = items_.size();
-  for (size_t k = 0; k < replaced.size(); ++k) total += !replaced[k];
-  if (total > 0xFFFF)
-    throw ZipError(kTooBig, "The archive would hold " + std::to_string(total) +
-                                " members, more than the 65,535 of the ZIP format; nothing was changed");
 
   uint64_t bytes = 0;
   for (const Item& it : items_) bytes += it.is_dir() ? 0 : it.info.size;

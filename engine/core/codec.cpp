@@ -27,6 +27,60 @@ size_t BlockDeflater::compress(const uint8_t* in, size_t n, uint8_t* out, size_t
   return libdeflate_deflate_compress(c_, in, n, out, cap);
 }
 
+size_t BlockDeflater::bound(size_t n) { return libdeflate_deflate_compress_bound(c_, n); }
+
+bool looks_incompressible(const uint8_t* p, size_t n, BlockDeflater& fast) {
+  constexpr size_t kSlice = 16u << 10;
+  if (n < 4 * kSlice) return false;   // small: the full level costs little
+  uint8_t out[kSlice];
+  size_t in_total = 0, out_total = 0;
+  for (size_t at : {size_t(0), n / 2 - kSlice / 2, n - kSlice}) {
+    size_t k = fast.compress(p + at, kSlice, out, sizeof out);
+    in_total += kSlice;
+    out_total += k ? k : kSlice;
+  }
+  return out_total * 100 >= in_total * 97;
+}
+
+bool make_continuable(std::vector<uint8_t>& d) {
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) return false;
+  std::vector<uint8_t> sink(1u << 16);
+  z.next_in = d.data();
+  z.avail_in = uInt(d.size());
+  uint64_t last_header = 0;   // bit position of the header of the block being decoded
+  uint64_t end_bit = 0;       // where the final block ends
+  int rc;
+  for (;;) {
+    z.next_out = sink.data();
+    z.avail_out = uInt(sink.size());
+    rc = inflate(&z, Z_BLOCK);
+    if (rc == Z_STREAM_END) break;
+    if (rc != Z_OK && rc != Z_BUF_ERROR) break;
+    if (rc == Z_BUF_ERROR && z.avail_in == 0) break;   // ends without a final block
+    // Right after an end-of-block code: the next block's header starts here, unless the block
+    // that ended was the final one.
+    if (z.data_type & 128) {
+      uint64_t at = uint64_t(z.next_in - d.data()) * 8 - (z.data_type & 7);
+      if (z.data_type & 64) end_bit = at; else last_header = at;
+    }
+  }
+  size_t used = size_t(z.next_in - d.data());
+  inflateEnd(&z);
+  if (rc != Z_STREAM_END || used != d.size() || end_bit == 0 || (end_bit + 7) / 8 != d.size()) return false;
+  d[size_t(last_header / 8)] &= uint8_t(~(1u << (last_header % 8)));
+  // Three zero bits (not final, stored), then to the byte boundary, length 0 and its complement.
+  // The bits after the stream's end in its last byte are zero already.
+  if ((8 - end_bit % 8) % 8 < 3) d.push_back(0);
+  for (uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) d.push_back(b);
+  return true;
+}
+
+uint32_t crc32_join(uint32_t crc1, uint32_t crc2, uint64_t len2) {
+  // Pieces are chunks of a few MiB: the length fits zlib's plain offset type on every target.
+  return uint32_t(crc32_combine(crc1, crc2, z_off_t(len2)));
+}
+
 StreamDeflater::StreamDeflater(int level) : z_(new z_stream_s{}) {
   if (deflateInit2(z_.get(), level < 1 ? 1 : level > 9 ? 9 : level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
     throw ZipError(kMemory, "Out of memory for the stream compressor");

@@ -23,10 +23,25 @@ class BlockDeflater {
   BlockDeflater& operator=(const BlockDeflater&) = delete;
   // Raw deflate of in into out; returns the size, or 0 when it would not be smaller than cap.
   size_t compress(const uint8_t* in, size_t n, uint8_t* out, size_t cap);
+  // The most compress() can produce for n bytes.
+  size_t bound(size_t n);
 
  private:
   libdeflate_compressor* c_;
 };
+
+// True when a sample of the data (up to three slices of 16 KiB) does not shrink by 3% at the
+// fastest level: already compressed data (JPEG, compressed sound, archives) or noise, which the
+// slow levels would only spend time on. fast must be a level-1 deflater.
+bool looks_incompressible(const uint8_t* p, size_t n, BlockDeflater& fast);
+
+// Turns a complete raw deflate stream into the first part of a longer one: the final block's
+// flag is cleared and an empty stored block follows (what zlib's sync flush writes), so that the
+// next independently compressed piece can simply be appended. False on a stream it cannot read.
+bool make_continuable(std::vector<uint8_t>& d);
+
+// CRC of two pieces joined, from the CRCs of each and the length of the second (under 2 GiB).
+uint32_t crc32_join(uint32_t crc1, uint32_t crc2, uint64_t len2);
 
 // Streaming raw deflate with zlib.
 class StreamDeflater {

@@ -17,6 +17,8 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
     if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o.archive + " does not exist");
     std::unique_ptr<File> f = fs.open_read(path);
     Directory dir = read_directory(*f);
+    check_rewritable(dir);
+    check_member_ranges(*f, dir);
     std::vector<bool> gone(dir.entries.size());
     size_t n = 0;
     for (size_t k = 0; k < dir.entries.size(); ++k)

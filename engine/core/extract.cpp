@@ -54,6 +54,8 @@ class Extractor {
 
 template <class Sink>
 void Extractor::decode(const Entry& e, Sink&& sink) {
+  if (e.method == kMethodAes)
+    throw ZipError(kUnsupported, "\"" + e.name + "\" is encrypted with AES, which this engine does not support");
   if (e.method != kMethodStored && e.method != kMethodDeflated)
     throw ZipError(kUnsupported, "\"" + e.name + "\" uses compression method " + std::to_string(e.method) +
                                      ", which this engine does not support (only stored and deflated)");
@@ -140,8 +142,14 @@ bool Extractor::extract_one(const Entry& e) {
   }
   std::string rel, why;
   if (!safe_relative_path(e.name, rel, why)) {
-    check(p_.message(kUnsafeName, "Refused to extract \"" + e.name + "\": " + why +
-                                      " would leave the target folder"));
+    // Escapes are said as such; names Windows cannot hold as files (devices, streams, control
+    // characters) are said for what they are.
+    bool escapes = why == "absolute path" || why == "drive letter" || why == "\"..\" in path";
+    std::string reason = escapes ? why + " would leave the target folder"
+                         : why.compare(0, 12, "device name ") == 0
+                             ? why.substr(12) + " is the name of a device on Windows, not of a file"
+                             : why + " cannot be used in a file name on Windows";
+    check(p_.message(kUnsafeName, "Refused to extract \"" + e.name + "\": " + reason));
     return false;
   }
   if (rel.empty()) return false;
@@ -217,6 +225,10 @@ int Extractor::run() {
   if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
   f_ = fs_.open_read(path);
   dir_ = read_directory(*f_, o_.names);
+  check_member_ranges(*f_, dir_);
+  if (!dir_.count_mismatch.empty())
+    check(p_.message(kFormat, "Warning: the zip file is damaged: " + dir_.count_mismatch + "; the " +
+                                  std::to_string(dir_.entries.size()) + " members found are read"));
 
   std::vector<const Entry*> chosen;
   uint64_t bytes = 0;

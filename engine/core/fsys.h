@@ -59,7 +59,7 @@ class FileSystem {
   virtual bool make_dir(const std::string& path) = 0;
   virtual bool remove_file(const std::string& path) = 0;
   virtual bool remove_dir(const std::string& path) = 0;
-  // Moves from over to, replacing to when it exists (same volume).
+  // Renames from over to, replacing to when it exists; fails across volumes, touching nothing.
   virtual bool replace_file(const std::string& from, const std::string& to) = 0;
   virtual bool set_mtime(const std::string& path, int64_t mtime) = 0;
   virtual bool set_attrs(const std::string& path, uint32_t attrs) = 0;

@@ -8,12 +8,6 @@
 
 namespace zc {
 
-void check_zip32(uint64_t value, const char* what) {
-  if (value >= 0xFFFFFFFFull)
-    throw ZipError(kTooBig, std::string("The archive would exceed the 4 GiB limit of the ZIP format (") + what +
-                                "); nothing was changed");
-}
-
 static std::string dir_of(const std::string& path) {
   size_t s = path.rfind('/');
   return s == std::string::npos ? std::string(".") : s == 0 ? std::string("/") : path.substr(0, s);
@@ -21,25 +15,33 @@ static std::string dir_of(const std::string& path) {
 
 ArchiveWriter::ArchiveWriter(FileSystem& fs, const std::string& target, const std::string& temp_dir)
     : fs_(fs), target_(target) {
-  std::string dir = dir_of(target);
   // Beside the target, so the final replace is a rename; the temp directory only when asked
-  // and the target's directory cannot take it.
-  std::mt19937 rng(uint32_t(std::chrono::steady_clock::now().time_since_epoch().count()));
-  for (int attempt = 0; attempt < 20 && !out_; ++attempt) {
-    std::string base = attempt < 10 || temp_dir.empty() ? dir : temp_dir;
+  // and the target's folder cannot take it.
+  try {
+    temp_ = make_temp(dir_of(target));
+  } catch (const ZipError&) {
+    if (temp_dir.empty()) throw;
+    temp_ = make_temp(temp_dir);
+    beside_ = false;
+  }
+  buf_.reserve(1 << 20);
+}
+
+// Creates a new file zi??????.tmp in dir (out_ holds it); throws when ten names all fail.
+std::string ArchiveWriter::make_temp(const std::string& dir) {
+  static std::mt19937 rng(uint32_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0;; ++attempt) {
     char name[32];
     std::snprintf(name, sizeof name, "/zi%06x.tmp", unsigned(rng() & 0xFFFFFF));
-    std::string cand = base + name;
+    std::string cand = dir + name;
     if (fs_.stat(cand).exists) continue;
     try {
       out_ = fs_.create(cand);
-      temp_ = cand;
-    } catch (const ZipError&) {
-      if (attempt == 19) throw;
+      return cand;
+    } catch (const ZipError& e) {
+      if (attempt == 9) throw ZipError(kTemp, "Could not create a temporary file in " + dir + ": " + e.what());
     }
   }
-  if (!out_) throw ZipError(kTemp, "Could not create a temporary file beside " + target);
-  buf_.reserve(1 << 20);
 }
 
 ArchiveWriter::~ArchiveWriter() {
@@ -96,11 +98,6 @@ void ArchiveWriter::copy_from(File& src, uint64_t offset, uint64_t n, Progress* 
   }
 }
 
-uint32_t ArchiveWriter::member_offset() {
-  check_zip32(pos_, "member offset");
-  return uint32_t(pos_);
-}
-
 void ArchiveWriter::copy_member(File& src, const Entry& e, uint64_t src_size, Progress* progress) {
   uint64_t data = data_offset(src, e, src_size);
   uint64_t end = data + e.csize;
@@ -112,21 +109,78 @@ void ArchiveWriter::copy_member(File& src, const Entry& e, uint64_t src_size, Pr
 }
 
 void ArchiveWriter::finish(const std::string& comment) {
-  if (central_.size() > 0xFFFF)
-    throw ZipError(kTooBig, "The archive would hold " + std::to_string(central_.size()) +
-                                " members, more than the 65,535 of the ZIP format; nothing was changed");
   uint64_t cd_start = pos_;
-  check_zip32(cd_start, "central directory offset");
   for (const Entry& e : central_) write(central_header(e));
-  uint64_t cd_size = pos_ - cd_start;
-  check_zip32(cd_start + cd_size, "archive size");
-  write(end_record(central_.size(), uint32_t(cd_size), uint32_t(cd_start), comment));
+  write(end_record(central_.size(), pos_ - cd_start, cd_start, comment));
   flush();
   out_->close();
   out_.reset();
 }
 
+void ArchiveWriter::copy_file(const std::string& from, const std::string& to) {
+  std::unique_ptr<File> in = fs_.open_read(from);
+  std::unique_ptr<File> out = fs_.create(to);
+  std::vector<uint8_t> chunk(1 << 20);
+  for (;;) {
+    size_t n = in->read(chunk.data(), chunk.size());
+    if (n == 0) break;
+    out->write(chunk.data(), n);
+  }
+  out->close();
+}
+
+// The new archive is in another folder: the old one is copied aside first (in that folder), the
+// new one copied over it and checked by its size; when that fails the old one is put back.
+void ArchiveWriter::copy_over_target() {
+  std::string backup;
+  if (fs_.stat(target_).exists) {
+    try {
+      backup = make_temp(dir_of(temp_));
+      out_.reset();
+      copy_file(target_, backup);
+    } catch (const ZipError& e) {
+      out_.reset();
+      if (!backup.empty()) fs_.remove_file(backup);
+      throw ZipError(kTemp, "Could not keep a copy of the old archive while replacing it (" + std::string(e.what()) +
+                                "); the archive was not changed");
+    }
+  }
+  uint64_t size = fs_.stat(temp_).size;
+  std::string failure;
+  try {
+    copy_file(temp_, target_);
+    if (fs_.stat(target_).size != size) failure = "the copy is incomplete";
+  } catch (const ZipError& e) {
+    failure = e.what();
+  }
+  if (failure.empty()) {
+    if (!backup.empty()) fs_.remove_file(backup);
+    return;
+  }
+  if (backup.empty()) {
+    fs_.remove_file(target_);
+    throw ZipError(kWrite, "Could not write the new archive " + target_ + " (" + failure + "); nothing was written");
+  }
+  try {
+    copy_file(backup, target_);
+    if (fs_.stat(target_).size != fs_.stat(backup).size) throw ZipError(kWrite, "the old archive is incomplete");
+  } catch (const ZipError& e) {
+    // The old archive is kept whole where it was copied; the person is told where.
+    throw ZipError(kWrite, "Could not write the new archive over " + target_ + " (" + failure +
+                               "), nor put the old one back (" + e.what() + "); the old archive is kept as " + backup);
+  }
+  fs_.remove_file(backup);
+  throw ZipError(kWrite, "Could not write the new archive over " + target_ + " (" + failure +
+                             "); the old archive was put back unchanged");
+}
+
 void ArchiveWriter::commit() {
+  if (!beside_) {
+    copy_over_target();
+    fs_.remove_file(temp_);
+    committed_ = true;
+    return;
+  }
   if (!fs_.replace_file(temp_, target_))
     throw ZipError(kTemp, "Could not replace " + target_ + " with the new archive: " + fs_.last_error());
   committed_ = true;

@@ -1,5 +1,8 @@
 // Writes a new archive into a temporary file beside the target (or in the temp directory) and
-// puts it in place only at the end: a failed or cancelled operation leaves the old archive.
+// puts it in place only at the end: a failed or cancelled operation leaves the old archive. A
+// temporary file beside the target replaces it by a rename; one in the temp directory (perhaps
+// on another volume) is copied over it, with a copy of the old archive kept until the new one is
+// complete, so that a full disk never leaves a partial archive behind.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -34,8 +37,8 @@ class ArchiveWriter {
   void copy_member(File& src, const Entry& e, uint64_t src_size, Progress* progress);
   // Records the central header of a member written by the caller (local_offset must be set).
   void add_central(const Entry& e) { central_.push_back(e); }
-  // The offset a new local header gets; refuses an archive past 4 GiB.
-  uint32_t member_offset();
+  // The offset a new local header gets.
+  uint64_t member_offset() const { return pos_; }
   // Central directory and end record, then close.
   void finish(const std::string& comment);
   // Replaces the target with the finished file.
@@ -45,16 +48,17 @@ class ArchiveWriter {
 
  private:
   void flush();
+  void copy_over_target();
+  void copy_file(const std::string& from, const std::string& to);
+  std::string make_temp(const std::string& dir);
   FileSystem& fs_;
   std::string target_, temp_;
+  bool beside_ = true;     // the temporary file is in the target's folder
   std::unique_ptr<File> out_;
   std::vector<uint8_t> buf_;
   uint64_t pos_ = 0;       // logical position (written + buffered)
   std::vector<Entry> central_;
   bool committed_ = false;
 };
-
-// Throws ZipError(kTooBig) when an archive position or size does not fit the classic format.
-void check_zip32(uint64_t value, const char* what);
 
 }  // namespace zc

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../core/engine.h"
+#include "../core/progress32.h"
 #include "../os/win32_text.h"
 #include "blocks.h"
 
@@ -23,15 +24,14 @@ class BlockProgress : public zc::Progress {
     rec_.is_zip = is_zip ? 1 : 0;
   }
   bool file_count(uint64_t n) override { return send(kActionFileCount, 0, n, ""); }
-  bool byte_count(uint64_t n) override { return send(kActionByteCount, 0, n, ""); }
-  bool file_start(const std::string& name, uint64_t size) override { return send(kActionFileStart, 0, size, name); }
+  // Sizes go through the scaler: as they are up to 2 GiB in all, in larger units past that.
+  bool byte_count(uint64_t n) override { return send(kActionByteCount, 0, scale_.total(n), ""); }
+  bool file_start(const std::string& name, uint64_t size) override {
+    return send(kActionFileStart, 0, scale_.start(size), name);
+  }
   bool bytes_done(uint64_t n) override {
-    // The record's size is 32 bits: a large step goes in pieces that add up to it.
-    while (n > 0x7FFFFFFF) {
-      if (send(kActionBytesDone, 0, 0x40000000, "")) return true;
-      n -= 0x40000000;
-    }
-    return send(kActionBytesDone, 0, n, "");
+    uint32_t step = scale_.done(n);
+    return step ? send(kActionBytesDone, 0, step, "") : cancelled_;
   }
   bool batch_done() override { return send(kActionBatchDone, 0, 0, ""); }
   bool message(int code, const std::string& text) override {
@@ -62,6 +62,7 @@ class BlockProgress : public zc::Progress {
     return cancelled_;
   }
   ZCallbackFn fn_;
+  zc::SizeScaler scale_;
   bool notes_;
   bool cancelled_ = false;
   DWORD last_tick_ = 0;

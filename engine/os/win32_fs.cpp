@@ -193,8 +193,9 @@ class Win32Fs : public FileSystem {
   }
   bool remove_dir(const std::string& p) override { return keep(RemoveDirectoryW(wpath(p).c_str())); }
   bool replace_file(const std::string& from, const std::string& to) override {
-    return keep(MoveFileExW(wpath(from).c_str(), wpath(to).c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH));
+    // A rename only: a copy across volumes that fails half-way would leave a partial file where
+    // the old one was (callers copy across volumes themselves, keeping the old file until done).
+    return keep(MoveFileExW(wpath(from).c_str(), wpath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
   bool set_mtime(const std::string& p, int64_t t) override {
     HANDLE h = CreateFileW(wpath(p).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

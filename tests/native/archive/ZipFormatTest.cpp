@@ -241,6 +241,15 @@ TEST_F(PeerArchives, InfoZipDeflatedStoredAndCommented) {
     EXPECT_TRUE(S.entries.at(1).Flag & 8);
 }
 
+TEST_F(PeerArchives, InfoZipZip64) {
+    // Forced ZIP64, and a member from standard input (ZIP64 local fields and end record).
+    ASSERT_EQ(Run("cd src && zip -q -fz -r ../fz.zip ."), 0);
+    ExpectSameAsPython(dir / "fz.zip", 5);
+    ASSERT_EQ(Run("cd src && zip -q -r ../stdin.zip . && echo piped | zip -q ../stdin.zip -"), 0);
+    ExpectSameAsPython(dir / "stdin.zip", 6);
+    EXPECT_FALSE(List(ReadFile(dir / "fz.zip")).structureWarning);
+}
+
 TEST_F(PeerArchives, SevenZip) {
     ASSERT_EQ(Run("cd src && 7z a -tzip -mx=9 ../seven.zip ."), 0);
     ExpectSameAsPython(dir / "seven.zip", 5);

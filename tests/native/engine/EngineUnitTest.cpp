@@ -6,6 +6,7 @@
 #include "bytes.h"
 #include "names.h"
 #include "text.h"
+#include "progress32.h"
 #include "zipcrypt.h"
 #include "zipformat.h"
 
@@ -155,4 +156,32 @@ TEST(ByteReader, StopsAtTheEnd) {
   EXPECT_EQ(r.u16(), 0);
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(r.bytes(1), nullptr);
+}
+
+// Sizes past 2 GiB reach the 32-bit event fields in units that keep every sum: a member's steps
+// add up to its announced size, all sizes to the total, and nothing passes 2^31 - 1.
+TEST(SizeScaler, SumsHoldPastTwoGiB) {
+  for (std::vector<uint64_t> sizes : {std::vector<uint64_t>{3000, 0, 70000},
+                                      std::vector<uint64_t>{3ull << 30, 1, (3ull << 30) - 1, 0, 12345},
+                                      std::vector<uint64_t>{5ull << 32, 7, 1ull << 31}}) {
+    zc::SizeScaler s;
+    uint64_t total = 0;
+    for (uint64_t n : sizes) total += n;
+    uint64_t scaled_total = s.total(total), sum = 0;
+    EXPECT_LE(scaled_total, 0x7FFFFFFFu);
+    if (total <= 0x7FFFFFFF) EXPECT_EQ(scaled_total, total);
+    for (uint64_t n : sizes) {
+      uint64_t size = s.start(n), steps = 0;
+      for (uint64_t left = n; left > 0;) {
+        uint64_t step = std::min<uint64_t>(left, 3u << 20);
+        uint32_t sent = s.done(step);
+        EXPECT_LE(sent, 0x7FFFFFFFu);
+        steps += sent;
+        left -= step;
+      }
+      EXPECT_EQ(steps, size);
+      sum += size;
+    }
+    EXPECT_EQ(sum, scaled_total);
+  }
 }
