@@ -5,7 +5,6 @@ import os
 import shutil
 import subprocess
 import tempfile
-import time
 
 DIST = os.environ.get("SKYKIT_DIST", "")
 DRIVER = os.environ.get("SKYDRIVER", "")
@@ -193,26 +192,23 @@ class Builder:
 
     def build(self, progress_shot=None):
         """Presses Build; returns the bar positions seen while the progress form was up (a
-        small add-on may be packed before the first look)."""
-        self.click(MAIN, 400, PANEL + 337)
-        seen = []
-        fit_pending = None
-        deadline = time.time() + 300
-        while time.time() < deadline:
-            code, bars = drv("bars", *BUILDING)
-            if code == 0 and len(bars) == 2:
-                seen.append(tuple(int(b) for b in bars))
-                # The texts are measured once the bars have been seen to move: measuring takes
-                # long enough for a small build to end in between.
-                if progress_shot and seen[-1][1] > 1:
-                    shot(progress_shot, fit=False)
-                    fit_pending, progress_shot = progress_shot, None
-                elif fit_pending and len({total for _, total in seen}) > 1:
-                    texts_fit(fit_pending)
-                    fit_pending = None
-            elif drv("wait", *DONE, 0)[0] == 0:
-                return seen
-        self.fail("no project-complete dialog")
+        small add-on may be packed before the first look). The driver watches the bars from
+        one process, every few milliseconds: a driver started per look would see a small
+        build's bars once at most."""
+        bmp = os.path.join(SHOTS, (progress_shot or "progress") + ".bmp")
+        if os.path.exists(bmp):
+            os.remove(bmp)
+        os.makedirs(SHOTS, exist_ok=True)
+        code, out = drv("clickwatch", *MAIN, 400, PANEL + 337, *BUILDING, *DONE, 5, 300000, win_path(bmp))
+        if code != 0 or not out or not out[-1].startswith("done"):
+            self.fail("no project-complete dialog")
+        seen = [tuple(int(v) for v in l.split()[1:3]) for l in out[:-1]]
+        # The progress form, saved by the driver while the whole-batch bar was under way.
+        if os.path.exists(bmp):
+            if progress_shot:
+                subprocess.run(["convert", bmp, os.path.join(SHOTS, progress_shot + ".png")], check=True)
+            os.remove(bmp)
+        return seen
 
     def create_zip(self, name):
         self.ok(drv("settext", *DONE, 0, name)[0], "no zip name box")
