@@ -246,6 +246,8 @@ public:
     int ZipFormat();
 
     // ---- Disk sets (0 success, -7 reported error, -8 out of memory, -9 other failure)
+    int SpanFailure();
+    bool ArchiveEnd(ZipEndOfCentral& eoc);
     int WriteSpan(const std::string& InFileName, const std::string& OutFileName);
     int ReadSpan(const std::string& InFileName, std::string& TmpFile);
     UINT CheckForDisk();

@@ -91,6 +91,21 @@ int TZipPacker::RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, 
     }
 }
 
+// The end record of the archive as it stands; false when it has none (a damaged one is
+// reported by the reader).
+bool TZipPacker::ArchiveEnd(ZipEndOfCentral& eoc) {
+    try {
+        return CheckIfLastDisk(eoc, true);
+    } catch (const EZipPacker&) {
+        return false;
+    }
+}
+
+static HANDLE OpenForReading(const std::string& name) {
+    return CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                       nullptr);
+}
+
 int TZipPacker::ConvertSFX(bool Auto) {
     if (!Auto && !ui::FileExists(ZipFileName())) {
         ShowZipMessage(ZIPMSG_NO_ZIPFILE, "");
@@ -153,12 +168,8 @@ int TZipPacker::ConvertSFX(bool Auto) {
             stubLen = len.QuadPart;
             const int64_t shift = stubLen + int64_t(zipfmt::kSfxHeaderSize);
             ZipEndOfCentral eoc;
-            bool found = false;
-            try {
-                found = CheckIfLastDisk(eoc, true);
-            } catch (const EZipPacker&) {
-            }
-            Handle in(CreateFileA(ZipFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            const bool found = ArchiveEnd(eoc);
+            Handle in(OpenForReading(ZipFileName()));
             if (!found || !in.Ok()) {
                 result = -3;
             } else if (StructureWarning()) {
@@ -210,12 +221,8 @@ int TZipPacker::ConvertZIP() {
         Handle o(CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!o.Ok()) return -1;
         ZipEndOfCentral eoc;
-        bool found = false;
-        try {
-            found = CheckIfLastDisk(eoc, true);
-        } catch (const EZipPacker&) {
-        }
-        Handle in(CreateFileA(ZipFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        const bool found = ArchiveEnd(eoc);
+        Handle in(OpenForReading(ZipFileName()));
         if (!found || !in.Ok() || !Seek(in.Get(), start)) {
             result = -3;
         } else if (StructureWarning()) {

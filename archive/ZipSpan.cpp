@@ -350,6 +350,24 @@ void TZipPacker::RWSplitData(int64_t len, int errId) {
     }
 }
 
+// Reports what ended a split or a join, from inside its catch handler, and gives the result:
+// -7 a failure of the component's own (already in its message table), -8 out of memory,
+// -9 anything else.
+int TZipPacker::SpanFailure() {
+    try {
+        throw;
+    } catch (const EZipPacker& e) {
+        ShowExceptionError(e);
+        return -7;
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(ZIPMSG_NO_MEMORY, "");
+        return -8;
+    } catch (const std::exception& e) {
+        ShowZipMessage(ZIPMSG_SPAN_UNKNOWN, e.what());
+        return -9;
+    }
+}
+
 int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutFileName) {
     const bool wasBusy = zipBusy_;
     zipBusy_ = true;
@@ -477,15 +495,8 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         WriteSplit(end, sizeof end, 0);
         RWSplitData(eoc.ZipCommentLen, ZIPMSG_ZIP_COMMENT);
         ClosePart();
-    } catch (const EZipPacker& e) {
-        ShowExceptionError(e);
-        result = -7;
-    } catch (const std::bad_alloc&) {
-        ShowZipMessage(ZIPMSG_NO_MEMORY, "");
-        result = -8;
-    } catch (const std::exception& e) {
-        ShowZipMessage(ZIPMSG_SPAN_UNKNOWN, e.what());
-        result = -9;
+    } catch (...) {
+        result = SpanFailure();
     }
     Progress(ptBatchDone, "", 0);
     showProgress_ = false;
@@ -696,15 +707,8 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             if (!MoveFileA(joined.c_str(), target.c_str())) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true);
         }
         TmpFile = target;
-    } catch (const EZipPacker& e) {
-        ShowExceptionError(e);
-        result = -7;
-    } catch (const std::bad_alloc&) {
-        ShowZipMessage(ZIPMSG_NO_MEMORY, "");
-        result = -8;
-    } catch (const std::exception& e) {
-        ShowZipMessage(ZIPMSG_SPAN_UNKNOWN, e.what());
-        result = -9;
+    } catch (...) {
+        result = SpanFailure();
     }
     if (showProgress_) Progress(ptBatchDone, "", 0);
     showProgress_ = false;

@@ -20,9 +20,9 @@ const char kUsage[] =
     "Kitzip 1.52 M - the Skykit archive tool\n"
     "\n"
     "  Kitzip l ARCHIVE                         list the members\n"
-    "  Kitzip a [-0..-9] [-r] ARCHIVE SPEC...   add files (-r: with subfolders)\n"
+    "  Kitzip a [-0..-9] [-r] ARCHIVE FILE...   add files (-r: with subfolders)\n"
     "  Kitzip x ARCHIVE [FOLDER]                extract (into FOLDER)\n"
-    "  Kitzip d ARCHIVE SPEC...                 delete members\n"
+    "  Kitzip d ARCHIVE NAME...                 delete members\n"
     "  Kitzip span [-s SIZE] ARCHIVE TARGET     split onto disks or into parts of SIZE\n"
     "                                           bytes (1440k, 64m...): TARGET001.zip...\n"
     "  Kitzip join PART OUT.zip                 join a set (any of its parts) into one archive\n"
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
             else if (cmd == "a" && o == 'r') z.AddOptions.Include(AddRecurseDirs);
             else return Usage("unknown option " + args[at]);
         }
-        if (args.size() < at + 2) return Usage("an archive and at least one file specification are needed");
+        if (args.size() < at + 2) return Usage("an archive and at least one file name or pattern are needed");
         z.SetZipFileName(args[at]);
         if (z.ZipFileName().empty()) return Fail(z);  // an existing file that is no archive
         z.FSpecArgs.assign(args.begin() + long(at) + 1, args.end());

@@ -1,4 +1,4 @@
-// Add: gathers the files named by the specifications, compresses them on worker threads through
+// Add: gathers the files named by the patterns, compresses them on worker threads through
 // libdeflate (members up to 16 MiB whole, larger ones in independent 8 MiB pieces joined into one
 // deflate stream, so that every core works on a large member too), and writes old and new members
 // into a new archive that replaces the old one at the end. Encrypted large members are streamed
@@ -177,7 +177,7 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
 }
 
 void Adder::gather() {
-  for (const std::string& raw : o_.specs) {
+  for (const std::string& raw : o_.patterns) {
     std::string fspec = to_slashes(raw);
     while (fspec.size() > 1 && fspec.back() == '/' && !(fspec.size() == 3 && fspec[1] == ':')) fspec.pop_back();
     if (fspec.empty()) continue;
@@ -431,6 +431,27 @@ Result Adder::take(size_t j) {
   return r;
 }
 
+// A member written before its CRC and sizes were known: they go into its local header now
+// (in the ZIP64 field when it has one), and the member into the central directory.
+static void finish_streamed(ArchiveWriter& w, Entry& e, uint64_t header_at, bool zip64) {
+  uint8_t fix[16];
+  put32(fix, e.crc);
+  w.patch(header_at + 14, fix, 4);
+  if (zip64) {
+    put32(fix, uint32_t(e.usize));
+    put32(fix + 4, uint32_t(e.usize >> 32));
+    put32(fix + 8, uint32_t(e.csize));
+    put32(fix + 12, uint32_t(e.csize >> 32));
+    w.patch(header_at + zip64_sizes_at(e), fix, 16);
+  } else {
+    put32(fix, uint32_t(e.csize));
+    put32(fix + 4, uint32_t(e.usize));
+    w.patch(header_at + 18, fix, 8);
+  }
+  e.zip64_sizes = zip64;
+  w.add_central(e);
+}
+
 void Adder::write_pieces(ArchiveWriter& w, size_t i) {
   const Item& it = items_[i];
   Entry e = new_entry(it);
@@ -468,22 +489,7 @@ void Adder::write_pieces(ArchiveWriter& w, size_t i) {
     stream_member(w, it, true);
     return;
   }
-  uint8_t fix[16];
-  put32(fix, e.crc);
-  w.patch(header_at + 14, fix, 4);
-  if (zip64) {
-    put32(fix, uint32_t(e.usize));
-    put32(fix + 4, uint32_t(e.usize >> 32));
-    put32(fix + 8, uint32_t(e.csize));
-    put32(fix + 12, uint32_t(e.csize >> 32));
-    w.patch(header_at + zip64_sizes_at(e), fix, 16);
-  } else {
-    put32(fix, uint32_t(e.csize));
-    put32(fix + 4, uint32_t(e.usize));
-    w.patch(header_at + 18, fix, 8);
-  }
-  e.zip64_sizes = zip64;
-  w.add_central(e);
+  finish_streamed(w, e, header_at, zip64);
 }
 
 void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
@@ -581,22 +587,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
       e.method = kMethodStored;
       continue;
     }
-    uint8_t fix[16];
-    put32(fix, e.crc);
-    w.patch(header_at + 14, fix, 4);
-    if (zip64) {
-      put32(fix, uint32_t(e.usize));
-      put32(fix + 4, uint32_t(e.usize >> 32));
-      put32(fix + 8, uint32_t(e.csize));
-      put32(fix + 12, uint32_t(e.csize >> 32));
-      w.patch(header_at + zip64_sizes_at(e), fix, 16);
-    } else {
-      put32(fix, uint32_t(e.csize));
-      put32(fix + 4, uint32_t(e.usize));
-      w.patch(header_at + 18, fix, 8);
-    }
-    e.zip64_sizes = zip64;
-    w.add_central(e);
+    finish_streamed(w, e, header_at, zip64);
     return;
   }
 }
@@ -645,7 +636,7 @@ void Adder::write_members(ArchiveWriter& w) {
 
 int Adder::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
-  if (o_.specs.empty()) throw ZipError(kNothing, "No files to add were given");
+  if (o_.patterns.empty()) throw ZipError(kNothing, "No files to add were given");
   if (o_.encrypt && o_.password.empty()) throw ZipError(kPassword, "Encryption asked for but no password given");
   archive_full_ = fs_.full_path(to_slashes(o_.archive));
 
@@ -682,7 +673,7 @@ int Adder::run() {
   items_ = std::move(todo);
   if (items_.empty()) {
     p_.message(kNothing, o_.freshen || o_.update ? "Nothing to do: no file is newer than its member"
-                                                : "Nothing to do: no files matched " + o_.specs.front());
+                                                : "Nothing to do: no files matched " + o_.patterns.front());
     return 0;
   }
 

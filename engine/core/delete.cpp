@@ -6,12 +6,12 @@
 
 namespace zc {
 
-bool member_selected(const std::vector<std::string>& specs, const std::string& name);
+bool member_selected(const std::vector<std::string>& patterns, const std::string& name);
 
 int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
   try {
     if (o.archive.empty()) throw ZipError(kParams, "No archive name given");
-    if (o.specs.empty()) throw ZipError(kNothing, "No members to delete were given");
+    if (o.patterns.empty()) throw ZipError(kNothing, "No members to delete were given");
     std::string path = fs.full_path(to_slashes(o.archive));
     FileInfo info = fs.stat(path);
     if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o.archive + " does not exist");
@@ -22,9 +22,9 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
     std::vector<bool> gone(dir.entries.size());
     size_t n = 0;
     for (size_t k = 0; k < dir.entries.size(); ++k)
-      if ((gone[k] = member_selected(o.specs, dir.entries[k].name))) ++n;
+      if ((gone[k] = member_selected(o.patterns, dir.entries[k].name))) ++n;
     if (n == 0) {
-      p.message(kNothing, "Nothing to delete: no member matches " + o.specs.front());
+      p.message(kNothing, "Nothing to delete: no member matches " + o.patterns.front());
       return 0;
     }
     if (p.file_count(n) || p.byte_count(0)) throw Cancelled();

@@ -31,7 +31,7 @@ class Progress {
 
 struct AddOptions {
   std::string archive;                 // path of the archive to create or grow
-  std::vector<std::string> specs;      // file specifications (paths, wildcards, directories)
+  std::vector<std::string> patterns;      // files to add: paths, wildcards, directories
   std::string password;                // used when encrypt is set
   std::string temp_dir;                // where the new archive is written first ("" = beside it)
   int level = 9;                       // 0 stores, 1-9 fast to best
@@ -51,14 +51,14 @@ struct AddOptions {
 
 struct DeleteOptions {
   std::string archive;
-  std::vector<std::string> specs;      // member names, wildcards allowed
+  std::vector<std::string> patterns;      // member names, wildcards allowed
   std::string temp_dir;
   bool verbose = false;
 };
 
 struct ExtractOptions {
   std::string archive;
-  std::vector<std::string> specs;      // member names, wildcards; empty = all members
+  std::vector<std::string> patterns;      // member names, wildcards; empty = all members
   std::string password;
   bool test_only = false;              // check CRCs, write nothing
   bool dir_names = false;              // recreate the members' directories

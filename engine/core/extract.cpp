@@ -1,4 +1,4 @@
-// Extract and Test: reads the directory, picks the members named by the specifications and
+// Extract and Test: reads the directory, picks the members named by the patterns and
 // inflates each one (decrypting on the way) into a temporary file that replaces the target only
 // when its CRC is right. Names that would leave the target directory are refused.
 #include <algorithm>
@@ -13,10 +13,10 @@
 
 namespace zc {
 
-bool member_selected(const std::vector<std::string>& specs, const std::string& name) {
-  if (specs.empty()) return true;
+bool member_selected(const std::vector<std::string>& patterns, const std::string& name) {
+  if (patterns.empty()) return true;
   std::string n = to_slashes(name);
-  for (const std::string& s : specs) {
+  for (const std::string& s : patterns) {
     std::string p = to_slashes(s);
     if (p.empty()) continue;
     if (wild_match(p, n)) return true;
@@ -233,7 +233,7 @@ int Extractor::run() {
   std::vector<const Entry*> chosen;
   uint64_t bytes = 0;
   for (const Entry& e : dir_.entries)
-    if (member_selected(o_.specs, e.name)) {
+    if (member_selected(o_.patterns, e.name)) {
       chosen.push_back(&e);
       bytes += e.usize;
     }
@@ -252,7 +252,7 @@ int Extractor::run() {
     if (reported_ < e->usize) check(p_.bytes_done(e->usize - reported_));
   }
   if (chosen.empty())
-    p_.message(kNothing, o_.specs.empty() ? "The archive is empty" : "No member matches " + o_.specs.front());
+    p_.message(kNothing, o_.patterns.empty() ? "The archive is empty" : "No member matches " + o_.patterns.front());
   else if (failed)
     p_.message(kWarning, std::to_string(failed) + " of " + std::to_string(chosen.size()) + " members had errors");
   p_.batch_done();

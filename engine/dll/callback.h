@@ -80,25 +80,25 @@ inline std::string block_bytes(uint32_t p) {
 
 // The file specifications: argc records of record_size bytes whose first 4 bytes point to one.
 inline std::vector<std::string> block_specs(uint32_t records, int32_t argc, size_t record_size) {
-  std::vector<std::string> specs;
-  if (!records || argc <= 0) return specs;
+  std::vector<std::string> patterns;
+  if (!records || argc <= 0) return patterns;
   const uint8_t* base = reinterpret_cast<const uint8_t*>(uintptr_t(records));
   for (int32_t i = 0; i < argc; ++i) {
     uint32_t p;
     std::memcpy(&p, base + size_t(i) * record_size, 4);
     std::string s = block_string(p);
-    if (!s.empty()) specs.push_back(s);
+    if (!s.empty()) patterns.push_back(s);
   }
-  return specs;
+  return patterns;
 }
 
 inline std::vector<std::string> block_argv(const uint32_t* argv, int32_t argc) {
-  std::vector<std::string> specs;
+  std::vector<std::string> patterns;
   for (int32_t i = 0; i < argc && i < 4097; ++i) {
     std::string s = block_string(argv[i]);
-    if (!s.empty()) specs.push_back(s);
+    if (!s.empty()) patterns.push_back(s);
   }
-  return specs;
+  return patterns;
 }
 
 }  // namespace zeng

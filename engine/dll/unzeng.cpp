@@ -24,7 +24,7 @@ __declspec(dllexport) int32_t __stdcall UnzEngExec(UnzExecParams* p) {
     }
     zc::ExtractOptions o;
     o.archive = block_string(p->zip_name);
-    o.specs = old ? block_argv(reinterpret_cast<const UnzExecParamsOld*>(p)->argv, p->argc)
+    o.patterns = old ? block_argv(reinterpret_cast<const UnzExecParamsOld*>(p)->argv, p->argc)
                   : block_specs(p->fspecs, p->argc, kUnzSpecRecordSize);
     o.password = block_bytes(p->password);
     o.test_only = p->test_only != 0;

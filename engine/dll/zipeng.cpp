@@ -24,21 +24,21 @@ __declspec(dllexport) int32_t __stdcall ZipEngExec(ZipExecParams* p) {
       progress.message(zc::kParams, "ZIPENG: the parameter block is not recognised (check value missing)");
       return 0;
     }
-    std::vector<std::string> specs =
+    std::vector<std::string> patterns =
         old ? block_argv(reinterpret_cast<const ZipExecParamsOld*>(p)->argv, p->argc)
             : block_specs(p->fspecs, p->argc, kZipSpecRecordSize);
     std::string temp_dir = old ? std::string() : block_string(p->temp_dir);
     if (p->delete_entries) {
       zc::DeleteOptions o;
       o.archive = block_string(p->zip_name);
-      o.specs = specs;
+      o.patterns = patterns;
       o.temp_dir = temp_dir;
       o.verbose = p->verbose || p->trace;
       return zc::zip_delete(zc::host_fs(), o, progress);
     }
     zc::AddOptions o;
     o.archive = block_string(p->zip_name);
-    o.specs = specs;
+    o.patterns = patterns;
     o.temp_dir = temp_dir;
     o.password = block_bytes(p->password);
     o.level = p->level < 0 ? 0 : p->level > 9 ? 9 : p->level;

@@ -137,17 +137,17 @@ int main(int argc, char** argv) {
   int n = 0;
   if (cmd == "a") {
     add.archive = args[0];
-    add.specs.assign(args.begin() + 1, args.end());
+    add.patterns.assign(args.begin() + 1, args.end());
     n = zc::zip_add(fs, add, progress);
   } else if (cmd == "x" || cmd == "t") {
     ext.archive = args[0];
-    ext.specs.assign(args.begin() + 1, args.end());
+    ext.patterns.assign(args.begin() + 1, args.end());
     ext.test_only = cmd == "t";
     n = zc::unzip_extract(fs, ext, progress);
   } else if (cmd == "d") {
     zc::DeleteOptions del;
     del.archive = args[0];
-    del.specs.assign(args.begin() + 1, args.end());
+    del.patterns.assign(args.begin() + 1, args.end());
     n = zc::zip_delete(fs, del, progress);
 #ifdef _WIN32
   } else if (cmd == "dllbench" && args.size() == 2) {
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     add.archive = fs.full_path(args[1]);
     fs.remove_file(add.archive);
     if (chdir(args[0].c_str()) != 0) { std::perror(args[0].c_str()); return 1; }
-    add.specs = {"*.*"};
+    add.patterns = {"*.*"};
     add.recurse = add.dir_entries = add.system_files = true;
     auto t0 = std::chrono::steady_clock::now();
     n = zc::zip_add(fs, add, progress);

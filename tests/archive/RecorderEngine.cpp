@@ -52,7 +52,7 @@ int Run(const unsigned char* block, int size, bool zipSide) {
     const unsigned char* records = newLayout ? reinterpret_cast<const unsigned char*>(PtrAt(block, zipSide ? 140 : 72)) : nullptr;
     for (int i = 0; i < argc && i < kMaxSpecs; ++i) {
         const char* fileSpec = newLayout ? PtrAt(records, i * recordSize) : PtrAt(block, (zipSide ? 132 : 76) + 4 * i);
-        CopyText(g_last.specs[i], fileSpec, sizeof g_last.specs[i]);
+        CopyText(g_last.patterns[i], fileSpec, sizeof g_last.patterns[i]);
         if (newLayout) {
             // The rest of each record must be zero.
             for (int j = 4; j < recordSize; ++j)

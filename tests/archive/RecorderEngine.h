@@ -20,7 +20,7 @@ struct RecordedCall {
     char tempDir[300];
     int tempDirNull;
     int argc;
-    char specs[kMaxSpecs][300];
+    char patterns[kMaxSpecs][300];
     int recordNotZero;
     int cancelledAt;  // index of the step whose callback asked to cancel, -1 for none
 };

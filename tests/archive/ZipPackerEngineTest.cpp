@@ -120,8 +120,8 @@ TEST_F(EngineTest, AddBlockForANewEngine) {
     EXPECT_EQ(r.zipName, scratch / "new.zip");
     EXPECT_EQ(r.tempDirNull, 0);
     EXPECT_STREQ(r.tempDir, "C:\\tmp");
-    EXPECT_STREQ(r.specs[0], "*.*");
-    EXPECT_STREQ(r.specs[1], "sub\\*.txt");
+    EXPECT_STREQ(r.patterns[0], "*.*");
+    EXPECT_STREQ(r.patterns[1], "sub\\*.txt");
     EXPECT_EQ(r.recordNotZero, 0);
     // Trace shows the load message.
     ASSERT_FALSE(desk.boxes.empty());
@@ -151,7 +151,7 @@ TEST_F(EngineTest, AddBlockForAnOldEngine) {
     w.Ptr(140);
     ExpectBlock(r, w);
     EXPECT_STREQ(r.password, "");
-    EXPECT_STREQ(r.specs[2], "c\\*.*");
+    EXPECT_STREQ(r.patterns[2], "c\\*.*");
     EXPECT_TRUE(desk.boxes.empty());
 }
 
@@ -215,7 +215,7 @@ TEST_F(EngineTest, ExtractBlocksOldAndNew) {
         }
         ExpectBlock(r, w);
         EXPECT_STREQ(r.password, "x");
-        EXPECT_STREQ(r.specs[1], "two");
+        EXPECT_STREQ(r.patterns[1], "two");
         EXPECT_EQ(r.recordNotZero, 0);
         EXPECT_TRUE(z.FSpecArgs.empty());
         FreeLibrary(zipRec);

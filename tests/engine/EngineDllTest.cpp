@@ -89,7 +89,7 @@ struct AddSwitches {
 };
 
 // The 216-byte ZipExecParams exactly as the component lays it out (engines above 1.50).
-std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& specs, const std::string& zip,
+std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& patterns, const std::string& zip,
                               const std::vector<std::string>& args, const AddSwitches& a, bool del = false) {
   std::vector<uint8_t> b(216, 0);
   put32(b, 4, kCaller);
@@ -112,9 +112,9 @@ std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& specs, const std
   put32(b, 108, a.zip_time);
   put32(b, 120, uint32_t(args.size()));
   put32(b, 124, ptr(s.add(zip)));
-  specs.assign(104 * args.size() + 4, 0);
-  for (size_t i = 0; i < args.size(); ++i) put32(specs, 104 * i, ptr(s.add(args[i])));
-  put32(b, 140, ptr(specs.data()));
+  patterns.assign(104 * args.size() + 4, 0);
+  for (size_t i = 0; i < args.size(); ++i) put32(patterns, 104 * i, ptr(s.add(args[i])));
+  put32(b, 140, ptr(patterns.data()));
   put32(b, 212, 7);
   return b;
 }
@@ -126,7 +126,7 @@ struct ExtrSwitches {
 };
 
 // The 148-byte UnzExecParams (engines above 1.51).
-std::vector<uint8_t> UnzBlock(Strings& s, std::vector<uint8_t>& specs, const std::string& zip,
+std::vector<uint8_t> UnzBlock(Strings& s, std::vector<uint8_t>& patterns, const std::string& zip,
                               const std::vector<std::string>& args, const ExtrSwitches& x) {
   std::vector<uint8_t> b(148, 0);
   put32(b, 4, kCaller);
@@ -142,9 +142,9 @@ std::vector<uint8_t> UnzBlock(Strings& s, std::vector<uint8_t>& specs, const std
   put32(b, 60, x.overwrite);
   put32(b, 64, uint32_t(args.size()));
   put32(b, 68, ptr(s.add(zip)));
-  specs.assign(72 * args.size() + 4, 0);
-  for (size_t i = 0; i < args.size(); ++i) put32(specs, 72 * i, ptr(s.add(args[i])));
-  put32(b, 72, ptr(specs.data()));
+  patterns.assign(72 * args.size() + 4, 0);
+  for (size_t i = 0; i < args.size(); ++i) put32(patterns, 72 * i, ptr(s.add(args[i])));
+  put32(b, 72, ptr(patterns.data()));
   put32(b, 144, 7);
   return b;
 }
@@ -322,12 +322,12 @@ TEST(EngineDll, AddListExtractRoundTripWithCallbacks) {
   std::string zip = f.out("roundtrip.skb");
   DeleteFileA(zip.c_str());
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   Recording r;
   int n;
   {
     CurrentDir cd(f.path("src"));
-    auto block = ZipBlock(s, specs, zip, {"*.*"}, AddSwitches());
+    auto block = ZipBlock(s, patterns, zip, {"*.*"}, AddSwitches());
     n = RunZip(block, r);
   }
   int members = int(t.files.size()) + t.dirs;
@@ -413,14 +413,14 @@ TEST(EngineDll, EncryptedAddAndExtract) {
   std::string zip = f.out("encrypted.zip");   // password "Skykit-pw" for the peer check
   DeleteFileA(zip.c_str());
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   AddSwitches a;
   a.encrypt = true;
   a.password = "Skykit-pw";
   Recording r;
   {
     CurrentDir cd(f.path("src"));
-    auto block = ZipBlock(s, specs, zip, {"*.*"}, a);
+    auto block = ZipBlock(s, patterns, zip, {"*.*"}, a);
     EXPECT_GT(RunZip(block, r), 0);
   }
   ExtrSwitches x;
@@ -451,11 +451,11 @@ TEST(EngineDll, CancelKeepsTheOldArchive) {
   MakeTree(f.path("src"));
   std::string zip = f.path("c.zip");
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   {
     CurrentDir cd(f.path("src"));
     Recording r0;
-    auto b0 = ZipBlock(s, specs, zip, {"aircraft.cfg"}, AddSwitches());
+    auto b0 = ZipBlock(s, patterns, zip, {"aircraft.cfg"}, AddSwitches());
     ASSERT_EQ(RunZip(b0, r0), 1);
   }
   std::string before = ReadFileW(W(zip));
@@ -463,7 +463,7 @@ TEST(EngineDll, CancelKeepsTheOldArchive) {
     Recording r;
     r.cancel_at = at;
     CurrentDir cd(f.path("src"));
-    auto b = ZipBlock(s, specs, zip, {"*.*"}, AddSwitches());
+    auto b = ZipBlock(s, patterns, zip, {"*.*"}, AddSwitches());
     EXPECT_EQ(RunZip(b, r), 0);
     EXPECT_TRUE(HasCode(r, 9));
     EXPECT_EQ(ReadFileW(W(zip)), before);
@@ -481,15 +481,15 @@ TEST(EngineDll, DeleteThroughTheZipBlock) {
   std::string zip = f.out("deleted.zip");
   DeleteFileA(zip.c_str());
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   {
     CurrentDir cd(f.path("src"));
     Recording r;
-    auto b = ZipBlock(s, specs, zip, {"*.*"}, AddSwitches());
+    auto b = ZipBlock(s, patterns, zip, {"*.*"}, AddSwitches());
     ASSERT_GT(RunZip(b, r), 0);
   }
   Recording r;
-  auto d = ZipBlock(s, specs, zip, {"panel\\*", "aircraft.cfg"}, AddSwitches(), true);
+  auto d = ZipBlock(s, patterns, zip, {"panel\\*", "aircraft.cfg"}, AddSwitches(), true);
   EXPECT_EQ(RunZip(d, r), 4);   // panel\, its two files, aircraft.cfg
   auto file = zc::host_fs().open_read(zip);
   zc::Directory dir = zc::read_directory(*file);
@@ -503,12 +503,12 @@ TEST(EngineDll, ArchiveInTheFolderAndRefusedNames) {
   Folder f("self");
   WriteFileW(W(f.path("pkg\\a.txt")), "a");
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   std::string zip = f.path("pkg\\Setup.skb");
   for (int round = 0; round < 2; ++round) {
     CurrentDir cd(f.path("pkg"));
     Recording r;
-    auto b = ZipBlock(s, specs, "Setup.skb", {"*.*"}, AddSwitches());
+    auto b = ZipBlock(s, patterns, "Setup.skb", {"*.*"}, AddSwitches());
     EXPECT_EQ(RunZip(b, r), 1);   // a.txt only, never Setup.skb itself
   }
 
@@ -559,9 +559,9 @@ TEST(EngineDll, ArchiveInTheFolderAndRefusedNames) {
 
 TEST(EngineDll, BadBlocksAndMissingArchives) {
   Strings s;
-  std::vector<uint8_t> specs;
+  std::vector<uint8_t> patterns;
   Recording r;
-  auto b = ZipBlock(s, specs, "x.zip", {"*.*"}, AddSwitches());
+  auto b = ZipBlock(s, patterns, "x.zip", {"*.*"}, AddSwitches());
   put32(b, 212, 0);   // no check value anywhere
   EXPECT_EQ(RunZip(b, r), 0);
   EXPECT_TRUE(HasCode(r, 16));
@@ -574,7 +574,7 @@ TEST(EngineDll, BadBlocksAndMissingArchives) {
   Folder f("nocb");
   WriteFileW(W(f.path("a.txt")), "a");
   CurrentDir cd(f.path());
-  auto nb = ZipBlock(s, specs, "n.zip", {"a.txt"}, AddSwitches());
+  auto nb = ZipBlock(s, patterns, "n.zip", {"a.txt"}, AddSwitches());
   put32(nb, 12, 0);
   EXPECT_EQ(E().zip_exec(nb.data()), 1);
 }

@@ -103,7 +103,7 @@ TEST(EngineLimits, MembersAndOffsetsOver4GiBAreWrittenAsZip64) {
   InDir in(s.path("src"));
   zc::AddOptions o;
   o.archive = s.path("big.zip");
-  o.specs = {"*.*"};
+  o.patterns = {"*.*"};
   o.level = 0;   // stored: the sizes add up exactly
   Recorder r;
   ASSERT_EQ(zc::zip_add(fs, o, r), 2) << r.dump();

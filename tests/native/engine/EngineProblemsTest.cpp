@@ -100,14 +100,14 @@ TEST(EngineProblems, DeleteAndGrowRefuseDamagedArchivesAndKeepThem) {
     std::string before = ReadFile(zip);
     zc::DeleteOptions d;
     d.archive = zip;
-    d.specs = {"a.txt"};
+    d.patterns = {"a.txt"};
     Recorder r;
     EXPECT_EQ(zc::zip_delete(host_fs(), d, r), 0);
     EXPECT_FALSE(r.messages().empty());
     WriteFile(s.path("new.txt"), "new");
     zc::AddOptions o;
     o.archive = zip;
-    o.specs = {s.path("new.txt")};
+    o.patterns = {s.path("new.txt")};
     Recorder ra;
     EXPECT_EQ(zc::zip_add(host_fs(), o, ra), 0);
     EXPECT_FALSE(ra.messages().empty());
@@ -160,7 +160,7 @@ TEST(EngineProblems, RandomMutationFuzz) {
     if (i % 3 == 0) {
       zc::DeleteOptions d;
       d.archive = zip;
-      d.specs = {"a.txt"};
+      d.patterns = {"a.txt"};
       Recorder rd;
       if (zc::zip_delete(host_fs(), d, rd) > 0) {
         auto f = host_fs().open_read(zip);

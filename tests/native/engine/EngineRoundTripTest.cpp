@@ -52,7 +52,7 @@ Tree MakeTree(const std::string& root, size_t large = 20u << 20) {
 zc::AddOptions BuilderOptions(const std::string& archive) {
   zc::AddOptions o;
   o.archive = archive;
-  o.specs = {"*.*"};
+  o.patterns = {"*.*"};
   o.recurse = o.dir_entries = o.system_files = true;
   o.level = 9;
   return o;
@@ -276,14 +276,14 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   utimes("b.txt", old_t);
   zc::AddOptions o;
   o.archive = zip;
-  o.specs = {"*.txt"};
+  o.patterns = {"*.txt"};
   Recorder r1;
   ASSERT_EQ(zc::zip_add(host_fs(), o, r1), 2);
 
   // Same name again: replaced, not duplicated.
   WriteFile("a.txt", "second a");
   Recorder r2;
-  o.specs = {"a.txt"};
+  o.patterns = {"a.txt"};
   ASSERT_EQ(zc::zip_add(host_fs(), o, r2), 1);
   auto names = PythonNames(zip);
   EXPECT_EQ(std::count(names.begin(), names.end(), "a.txt"), 1);
@@ -295,7 +295,7 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   WriteFile("c.txt", "new c");
   utimes("a.txt", old_t);
   WriteFile("b.txt", "second b");   // now newer than its member
-  o.specs = {"*.txt"};
+  o.patterns = {"*.txt"};
   o.freshen = true;
   Recorder r3;
   EXPECT_EQ(zc::zip_add(host_fs(), o, r3), 1) << r3.dump();
@@ -343,11 +343,11 @@ TEST(EngineAdd, CancelLeavesTheOldArchive) {
   std::string zip = s.path("c.zip");
   InDir in(s.path("src"));
   zc::AddOptions o = BuilderOptions(zip);
-  o.specs = {"aircraft.cfg"};
+  o.patterns = {"aircraft.cfg"};
   Recorder r0;
   ASSERT_EQ(zc::zip_add(host_fs(), o, r0), 1);
   std::string before = ReadFile(zip);
-  o.specs = {"*.*"};
+  o.patterns = {"*.*"};
   for (int after : {1, 3, 6, 12}) {
     Recorder r;
     r.cancel_after = after;
@@ -370,7 +370,7 @@ TEST(EngineAdd, LevelsStoreAndIncompressible) {
     std::string zip = s.path("l" + std::to_string(level) + ".zip");
     zc::AddOptions o;
     o.archive = zip;
-    o.specs = {"*.*"};
+    o.patterns = {"*.*"};
     o.level = level;
     Recorder r;
     ASSERT_EQ(zc::zip_add(host_fs(), o, r), 3) << r.dump();
@@ -400,7 +400,7 @@ TEST(EngineAdd, MemberOf4GiBIsWrittenAsZip64) {
   InDir in(s.path("src"));
   zc::AddOptions o;
   o.archive = s.path("big.zip");
-  o.specs = {"*.*"};
+  o.patterns = {"*.*"};
   o.level = 1;
   Recorder r;
   EXPECT_EQ(zc::zip_add(host_fs(), o, r), 2) << r.dump();
@@ -419,7 +419,7 @@ TEST(EngineAdd, OptionsDosNamesJunkHiddenMoveZipTime) {
   InDir in(s.path("src"));
   zc::AddOptions o;
   o.archive = s.path("dos.zip");
-  o.specs = {"*.*"};
+  o.patterns = {"*.*"};
   o.recurse = true;
   o.force_dos = true;
   Recorder r;
@@ -440,7 +440,7 @@ TEST(EngineAdd, OptionsDosNamesJunkHiddenMoveZipTime) {
   EXPECT_TRUE(Contains(names, ".hidden"));
 
   o.archive = s.path("move.zip");
-  o.specs = {"plain.txt"};
+  o.patterns = {"plain.txt"};
   o.move = true;
   o.latest_time = true;
   Recorder r3;
@@ -462,7 +462,7 @@ TEST(EngineDelete, RemovesMembersAndKeepsTheRest) {
   }
   zc::DeleteOptions d;
   d.archive = zip;
-  d.specs = {"texture\\*", "aircraft.cfg"};
+  d.patterns = {"texture\\*", "aircraft.cfg"};
   Recorder r;
   EXPECT_EQ(zc::zip_delete(host_fs(), d, r), 4) << r.dump();   // folder entry, two files, cfg
   auto names = PythonNames(zip);
@@ -472,7 +472,7 @@ TEST(EngineDelete, RemovesMembersAndKeepsTheRest) {
   ExpectPeersAccept(zip);
 
   std::string before = ReadFile(zip);
-  d.specs = {"nothing.here"};
+  d.patterns = {"nothing.here"};
   Recorder r2;
   EXPECT_EQ(zc::zip_delete(host_fs(), d, r2), 0);
   EXPECT_TRUE(r2.has_code(zc::kNothing));
@@ -525,7 +525,7 @@ TEST(EngineExtract, OverwriteFreshenUpdateAndFlat) {
     InDir in(s.path("src"));
     zc::AddOptions o;
     o.archive = zip;
-    o.specs = {"d"};
+    o.patterns = {"d"};
     o.recurse = true;
     Recorder r;
     ASSERT_EQ(zc::zip_add(host_fs(), o, r), 2) << r.dump();
@@ -562,7 +562,7 @@ TEST(EngineExtract, OverwriteFreshenUpdateAndFlat) {
   x.freshen = false;
   x.overwrite = true;
   x.dir_names = false;
-  x.specs = {"d\\b.txt"};
+  x.patterns = {"d\\b.txt"};
   Recorder r4;
   EXPECT_EQ(zc::unzip_extract(host_fs(), x, r4), 1);
   EXPECT_EQ(ReadFile("b.txt"), "archived b");
@@ -576,14 +576,14 @@ TEST(EngineAdd, GrowsAnArchiveBehindAStub) {
   InDir in(s.path("src"));
   zc::AddOptions o;
   o.archive = plain;
-  o.specs = {"a.txt"};
+  o.patterns = {"a.txt"};
   Recorder r;
   ASSERT_EQ(zc::zip_add(host_fs(), o, r), 1);
   // A stub in front whose length the offsets do not include (as a fresh self-extractor has).
   std::string stub = "MZ" + std::string(998, 'S');
   WriteFile(sfx, stub + ReadFile(plain));
   o.archive = sfx;
-  o.specs = {"b.txt"};
+  o.patterns = {"b.txt"};
   Recorder r2;
   ASSERT_EQ(zc::zip_add(host_fs(), o, r2), 1) << r2.dump();
   std::string out = ReadFile(sfx);
@@ -603,7 +603,7 @@ TEST(EngineTest, DetectsDamagedData) {
     InDir in(s.path("src"));
     zc::AddOptions o;
     o.archive = zip;
-    o.specs = {"a.txt"};
+    o.patterns = {"a.txt"};
     Recorder r;
     ASSERT_EQ(zc::zip_add(host_fs(), o, r), 1);
   }
@@ -637,7 +637,7 @@ TEST(EngineAdd, GrowsArchivesOfPeers) {
     InDir in(s.path("src"));
     zc::AddOptions o;
     o.archive = s.path(name);
-    o.specs = {"new.txt"};
+    o.patterns = {"new.txt"};
     Recorder r;
     EXPECT_EQ(zc::zip_add(host_fs(), o, r), 1) << r.dump();
     ExpectPeersAccept(s.path(name));

@@ -37,10 +37,10 @@ struct Outcome {
 };
 
 Outcome Extract(const std::string& zip, const std::string& dest, bool test_only = false,
-                std::vector<std::string> specs = {}) {
+                std::vector<std::string> patterns = {}) {
   fs::create_directories(dest);
   zc::ExtractOptions x;
-  x.archive = zip, x.specs = specs, x.dir_names = true, x.test_only = test_only;
+  x.archive = zip, x.patterns = patterns, x.dir_names = true, x.test_only = test_only;
   Outcome o;
   InDir in(dest);
   o.result = zc::unzip_extract(host_fs(), x, o.r);
@@ -50,15 +50,15 @@ Outcome Extract(const std::string& zip, const std::string& dest, bool test_only 
 Outcome Add(const std::string& zip, const std::string& file, const std::string& temp_dir = "",
             zc::FileSystem& fs = host_fs()) {
   zc::AddOptions a;
-  a.archive = zip, a.specs = {file}, a.junk_dirs = true, a.temp_dir = temp_dir;
+  a.archive = zip, a.patterns = {file}, a.junk_dirs = true, a.temp_dir = temp_dir;
   Outcome o;
   o.result = zc::zip_add(fs, a, o.r);
   return o;
 }
 
-Outcome Delete(const std::string& zip, const std::string& spec) {
+Outcome Delete(const std::string& zip, const std::string& pattern) {
   zc::DeleteOptions d;
-  d.archive = zip, d.specs = {spec};
+  d.archive = zip, d.patterns = {pattern};
   Outcome o;
   o.result = zc::zip_delete(host_fs(), d, o.r);
   return o;
