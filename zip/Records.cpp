@@ -14,28 +14,59 @@ size_t MemorySource::ReadAt(uint64_t offset, void* buf, size_t n) {
     return got;
 }
 
+namespace {
+
+// A record's fields are listed once, in their order, and walked by a decoder or an encoder
+// that takes as many bytes as the field is wide.
+struct Decoder {
+    const uint8_t* p;
+    template <class T>
+    void operator()(T& v) {
+        v = sizeof v == 1 ? T(*p) : sizeof v == 2 ? T(Get16(p)) : T(Get32(p));
+        p += sizeof v;
+    }
+};
+struct Encoder {
+    uint8_t* p;
+    template <class T>
+    void operator()(const T& v) {
+        sizeof v == 1 ? void(*p = uint8_t(v)) : sizeof v == 2 ? Put16(p, v) : Put32(p, v);
+        p += sizeof v;
+    }
+};
+
+template <class R, class Io>
+void EndFields(R& r, Io io) {
+    for (auto* f : {&r.ThisDiskNo, &r.CentralDiskNo, &r.CentralEntries, &r.TotalEntries}) io(*f);
+    io(r.CentralSize), io(r.CentralOffset), io(r.ZipCommentLen);
+}
+
+template <class R, class Io>
+void CentralFields(R& r, Io io) {
+    io(r.MadeByVersion), io(r.HostVersionNo), io(r.VersionNeeded), io(r.Flag), io(r.ComprMethod);
+    io(r.ModifTime), io(r.ModifDate), io(r.CRC32), io(r.ComprSize), io(r.UncomprSize);
+    io(r.FileNameLength), io(r.ExtraFieldLength), io(r.FileCommentLen), io(r.StartOnDisk);
+    io(r.IntFileAttrib), io(r.ExtFileAttrib), io(r.RelOffLocalHdr);
+}
+
+template <class R, class Io>
+void LocalFields(R& r, Io io) {
+    io(r.VersionNeeded), io(r.Flag), io(r.ComprMethod), io(r.DosTime), io(r.CRC32), io(r.ComprSize);
+    io(r.UncomprSize), io(r.FileNameLength), io(r.ExtraFieldLength);
+}
+
+}  // namespace
+
 ZipEndOfCentral ZipEndOfCentral::Decode(const uint8_t* p) {
     ZipEndOfCentral e;
     e.HeaderSig = Get32(p);
-    e.ThisDiskNo = Get16(p + 4);
-    e.CentralDiskNo = Get16(p + 6);
-    e.CentralEntries = Get16(p + 8);
-    e.TotalEntries = Get16(p + 10);
-    e.CentralSize = Get32(p + 12);
-    e.CentralOffset = Get32(p + 16);
-    e.ZipCommentLen = Get16(p + 20);
+    EndFields(e, Decoder{p + 4});
     return e;
 }
 
 void ZipEndOfCentral::Encode(uint8_t* p) const {
     Put32(p, HeaderSig);
-    Put16(p + 4, ThisDiskNo);
-    Put16(p + 6, CentralDiskNo);
-    Put16(p + 8, CentralEntries);
-    Put16(p + 10, TotalEntries);
-    Put32(p + 12, CentralSize);
-    Put32(p + 16, CentralOffset);
-    Put16(p + 20, ZipCommentLen);
+    EndFields(*this, Encoder{p + 4});
 }
 
 EndRecordHits FindEndRecord(const uint8_t* tail, size_t n) {
@@ -83,69 +114,10 @@ Zip64Lookup FindZip64End(ByteSource& src, uint64_t endPos) {
     return z;
 }
 
-void CentralHeader::DecodeHeader(const uint8_t* p) {
-    MadeByVersion = p[0];
-    HostVersionNo = p[1];
-    VersionNeeded = Get16(p + 2);
-    Flag = Get16(p + 4);
-    ComprMethod = Get16(p + 6);
-    ModifTime = Get16(p + 8);
-    ModifDate = Get16(p + 10);
-    CRC32 = Get32(p + 12);
-    ComprSize = Get32(p + 16);
-    UncomprSize = Get32(p + 20);
-    FileNameLength = Get16(p + 24);
-    ExtraFieldLength = Get16(p + 26);
-    FileCommentLen = Get16(p + 28);
-    StartOnDisk = Get16(p + 30);
-    IntFileAttrib = Get16(p + 32);
-    ExtFileAttrib = Get32(p + 34);
-    RelOffLocalHdr = Get32(p + 38);
-}
-
-void CentralHeader::EncodeHeader(uint8_t* p) const {
-    p[0] = MadeByVersion;
-    p[1] = HostVersionNo;
-    Put16(p + 2, VersionNeeded);
-    Put16(p + 4, Flag);
-    Put16(p + 6, ComprMethod);
-    Put16(p + 8, ModifTime);
-    Put16(p + 10, ModifDate);
-    Put32(p + 12, CRC32);
-    Put32(p + 16, ComprSize);
-    Put32(p + 20, UncomprSize);
-    Put16(p + 24, FileNameLength);
-    Put16(p + 26, ExtraFieldLength);
-    Put16(p + 28, FileCommentLen);
-    Put16(p + 30, StartOnDisk);
-    Put16(p + 32, IntFileAttrib);
-    Put32(p + 34, ExtFileAttrib);
-    Put32(p + 38, RelOffLocalHdr);
-}
-
-void LocalHeader::DecodeHeader(const uint8_t* p) {
-    VersionNeeded = Get16(p);
-    Flag = Get16(p + 2);
-    ComprMethod = Get16(p + 4);
-    DosTime = Get32(p + 6);
-    CRC32 = Get32(p + 10);
-    ComprSize = Get32(p + 14);
-    UncomprSize = Get32(p + 18);
-    FileNameLength = Get16(p + 22);
-    ExtraFieldLength = Get16(p + 24);
-}
-
-void LocalHeader::EncodeHeader(uint8_t* p) const {
-    Put16(p, VersionNeeded);
-    Put16(p + 2, Flag);
-    Put16(p + 4, ComprMethod);
-    Put32(p + 6, DosTime);
-    Put32(p + 10, CRC32);
-    Put32(p + 14, ComprSize);
-    Put32(p + 18, UncomprSize);
-    Put16(p + 22, FileNameLength);
-    Put16(p + 24, ExtraFieldLength);
-}
+void CentralHeader::DecodeHeader(const uint8_t* p) { CentralFields(*this, Decoder{p}); }
+void CentralHeader::EncodeHeader(uint8_t* p) const { CentralFields(*this, Encoder{p}); }
+void LocalHeader::DecodeHeader(const uint8_t* p) { LocalFields(*this, Decoder{p}); }
+void LocalHeader::EncodeHeader(uint8_t* p) const { LocalFields(*this, Encoder{p}); }
 
 const uint8_t* FindExtraField(const uint8_t* extra, size_t n, uint16_t id, size_t& len) {
     ByteReader r(extra, n);
