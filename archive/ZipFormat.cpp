@@ -3,60 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Bytes.h"
 #include "ZipMsg.h"
 
 namespace zipfmt {
 
-ZipEndOfCentral ZipEndOfCentral::Decode(const uint8_t* p) {
-    ZipEndOfCentral e;
-    e.HeaderSig = Get32(p);
-    e.ThisDiskNo = Get16(p + 4);
-    e.CentralDiskNo = Get16(p + 6);
-    e.CentralEntries = Get16(p + 8);
-    e.TotalEntries = Get16(p + 10);
-    e.CentralSize = Get32(p + 12);
-    e.CentralOffset = Get32(p + 16);
-    e.ZipCommentLen = Get16(p + 20);
-    return e;
-}
-
-void ZipEndOfCentral::Encode(uint8_t* p) const {
-    Put32(p, HeaderSig);
-    Put16(p + 4, ThisDiskNo);
-    Put16(p + 6, CentralDiskNo);
-    Put16(p + 8, CentralEntries);
-    Put16(p + 10, TotalEntries);
-    Put32(p + 12, CentralSize);
-    Put32(p + 16, CentralOffset);
-    Put16(p + 20, ZipCommentLen);
-}
-
-void ZipDirEntry::DecodeHeader(const uint8_t* p) {
-    MadeByVersion = p[0];
-    HostVersionNo = p[1];
-    VersionNeeded = Get16(p + 2);
-    Flag = Get16(p + 4);
-    ComprMethod = Get16(p + 6);
-    ModifTime = Get16(p + 8);
-    ModifDate = Get16(p + 10);
-    CRC32 = Get32(p + 12);
-    ComprSize = Get32(p + 16);
-    UncomprSize = Get32(p + 20);
-    FileNameLength = Get16(p + 24);
-    ExtraFieldLength = Get16(p + 26);
-    FileCommentLen = Get16(p + 28);
-    StartOnDisk = Get16(p + 30);
-    IntFileAttrib = Get16(p + 32);
-    ExtFileAttrib = Get32(p + 34);
-    RelOffLocalHdr = Get32(p + 38);
-}
-
-size_t MemorySource::ReadAt(uint64_t offset, void* buf, size_t n) {
-    if (offset >= data_.size()) return 0;
-    size_t got = std::min<uint64_t>(n, data_.size() - offset);
-    std::memcpy(buf, data_.data() + offset, got);
-    return got;
-}
+using zip::Get32;
 
 bool SequentialReader::Fill() {
     if (buf_.size() != cap_) buf_.resize(cap_);
@@ -113,97 +65,49 @@ EndRecordResult FindEndRecord(ByteSource& src) {
     EndRecordResult r;
     r.fileSize = r.usableSize = src.Size();
     uint8_t head[8];
-    if (src.ReadAt(0, head, 8) == 8 && Get32(head) == kSpanMarkerSig && Get32(head + 4) == kLocalHeaderSig)
+    if (src.ReadExactly(0, head, 8) && Get32(head) == zip::kSpanMarkerSig && Get32(head + 4) == zip::kLocalSig)
         r.spanFirstPart = true;
     // A file shorter than the record itself holds no archive.
-    if (r.fileSize < kEndOfCentralSize) return r;
+    if (r.fileSize < zip::kEndSize) return r;
 
-    uint8_t last[kEndOfCentralSize];
-    if (src.ReadAt(r.fileSize - kEndOfCentralSize, last, kEndOfCentralSize) != kEndOfCentralSize) {
-        r.error = ZIPMSG_EOC_READ;
-        return r;
-    }
-    if (Get32(last) == kEndOfCentralSig) {
-        // No room for a comment after it: whatever its length field says, there is none.
-        r.found = true;
-        r.eoc = ZipEndOfCentral::Decode(last);
-        r.endPos = r.fileSize - kEndOfCentralSize;
-        return r;
-    }
-
-    size_t tailLen = size_t(std::min<uint64_t>(r.fileSize, kMaxCommentLen + kEndOfCentralSize));
+    size_t tailLen = size_t(zip::EndSearchLength(r.fileSize));
     uint64_t tailStart = r.fileSize - tailLen;
     std::vector<uint8_t> tail(tailLen);
-    if (src.ReadAt(tailStart, tail.data(), tailLen) != tailLen) {
+    if (!src.ReadExactly(tailStart, tail.data(), tailLen)) {
         r.error = ZIPMSG_EOC_READ;
         return r;
     }
-    // Backwards from the last place a whole record could start but the one already tried; the
-    // hit nearest the end wins.
-    for (size_t i = tailLen - kEndOfCentralSize; i-- > 0;) {
-        if (tail[i] != 'P' || tail[i + 1] != 'K' || tail[i + 2] != 5 || tail[i + 3] != 6) continue;
-        ZipEndOfCentral e = ZipEndOfCentral::Decode(&tail[i]);
-        uint64_t end = tailStart + i + kEndOfCentralSize + e.ZipCommentLen;
-        // A comment that would run past the end of the file belongs to no end record: these are
-        // just the same four bytes inside some member's data.
-        if (end > r.fileSize) continue;
-        r.found = true;
-        r.eoc = e;
-        r.endPos = tailStart + i;
-        r.comment.assign(reinterpret_cast<const char*>(&tail[i + kEndOfCentralSize]), e.ZipCommentLen);
-        uint64_t surplus = r.fileSize - end;
-        if (surplus > 0) {
-            r.usableSize = end;
-            bool zeroFill = r.fileSize % 512 == 0 && surplus < 512 &&
-                            std::all_of(tail.begin() + (end - tailStart), tail.end(), [](uint8_t b) { return b == 0; });
-            r.garbage = !zeroFill;
-        }
-        return r;
+    zip::EndRecordHits hits = zip::FindEndRecord(tail.data(), tailLen);
+    // A record in the last 22 bytes has no room for a comment: whatever its length field says,
+    // there is none.
+    int64_t at = hits.nearest == int64_t(tailLen - zip::kEndSize) ? hits.nearest : hits.complete;
+    if (at < 0) return r;
+    r.found = true;
+    r.eoc = ZipEndOfCentral::Decode(&tail[at]);
+    r.endPos = tailStart + at;
+    if (at == int64_t(tailLen - zip::kEndSize)) return r;
+    r.comment.assign(reinterpret_cast<const char*>(&tail[at + zip::kEndSize]), r.eoc.ZipCommentLen);
+    uint64_t end = r.endPos + zip::kEndSize + r.eoc.ZipCommentLen;
+    uint64_t surplus = r.fileSize - end;
+    if (surplus > 0) {
+        r.usableSize = end;
+        bool zeroFill = r.fileSize % 512 == 0 && surplus < 512 &&
+                        std::all_of(tail.begin() + (end - tailStart), tail.end(), [](uint8_t b) { return b == 0; });
+        r.garbage = !zeroFill;
     }
     return r;
 }
 
-// A ZIP64 archive: a locator right before the end record points at the ZIP64 end record, which
-// holds the count, size and offset of the directory (the end record has them only when they fit)
-// and after which nothing but the locator comes. Where the locator says, or right before it when
-// a stub in front shifts the offsets.
-struct Zip64End {
-    uint64_t pos = 0, total = 0, size = 0, offset = 0;
-};
-
-bool ReadZip64End(ByteSource& src, uint64_t endPos, Zip64End& z) {
-    uint8_t loc[20], rec[56];
-    if (endPos < 20 + 56 || src.ReadAt(endPos - 20, loc, 20) != 20 || Get32(loc) != 0x07064B50) return false;
-    uint64_t recorded = Get32(loc + 8) | (uint64_t(Get32(loc + 12)) << 32);
-    for (uint64_t at : {recorded, endPos - 20 - 56}) {
-        if (at > endPos - 20 - 56 || src.ReadAt(at, rec, 56) != 56 || Get32(rec) != 0x06064B50) continue;
-        auto u64 = [&](int o) { return Get32(rec + o) | (uint64_t(Get32(rec + o + 4)) << 32); };
-        z = {at, u64(32), u64(40), u64(48)};
-        return true;
-    }
-    return false;
-}
-
-// Sizes and offset saturated in the central header come from its ZIP64 field, in the order the
-// format gives; values past 4 GiB stay saturated (the fields are 32 bits).
+// Sizes and offset saturated in the central header come from its ZIP64 field; values past
+// 4 GiB stay saturated (the fields are 32 bits).
 void FillZip64Sizes(ZipDirEntry& e, const std::string& extra) {
     bool u = e.UncomprSize == 0xFFFFFFFF, c = e.ComprSize == 0xFFFFFFFF, o = e.RelOffLocalHdr == 0xFFFFFFFF;
     if (!u && !c && !o) return;
-    auto p = reinterpret_cast<const uint8_t*>(extra.data());
-    for (size_t i = 0; i + 4 <= extra.size();) {
-        size_t len = Get16(p + i + 2);
-        if (Get16(p + i) == 1) {
-            size_t at = i + 4, end = std::min(extra.size(), at + len);
-            for (uint32_t* f : {u ? &e.UncomprSize : nullptr, c ? &e.ComprSize : nullptr, o ? &e.RelOffLocalHdr : nullptr}) {
-                if (!f) continue;
-                if (at + 8 > end) return;
-                if (Get32(p + at + 4) == 0) *f = Get32(p + at);
-                at += 8;
-            }
-            return;
-        }
-        i += 4 + len;
-    }
+    zip::Zip64Values v{e.UncomprSize, e.ComprSize, e.RelOffLocalHdr};
+    zip::ReadZip64Extra(reinterpret_cast<const uint8_t*>(extra.data()), extra.size(), u, c, o, false, v);
+    for (auto [field, value] : {std::pair{&e.UncomprSize, v.uncompressed}, {&e.ComprSize, v.compressed},
+                                {&e.RelOffLocalHdr, v.offset}})
+        if (value <= 0xFFFFFFFF) *field = uint32_t(value);
 }
 
 int NotFoundError(bool spanFirstPart, int labelDisk) {
@@ -228,12 +132,14 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
     int diskNo = eoc.ThisDiskNo;
     uint64_t centralEnd = L.end.endPos, centralSize = eoc.CentralSize, centralOffset = eoc.CentralOffset;
     uint64_t totalEntries = eoc.TotalEntries;
-    Zip64End z64;
-    if (eoc.ThisDiskNo == eoc.CentralDiskNo && ReadZip64End(src, L.end.endPos, z64)) {
-        centralEnd = z64.pos;
-        centralSize = z64.size;
-        centralOffset = z64.offset;
-        totalEntries = z64.total;
+    if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
+        zip::Zip64Lookup z64 = zip::FindZip64End(src, L.end.endPos);
+        if (z64.found) {
+            centralEnd = z64.pos;
+            centralSize = z64.centralSize;
+            centralOffset = z64.centralOffset;
+            totalEntries = z64.totalEntries;
+        }
     }
     if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
         // The directory lies directly in front of the end record (or the ZIP64 one).
@@ -265,11 +171,11 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
 
     SequentialReader in(*disk, uint64_t(L.expectedCentralOffset));
     // A count that cannot fit in the directory is not taken for the reservation.
-    L.entries.reserve(size_t(std::min<uint64_t>(totalEntries, centralSize / kCentralHeaderSize + 1)));
-    uint8_t hdr[kCentralHeaderSize];
+    L.entries.reserve(size_t(std::min<uint64_t>(totalEntries, centralSize / zip::kCentralSize + 1)));
+    uint8_t hdr[zip::kCentralSize];
     std::string field;
     for (uint64_t n = 0; n < totalEntries; ++n) {
-        while (!in.Read(hdr, kCentralHeaderSize)) {
+        while (!in.Read(hdr, zip::kCentralSize)) {
             ByteSource* next = (diskNo != eoc.ThisDiskNo && opt.diskSource) ? opt.diskSource(diskNo + 1) : nullptr;
             if (!next) {
                 L.error = ZIPMSG_CEH_READ;
@@ -280,7 +186,7 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
             disk = next;
             in = SequentialReader(*disk, 0);
         }
-        if (Get32(hdr) != kCentralHeaderSig) {
+        if (Get32(hdr) != zip::kCentralSig) {
             L.error = ZIPMSG_CEH_SIG;
             return finish();
         }

@@ -13,116 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "Records.h"
+
 namespace zipfmt {
 
-constexpr uint32_t kLocalHeaderSig = 0x04034B50;
-constexpr uint32_t kCentralHeaderSig = 0x02014B50;
-constexpr uint32_t kEndOfCentralSig = 0x06054B50;
-// The first part of a spanned set starts with this marker, directly followed by a local header.
-constexpr uint32_t kSpanMarkerSig = 0x08074B50;
-
-constexpr size_t kEndOfCentralSize = 22;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kLocalHeaderSize = 30;
-constexpr size_t kMaxCommentLen = 65535;
-
-// Little-endian decoding that refuses to read past the end of its buffer.
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Has(size_t n) const { return n <= size_ - pos_; }
-    size_t Pos() const { return pos_; }
-    uint8_t U8() { return Has(1) ? data_[pos_++] : (ok_ = false, 0); }
-    uint16_t U16() {
-        if (!Has(2)) return ok_ = false, 0;
-        uint16_t v = uint16_t(data_[pos_] | data_[pos_ + 1] << 8);
-        pos_ += 2;
-        return v;
-    }
-    uint32_t U32() {
-        if (!Has(4)) return ok_ = false, 0;
-        uint32_t v = uint32_t(data_[pos_]) | uint32_t(data_[pos_ + 1]) << 8 |
-                     uint32_t(data_[pos_ + 2]) << 16 | uint32_t(data_[pos_ + 3]) << 24;
-        pos_ += 4;
-        return v;
-    }
-    bool Ok() const { return ok_; }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-    bool ok_ = true;
-};
-
-inline uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24);
-}
-inline void Put16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-
+using zip::ByteSource;
+using zip::MemorySource;
 // The 22-byte end-of-central-directory record.
-struct ZipEndOfCentral {
-    uint32_t HeaderSig = 0;
-    uint16_t ThisDiskNo = 0;
-    uint16_t CentralDiskNo = 0;
-    uint16_t CentralEntries = 0;
-    uint16_t TotalEntries = 0;
-    uint32_t CentralSize = 0;
-    uint32_t CentralOffset = 0;
-    uint16_t ZipCommentLen = 0;
-
-    static ZipEndOfCentral Decode(const uint8_t* p);
-    void Encode(uint8_t* p) const;
-};
+using ZipEndOfCentral = zip::ZipEndOfCentral;
 
 // One archive member: the 42 bytes of its central header after the signature, decoded, then
 // its name (forward slashes turned into backslashes) and comment.
-struct ZipDirEntry {
-    uint8_t MadeByVersion = 0;   // version of the format the writer followed
-    uint8_t HostVersionNo = 0;   // host system of the writer (0 FAT, 3 Unix, 6 HPFS, 11 NTFS)
-    uint16_t VersionNeeded = 0;
-    uint16_t Flag = 0;
-    uint16_t ComprMethod = 0;
-    uint16_t ModifTime = 0;      // DOS time
-    uint16_t ModifDate = 0;      // DOS date
-    uint32_t CRC32 = 0;
-    uint32_t ComprSize = 0;
-    uint32_t UncomprSize = 0;
-    uint16_t FileNameLength = 0;
-    uint16_t ExtraFieldLength = 0;
-    uint16_t FileCommentLen = 0;
-    uint16_t StartOnDisk = 0;
-    uint16_t IntFileAttrib = 0;
-    uint32_t ExtFileAttrib = 0;
-    uint32_t RelOffLocalHdr = 0;
+struct ZipDirEntry : zip::CentralHeader {
     std::string FileName;
     std::string FileComment;
-
-    // Decodes the 42 bytes that follow the signature.
-    void DecodeHeader(const uint8_t* p);
-};
-
-// Random-access reading of an archive file (or of a buffer in tests).
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual uint64_t Size() const = 0;
-    // Reads up to n bytes at offset; returns how many were read (short at the end or on error).
-    virtual size_t ReadAt(uint64_t offset, void* buf, size_t n) = 0;
-};
-
-class MemorySource : public ByteSource {
-public:
-    explicit MemorySource(std::vector<uint8_t> data) : data_(std::move(data)) {}
-    uint64_t Size() const override { return data_.size(); }
-    size_t ReadAt(uint64_t offset, void* buf, size_t n) override;
-
-private:
-    std::vector<uint8_t> data_;
 };
 
 // Reads a run of bytes front to back through a buffer, so that a directory of tens of

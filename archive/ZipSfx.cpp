@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "../ui/ui.h"
+#include "Bytes.h"
+#include "SfxHeader.h"
 #include "SpanFormat.h"
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
@@ -14,13 +16,13 @@ namespace {
 
 uint8_t SfxBits(const SFXOpts& o, OvrOpts mode) {
     uint8_t b = 0;
-    if (o.Contains(SFXAskCmdLine)) b |= zipfmt::kSfxAskCmdLine;
-    if (o.Contains(SFXAskFiles)) b |= zipfmt::kSfxAskFiles;
-    if (o.Contains(SFXHideOverWriteBox)) b |= zipfmt::kSfxHideOverwriteBox;
-    if (mode == OvrAlways) b |= zipfmt::kSfxOverwriteAlways;
-    if (mode == OvrNever) b |= zipfmt::kSfxOverwriteNever;
-    if (!o.Contains(SFXCheckSize)) b |= zipfmt::kSfxNoCheckSize;
-    if (o.Contains(SFXAutoRun)) b |= zipfmt::kSfxAutoRun;
+    if (o.Contains(SFXAskCmdLine)) b |= zip::kSfxAskCmdLine;
+    if (o.Contains(SFXAskFiles)) b |= zip::kSfxAskFiles;
+    if (o.Contains(SFXHideOverWriteBox)) b |= zip::kSfxHideOverwriteBox;
+    if (mode == OvrAlways) b |= zip::kSfxOverwriteAlways;
+    if (mode == OvrNever) b |= zip::kSfxOverwriteNever;
+    if (!o.Contains(SFXCheckSize)) b |= zip::kSfxNoCheckSize;
+    if (o.Contains(SFXAutoRun)) b |= zip::kSfxAutoRun;
     return b;
 }
 
@@ -64,19 +66,20 @@ std::string WithExt(const std::string& name, const std::string& ext) {
 
 int TZipPacker::RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift) {
     try {
-        std::vector<char> field;
         for (unsigned i = 0; i < eoc.TotalEntries; ++i) {
-            uint8_t ch[zipfmt::kCentralHeaderSize];
+            uint8_t ch[zip::kCentralSize];
             if (!ReadAll(in, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_READ, true);
-            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            int64_t offset = int64_t(zipfmt::Get32(ch + 42)) + shift;
+            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            zip::CentralHeader h;
+            h.DecodeHeader(ch + 4);
+            int64_t offset = int64_t(h.RelOffLocalHdr) + shift;
             if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
-            zipfmt::Put32(ch + 42, uint32_t(offset));
+            h.RelOffLocalHdr = uint32_t(offset);
+            h.EncodeHeader(ch + 4);
             if (!WriteAll(out, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
-            int rest = zipfmt::Get16(ch + 28) + zipfmt::Get16(ch + 30) + zipfmt::Get16(ch + 32);
-            if (CopyBuffer(in, out, rest) != 0) throw EZipPacker(ZIPMSG_CEH_NAME_COPY, true);
+            if (CopyBuffer(in, out, int(h.VariableLength())) != 0) throw EZipPacker(ZIPMSG_CEH_NAME_COPY, true);
         }
-        uint8_t end[zipfmt::kEndOfCentralSize];
+        uint8_t end[zip::kEndSize];
         if (!ReadAll(in, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_SKIP, true);
         ZipEndOfCentral e = ZipEndOfCentral::Decode(end);
         int64_t offset = int64_t(e.CentralOffset) + shift;
@@ -138,8 +141,8 @@ int TZipPacker::ConvertSFX(bool Auto) {
         return -9;
     }
     WaitCursor wait;
-    std::array<uint8_t, zipfmt::kSfxHeaderSize> header;
-    zipfmt::BuildSfxHeader(SfxBits(SFXOptions, SFXOverWriteMode), SFXCaption, SFXDefaultDir, SFXCommandLine, header);
+    std::array<uint8_t, zip::kSfxHeaderSize> header;
+    zip::BuildSfxHeader(SfxBits(SFXOptions, SFXOverWriteMode), SFXCaption, SFXDefaultDir, SFXCommandLine, header);
     std::string out = ZipFileName();
     if (!Auto) {
         if (UpperExt(out) != ".ZIP") {
@@ -162,11 +165,11 @@ int TZipPacker::ConvertSFX(bool Auto) {
             result = -2;
         } else if (Auto) {
             stubLen = len.QuadPart;
-            auto end = zipfmt::EmptyArchiveEnd(uint32_t(stubLen + zipfmt::kSfxHeaderSize));
+            auto end = zipfmt::EmptyArchiveEnd(uint32_t(stubLen + zip::kSfxHeaderSize));
             if (!WriteAll(o.Get(), end.data(), DWORD(end.size()))) result = -2;
         } else {
             stubLen = len.QuadPart;
-            const int64_t shift = stubLen + int64_t(zipfmt::kSfxHeaderSize);
+            const int64_t shift = stubLen + int64_t(zip::kSfxHeaderSize);
             ZipEndOfCentral eoc;
             const bool found = ArchiveEnd(eoc);
             Handle in(OpenForReading(ZipFileName()));
@@ -186,7 +189,7 @@ int TZipPacker::ConvertSFX(bool Auto) {
     if (result == 0 && !Auto) {
         // Garbage after the archive is not taken along: the archive as used is what counts.
         int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
-        if (FileLength(out) != stubLen + int64_t(zipfmt::kSfxHeaderSize) + inLen) result = -9;
+        if (FileLength(out) != stubLen + int64_t(zip::kSfxHeaderSize) + inLen) result = -9;
     }
     if (result != 0) {
         DeleteFileA(out.c_str());

@@ -7,6 +7,7 @@
 // labels, free space) goes through the Desktop and the disk queries, so tests can swap disks.
 #include <cstring>
 
+#include "Bytes.h"
 #include "SpanFormat.h"
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
@@ -407,7 +408,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         inSize_ = size.QuadPart;
 
         uint8_t marker[4];
-        zipfmt::Put32(marker, zipfmt::kSpanMarkerSig);
+        zip::Put32(marker, zip::kSpanMarkerSig);
         WriteSplit(marker, 4, 0);
         showProgress_ = true;
         Progress(ptFileCount, "", int64_t(mdz_.size()));
@@ -415,10 +416,12 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
 
         for (size_t i = 0; i < mdz_.size(); ++i) {
-            uint8_t lh[zipfmt::kLocalHeaderSize];
+            uint8_t lh[zip::kLocalSize];
             ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, false);
-            if (zipfmt::Get32(lh) != zipfmt::kLocalHeaderSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
-            uint16_t flags = zipfmt::Get16(lh + 6), n = zipfmt::Get16(lh + 26), e = zipfmt::Get16(lh + 28);
+            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+            zip::LocalHeader h;
+            h.DecodeHeader(lh + 4);
+            uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
             std::string name(n, '\0');
             ReadIn(name.data(), n, ZIPMSG_LOH_NAME, false);
             std::string shown = ReplaceForwardSlash(name.c_str());
@@ -428,9 +431,9 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
             r.Seen = true;
             // The central directory's size: a member written with a data descriptor may hold
             // 0 in its local header.
-            const bool descriptor = flags & 8;
+            const bool descriptor = h.Flag & zip::kFlagDescriptor;
             if (OnMessage) OnMessage(this, 0, copying + shown);
-            Progress(ptFileStart, shown, int64_t(zipfmt::kLocalHeaderSize) + n + e + r.ComprSize + (descriptor ? 16 : 0));
+            Progress(ptFileStart, shown, int64_t(h.Length()) + r.ComprSize + (descriptor ? 16 : 0));
             WriteSplit(lh, sizeof lh, int64_t(sizeof lh) + n + e);
             r.DiskStart = diskNr_;
             r.RelOffLocal = partOffset_ - int64_t(sizeof lh);
@@ -441,7 +444,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
                 // 16 bytes with its signature, 12 without one.
                 uint8_t dd[16];
                 ReadIn(dd, 4, ZIPMSG_DATA_DESC, false);
-                int64_t ddLen = zipfmt::Get32(dd) == zipfmt::kSpanMarkerSig ? 16 : 12;
+                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
                 ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, false);
                 WriteSplit(dd, ddLen, 0);
             }
@@ -458,17 +461,20 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         int cdDisk = -1;
         int64_t cdOffset = 0;
         for (size_t i = 0; i < mdz_.size(); ++i) {
-            uint8_t ch[zipfmt::kCentralHeaderSize];
+            uint8_t ch[zip::kCentralSize];
             ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, false);
-            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), c = zipfmt::Get16(ch + 32);
+            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            zip::CentralHeader h;
+            h.DecodeHeader(ch + 4);
+            uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, c = h.FileCommentLen;
             std::string name(n, '\0');
             ReadIn(name.data(), n, ZIPMSG_CEH_NAME, false);
             // Rows are in directory order: this header's member is row i.
             const MDZipData& r = mdz_[i];
             if (!r.Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            zipfmt::Put16(ch + 34, uint16_t(r.DiskStart));
-            zipfmt::Put32(ch + 42, uint32_t(r.RelOffLocal));
+            h.StartOnDisk = uint16_t(r.DiskStart);
+            h.RelOffLocalHdr = uint32_t(r.RelOffLocal);
+            h.EncodeHeader(ch + 4);
             WriteSplit(ch, sizeof ch, int64_t(sizeof ch) + n + e + c);
             if (cdDisk < 0) {
                 // Where the first header really went: on the next disk when this one was full.
@@ -479,7 +485,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
             RWSplitData(e, ZIPMSG_CEH_EXTRA);
             RWSplitData(c, ZIPMSG_FILE_COMMENT);
         }
-        uint8_t end[zipfmt::kEndOfCentralSize];
+        uint8_t end[zip::kEndSize];
         ReadIn(end, sizeof end, ZIPMSG_SEEK_INPUT, false);
         // The end record and the comment stay together: make room first, then number it.
         WriteSplit(nullptr, 0, int64_t(sizeof end) + eoc.ZipCommentLen);
@@ -608,15 +614,17 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         int64_t total = 0;
         std::string field;
         for (MDZipData& r : mdz_) {
-            uint8_t ch[zipfmt::kCentralHeaderSize];
+            uint8_t ch[zip::kCentralSize];
             ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), cl = zipfmt::Get16(ch + 32);
+            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            zip::CentralHeader h;
+            h.DecodeHeader(ch + 4);
+            uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             r.FileNameLen = n;
             r.FileName.assign(n, '\0');
             ReadIn(r.FileName.data(), n, ZIPMSG_CEH_NAME, true);
             r.FileName = ReplaceForwardSlash(r.FileName.c_str());
-            r.ComprSize = zipfmt::Get32(ch + 20);
+            r.ComprSize = h.ComprSize;
             field.resize(size_t(e) + cl);
             ReadIn(field.data(), int64_t(e) + cl, ZIPMSG_CEH_EXTRA, true);
             total += int64_t(n) + r.ComprSize + e + cl;
@@ -626,21 +634,23 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         showProgress_ = true;
         Progress(ptFileCount, "", int64_t(mdz_.size()));
         Progress(ptByteCount, "", total);
-        uint8_t lh[zipfmt::kLocalHeaderSize];
+        uint8_t lh[zip::kLocalSize];
         ReadIn(lh, 4, ZIPMSG_EXT_LOCAL_SIG, true);
         // A set starts with the spanning marker (or the marker of a set that fitted on one
         // disk); some archivers start the first part with the first member instead.
-        bool pending = zipfmt::Get32(lh) == zipfmt::kLocalHeaderSig;
-        if (!pending && zipfmt::Get32(lh) != zipfmt::kSpanMarkerSig && zipfmt::Get32(lh) != 0x30304B50)
+        bool pending = zip::Get32(lh) == zip::kLocalSig;
+        if (!pending && zip::Get32(lh) != zip::kSpanMarkerSig && zip::Get32(lh) != zip::kOneDiskMarkerSig)
             throw EZipPacker(ZIPMSG_EXT_LOCAL_SIG, true);
         const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
         for (size_t i = 0; i < mdz_.size(); ++i) {
             if (pending) ReadIn(lh + 4, sizeof lh - 4, ZIPMSG_LOH_READ, true);
             else ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, true);
             pending = false;
-            if (zipfmt::Get32(lh) != zipfmt::kLocalHeaderSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
-            uint16_t flags = zipfmt::Get16(lh + 6), n = zipfmt::Get16(lh + 26), e = zipfmt::Get16(lh + 28);
-            uint32_t size = zipfmt::Get32(lh + 18);
+            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+            zip::LocalHeader h;
+            h.DecodeHeader(lh + 4);
+            uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
+            uint32_t size = h.ComprSize;
             std::string name(n, '\0');
             ReadIn(name.data(), n, ZIPMSG_LOH_NAME, true);
             std::string shown = ReplaceForwardSlash(name.c_str());
@@ -654,9 +664,9 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             // all ones when the size is in a Zip64 field (Info-ZIP writes members read from a
             // pipe so).
             if (size == 0 || size == 0xFFFFFFFFu) size = r.ComprSize;
-            const bool descriptor = flags & 8;
+            const bool descriptor = h.Flag & zip::kFlagDescriptor;
             if (OnMessage) OnMessage(this, 0, copying + shown);
-            Progress(ptFileStart, shown, int64_t(sizeof lh) + n + e + size + (descriptor ? 16 : 0));
+            Progress(ptFileStart, shown, int64_t(h.Length()) + size + (descriptor ? 16 : 0));
             WriteJoin(lh, sizeof lh, ZIPMSG_LOH_WRITE);
             WriteJoin(name.data(), n, ZIPMSG_LOH_WRITE);
             RWJoinData(e, ZIPMSG_LOH_EXTRA);
@@ -664,7 +674,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             if (descriptor) {
                 uint8_t dd[16];
                 ReadIn(dd, 4, ZIPMSG_DATA_DESC, true);
-                int64_t ddLen = zipfmt::Get32(dd) == zipfmt::kSpanMarkerSig ? 16 : 12;
+                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
                 ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, true);
                 WriteJoin(dd, ddLen, ZIPMSG_DATA_DESC);
             }
@@ -672,13 +682,16 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
 
         const int64_t cdStart = outPos_;
         for (size_t i = 0; i < mdz_.size(); ++i) {
-            uint8_t ch[zipfmt::kCentralHeaderSize];
+            uint8_t ch[zip::kCentralSize];
             ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zipfmt::Get32(ch) != zipfmt::kCentralHeaderSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            uint16_t n = zipfmt::Get16(ch + 28), e = zipfmt::Get16(ch + 30), cl = zipfmt::Get16(ch + 32);
+            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+            zip::CentralHeader h;
+            h.DecodeHeader(ch + 4);
+            uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             if (!mdz_[i].Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            zipfmt::Put16(ch + 34, 0);
-            zipfmt::Put32(ch + 42, uint32_t(mdz_[i].RelOffLocal));
+            h.StartOnDisk = 0;
+            h.RelOffLocalHdr = uint32_t(mdz_[i].RelOffLocal);
+            h.EncodeHeader(ch + 4);
             WriteJoin(ch, sizeof ch, ZIPMSG_CEH_WRITE);
             field.resize(n);
             ReadIn(field.data(), n, ZIPMSG_CEH_NAME, true);
@@ -686,9 +699,9 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             RWJoinData(e, ZIPMSG_CEH_EXTRA);
             RWJoinData(cl, ZIPMSG_FILE_COMMENT);
         }
-        uint8_t eb[zipfmt::kEndOfCentralSize];
+        uint8_t eb[zip::kEndSize];
         ReadIn(eb, sizeof eb, ZIPMSG_SEEK_INPUT, true);
-        if (zipfmt::Get32(eb) != zipfmt::kEndOfCentralSig) throw EZipPacker(ZIPMSG_EOC_READ, true);
+        if (zip::Get32(eb) != zip::kEndSig) throw EZipPacker(ZIPMSG_EOC_READ, true);
         ZipEndOfCentral out = ZipEndOfCentral::Decode(eb);
         out.ThisDiskNo = out.CentralDiskNo = 0;
         out.CentralEntries = out.TotalEntries;

@@ -14,7 +14,6 @@
 #include <set>
 #include <thread>
 
-#include "bytes.h"
 #include "codec.h"
 #include "engine.h"
 #include "errors.h"
@@ -435,17 +434,17 @@ Result Adder::take(size_t j) {
 // (in the ZIP64 field when it has one), and the member into the central directory.
 static void finish_streamed(ArchiveWriter& w, Entry& e, uint64_t header_at, bool zip64) {
   uint8_t fix[16];
-  put32(fix, e.crc);
+  Put32(fix, e.crc);
   w.patch(header_at + 14, fix, 4);
   if (zip64) {
-    put32(fix, uint32_t(e.usize));
-    put32(fix + 4, uint32_t(e.usize >> 32));
-    put32(fix + 8, uint32_t(e.csize));
-    put32(fix + 12, uint32_t(e.csize >> 32));
+    Put32(fix, uint32_t(e.usize));
+    Put32(fix + 4, uint32_t(e.usize >> 32));
+    Put32(fix + 8, uint32_t(e.csize));
+    Put32(fix + 12, uint32_t(e.csize >> 32));
     w.patch(header_at + zip64_sizes_at(e), fix, 16);
   } else {
-    put32(fix, uint32_t(e.csize));
-    put32(fix + 4, uint32_t(e.usize));
+    Put32(fix, uint32_t(e.csize));
+    Put32(fix + 4, uint32_t(e.usize));
     w.patch(header_at + 18, fix, 8);
   }
   e.zip64_sizes = zip64;

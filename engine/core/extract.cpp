@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "bytes.h"
 #include "codec.h"
 #include "engine.h"
 #include "errors.h"

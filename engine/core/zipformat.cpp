@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "bytes.h"
 #include "errors.h"
 #include "text.h"
 #include "zipcrypt.h"
@@ -22,12 +21,12 @@ namespace {
 // Finds the Unicode path field (0x7075, version 1) whose CRC matches the stored name.
 bool unicode_path(const Entry& e, std::string& out) {
   ByteReader r(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size());
-  while (r.has(4)) {
-    uint16_t id = r.u16(), len = r.u16();
-    const uint8_t* body = r.bytes(len);
+  while (r.Has(4)) {
+    uint16_t id = r.U16(), len = r.U16();
+    const uint8_t* body = r.Bytes(len);
     if (!body) return false;
     if (id != kExtraUnicodePath || len < 5 || body[0] != 1) continue;
-    uint32_t crc = get32(body + 1);
+    uint32_t crc = Get32(body + 1);
     if (crc != crc32_update(0, e.raw_name.data(), e.raw_name.size())) continue;
     out.assign(reinterpret_cast<const char*>(body + 5), len - 5);
     return is_valid_utf8(out) && !out.empty();
@@ -62,87 +61,52 @@ namespace {
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
-// Removes the ZIP64 field from an extra block (its values live in the entry's fields).
-std::string without_zip64(const std::string& extra) {
-  std::string out;
-  size_t i = 0;
-  while (i + 4 <= extra.size()) {
-    uint16_t id = get16(reinterpret_cast<const uint8_t*>(extra.data() + i));
-    size_t len = get16(reinterpret_cast<const uint8_t*>(extra.data() + i + 2));
-    if (i + 4 + len > extra.size()) break;
-    if (id != kExtraZip64) out.append(extra, i, 4 + len);
-    i += 4 + len;
-  }
-  if (i < extra.size()) out.append(extra, i, std::string::npos);   // a broken tail stays as it was
-  return out;
-}
-
-// Fills the saturated fields of a central header from its ZIP64 field, in the order the format
-// gives: uncompressed size, compressed size, local header offset, disk.
+// Fills the saturated fields of a central header from its ZIP64 field.
 void read_zip64_extra(Entry& e, const std::string& which) {
   bool u = e.usize == kZip64Mark, c = e.csize == kZip64Mark, o = e.local_offset == kZip64Mark;
   bool disk = e.disk_start == 0xFFFF;
   if (!u && !c && !o && !disk) return;
-  ByteReader r(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size());
-  while (r.has(4)) {
-    uint16_t id = r.u16(), len = r.u16();
-    const uint8_t* body = r.bytes(len);
-    if (!body) break;
-    if (id != kExtraZip64) continue;
-    ByteReader z(body, len);
-    auto get64 = [&](uint64_t& v) {
-      if (!z.has(8)) return false;
-      uint64_t lo = z.u32();
-      v = lo | (uint64_t(z.u32()) << 32);
-      return true;
-    };
-    if ((u && !get64(e.usize)) || (c && !get64(e.csize)) || (o && !get64(e.local_offset))) break;
-    if (disk) {
-      if (!z.has(4)) break;
-      e.disk_start = uint16_t(std::min<uint32_t>(z.u32(), 0xFFFF));
-    }
-    e.zip64_sizes = u || c;
-    return;
-  }
-  throw ZipError(kFormat, "The zip file is damaged: " + which + " (\"" + e.raw_name +
-                              "\") marks its sizes as ZIP64 but its ZIP64 field is missing or too short");
+  Zip64Values v;
+  if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size(), u, c, o, disk, v))
+    throw ZipError(kFormat, "The zip file is damaged: " + which + " (\"" + e.raw_name +
+                                "\") marks its sizes as ZIP64 but its ZIP64 field is missing or too short");
+  if (u) e.usize = v.uncompressed;
+  if (c) e.csize = v.compressed;
+  if (o) e.local_offset = v.offset;
+  if (disk) e.disk_start = uint16_t(std::min<uint32_t>(v.disk, 0xFFFF));
+  e.zip64_sizes = u || c;
 }
 
-// The end record, searched backwards in the last 22 + 65,535 bytes; the nearest one whose
-// comment fits in the file wins, else the nearest one at all (a comment cut short loses nothing
-// of the members).
-struct EndRecord {
-  uint64_t pos = 0;
-  uint16_t this_disk = 0, cd_disk = 0, n_disk = 0, n_total = 0;
-  uint32_t cd_size = 0, cd_offset = 0;
-  std::string comment;
+// The engine's files as the format's readers see them.
+class FileBytes : public ByteSource {
+ public:
+  explicit FileBytes(File& f) : f_(f), size_(f.size()) {}
+  uint64_t Size() const override { return size_; }
+  size_t ReadAt(uint64_t pos, void* buf, size_t n) override {
+    if (pos > size_) return 0;
+    f_.seek(pos);
+    return f_.read(buf, n);
+  }
+
+ private:
+  File& f_;
+  uint64_t size_;
 };
 
-EndRecord find_end_record(File& f, uint64_t file_size) {
-  uint64_t tail_len = std::min<uint64_t>(file_size, kEndSize + 0xFFFF);
+// The end record: the nearest one whose comment fits in the file wins, else the nearest one at
+// all (a comment cut short loses nothing of the members).
+ZipEndOfCentral find_end_record(File& f, uint64_t file_size, uint64_t& pos, std::string& comment) {
+  uint64_t tail_len = EndSearchLength(file_size);
   std::vector<uint8_t> tail(tail_len);
   f.read_at(file_size - tail_len, tail.data(), tail.size(), "the end of the archive");
-  int64_t found = -1, cut = -1;
-  for (int64_t i = int64_t(tail_len) - int64_t(kEndSize); i >= 0; --i) {
-    if (get32(&tail[i]) != kEndSig) continue;
-    uint16_t clen = get16(&tail[i + 20]);
-    if (uint64_t(i) + kEndSize + clen <= tail_len) { found = i; break; }
-    if (cut < 0) cut = i;
-  }
-  if (found < 0) found = cut;
+  EndRecordHits hits = FindEndRecord(tail.data(), tail.size());
+  int64_t found = hits.complete >= 0 ? hits.complete : hits.nearest;
   if (found < 0) throw ZipError(kNoArchive, "This is not a zip archive (no end of central directory record)");
-  const uint8_t* end = &tail[found];
-  EndRecord r;
-  r.pos = file_size - tail_len + uint64_t(found);
-  r.this_disk = get16(end + 4);
-  r.cd_disk = get16(end + 6);
-  r.n_disk = get16(end + 8);
-  r.n_total = get16(end + 10);
-  r.cd_size = get32(end + 12);
-  r.cd_offset = get32(end + 16);
-  size_t clen = std::min<size_t>(get16(end + 20), tail_len - found - kEndSize);
-  r.comment.assign(reinterpret_cast<const char*>(end + 22), clen);
-  return r;
+  ZipEndOfCentral end = ZipEndOfCentral::Decode(&tail[found]);
+  pos = file_size - tail_len + uint64_t(found);
+  size_t clen = std::min<size_t>(end.ZipCommentLen, tail_len - found - kEndSize);
+  comment.assign(reinterpret_cast<const char*>(&tail[found + kEndSize]), clen);
+  return end;
 }
 
 }  // namespace
@@ -153,48 +117,31 @@ Directory read_directory(File& f, NameRule rule) {
   if (d.file_size < kEndSize)
     throw ZipError(kNoArchive, "This is not a zip archive (" + num(d.file_size) +
                                    " bytes, less than the 22 of an end record)");
-  EndRecord end = find_end_record(f, d.file_size);
-  d.end_pos = end.pos;
-  d.comment = end.comment;
-  uint64_t n_total = end.n_total, n_disk = end.n_disk, cd_offset = end.cd_offset;
-  uint32_t this_disk = end.this_disk, cd_disk = end.cd_disk;
-  d.cd_size = end.cd_size;
+  ZipEndOfCentral end = find_end_record(f, d.file_size, d.end_pos, d.comment);
+  uint64_t n_total = end.TotalEntries, n_disk = end.CentralEntries, cd_offset = end.CentralOffset;
+  uint32_t this_disk = end.ThisDiskNo, cd_disk = end.CentralDiskNo;
+  d.cd_size = end.CentralSize;
   uint64_t cd_end = d.end_pos;
 
   // A ZIP64 locator right before the end record points at the ZIP64 end record, whose fields
   // replace the classic ones. Without a locator a count of 0xFFFF is just that count.
-  if (d.end_pos >= kZip64LocatorSize) {
-    uint8_t loc[kZip64LocatorSize];
-    f.read_at(d.end_pos - kZip64LocatorSize, loc, sizeof loc, "the ZIP64 locator");
-    if (get32(loc) == kZip64LocatorSig) {
-      uint64_t recorded = get32(loc + 8) | (uint64_t(get32(loc + 12)) << 32);
-      if (get32(loc + 4) != 0 || get32(loc + 16) > 1)
-        throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
-                                     "archive first");
-      // Where the locator says, or (a stub in front shifts everything) right before the locator.
-      uint8_t z[kZip64EndSize];
-      uint64_t at = recorded;
-      auto is_end64 = [&](uint64_t pos) {
-        if (pos + kZip64EndSize > d.end_pos - kZip64LocatorSize) return false;
-        f.read_at(pos, z, sizeof z, "the ZIP64 end record");
-        return get32(z) == kZip64EndSig;
-      };
-      if (!is_end64(at)) {
-        at = d.end_pos - kZip64LocatorSize - kZip64EndSize;
-        if (d.end_pos < kZip64LocatorSize + kZip64EndSize || !is_end64(at))
-          throw ZipError(kFormat, "The zip file is damaged: its ZIP64 locator points at offset " + num(recorded) +
-                                      ", where there is no ZIP64 end record");
-      }
-      auto u64 = [&](size_t o) { return get32(z + o) | (uint64_t(get32(z + o + 4)) << 32); };
-      d.zip64 = true;
-      this_disk = get32(z + 16);
-      cd_disk = get32(z + 20);
-      n_disk = u64(24);
-      n_total = u64(32);
-      d.cd_size = u64(40);
-      cd_offset = u64(48);
-      cd_end = at;
-    }
+  FileBytes bytes(f);
+  Zip64Lookup z = FindZip64End(bytes, d.end_pos);
+  if (z.hasLocator) {
+    if (z.endDisk != 0 || z.totalDisks > 1)
+      throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
+                                   "archive first");
+    if (!z.found)
+      throw ZipError(kFormat, "The zip file is damaged: its ZIP64 locator points at offset " + num(z.recordedPos) +
+                                  ", where there is no ZIP64 end record");
+    d.zip64 = true;
+    this_disk = z.thisDisk;
+    cd_disk = z.centralDisk;
+    n_disk = z.centralEntries;
+    n_total = z.totalEntries;
+    d.cd_size = z.centralSize;
+    cd_offset = z.centralOffset;
+    cd_end = z.pos;
   }
   if (this_disk != 0 || cd_disk != 0 || n_disk != n_total)
     throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
@@ -221,42 +168,42 @@ Directory read_directory(File& f, NameRule rule) {
   std::string damage;   // why reading stopped before the directory's end
   for (uint64_t i = 0;; ++i) {
     std::string which = "central header " + num(i + 1) + " of " + num(n_total);
-    if (r.left() == 0) break;
-    if (!r.has(kCentralSize)) {
-      damage = "The zip file is damaged: " + which + " is truncated (need 46 bytes, found " + num(r.left()) + ")";
+    if (r.Left() == 0) break;
+    if (!r.Has(kCentralSize)) {
+      damage = "The zip file is damaged: " + which + " is truncated (need 46 bytes, found " + num(r.Left()) + ")";
       break;
     }
-    if (get32(cd.data() + r.pos()) != kCentralSig) {
+    if (Get32(cd.data() + r.Pos()) != kCentralSig) {
       damage = "The zip file is damaged: " + which + " has a wrong signature";
       break;
     }
-    r.skip(4);
+    CentralHeader h;
+    h.DecodeHeader(r.Bytes(kCentralSize) + 4);
     Entry e;
-    e.made_by = r.u16();
-    e.needed = r.u16();
-    e.flags = r.u16();
-    e.method = r.u16();
-    e.dostime = r.u16();
-    e.dostime |= uint32_t(r.u16()) << 16;
-    e.crc = r.u32();
-    e.csize = r.u32();
-    e.usize = r.u32();
-    uint16_t nlen = r.u16(), xlen = r.u16(), clen = r.u16();
-    e.disk_start = r.u16();
-    e.int_attr = r.u16();
-    e.ext_attr = r.u32();
-    e.local_offset = r.u32();
-    if (!r.has(size_t(nlen) + xlen + clen)) {
+    e.made_by = uint16_t(h.HostVersionNo << 8 | h.MadeByVersion);
+    e.needed = h.VersionNeeded;
+    e.flags = h.Flag;
+    e.method = h.ComprMethod;
+    e.dostime = uint32_t(h.ModifDate) << 16 | h.ModifTime;
+    e.crc = h.CRC32;
+    e.csize = h.ComprSize;
+    e.usize = h.UncomprSize;
+    uint16_t nlen = h.FileNameLength, xlen = h.ExtraFieldLength, clen = h.FileCommentLen;
+    e.disk_start = h.StartOnDisk;
+    e.int_attr = h.IntFileAttrib;
+    e.ext_attr = h.ExtFileAttrib;
+    e.local_offset = h.RelOffLocalHdr;
+    if (!r.Has(size_t(nlen) + xlen + clen)) {
       damage = "The zip file is damaged: the name, extra field and comment of " + which +
                " run past the central directory (need " + num(nlen + xlen + clen) + " bytes, found " +
-               num(r.left()) + ")";
+               num(r.Left()) + ")";
       break;
     }
-    e.raw_name.assign(reinterpret_cast<const char*>(r.bytes(nlen)), nlen);
-    e.extra.assign(reinterpret_cast<const char*>(r.bytes(xlen)), xlen);
-    e.comment.assign(reinterpret_cast<const char*>(r.bytes(clen)), clen);
+    e.raw_name.assign(reinterpret_cast<const char*>(r.Bytes(nlen)), nlen);
+    e.extra.assign(reinterpret_cast<const char*>(r.Bytes(xlen)), xlen);
+    e.comment.assign(reinterpret_cast<const char*>(r.Bytes(clen)), clen);
     read_zip64_extra(e, which);
-    e.extra = without_zip64(e.extra);
+    e.extra = WithoutExtraField(e.extra, kExtraZip64);
     e.header_pos = e.local_offset + d.shift;
     // A local header lies before the central directory.
     if (e.local_offset > d.cd_start || e.header_pos + kLocalSize > d.cd_start)
@@ -327,10 +274,12 @@ void check_member_ranges(File& f, const Directory& d) {
 uint64_t data_offset(File& f, const Entry& e, uint64_t file_size) {
   uint8_t h[kLocalSize];
   f.read_at(e.header_pos, h, sizeof h, "a local header");
-  if (get32(h) != kLocalSig)
+  if (Get32(h) != kLocalSig)
     throw ZipError(kFormat, "The zip file is damaged: the local header of \"" + e.name + "\" at offset " +
                                 num(e.header_pos) + " has a wrong signature");
-  uint64_t start = e.header_pos + kLocalSize + get16(h + 26) + get16(h + 28);
+  LocalHeader lh;
+  lh.DecodeHeader(h + 4);
+  uint64_t start = e.header_pos + lh.Length();
   // The data must lie inside the file.
   if (start > file_size || e.csize > file_size - start)
     throw ZipError(kFormat, "The zip file is damaged: the data of \"" + e.name + "\" (" + num(e.csize) +
@@ -345,12 +294,12 @@ uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t 
   uint8_t b[24] = {};
   size_t have = size_t(std::min<uint64_t>(24, file_size - data_end));
   f.read_at(data_end, b, have, "a data descriptor");
-  bool sig = get32(b) == kDescriptorSig;
+  bool sig = Get32(b) == kDescriptorSig;
   auto matches = [&](size_t at, bool wide) {
     size_t len = at + 4 + (wide ? 16 : 8);
-    if (len > have || get32(b + at) != e.crc) return false;
-    uint64_t c = wide ? get32(b + at + 4) | (uint64_t(get32(b + at + 8)) << 32) : get32(b + at + 4);
-    uint64_t u = wide ? get32(b + at + 12) | (uint64_t(get32(b + at + 16)) << 32) : get32(b + at + 8);
+    if (len > have || Get32(b + at) != e.crc) return false;
+    uint64_t c = wide ? Get64(b + at + 4) : Get32(b + at + 4);
+    uint64_t u = wide ? Get64(b + at + 12) : Get32(b + at + 8);
     return c == e.csize && u == e.usize;
   };
   // With a signature, 4-byte sizes, then 8-byte ones (ZIP64); without one likewise.
@@ -364,30 +313,30 @@ uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t 
 }
 
 std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra, bool zip64) {
-  std::vector<uint8_t> out;
-  out.reserve(kLocalSize + e.raw_name.size() + local_extra.size() + (zip64 ? 20 : 0));
+  LocalHeader h;
+  h.VersionNeeded = zip64 ? std::max<uint16_t>(e.needed, 45) : e.needed;
+  h.Flag = e.flags;
+  h.ComprMethod = e.method;
+  h.DosTime = e.dostime;
+  h.CRC32 = e.crc;
+  h.ComprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.csize);
+  h.UncomprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.usize);
+  h.FileNameLength = uint16_t(e.raw_name.size());
+  h.ExtraFieldLength = uint16_t(local_extra.size() + (zip64 ? 20 : 0));
+  std::vector<uint8_t> out(kLocalSize);
+  out.reserve(h.Length());
+  Put32(out.data(), kLocalSig);
+  h.EncodeHeader(out.data() + 4);
   ByteWriter w(out);
-  w.u32(kLocalSig);
-  w.u16(zip64 ? std::max<uint16_t>(e.needed, 45) : e.needed);
-  w.u16(e.flags);
-  w.u16(e.method);
-  w.u32(e.dostime);  // time in the low half, date in the high half: time is written first
-  w.u32(e.crc);
-  w.u32(zip64 ? uint32_t(kZip64Mark) : uint32_t(e.csize));
-  w.u32(zip64 ? uint32_t(kZip64Mark) : uint32_t(e.usize));
-  w.u16(uint32_t(e.raw_name.size()));
-  w.u16(uint32_t(local_extra.size() + (zip64 ? 20 : 0)));
-  w.str(e.raw_name);
+  w.Str(e.raw_name);
   if (zip64) {
     // First in the extra block, so that its values sit at zip64_sizes_at().
-    w.u16(kExtraZip64);
-    w.u16(16);
-    w.u32(uint32_t(e.usize));
-    w.u32(uint32_t(e.usize >> 32));
-    w.u32(uint32_t(e.csize));
-    w.u32(uint32_t(e.csize >> 32));
+    w.U16(kExtraZip64);
+    w.U16(16);
+    w.U64(e.usize);
+    w.U64(e.csize);
   }
-  w.str(local_extra);
+  w.Str(local_extra);
   return out;
 }
 
@@ -397,37 +346,38 @@ std::vector<uint8_t> central_header(const Entry& e) {
   std::vector<uint8_t> z64;
   if (u || c || o) {
     ByteWriter zw(z64);
-    zw.u16(kExtraZip64);
-    zw.u16(8 * (u + c + o));
+    zw.U16(kExtraZip64);
+    zw.U16(8 * (u + c + o));
     for (auto [on, v] : {std::pair<bool, uint64_t>{u, e.usize}, {c, e.csize}, {o, e.local_offset}})
-      if (on) {
-        zw.u32(uint32_t(v));
-        zw.u32(uint32_t(v >> 32));
-      }
+      if (on) zw.U64(v);
   }
-  std::vector<uint8_t> out;
-  out.reserve(kCentralSize + e.raw_name.size() + z64.size() + e.extra.size() + e.comment.size());
+  CentralHeader h;
+  h.MadeByVersion = uint8_t(e.made_by);
+  h.HostVersionNo = uint8_t(e.made_by >> 8);
+  h.VersionNeeded = z64.empty() ? e.needed : std::max<uint16_t>(e.needed, 45);
+  h.Flag = e.flags;
+  h.ComprMethod = e.method;
+  h.ModifTime = uint16_t(e.dostime);
+  h.ModifDate = uint16_t(e.dostime >> 16);
+  h.CRC32 = e.crc;
+  h.ComprSize = c ? uint32_t(kZip64Mark) : uint32_t(e.csize);
+  h.UncomprSize = u ? uint32_t(kZip64Mark) : uint32_t(e.usize);
+  h.FileNameLength = uint16_t(e.raw_name.size());
+  h.ExtraFieldLength = uint16_t(z64.size() + e.extra.size());
+  h.FileCommentLen = uint16_t(e.comment.size());
+  h.StartOnDisk = e.disk_start;
+  h.IntFileAttrib = e.int_attr;
+  h.ExtFileAttrib = e.ext_attr;
+  h.RelOffLocalHdr = o ? uint32_t(kZip64Mark) : uint32_t(e.local_offset);
+  std::vector<uint8_t> out(kCentralSize);
+  out.reserve(kCentralSize + h.VariableLength());
+  Put32(out.data(), kCentralSig);
+  h.EncodeHeader(out.data() + 4);
   ByteWriter w(out);
-  w.u32(kCentralSig);
-  w.u16(e.made_by);
-  w.u16(z64.empty() ? e.needed : std::max<uint16_t>(e.needed, 45));
-  w.u16(e.flags);
-  w.u16(e.method);
-  w.u32(e.dostime);
-  w.u32(e.crc);
-  w.u32(c ? uint32_t(kZip64Mark) : uint32_t(e.csize));
-  w.u32(u ? uint32_t(kZip64Mark) : uint32_t(e.usize));
-  w.u16(uint32_t(e.raw_name.size()));
-  w.u16(uint32_t(z64.size() + e.extra.size()));
-  w.u16(uint32_t(e.comment.size()));
-  w.u16(e.disk_start);
-  w.u16(e.int_attr);
-  w.u32(e.ext_attr);
-  w.u32(o ? uint32_t(kZip64Mark) : uint32_t(e.local_offset));
-  w.str(e.raw_name);
-  w.bytes(z64.data(), z64.size());
-  w.str(e.extra);
-  w.str(e.comment);
+  w.Str(e.raw_name);
+  w.Bytes(z64.data(), z64.size());
+  w.Str(e.extra);
+  w.Str(e.comment);
   return out;
 }
 
@@ -439,45 +389,44 @@ bool needs_zip64_end(uint64_t count, uint64_t cd_size, uint64_t cd_offset) {
 std::vector<uint8_t> end_record(uint64_t count, uint64_t cd_size, uint64_t cd_offset, const std::string& comment) {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  auto w64 = [&](uint64_t v) { w.u32(uint32_t(v)); w.u32(uint32_t(v >> 32)); };
   if (needs_zip64_end(count, cd_size, cd_offset)) {
     uint64_t at = cd_offset + cd_size;
-    w.u32(kZip64EndSig);
-    w64(kZip64EndSize - 12);
-    w.u16(uint32_t(kHostFat << 8 | 45));
-    w.u16(45);
-    w.u32(0);
-    w.u32(0);
-    w64(count);
-    w64(count);
-    w64(cd_size);
-    w64(cd_offset);
-    w.u32(kZip64LocatorSig);
-    w.u32(0);
-    w64(at);
-    w.u32(1);
+    w.U32(kZip64EndSig);
+    w.U64(kZip64EndSize - 12);
+    w.U16(uint32_t(kHostFat << 8 | 45));
+    w.U16(45);
+    w.U32(0);
+    w.U32(0);
+    w.U64(count);
+    w.U64(count);
+    w.U64(cd_size);
+    w.U64(cd_offset);
+    w.U32(kZip64LocatorSig);
+    w.U32(0);
+    w.U64(at);
+    w.U32(1);
   }
-  w.u32(kEndSig);
-  w.u16(0);
-  w.u16(0);
-  w.u16(uint32_t(std::min<uint64_t>(count, 0xFFFF)));
-  w.u16(uint32_t(std::min<uint64_t>(count, 0xFFFF)));
-  w.u32(uint32_t(std::min<uint64_t>(cd_size, kZip64Mark)));
-  w.u32(uint32_t(std::min<uint64_t>(cd_offset, kZip64Mark)));
-  w.u16(uint32_t(comment.size()));
-  w.str(comment);
+  ZipEndOfCentral end;
+  end.HeaderSig = kEndSig;
+  end.CentralEntries = end.TotalEntries = uint16_t(std::min<uint64_t>(count, 0xFFFF));
+  end.CentralSize = uint32_t(std::min<uint64_t>(cd_size, kZip64Mark));
+  end.CentralOffset = uint32_t(std::min<uint64_t>(cd_offset, kZip64Mark));
+  end.ZipCommentLen = uint16_t(comment.size());
+  out.resize(out.size() + kEndSize);
+  end.Encode(out.data() + out.size() - kEndSize);
+  w.Str(comment);
   return out;
 }
 
 std::string unicode_path_extra(const std::string& stored_name, const std::string& utf8_name) {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  w.u16(kExtraUnicodePath);
-  w.u16(uint32_t(5 + utf8_name.size()));
+  w.U16(kExtraUnicodePath);
+  w.U16(uint32_t(5 + utf8_name.size()));
   uint8_t version = 1;
-  w.bytes(&version, 1);
-  w.u32(crc32_update(0, stored_name.data(), stored_name.size()));
-  w.str(utf8_name);
+  w.Bytes(&version, 1);
+  w.U32(crc32_update(0, stored_name.data(), stored_name.size()));
+  w.Str(utf8_name);
   return std::string(out.begin(), out.end());
 }
 

@@ -10,26 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
+#include "Records.h"
 #include "fsys.h"
 
 namespace zc {
 
-constexpr uint32_t kLocalSig = 0x04034B50;
-constexpr uint32_t kCentralSig = 0x02014B50;
-constexpr uint32_t kEndSig = 0x06054B50;
-constexpr uint32_t kDescriptorSig = 0x08074B50;
-constexpr uint32_t kZip64LocatorSig = 0x07064B50;
-constexpr uint32_t kZip64EndSig = 0x06064B50;
-constexpr size_t kLocalSize = 30, kCentralSize = 46, kEndSize = 22;
-constexpr size_t kZip64LocatorSize = 20, kZip64EndSize = 56;
-constexpr uint16_t kExtraZip64 = 0x0001, kExtraUnicodePath = 0x7075, kExtraAes = 0x9901;
-constexpr uint16_t kMethodAes = 99;
-// Sizes and offsets from this value on go into the ZIP64 extra field.
-constexpr uint64_t kZip64Mark = 0xFFFFFFFF;
-constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8, kFlagUtf8 = 0x800;
-constexpr uint16_t kMethodStored = 0, kMethodDeflated = 8;
-// Host systems of "version made by" (high byte).
-constexpr uint8_t kHostFat = 0, kHostUnix = 3, kHostHpfs = 6, kHostNtfs = 11;
+// The format's signatures, sizes, flags and record codecs are the shared ones.
+using namespace zip;
 
 // How names without a UTF-8 flag or Unicode path field are decoded (the component's CPOpts).
 enum class NameRule { Auto = 0, None = 1, Oem = 2 };

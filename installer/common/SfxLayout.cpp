@@ -4,15 +4,17 @@
 #include <cstring>
 #include <vector>
 
+#include "Bytes.h"
+#include "Records.h"
 #include "errors.h"
 #include "zipformat.h"
 
 namespace kit {
 
-namespace {
+using zip::Get16;
+using zip::Get32;
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+namespace {
 
 // Reads exactly n bytes at pos; false past the end.
 bool ReadAt(zc::File& f, uint64_t pos, void* buf, size_t n) {
@@ -36,45 +38,6 @@ bool HeaderAt(zc::File& f, uint64_t pos, SfxLocation& where) {
 }
 
 }  // namespace
-
-bool ParseSfxHeader(const uint8_t* p, size_t n, SfxHeader& out, std::string& why) {
-    if (n < kSfxHeaderSize) {
-        why = "the header is " + std::to_string(n) + " bytes long, not " + std::to_string(kSfxHeaderSize);
-        return false;
-    }
-    if (std::memcmp(p, "SKX", 3) != 0) {
-        why = "the header does not start with \"SKX\"";
-        return false;
-    }
-    size_t a = p[4], b = p[5], c = p[6];
-    // The texts follow the 7 fixed bytes and must end inside the header.
-    if (7 + a + b + c > kSfxHeaderSize) {
-        why = "the header's texts (" + std::to_string(a + b + c) + " bytes) do not fit in it";
-        return false;
-    }
-    out.bits = p[3];
-    const char* t = reinterpret_cast<const char*>(p + 7);
-    out.caption.assign(t, a);
-    out.defaultDir.assign(t + a, b);
-    out.commandLine.assign(t + a + b, c);
-    return true;
-}
-
-bool BuildSfxHeader(const SfxHeader& h, uint8_t out[kSfxHeaderSize]) {
-    std::memset(out, 0, kSfxHeaderSize);
-    if (h.caption.size() + h.defaultDir.size() + h.commandLine.size() >= 250) return false;
-    std::memcpy(out, "SKX", 3);
-    out[3] = h.bits;
-    out[4] = uint8_t(h.caption.size());
-    out[5] = uint8_t(h.defaultDir.size());
-    out[6] = uint8_t(h.commandLine.size());
-    size_t at = 7;
-    for (const std::string* s : {&h.caption, &h.defaultDir, &h.commandLine}) {
-        std::memcpy(out + at, s->data(), s->size());
-        at += s->size();
-    }
-    return true;
-}
 
 uint64_t ProgramImageEnd(zc::File& f) {
     uint8_t dos[64];
@@ -126,16 +89,12 @@ bool LocateSfxHeader(zc::File& f, SfxLocation& where) {
 
 bool HasArchiveAfter(zc::File& f, uint64_t from) {
     uint64_t size = f.size();
-    if (size < from + 22) return false;
-    // The end record and its comment (at most 65,535 bytes) close the file.
-    uint64_t start = std::max<uint64_t>(from, size > 22 + 0xFFFF ? size - 22 - 0xFFFF : 0);
+    if (size < from + zip::kEndSize) return false;
+    // The end record and its comment close the file.
+    uint64_t start = std::max<uint64_t>(from, size - zip::EndSearchLength(size));
     std::vector<uint8_t> tail(size_t(size - start));
     if (!ReadAt(f, start, tail.data(), tail.size())) return false;
-    for (size_t i = tail.size() - 22 + 1; i-- > 0;) {
-        if (Get32(&tail[i]) != 0x06054B50) continue;
-        if (i + 22 + Get16(&tail[i + 20]) <= tail.size()) return true;
-    }
-    return false;
+    return zip::FindEndRecord(tail.data(), tail.size()).complete >= 0;
 }
 
 }  // namespace kit

@@ -97,7 +97,7 @@ TEST_F(ListTest, NotAnArchive) {
 
 TEST_F(ListTest, TruncatedDirectoryKeepsWhatWasRead) {
     ztest::Bytes b = ztest::MakeArchive(kMembers);
-    zipfmt::Put16(&b[b.size() - 22 + 10], 3);  // one entry more than there is
+    zip::Put16(&b[b.size() - 22 + 10], 3);  // one entry more than there is
     Open(Str(b));
     EXPECT_EQ(z.ErrorCode, ZIPMSG_CEH_READ);
     EXPECT_EQ(z.ZipFileName(), "");

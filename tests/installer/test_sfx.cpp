@@ -11,8 +11,8 @@ using namespace kit;
 using namespace installer_test;
 
 TEST(SfxHeader, ReadsWhatTheArchiveComponentWrites) {
-    std::array<uint8_t, zipfmt::kSfxHeaderSize> written;
-    ASSERT_TRUE(zipfmt::BuildSfxHeader(zipfmt::kSfxAskFiles | zipfmt::kSfxOverwriteAlways | zipfmt::kSfxAutoRun,
+    std::array<uint8_t, zip::kSfxHeaderSize> written;
+    ASSERT_TRUE(zip::BuildSfxHeader(zip::kSfxAskFiles | zip::kSfxOverwriteAlways | zip::kSfxAutoRun,
                                        "Self-extracting Archive", "C:\\Games\\Demo", "readme.txt", written));
     SfxHeader h;
     std::string why;

@@ -1,6 +1,7 @@
 // Part numbering and names of disk sets, and the self-extractor header.
 #include <gtest/gtest.h>
 
+#include "SfxHeader.h"
 #include "SpanFormat.h"
 #include "ZipFormat.h"
 
@@ -15,7 +16,7 @@ TEST(SpanNames, PartsAreNumberedFromOneInThreeDigits) {
 TEST(SfxHeader, LayoutAndLengthLimit) {
     std::array<uint8_t, 256> h;
     std::string caption(200, 'c'), dir(40, 'd'), cmd(9, 'x');
-    ASSERT_TRUE(zipfmt::BuildSfxHeader(zipfmt::kSfxAskFiles | zipfmt::kSfxAutoRun, caption, dir, cmd, h));
+    ASSERT_TRUE(zip::BuildSfxHeader(zip::kSfxAskFiles | zip::kSfxAutoRun, caption, dir, cmd, h));
     EXPECT_EQ(std::string(h.begin(), h.begin() + 3), "SKX");
     EXPECT_EQ(h[3], 2 | 64);
     EXPECT_EQ(h[4], 200);
@@ -25,7 +26,7 @@ TEST(SfxHeader, LayoutAndLengthLimit) {
     EXPECT_EQ(h[7 + 200], 'd');
     EXPECT_EQ(h[7 + 240], 'x');
     EXPECT_EQ(h[7 + 248], 'x');
-    EXPECT_FALSE(zipfmt::BuildSfxHeader(0, caption + "c", dir, cmd, h));
+    EXPECT_FALSE(zip::BuildSfxHeader(0, caption + "c", dir, cmd, h));
 }
 
 TEST(SfxHeader, EmptyArchiveBehindTheStubPointsAfterIt) {

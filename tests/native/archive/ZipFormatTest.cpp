@@ -112,8 +112,8 @@ TEST(EndRecord, NonArchivesTellWhatTheyAre) {
 
     // The first part of a spanned set: a file, or the first disk of a labelled set.
     Bytes first;
-    Put32(first, zipfmt::kSpanMarkerSig);
-    Put32(first, zipfmt::kLocalHeaderSig);
+    Put32(first, zip::kSpanMarkerSig);
+    Put32(first, zip::kLocalSig);
     first.resize(200, 'd');
     EXPECT_EQ(List(first).error, ZIPMSG_FIRST_FILE);
     zipfmt::ListOptions labelled;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "ZipFormat.h"
 
 namespace ztest {
@@ -28,13 +29,13 @@ inline Bytes MakeArchive(const std::vector<Member>& members, const std::string& 
     Bytes out, central;
     for (const Member& m : members) {
         uint32_t off = uint32_t(out.size()) + base;
-        Put32(out, zipfmt::kLocalHeaderSig);
+        Put32(out, zip::kLocalSig);
         Put16(out, 10); Put16(out, 0); Put16(out, 0); Put16(out, 0); Put16(out, 0x21);
         Put32(out, 0); Put32(out, uint32_t(m.data.size())); Put32(out, uint32_t(m.data.size()));
         Put16(out, uint16_t(m.name.size())); Put16(out, 0);
         Append(out, m.name);
         Append(out, m.data);
-        Put32(central, zipfmt::kCentralHeaderSig);
+        Put32(central, zip::kCentralSig);
         central.push_back(m.version); central.push_back(m.host);
         Put16(central, 10); Put16(central, 0); Put16(central, 0); Put16(central, 0); Put16(central, 0x21);
         Put32(central, 0); Put32(central, uint32_t(m.data.size())); Put32(central, uint32_t(m.data.size()));
@@ -45,7 +46,7 @@ inline Bytes MakeArchive(const std::vector<Member>& members, const std::string& 
     }
     uint32_t cdOff = uint32_t(out.size()) + base;
     out.insert(out.end(), central.begin(), central.end());
-    Put32(out, zipfmt::kEndOfCentralSig);
+    Put32(out, zip::kEndSig);
     Put16(out, 0); Put16(out, 0);
     Put16(out, uint16_t(members.size())); Put16(out, uint16_t(members.size()));
     Put32(out, uint32_t(central.size())); Put32(out, cdOff);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <map>
 
-#include "bytes.h"
+#include "Bytes.h"
 #include "zipformat.h"
 
 #include "EngineTestSupport.h"
@@ -122,8 +122,8 @@ TEST(EngineLimits, MembersAndOffsetsOver4GiBAreWrittenAsZip64) {
   // The local header of the big member carries its sizes in the ZIP64 field.
   uint8_t lh[30 + 6 + 20];
   f.read_at(0, lh, sizeof lh, "the first local header");
-  EXPECT_EQ(zc::get32(lh + 18), 0xFFFFFFFFu);
-  EXPECT_EQ(zc::get16(lh + 36), zc::kExtraZip64);
-  uint64_t usize = zc::get32(lh + 40) | uint64_t(zc::get32(lh + 44)) << 32;
+  EXPECT_EQ(zip::Get32(lh + 18), 0xFFFFFFFFu);
+  EXPECT_EQ(zip::Get16(lh + 36), zc::kExtraZip64);
+  uint64_t usize = zip::Get32(lh + 40) | uint64_t(zip::Get32(lh + 44)) << 32;
   EXPECT_EQ(usize, kHuge);
 }

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "bytes.h"
+#include "Bytes.h"
 #include "names.h"
 #include "text.h"
 #include "progress32.h"
@@ -104,7 +104,7 @@ TEST(Names, EncodedForTheArchive) {
   EXPECT_EQ(oem.bytes, "Gr\x81\xE1" "e.txt");
   EXPECT_FALSE(oem.utf8);
   ASSERT_EQ(oem.extra.size(), 4u + 5u + std::string("Grüße.txt").size());
-  EXPECT_EQ(get16(reinterpret_cast<const uint8_t*>(oem.extra.data())), kExtraUnicodePath);
+  EXPECT_EQ(Get16(reinterpret_cast<const uint8_t*>(oem.extra.data())), kExtraUnicodePath);
   EncodedName utf = encode_name("Привет.txt");
   EXPECT_TRUE(utf.utf8);
   EXPECT_EQ(utf.bytes, "Привет.txt");
@@ -141,21 +141,21 @@ TEST(Crypto, KnownKeysRoundTrip) {
 TEST(Records, EndRecordLayout) {
   auto end = end_record(3, 100, 2000, "hi");
   ASSERT_EQ(end.size(), 24u);
-  EXPECT_EQ(get32(end.data()), kEndSig);
-  EXPECT_EQ(get16(end.data() + 10), 3);
-  EXPECT_EQ(get32(end.data() + 12), 100u);
-  EXPECT_EQ(get32(end.data() + 16), 2000u);
-  EXPECT_EQ(get16(end.data() + 20), 2);
+  EXPECT_EQ(Get32(end.data()), kEndSig);
+  EXPECT_EQ(Get16(end.data() + 10), 3);
+  EXPECT_EQ(Get32(end.data() + 12), 100u);
+  EXPECT_EQ(Get32(end.data() + 16), 2000u);
+  EXPECT_EQ(Get16(end.data() + 20), 2);
 }
 
 TEST(ByteReader, StopsAtTheEnd) {
   uint8_t b[5] = {1, 2, 3, 4, 5};
   ByteReader r(b, 5);
-  EXPECT_EQ(r.u32(), 0x04030201u);
-  EXPECT_TRUE(r.ok());
-  EXPECT_EQ(r.u16(), 0);
-  EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.bytes(1), nullptr);
+  EXPECT_EQ(r.U32(), 0x04030201u);
+  EXPECT_TRUE(r.Ok());
+  EXPECT_EQ(r.U16(), 0);
+  EXPECT_FALSE(r.Ok());
+  EXPECT_EQ(r.Bytes(1), nullptr);
 }
 
 // Sizes past 2 GiB reach the 32-bit event fields in units that keep every sum: a member's steps

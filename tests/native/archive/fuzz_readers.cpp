@@ -1,0 +1,64 @@
+// libFuzzer target over every reader of an archive's directory, on the same bytes: the
+// component's List (with a disk set whose other disks are the same bytes), the engine's strict
+// reader with its overlap check, and the self-extractor's search for its header and archive.
+//   build: cmake --build build/native --target readers_fuzzer   (needs clang)
+//   run:   build/native/tests/native/archive/readers_fuzzer.bin tests/native/engine/problems -max_total_time=600
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "SfxLayout.h"
+#include "ZipFormat.h"
+#include "errors.h"
+#include "zipformat.h"
+
+namespace {
+
+std::string Input() {
+    static std::string path = std::filesystem::temp_directory_path().string() + "/readers-fuzz-" +
+                              std::to_string(getpid()) + ".zip";
+    return path;
+}
+
+std::array<char, 128> Table() {
+    std::array<char, 128> t;
+    for (int i = 0; i < 128; ++i) t[size_t(i)] = char(i ^ 0x55);
+    return t;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::array<char, 128> table = Table();
+    std::vector<uint8_t> bytes(data, data + size);
+
+    zipfmt::MemorySource src(bytes), other(bytes);
+    zipfmt::ListOptions opt;
+    opt.oemTable = &table;
+    opt.codePage = zipfmt::CodePageMode(size % 3);
+    int asked = 0;
+    opt.diskSource = [&](int) -> zipfmt::ByteSource* { return ++asked < 4 ? &other : nullptr; };
+    zipfmt::Listing L = zipfmt::ReadDirectory(src, opt);
+    if (L.entries.size() > size) __builtin_trap();  // every entry takes 46 bytes of the input
+
+    FILE* f = std::fopen(Input().c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    std::unique_ptr<zc::File> file = zc::host_fs().open_read(Input());
+    try {
+        zc::Directory d = zc::read_directory(*file);
+        zc::check_member_ranges(*file, d);
+        for (const zc::Entry& e : d.entries)
+            if (e.header_pos + zip::kLocalSize > d.cd_start) __builtin_trap();  // checked on reading
+    } catch (const zc::ZipError&) {
+    }
+    kit::SfxLocation where;
+    kit::LocateSfxHeader(*file, where);
+    kit::HasArchiveAfter(*file, kit::ProgramImageEnd(*file));
+    return 0;
+}
