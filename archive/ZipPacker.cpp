@@ -255,8 +255,8 @@ int TZipPacker::GetUnzVers() {
 // ---------------------------------------------------------------------------------------
 // Callback dispatch
 
-BOOL __stdcall TZipPacker::ZCallback(ZCallBackStruct* rec) {
-    auto* self = static_cast<TZipPacker*>(rec->Caller);
+BOOL __stdcall TZipPacker::ZCallback(zeng::ZCallBackStruct* rec) {
+    auto* self = static_cast<TZipPacker*>(rec->caller.get());
     if (!self) return 0;
     // Nothing may unwind through the engine's frames: a handler's exception stops the engine
     // and is reported when the call returns.
@@ -268,28 +268,28 @@ BOOL __stdcall TZipPacker::ZCallback(ZCallBackStruct* rec) {
     return (self->CancelRequested || self->handlerFailed_) ? 1 : 0;
 }
 
-void TZipPacker::Dispatch(const ZCallBackStruct& rec) {
+void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
     if (OnProgress) {
-        switch (rec.ActionCode) {
-        case 1: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.Text()), rec.FileSize); break;
-        case 2: OnProgress(this, ptBytesDone, "", rec.FileSize); break;
-        case 3: OnProgress(this, ptBatchDone, "", 0); break;
-        case 5: OnProgress(this, ptFileCount, "", rec.FileSize); break;
-        case 6: OnProgress(this, ptByteCount, "", rec.FileSize); break;
+        switch (rec.action) {
+        case zeng::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
+        case zeng::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
+        case zeng::kActionBatchDone: OnProgress(this, ptBatchDone, "", 0); break;
+        case zeng::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
+        case zeng::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
         default: break;
         }
     }
-    if (rec.ActionCode == 4) {
-        std::string msg = ReplaceForwardSlash(rec.Text());
+    if (rec.action == zeng::kActionMessage) {
+        std::string msg = ReplaceForwardSlash(rec.text);
         while (!msg.empty() && static_cast<unsigned char>(msg.back()) <= 32) msg.pop_back();
-        if (rec.ErrorCode != 0) {
-            ErrorCode = static_cast<int8_t>(rec.ErrorCode & 0xFF);
-            FullErrorCode = rec.ErrorCode;
+        if (rec.errorCode != 0) {
+            ErrorCode = static_cast<int8_t>(rec.errorCode & 0xFF);
+            FullErrorCode = rec.errorCode;
         }
         ErrorText = msg;
-        if (OnMessage) OnMessage(this, rec.ErrorCode, msg);
+        if (OnMessage) OnMessage(this, rec.errorCode, msg);
     }
-    if (rec.ActionCode == 6) TotalBytes = rec.FileSize;
+    if (rec.action == zeng::kActionByteCount) TotalBytes = rec.size;
     ProcessPending();
 }
 
@@ -307,74 +307,52 @@ struct StringCopies {
         held.push_back(std::move(p));
         return held.back().get();
     }
+    std::vector<char*> CopyAll(const std::vector<std::string>& list) {
+        std::vector<char*> out;
+        for (const std::string& s : list) out.push_back(Copy(s));
+        return out;
+    }
 };
 
 }  // namespace
 
 int TZipPacker::RunZipEngine(bool forDelete, const std::string& target) {
-    int vers = GetZipVers();
-    int argc = int(FSpecArgs.size());
-    bool newLayout = vers > kZipNewLayoutAbove;
-    if (!newLayout && argc > kMaxOldArgs) {
-        // The old block has no room for more; writing past it would corrupt the engine's memory.
+    StringCopies copies;
+    zeng::ZipBlock block(GetZipVers() > zeng::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    if (!block.SetSpecs(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_ZIPENG_ABORT, "\nMore than 4097 file specifications for this engine version");
         return 0;
     }
-    StringCopies copies;
-    std::unique_ptr<ZipExecParamsOld> oldBlock;
-    std::unique_ptr<ZipExecParamsNew> newBlock;
-    std::unique_ptr<ZipFileData[]> fds;
-    ZipExecParamsBase* h;
-    if (newLayout) {
-        newBlock.reset(new ZipExecParamsNew());  // value-initialised: zero-filled
-        h = &newBlock->Hdr;
-    } else {
-        oldBlock.reset(new ZipExecParamsOld());
-        h = &oldBlock->Hdr;
-    }
     const AddOpts& o = AddOptions;
-    h->Handle = AppWindow();
-    h->Caller = this;
-    h->Version = kZipComponentVersion;
-    h->ZCallbackFunc = &TZipPacker::ZCallback;
-    h->fTraceEnabled = Trace;
-    h->pZipPassword = copies.Copy(Password);
-    h->fEncrypt = o.Contains(AddEncrypt);
-    h->fSystem = o.Contains(AddHiddenFiles);
-    h->fNoDirEntries = !o.Contains(AddSeparateDirs);
-    h->fVerbose = Verbose || Trace;
-    h->fQuiet = 1;
-    h->fLevel = AddCompLevel;
-    h->fJunkDir = !o.Contains(AddDirNames);
-    h->fRecurse = o.Contains(AddRecurseDirs);
-    h->fGrow = 1;
-    h->fForce = o.Contains(AddForceDOS);
-    h->fMove = o.Contains(AddMove);
-    h->fDeleteEntries = 0;
-    h->fUpdate = o.Contains(AddUpdate);
-    h->fFreshen = o.Contains(AddFreshen) && !o.Contains(AddUpdate);
-    h->fLatestTime = o.Contains(AddZipTime);
+    zeng::ZipExecHead& h = block.Head();
+    h.trace = Trace;
+    h.password = copies.Copy(Password);
+    h.encrypt = o.Contains(AddEncrypt);
+    h.systemFiles = o.Contains(AddHiddenFiles);
+    h.noDirEntries = !o.Contains(AddSeparateDirs);
+    h.verbose = Verbose || Trace;
+    h.quiet = 1;
+    h.level = AddCompLevel;
+    h.junkDirNames = !o.Contains(AddDirNames);
+    h.recurse = o.Contains(AddRecurseDirs);
+    h.grow = 1;
+    h.forceDos = o.Contains(AddForceDOS);
+    h.move = o.Contains(AddMove);
+    h.deleteEntries = 0;
+    h.update = o.Contains(AddUpdate);
+    h.freshen = o.Contains(AddFreshen) && !o.Contains(AddUpdate);
+    h.latestTime = o.Contains(AddZipTime);
     if (forDelete) {
-        h->fDeleteEntries = 1;
-        h->fGrow = h->fJunkDir = h->fMove = h->fFreshen = h->fUpdate = h->fEncrypt = 0;
-        h->fRecurse = 0;
+        h.deleteEntries = 1;
+        h.grow = h.junkDirNames = h.move = h.freshen = h.update = h.encrypt = 0;
+        h.recurse = 0;
     }
-    h->Argc = argc;
-    h->pZipFN = copies.Copy(target);
-    if (newLayout) {
-        newBlock->pTempDir = TempDir.empty() ? nullptr : copies.Copy(TempDir);
-        fds.reset(new ZipFileData[size_t(std::max(argc, 1))]());
-        for (int i = 0; i < argc; ++i) fds[i].FileSpec = copies.Copy(FSpecArgs[i]);
-        newBlock->FDs = fds.get();
-        newBlock->Seven = 7;
-    } else {
-        for (int i = 0; i < argc; ++i) oldBlock->PFileNames[i] = copies.Copy(FSpecArgs[i]);
-        oldBlock->Seven = 7;
-    }
+    h.zipName = copies.Copy(target);
+    if (block.New()) block.New()->tempDir = TempDir.empty() ? nullptr : copies.Copy(TempDir);
     handlerFailed_ = false;
     int result = 0;
     try {
-        result = ZipEngExec_(newLayout ? static_cast<void*>(newBlock.get()) : static_cast<void*>(oldBlock.get()));
+        result = ZipEngExec_(block.Data());
     } catch (...) {
         handlerFailed_ = true;
     }
@@ -506,53 +484,27 @@ void TZipPacker::Extract() {
     unzBusy_ = true;
     if (!ExtrBaseDir.empty() && ui::DirectoryExists(ExtrBaseDir)) SetCurrentDirectoryA(ExtrBaseDir.c_str());
 
-    int vers = GetUnzVers();
-    int argc = int(FSpecArgs.size());
-    bool newLayout = vers > kUnzNewLayoutAbove;
-    if (!newLayout && argc > kMaxOldArgs) {
+    StringCopies copies;
+    zeng::UnzBlock block(GetUnzVers() > zeng::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    if (!block.SetSpecs(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_UNZENG_ABORT, "\nMore than 4097 file specifications for this engine version");
     } else {
-        StringCopies copies;
-        std::unique_ptr<UnzExecParamsOld> oldBlock;
-        std::unique_ptr<UnzExecParamsNew> newBlock;
-        std::unique_ptr<UnzFileData[]> fds;
-        UnzExecParamsBase* h;
-        if (newLayout) {
-            newBlock.reset(new UnzExecParamsNew());
-            h = &newBlock->Hdr;
-        } else {
-            oldBlock.reset(new UnzExecParamsOld());
-            h = &oldBlock->Hdr;
-        }
         const ExtrOpts& o = ExtrOptions;
-        h->Handle = AppWindow();
-        h->Caller = this;
-        h->Version = kUnzComponentVersion;
-        h->ZCallbackFunc = &TZipPacker::ZCallback;
-        h->fTraceEnabled = Trace;
-        h->fCodePage = uint16_t(CodePage);
-        h->pZipPassword = copies.Copy(Password);
-        h->fTest = o.Contains(ExtrTest);
-        h->fQuiet = 1;
-        h->fVerbose = Verbose || Trace;
-        h->fUpdate = o.Contains(ExtrUpdate);
-        h->fFreshen = o.Contains(ExtrFreshen) && !o.Contains(ExtrUpdate);
-        h->fDirectories = o.Contains(ExtrDirNames);
-        h->fOverwrite = o.Contains(ExtrOverWrite);
-        h->Argc = argc;
-        h->pZipFN = copies.Copy(source);
-        if (newLayout) {
-            fds.reset(new UnzFileData[size_t(std::max(argc, 1))]());
-            for (int i = 0; i < argc; ++i) fds[i].FileSpec = copies.Copy(FSpecArgs[i]);
-            newBlock->FDs = fds.get();
-            newBlock->Seven = 7;
-        } else {
-            for (int i = 0; i < argc; ++i) oldBlock->PFileNames[i] = copies.Copy(FSpecArgs[i]);
-            oldBlock->Seven = 7;
-        }
+        zeng::UnzExecHead& h = block.Head();
+        h.trace = Trace;
+        h.codePage = uint16_t(CodePage);
+        h.password = copies.Copy(Password);
+        h.testOnly = o.Contains(ExtrTest);
+        h.quiet = 1;
+        h.verbose = Verbose || Trace;
+        h.update = o.Contains(ExtrUpdate);
+        h.freshen = o.Contains(ExtrFreshen) && !o.Contains(ExtrUpdate);
+        h.directories = o.Contains(ExtrDirNames);
+        h.overwrite = o.Contains(ExtrOverWrite);
+        h.zipName = copies.Copy(source);
         handlerFailed_ = false;
         try {
-            FilesProcessed = UnzEngExec_(newLayout ? static_cast<void*>(newBlock.get()) : static_cast<void*>(oldBlock.get()));
+            FilesProcessed = UnzEngExec_(block.Data());
         } catch (...) {
             handlerFailed_ = true;
         }

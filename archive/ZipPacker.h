@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ZipEngineBlocks.h"
+#include "EngineBlocks.h"
 #include "ZipFormat.h"
 #include "ZipMsg.h"
 
@@ -276,7 +276,7 @@ public:
     static BOOL CALLBACK EnumThreadWndProc(HWND wnd, LPARAM self);
     HWND ApplicationWindow() const { return AppWindow(); }
 
-    static BOOL __stdcall ZCallback(ZCallBackStruct* rec);
+    static BOOL __stdcall ZCallback(zeng::ZCallBackStruct* rec);
 
 private:
     std::string zipFileName_;
@@ -349,7 +349,7 @@ private:
                     ExecFn& exec, VersFn& vers, int loadedMsg, int execMissing, int versMissing,
                     int dllMissing);
     void ResetResult();
-    void Dispatch(const ZCallBackStruct& rec);
+    void Dispatch(const zeng::ZCallBackStruct& rec);
     int RunZipEngine(bool forDelete, const std::string& target);
     void ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;

@@ -22,7 +22,7 @@
 #include <direct.h>
 #include <windows.h>
 #define chdir _chdir
-#include "dll/blocks.h"
+#include "EngineBlocks.h"
 #else
 #include <unistd.h>
 #endif
@@ -58,7 +58,7 @@ class PrintProgress : public zc::Progress {
 int32_t g_callbacks = 0;
 int32_t __stdcall CountCallback(zeng::ZCallBackStruct* r) {
   ++g_callbacks;
-  if (r->action == zeng::kActionMessage) std::fprintf(stderr, "engine message %d: %s\n", r->error_code, r->text);
+  if (r->action == zeng::kActionMessage) std::fprintf(stderr, "engine message %d: %s\n", r->errorCode, r->text);
   return 0;
 }
 
@@ -71,22 +71,21 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   DeleteFileA(full);
   if (!SetCurrentDirectoryA(folder.c_str())) { std::fprintf(stderr, "no folder %s\n", folder.c_str()); return 1; }
   zeng::ZipExecParams p = {};
+  zeng::ZipSpecRecord record = {};
   static char fspec[] = "*.*", password[] = "";
-  uint8_t records[104] = {};
-  uint32_t specp = uint32_t(uintptr_t(fspec));
-  std::memcpy(records, &specp, 4);
-  p.version = 158;
-  p.callback = uint32_t(uintptr_t(&CountCallback));
-  p.password = uint32_t(uintptr_t(password));
-  p.system_files = 1;
-  p.quiet = 1;
-  p.level = level;
-  p.recurse = 1;
-  p.grow = 1;
-  p.argc = 1;
-  p.zip_name = uint32_t(uintptr_t(full));
-  p.fspecs = uint32_t(uintptr_t(records));
-  p.check = 7;
+  record.spec = fspec;
+  p.head.version = zeng::kZipBlockVersion;
+  p.head.callback = &CountCallback;
+  p.head.password = password;
+  p.head.systemFiles = 1;
+  p.head.quiet = 1;
+  p.head.level = level;
+  p.head.recurse = 1;
+  p.head.grow = 1;
+  p.head.argc = 1;
+  p.head.zipName = full;
+  p.specs = &record;
+  p.check = zeng::kCheckValue;
   auto t0 = std::chrono::steady_clock::now();
   int n = exec(&p);
   double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
