@@ -151,7 +151,8 @@ bool ReadZip64Extra(const uint8_t* extra, size_t n, bool uncompressed, bool comp
     const uint8_t* body = FindExtraField(extra, n, kExtraZip64, len);
     if (!body) return false;
     ByteReader r(body, len);
-    for (auto [wanted, value] : {std::pair{uncompressed, &v.uncompressed}, {compressed, &v.compressed}, {offset, &v.offset}}) {
+    for (auto [wanted, value] :
+         {std::pair{uncompressed, &v.uncompressed}, {compressed, &v.compressed}, {offset, &v.offset}}) {
         if (!wanted) continue;
         if (!r.Has(8)) return false;
         *value = r.U64();

@@ -91,13 +91,13 @@ inline uint64_t EndSearchLength(uint64_t fileSize) {
 // holds the count, size and offset of the central directory (the end record has them only when
 // they fit).
 struct Zip64Lookup {
-    bool hasLocator = false;     // a locator stands right before the end record
-    uint32_t endDisk = 0;        // the locator's disk of the ZIP64 end record
-    uint64_t recordedPos = 0;    // where the locator says the ZIP64 end record is
+    bool hasLocator = false;   // a locator stands right before the end record
+    uint32_t endDisk = 0;      // the locator's disk of the ZIP64 end record
+    uint64_t recordedPos = 0;  // where the locator says the ZIP64 end record is
     uint32_t totalDisks = 0;
-    bool found = false;          // the ZIP64 end record was found (fields below)
-    uint64_t pos = 0;            // where: as recorded, or right before the locator when a stub
-                                 // in front shifts every offset
+    bool found = false;  // the ZIP64 end record was found (fields below)
+    uint64_t pos = 0;    // where: as recorded, or right before the locator when a stub
+                         // in front shifts every offset
     uint32_t thisDisk = 0, centralDisk = 0;
     uint64_t centralEntries = 0, totalEntries = 0, centralSize = 0, centralOffset = 0;
 };
@@ -105,13 +105,13 @@ Zip64Lookup FindZip64End(ByteSource& src, uint64_t endPos);
 
 // The 42 bytes of a central header that follow its signature.
 struct CentralHeader {
-    uint8_t MadeByVersion = 0;   // version of the format the writer followed
-    uint8_t HostVersionNo = 0;   // host system of the writer (kHost*)
+    uint8_t MadeByVersion = 0;  // version of the format the writer followed
+    uint8_t HostVersionNo = 0;  // host system of the writer (kHost*)
     uint16_t VersionNeeded = 0;
     uint16_t Flag = 0;
     uint16_t ComprMethod = 0;
-    uint16_t ModifTime = 0;      // DOS time
-    uint16_t ModifDate = 0;      // DOS date
+    uint16_t ModifTime = 0;  // DOS time
+    uint16_t ModifDate = 0;  // DOS date
     uint32_t CRC32 = 0;
     uint32_t ComprSize = 0;
     uint32_t UncomprSize = 0;
@@ -133,7 +133,7 @@ struct LocalHeader {
     uint16_t VersionNeeded = 0;
     uint16_t Flag = 0;
     uint16_t ComprMethod = 0;
-    uint32_t DosTime = 0;        // time in the low half, date in the high half
+    uint32_t DosTime = 0;  // time in the low half, date in the high half
     uint32_t CRC32 = 0;
     uint32_t ComprSize = 0;
     uint32_t UncomprSize = 0;

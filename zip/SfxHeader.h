@@ -25,8 +25,8 @@ enum SfxBits : uint8_t {
     kSfxHideOverwriteBox = 4,  // the overwrite rule is fixed, not offered
     kSfxOverwriteAlways = 8,
     kSfxOverwriteNever = 16,
-    kSfxNoCheckSize = 32,      // no free-space check before extracting
-    kSfxAutoRun = 64,          // extract at once into the default directory, no questions
+    kSfxNoCheckSize = 32,  // no free-space check before extracting
+    kSfxAutoRun = 64,      // extract at once into the default directory, no questions
 };
 
 enum class Overwrite { Confirm, Always, Never };
