@@ -51,8 +51,8 @@ void CentralFields(R& r, Io io) {
 
 template <class R, class Io>
 void LocalFields(R& r, Io io) {
-    io(r.VersionNeeded), io(r.Flag), io(r.ComprMethod), io(r.DosTime), io(r.CRC32), io(r.ComprSize);
-    io(r.UncomprSize), io(r.FileNameLength), io(r.ExtraFieldLength);
+    io(r.VersionNeeded), io(r.Flag), io(r.ComprMethod), io(r.ModifTime), io(r.ModifDate), io(r.CRC32);
+    io(r.ComprSize), io(r.UncomprSize), io(r.FileNameLength), io(r.ExtraFieldLength);
 }
 
 }  // namespace

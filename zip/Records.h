@@ -103,10 +103,8 @@ struct Zip64Lookup {
 };
 Zip64Lookup FindZip64End(ByteSource& src, uint64_t endPos);
 
-// The 42 bytes of a central header that follow its signature.
-struct CentralHeader {
-    uint8_t MadeByVersion = 0;  // version of the format the writer followed
-    uint8_t HostVersionNo = 0;  // host system of the writer (kHost*)
+// What the local and the central header of a member both record.
+struct MemberFields {
     uint16_t VersionNeeded = 0;
     uint16_t Flag = 0;
     uint16_t ComprMethod = 0;
@@ -117,6 +115,12 @@ struct CentralHeader {
     uint32_t UncomprSize = 0;
     uint16_t FileNameLength = 0;
     uint16_t ExtraFieldLength = 0;
+};
+
+// The 42 bytes of a central header that follow its signature.
+struct CentralHeader : MemberFields {
+    uint8_t MadeByVersion = 0;  // version of the format the writer followed
+    uint8_t HostVersionNo = 0;  // host system of the writer (kHost*)
     uint16_t FileCommentLen = 0;
     uint16_t StartOnDisk = 0;
     uint16_t IntFileAttrib = 0;
@@ -129,17 +133,7 @@ struct CentralHeader {
 };
 
 // The 26 bytes of a local header that follow its signature.
-struct LocalHeader {
-    uint16_t VersionNeeded = 0;
-    uint16_t Flag = 0;
-    uint16_t ComprMethod = 0;
-    uint32_t DosTime = 0;  // time in the low half, date in the high half
-    uint32_t CRC32 = 0;
-    uint32_t ComprSize = 0;
-    uint32_t UncomprSize = 0;
-    uint16_t FileNameLength = 0;
-    uint16_t ExtraFieldLength = 0;
-
+struct LocalHeader : MemberFields {
     void DecodeHeader(const uint8_t* p);
     void EncodeHeader(uint8_t* p) const;
     // Header, name and extra field: where the member's data starts after the header's offset.

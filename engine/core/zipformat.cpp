@@ -317,7 +317,8 @@ std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra
   h.VersionNeeded = zip64 ? std::max<uint16_t>(e.needed, 45) : e.needed;
   h.Flag = e.flags;
   h.ComprMethod = e.method;
-  h.DosTime = e.dostime;
+  h.ModifTime = uint16_t(e.dostime);
+  h.ModifDate = uint16_t(e.dostime >> 16);
   h.CRC32 = e.crc;
   h.ComprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.csize);
   h.UncomprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.usize);
