@@ -140,18 +140,19 @@ bool Extractor::extract_one(const Entry& e) {
     if (o_.verbose) check(p_.message(0, "  testing: " + e.name + "  OK"));
     return true;
   }
-  std::string rel, why;
-  if (!safe_relative_path(e.name, rel, why)) {
+  zip::NameVerdict name = zip::CheckMemberName(e.name);
+  if (!name.Ok()) {
     // Escapes are said as such; names Windows cannot hold as files (devices, streams, control
     // characters) are said for what they are.
-    bool escapes = why == "absolute path" || why == "drive letter" || why == "\"..\" in path";
-    std::string reason = escapes ? why + " would leave the target folder"
-                         : why.compare(0, 12, "device name ") == 0
-                             ? why.substr(12) + " is the name of a device on Windows, not of a file"
+    std::string why = unsafe_name_reason(name);
+    std::string reason = name.Escapes() ? why + " would leave the target folder"
+                         : name.fault == zip::NameFault::Device
+                             ? "\"" + name.part + "\" is the name of a device on Windows, not of a file"
                              : why + " cannot be used in a file name on Windows";
     check(p_.message(kUnsafeName, "Refused to extract \"" + e.name + "\": " + reason));
     return false;
   }
+  std::string rel = name.rel;
   if (rel.empty()) return false;
   if (!o_.dir_names) {
     if (e.is_dir()) return false;
