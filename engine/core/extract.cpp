@@ -4,11 +4,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "codec.h"
 #include "engine.h"
 #include "errors.h"
+#include "member.h"
 #include "names.h"
-#include "zipcrypt.h"
 
 namespace zc {
 
@@ -28,8 +27,33 @@ bool member_selected(const std::vector<std::string>& patterns, const std::string
 
 namespace {
 
-constexpr size_t kInChunk = 256u << 10;
-constexpr size_t kOutChunk = 1u << 20;
+// The engine's words for a member's faults.
+std::string Words(const MemberFault& f, const std::string& name) {
+  const std::string q = "\"" + name + "\"";
+  switch (f.kind) {
+    case MemberFault::Aes: return q + " is encrypted with AES, which this engine does not support";
+    case MemberFault::Method:
+      return q + " uses compression method " + std::to_string(f.count) +
+             ", which this engine does not support (only stored and deflated)";
+    case MemberFault::StrongEncryption: return q + " uses strong encryption, which this engine does not support";
+    case MemberFault::NoPassword: return q + " is encrypted and no password was given";
+    case MemberFault::WrongPassword: return "Wrong password for " + q;
+    case MemberFault::HeaderMissing: return q + " is damaged: its encryption header is missing";
+    case MemberFault::StoredSize:
+      return q + " is damaged: stored with " + std::to_string(f.count) + " bytes of data for a size of " +
+             std::to_string(f.size);
+    case MemberFault::ArchiveEnds: return "Unexpected end of the archive in " + q;
+    case MemberFault::Inflate: return q + " is damaged: " + f.detail;
+    case MemberFault::EndsEarly: return q + " is damaged: its compressed data ends too early";
+    case MemberFault::TooLong:
+      return q + " is damaged: it holds more than its size of " + std::to_string(f.size) + " bytes";
+    case MemberFault::WrongSize:
+      return q + " is damaged: " + std::to_string(f.count) + " bytes instead of " + std::to_string(f.size);
+    case MemberFault::Crc: return "CRC error in " + q + ": the data is damaged";
+    case MemberFault::Rename: return "Could not write " + f.path + ": " + f.detail;
+  }
+  return q + " could not be read";
+}
 
 class Extractor {
  public:
@@ -37,9 +61,7 @@ class Extractor {
   int run();
 
  private:
-  // Decodes member e; each piece of output goes to sink. Throws ZipError on damage.
-  template <class Sink>
-  void decode(const Entry& e, Sink&& sink);
+  MemberDecoder decoder();
   bool extract_one(const Entry& e);
   void check(bool cancel) { if (cancel) throw Cancelled(); }
 
@@ -51,83 +73,17 @@ class Extractor {
   uint64_t reported_ = 0;   // bytes_done sent for the current member
 };
 
-template <class Sink>
-void Extractor::decode(const Entry& e, Sink&& sink) {
-  if (e.method == kMethodAes)
-    throw ZipError(kUnsupported, "\"" + e.name + "\" is encrypted with AES, which this engine does not support");
-  if (e.method != kMethodStored && e.method != kMethodDeflated)
-    throw ZipError(kUnsupported, "\"" + e.name + "\" uses compression method " + std::to_string(e.method) +
-                                     ", which this engine does not support (only stored and deflated)");
-  if (e.flags & 0x40)
-    throw ZipError(kUnsupported, "\"" + e.name + "\" uses strong encryption, which this engine does not support");
-  uint64_t pos = data_offset(*f_, e, dir_.file_size);
-  uint64_t left = e.csize;
-  std::unique_ptr<ZipCrypto> keys;
-  if (e.encrypted()) {
-    if (o_.password.empty()) throw ZipError(kPassword, "\"" + e.name + "\" is encrypted and no password was given");
-    if (left < ZipCrypto::kHeaderSize) throw ZipError(kFormat, "\"" + e.name + "\" is damaged: its encryption header is missing");
-    uint8_t h[ZipCrypto::kHeaderSize];
-    f_->read_at(pos, h, sizeof h, "an encryption header");
-    keys.reset(new ZipCrypto(o_.password));
-    keys->decrypt(h, sizeof h);
-    // The last byte checks the password: the CRC's high byte, or with a data descriptor (whose
-    // CRC was not known when the header was written, as Info-ZIP zip -e does) the time's.
-    bool ok = h[11] == uint8_t(e.crc >> 24) || ((e.flags & kFlagDescriptor) && h[11] == uint8_t(e.dostime >> 8));
-    if (!ok) throw ZipError(kPassword, "Wrong password for \"" + e.name + "\"");
-    pos += ZipCrypto::kHeaderSize;
-    left -= ZipCrypto::kHeaderSize;
-  }
-  if (e.method == kMethodStored && left != e.usize)
-    throw ZipError(kFormat, "\"" + e.name + "\" is damaged: stored with " + std::to_string(left) +
-                                " bytes of data for a size of " + std::to_string(e.usize));
-  std::unique_ptr<StreamInflater> z;
-  if (e.method == kMethodDeflated) z.reset(new StreamInflater());
-  std::vector<uint8_t> in(size_t(std::min<uint64_t>(std::max<uint64_t>(left, 1), kInChunk))), out;
-  size_t in_off = 0, in_avail = 0;
-  uint64_t produced = 0;
-  uint32_t crc = 0;
-  f_->seek(pos);
-  for (;;) {
-    if (in_avail == 0 && left > 0) {
-      size_t n = size_t(std::min<uint64_t>(left, in.size()));
-      if (f_->read(in.data(), n) != n) throw ZipError(kEof, "Unexpected end of the archive in \"" + e.name + "\"");
-      if (keys) keys->decrypt(in.data(), n);
-      left -= n;
-      in_off = 0;
-      in_avail = n;
-    }
-    out.clear();
-    if (z) {
-      if (z->finished()) break;
-      size_t used = 0;
-      // At most one byte past the announced size, to notice data that is too long.
-      size_t room = size_t(std::min<uint64_t>(kOutChunk, e.usize - produced + 1));
-      if (!z->feed(in.data() + in_off, in_avail, used, out, room))
-        throw ZipError(kFormat, "\"" + e.name + "\" is damaged: " + z->error());
-      in_off += used;
-      in_avail -= used;
-      if (used == 0 && out.empty() && !z->finished() && (in_avail > 0 || left == 0))
-        throw ZipError(kEof, "\"" + e.name + "\" is damaged: its compressed data ends too early");
-    } else {
-      if (in_avail == 0) break;
-      out.assign(in.begin() + in_off, in.begin() + in_off + in_avail);
-      in_off += in_avail;
-      in_avail = 0;
-    }
-    produced += out.size();
-    if (produced > e.usize)
-      throw ZipError(kFormat, "\"" + e.name + "\" is damaged: it holds more than its size of " + std::to_string(e.usize) + " bytes");
-    crc = crc32_update(crc, out.data(), out.size());
-    if (!out.empty()) {
-      sink(out.data(), out.size());
-      uint64_t step = std::min<uint64_t>(out.size(), e.usize - reported_);
-      reported_ += step;
-      if (step) check(p_.bytes_done(step));
-    }
-  }
-  if (produced != e.usize)
-    throw ZipError(kFormat, "\"" + e.name + "\" is damaged: " + std::to_string(produced) + " bytes instead of " + std::to_string(e.usize));
-  if (crc != e.crc) throw ZipError(kBadCrc, "CRC error in \"" + e.name + "\": the data is damaged");
+MemberDecoder Extractor::decoder() {
+  return MemberDecoder(*f_, dir_.file_size, Words,
+                       [this](std::string& password, bool retry) {
+                         if (retry) return PasswordReply::NoMoreTries;
+                         password = o_.password;
+                         return password.empty() ? PasswordReply::NoneGiven : PasswordReply::Given;
+                       },
+                       [this](uint64_t n) {
+                         reported_ += n;
+                         return p_.bytes_done(n);
+                       });
 }
 
 // Returns true when the member counts as processed.
@@ -135,22 +91,23 @@ bool Extractor::extract_one(const Entry& e) {
   reported_ = 0;
   if (o_.test_only) {
     if (e.is_dir()) return true;
-    decode(e, [](const uint8_t*, size_t) {});
+    decoder().Decode(e, [](const uint8_t*, size_t) {});
     if (o_.verbose) check(p_.message(0, "  testing: " + e.name + "  OK"));
     return true;
   }
-  std::string rel, why;
-  if (!safe_relative_path(e.name, rel, why)) {
+  zip::NameVerdict name = zip::CheckMemberName(e.name);
+  if (!name.Ok()) {
     // Escapes are said as such; names Windows cannot hold as files (devices, streams, control
     // characters) are said for what they are.
-    bool escapes = why == "absolute path" || why == "drive letter" || why == "\"..\" in path";
-    std::string reason = escapes ? why + " would leave the target folder"
-                         : why.compare(0, 12, "device name ") == 0
-                             ? why.substr(12) + " is the name of a device on Windows, not of a file"
+    std::string why = unsafe_name_reason(name);
+    std::string reason = name.Escapes() ? why + " would leave the target folder"
+                         : name.fault == zip::NameFault::Device
+                             ? "\"" + name.part + "\" is the name of a device on Windows, not of a file"
                              : why + " cannot be used in a file name on Windows";
     check(p_.message(kUnsafeName, "Refused to extract \"" + e.name + "\": " + reason));
     return false;
   }
+  std::string rel = name.rel;
   if (rel.empty()) return false;
   if (!o_.dir_names) {
     if (e.is_dir()) return false;
@@ -190,29 +147,7 @@ bool Extractor::extract_one(const Entry& e) {
     return false;
   }
   make_parents(rel, false);
-  std::string temp = target + ".unz~tmp";
-  std::unique_ptr<File> out = fs_.create(temp);
-  try {
-    decode(e, [&](const uint8_t* p, size_t n) { out->write(p, n); });
-    out->close();
-  } catch (...) {
-    out.reset();
-    fs_.remove_file(temp);
-    throw;
-  }
-  out.reset();
-  if (st.exists && (st.attrs & kAttrReadOnly)) fs_.set_attrs(target, st.attrs & ~kAttrReadOnly);
-  if (!fs_.replace_file(temp, target)) {
-    std::string err = fs_.last_error();
-    fs_.remove_file(temp);
-    throw ZipError(kCreate, "Could not write " + target + ": " + err);
-  }
-  fs_.set_mtime(target, fs_.from_dos_time(e.dostime));
-  uint8_t host = e.host();
-  uint32_t attrs = 0;
-  if (host == kHostFat || host == kHostNtfs || host == kHostHpfs) attrs = e.ext_attr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
-  else if (host == kHostUnix && !((e.ext_attr >> 16) & 0200) && (e.ext_attr >> 16)) attrs = kAttrReadOnly;
-  if (attrs) fs_.set_attrs(target, attrs | kAttrArchive);
+  decoder().Write(fs_, e, target, ".unz~tmp", st, true);
   if (o_.verbose) check(p_.message(0, "  inflating: " + rel));
   return true;
 }

@@ -50,44 +50,26 @@ bool wild_match(const std::string& pattern, const std::string& name, bool cross_
   return p == pat.size();
 }
 
-// A Windows device name ("nul", "con", "com1"...), with or without an extension, names a
-// device in every folder: writing a member there would not make a file.
-static bool is_device_name(const std::string& part) {
-  std::string base = part.substr(0, part.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  std::string low;
-  for (char c : base) low += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-  if (low == "con" || low == "prn" || low == "aux" || low == "nul" || low == "clock$") return true;
-  return low.size() == 4 && (low.compare(0, 3, "com") == 0 || low.compare(0, 3, "lpt") == 0) && low[3] >= '1' &&
-         low[3] <= '9';
+std::string unsafe_name_reason(const zip::NameVerdict& v) {
+  switch (v.fault) {
+    case zip::NameFault::None: return "";
+    case zip::NameFault::Absolute: return "absolute path";
+    case zip::NameFault::Drive: return "drive letter";
+    case zip::NameFault::Control: return "control character in name";
+    case zip::NameFault::Colon: return "':' in name";
+    case zip::NameFault::DotDot: return "\"..\" in path";
+    case zip::NameFault::DotsOnly: return "name of dots only";
+    case zip::NameFault::Device: return "device name \"" + v.part + "\"";
+    case zip::NameFault::Reserved: return "'" + v.part + "' in name";
+  }
+  return "";
 }
 
 bool safe_relative_path(const std::string& name, std::string& rel, std::string& why) {
-  rel.clear();
-  why.clear();
-  std::string n = to_slashes(name);
-  if (!n.empty() && n[0] == '/') { why = "absolute path"; return false; }
-  if (n.size() >= 2 && n[1] == ':') { why = "drive letter"; return false; }
-  for (unsigned char c : n)
-    if (c < 32 || c == 127) { why = "control character in name"; return false; }
-  if (n.find(':') != std::string::npos) { why = "':' in name"; return false; }
-  size_t i = 0;
-  while (i <= n.size()) {
-    size_t j = n.find('/', i);
-    if (j == std::string::npos) j = n.size();
-    std::string part = n.substr(i, j - i);
-    if (part == "..") { why = "\"..\" in path"; return false; }
-    // Windows drops trailing dots and spaces, which would make "... " mean "..": refuse those too.
-    size_t last = part.find_last_not_of(". ");
-    if (!part.empty() && last == std::string::npos && part != ".") { why = "name of dots only"; return false; }
-    if (is_device_name(part)) { why = "device name \"" + part + "\""; return false; }
-    if (!part.empty() && part != ".") {
-      if (!rel.empty()) rel += '/';
-      rel += part;
-    }
-    i = j + 1;
-  }
-  return true;
+  zip::NameVerdict v = zip::CheckMemberName(name);
+  rel = v.rel;
+  why = unsafe_name_reason(v);
+  return v.Ok();
 }
 
 std::string clean_add_path(const std::string& path) {

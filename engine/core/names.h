@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "SafeName.h"
+
 namespace zc {
 
 // True when s contains '*' or '?'.
@@ -21,10 +23,11 @@ std::string fold_case(const std::string& s);
 // Backslashes to slashes.
 std::string to_slashes(std::string s);
 
-// The relative path a member may be extracted to, or a reason to refuse it. Accepted: components
-// separated by '/' or '\', "." and empty components dropped. Refused: a leading slash (absolute),
-// a drive letter ("C:"), a ".." component, a ':' anywhere (alternate data streams), control
-// characters. A name that is empty after dropping gives an empty result and no reason.
+// The reason a name is refused, in a few words ("\"..\" in path", "device name \"nul\"").
+std::string unsafe_name_reason(const zip::NameVerdict& v);
+
+// The relative path ('/'-separated) a member may be extracted to, or false with the reason, by
+// zip::CheckMemberName. A name that is empty after dropping gives an empty result and no reason.
 bool safe_relative_path(const std::string& name, std::string& rel, std::string& why);
 
 // The member-name form of a file path for Add: slashes, no drive or UNC server, no leading

@@ -1,7 +1,5 @@
 #include "PackageInfo.h"
 
-#include <windows.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -66,14 +64,6 @@ PackageInfo ReadPackageInfo(const IniReader& read) {
     p.condition = Trim(read("Addon", "Condition"));
     p.title = Trim(read("Title", "hl"));
     return p;
-}
-
-PackageInfo ReadPackageInfoFile(const std::string& path) {
-    return ReadPackageInfo([&path](const std::string& section, const std::string& key) {
-        char buf[2048] = "";
-        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buf, sizeof buf, path.c_str());
-        return std::string(buf);
-    });
 }
 
 FsVersion PackageInfo::Fs() const {

@@ -1,10 +1,22 @@
 #include "SafePath.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "names.h"
 
 namespace kit {
+
+bool SafeMemberPath(const std::string& name, std::string& rel, std::string& why) {
+    // The engine's rule, so that a name the engine will not write is listed as left out here
+    // instead of failing the installation when the engine passes it by; worded as the engine
+    // words it, but for the characters no Windows file name holds.
+    zip::NameVerdict v = zip::CheckMemberName(name);
+    why = v.fault == zip::NameFault::Reserved ? "it contains \"" + v.part + "\"" : zc::unsafe_name_reason(v);
+    rel = v.rel;
+    std::replace(rel.begin(), rel.end(), '/', '\\');
+    return v.Ok();
+}
 
 namespace {
 
@@ -14,74 +26,6 @@ std::string Upper(std::string s) {
 }
 
 }  // namespace
-
-bool IsDeviceName(const std::string& component) {
-    std::string base = Upper(component.substr(0, component.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
-        return true;
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-        base[3] <= '9')
-        return true;
-    return false;
-}
-
-bool SafeMemberPath(const std::string& name, std::string& rel, std::string& why) {
-    rel.clear();
-    why.clear();
-    // What the engine refuses to write is left out here too, so that such a name is listed
-    // as left out instead of failing the installation when the engine passes it by.
-    std::string engineRel;
-    if (!zc::safe_relative_path(name, engineRel, why)) return false;
-    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
-        why = "it is an absolute path";
-        return false;
-    }
-    if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') {
-        why = "it names a drive";
-        return false;
-    }
-    std::string part;
-    auto flush = [&]() -> bool {
-        if (part.empty() || part == ".") {
-            part.clear();
-            return true;
-        }
-        if (part.find_first_not_of(". ") == std::string::npos) {
-            why = part == ".." ? "it contains \"..\"" : "it contains a name made only of dots";
-            return false;
-        }
-        if (IsDeviceName(part)) {
-            why = "\"" + part + "\" is a device name";
-            return false;
-        }
-        if (!rel.empty()) rel += '\\';
-        rel += part;
-        part.clear();
-        return true;
-    };
-    for (unsigned char c : name) {
-        if (c == '/' || c == '\\') {
-            if (!flush()) return false;
-            continue;
-        }
-        if (c < 32) {
-            why = "it contains a control character";
-            return false;
-        }
-        if (c == ':') {
-            why = "it contains \":\"";
-            return false;
-        }
-        if (std::string("*?\"<>|").find(char(c)) != std::string::npos) {
-            why = std::string("it contains \"") + char(c) + "\"";
-            return false;
-        }
-        part += char(c);
-    }
-    if (!flush()) return false;
-    return true;
-}
 
 bool IsInside(const std::string& dir, const std::string& path) {
     std::string d = Upper(dir), p = Upper(path);

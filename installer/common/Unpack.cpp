@@ -4,9 +4,8 @@
 #include <memory>
 
 #include "SafePath.h"
-#include "codec.h"
 #include "errors.h"
-#include "zipcrypt.h"
+#include "member.h"
 
 namespace kit {
 
@@ -22,8 +21,29 @@ std::string Slashes(std::string s) {
     return s;
 }
 
-constexpr size_t kInChunk = 256u << 10;
-constexpr size_t kOutChunk = 1u << 20;
+// The installer's words for a member's faults, said after its name ("name: it ...").
+std::string Words(const zc::MemberFault& f, const std::string&) {
+    using F = zc::MemberFault;
+    switch (f.kind) {
+        case F::Aes:
+        case F::Method:
+            return "it uses compression method " + std::to_string(f.count) + ", which this program cannot unpack";
+        case F::StrongEncryption: return "it uses strong encryption, which this program cannot undo";
+        case F::NoPassword: return "it is protected by a password, and none was given";
+        case F::WrongPassword: return "the password is wrong";
+        case F::HeaderMissing: return "its encryption header is missing";
+        case F::StoredSize:
+            return "it is stored with " + std::to_string(f.count) + " bytes for a size of " + std::to_string(f.size);
+        case F::ArchiveEnds: return "the archive ends inside it";
+        case F::Inflate: return "its compressed data is damaged (" + f.detail + ")";
+        case F::EndsEarly: return "its compressed data ends too early";
+        case F::TooLong: return "it holds more than its size of " + std::to_string(f.size) + " bytes";
+        case F::WrongSize: return "it holds " + std::to_string(f.count) + " bytes instead of " + std::to_string(f.size);
+        case F::Crc: return "its CRC check failed: the data is damaged";
+        case F::Rename: return "it could not take its name: " + f.detail;
+    }
+    return "it could not be read";
+}
 
 // A write failed with no room left: nothing after it can succeed either.
 bool IsFullDisk(const zc::ZipError& e) { return e.code() == zc::kWrite; }
@@ -37,15 +57,12 @@ public:
     UnpackResult Run();
 
 private:
-    struct Stop {};
     void Tick(const std::string& name) {
-        if (ev_.Progress(name, done_, total_)) throw Stop{};
+        if (ev_.Progress(name, done_, total_)) throw zc::Cancelled();
     }
     void MakeFolders(const std::string& rel, bool includeLast);
     bool WantWrite(const UnpackItem& it, const std::string& target);
-    template <class Sink>
-    void Decode(const zc::Entry& e, Sink&& sink);
-    std::unique_ptr<zc::ZipCrypto> Keys(const zc::Entry& e, const uint8_t* head);
+    zc::PasswordReply Password(std::string& password, bool retry);
 
     zc::FileSystem& fs_;
     zc::File& f_;
@@ -58,6 +75,7 @@ private:
     std::string password_;
     bool asked_ = false;
     bool gaveUp_ = false;   // the person declined to give a password: do not ask again
+    int asks_ = 0;          // times asked for the current member
 };
 
 void Unpacker::MakeFolders(const std::string& rel, bool includeLast) {
@@ -92,104 +110,28 @@ bool Unpacker::WantWrite(const UnpackItem& it, const std::string& target) {
         case Answer::YesToAll: rule_ = Overwrite::Always; return true;
         case Answer::No: return false;
         case Answer::NoToAll: rule_ = Overwrite::Never; return false;
-        case Answer::Cancel: default: throw Stop{};
+        case Answer::Cancel: default: throw zc::Cancelled();
     }
 }
 
-std::unique_ptr<zc::ZipCrypto> Unpacker::Keys(const zc::Entry& e, const uint8_t* head) {
-    // The last header byte checks the password: the CRC's high byte, or the time's when a
-    // data descriptor follows the data.
-    auto fits = [&](const std::string& pw) {
-        auto k = std::make_unique<zc::ZipCrypto>(pw);
-        uint8_t h[zc::ZipCrypto::kHeaderSize];
-        std::copy(head, head + sizeof h, h);
-        k->decrypt(h, sizeof h);
-        bool ok = h[11] == uint8_t(e.crc >> 24) || ((e.flags & zc::kFlagDescriptor) && h[11] == uint8_t(e.dostime >> 8));
-        return ok ? std::move(k) : nullptr;
-    };
-    if (asked_)
-        if (auto k = fits(password_)) return k;
-    if (gaveUp_) throw zc::ZipError(zc::kPassword, "it is protected by a password, and none was given");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string pw;
-        if (!ev_.AskPassword(pw, asked_ || attempt > 0)) {
-            gaveUp_ = true;
-            throw zc::ZipError(zc::kPassword, "it is protected by a password, and none was given");
-        }
-        asked_ = true;
-        password_ = pw;
-        if (auto k = fits(pw)) return k;
+zc::PasswordReply Unpacker::Password(std::string& password, bool retry) {
+    // The password that opened the members before is tried first, and the person is asked
+    // only when it does not fit: up to three times per member, and never again after saying no.
+    if (!retry) asks_ = 0;
+    if (!retry && asked_) {
+        password = password_;
+        return zc::PasswordReply::Given;
     }
-    throw zc::ZipError(zc::kPassword, "the password is wrong");
-}
-
-template <class Sink>
-void Unpacker::Decode(const zc::Entry& e, Sink&& sink) {
-    if (e.method != zc::kMethodStored && e.method != zc::kMethodDeflated)
-        throw zc::ZipError(zc::kUnsupported, "it uses compression method " + std::to_string(e.method) +
-                                                 ", which this program cannot unpack");
-    if (e.flags & 0x40) throw zc::ZipError(zc::kUnsupported, "it uses strong encryption, which this program cannot undo");
-    uint64_t pos = zc::data_offset(f_, e, d_.file_size);
-    uint64_t left = e.csize;
-    std::unique_ptr<zc::ZipCrypto> keys;
-    if (e.encrypted()) {
-        if (left < zc::ZipCrypto::kHeaderSize) throw zc::ZipError(zc::kFormat, "its encryption header is missing");
-        uint8_t h[zc::ZipCrypto::kHeaderSize];
-        f_.read_at(pos, h, sizeof h, "an encryption header");
-        // The keys come back having read the 12 header bytes, ready for the data.
-        keys = Keys(e, h);
-        pos += sizeof h;
-        left -= sizeof h;
+    if (gaveUp_) return zc::PasswordReply::NoneGiven;
+    if (asks_ == 3) return zc::PasswordReply::NoMoreTries;
+    ++asks_;
+    if (!ev_.AskPassword(password, asked_ || retry)) {
+        gaveUp_ = true;
+        return zc::PasswordReply::NoneGiven;
     }
-    if (e.method == zc::kMethodStored && left != e.usize)
-        throw zc::ZipError(zc::kFormat, "it is stored with " + std::to_string(left) + " bytes for a size of " +
-                                            std::to_string(e.usize));
-    std::unique_ptr<zc::StreamInflater> z;
-    if (e.method == zc::kMethodDeflated) z = std::make_unique<zc::StreamInflater>();
-    std::vector<uint8_t> in(size_t(std::min<uint64_t>(std::max<uint64_t>(left, 1), kInChunk))), out;
-    size_t inOff = 0, inAvail = 0;
-    uint64_t produced = 0;
-    uint32_t crc = 0;
-    f_.seek(pos);
-    for (;;) {
-        if (inAvail == 0 && left > 0) {
-            size_t n = size_t(std::min<uint64_t>(left, in.size()));
-            if (f_.read(in.data(), n) != n) throw zc::ZipError(zc::kEof, "the archive ends inside it");
-            if (keys) keys->decrypt(in.data(), n);
-            left -= n;
-            inOff = 0;
-            inAvail = n;
-        }
-        out.clear();
-        if (z) {
-            if (z->finished()) break;
-            size_t used = 0;
-            // One byte more than announced is enough to notice data that runs long.
-            size_t room = size_t(std::min<uint64_t>(kOutChunk, e.usize - produced + 1));
-            if (!z->feed(in.data() + inOff, inAvail, used, out, room))
-                throw zc::ZipError(zc::kFormat, std::string("its compressed data is damaged (") + z->error() + ")");
-            inOff += used;
-            inAvail -= used;
-            if (used == 0 && out.empty() && !z->finished() && (inAvail > 0 || left == 0))
-                throw zc::ZipError(zc::kEof, "its compressed data ends too early");
-        } else {
-            if (inAvail == 0) break;
-            out.assign(in.begin() + inOff, in.begin() + inOff + inAvail);
-            inOff += inAvail;
-            inAvail = 0;
-        }
-        produced += out.size();
-        if (produced > e.usize) throw zc::ZipError(zc::kFormat, "it holds more than its size of " + std::to_string(e.usize) + " bytes");
-        crc = zc::crc32_update(crc, out.data(), out.size());
-        if (!out.empty()) {
-            sink(out.data(), out.size());
-            done_ += out.size();
-            Tick(e.name);
-        }
-    }
-    if (produced != e.usize)
-        throw zc::ZipError(zc::kFormat, "it holds " + std::to_string(produced) + " bytes instead of " + std::to_string(e.usize));
-    if (crc != e.crc) throw zc::ZipError(zc::kBadCrc, "its CRC check failed: the data is damaged");
+    asked_ = true;
+    password_ = password;
+    return zc::PasswordReply::Given;
 }
 
 UnpackResult Unpacker::Run() {
@@ -224,29 +166,13 @@ UnpackResult Unpacker::Run() {
                     continue;
                 }
                 MakeFolders(it.rel, false);
-                const std::string part = target + kPartialSuffix;
-                std::unique_ptr<zc::File> out = fs_.create(part);
-                try {
-                    Decode(e, [&](const uint8_t* p, size_t n) { out->write(p, n); });
-                    out->close();
-                } catch (...) {
-                    out.reset();
-                    fs_.remove_file(part);
-                    throw;
-                }
-                out.reset();
-                if (st.exists && (st.attrs & zc::kAttrReadOnly)) fs_.set_attrs(target, st.attrs & ~zc::kAttrReadOnly);
-                if (!fs_.replace_file(part, target)) {
-                    std::string err = fs_.last_error();
-                    fs_.remove_file(part);
-                    throw zc::ZipError(zc::kCreate, "it could not take its name: " + err);
-                }
-                fs_.set_mtime(target, fs_.from_dos_time(e.dostime));
-                uint8_t host = e.host();
-                if (host == zc::kHostFat || host == zc::kHostNtfs || host == zc::kHostHpfs) {
-                    uint32_t attrs = e.ext_attr & (zc::kAttrReadOnly | zc::kAttrHidden | zc::kAttrSystem);
-                    if (attrs) fs_.set_attrs(target, attrs | zc::kAttrArchive);
-                }
+                zc::MemberDecoder decoder(f_, d_.file_size, Words,
+                                          [this](std::string& pw, bool retry) { return Password(pw, retry); },
+                                          [&](uint64_t n) {
+                                              done_ += n;
+                                              return ev_.Progress(e.name, done_, total_);
+                                          });
+                decoder.Write(fs_, e, target, kPartialSuffix, st, false);
                 ++r_.files;
             } catch (const zc::ZipError& err) {
                 done_ = before + (it.isDir ? 0 : e.usize);
@@ -260,7 +186,7 @@ UnpackResult Unpacker::Run() {
         }
         done_ = total_;
         ev_.Progress("", done_, total_);
-    } catch (const Stop&) {
+    } catch (const zc::Cancelled&) {
         r_.cancelled = true;
     }
     return r_;
