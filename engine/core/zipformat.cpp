@@ -312,18 +312,30 @@ uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t 
   return data_end + len <= file_size ? len : 12;
 }
 
-std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra, bool zip64) {
-  LocalHeader h;
-  h.VersionNeeded = zip64 ? std::max<uint16_t>(e.needed, 45) : e.needed;
+namespace {
+
+// The fields both headers of a member record. Sizes marked c (compressed) and u
+// (uncompressed) are saturated: their values go into the ZIP64 field, which needs version 4.5.
+MemberFields member_fields(const Entry& e, size_t extra_len, bool zip64_field, bool c, bool u) {
+  MemberFields h;
+  h.VersionNeeded = zip64_field ? std::max<uint16_t>(e.needed, 45) : e.needed;
   h.Flag = e.flags;
   h.ComprMethod = e.method;
   h.ModifTime = uint16_t(e.dostime);
   h.ModifDate = uint16_t(e.dostime >> 16);
   h.CRC32 = e.crc;
-  h.ComprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.csize);
-  h.UncomprSize = zip64 ? uint32_t(kZip64Mark) : uint32_t(e.usize);
+  h.ComprSize = c ? uint32_t(kZip64Mark) : uint32_t(e.csize);
+  h.UncomprSize = u ? uint32_t(kZip64Mark) : uint32_t(e.usize);
   h.FileNameLength = uint16_t(e.raw_name.size());
-  h.ExtraFieldLength = uint16_t(local_extra.size() + (zip64 ? 20 : 0));
+  h.ExtraFieldLength = uint16_t(extra_len);
+  return h;
+}
+
+}  // namespace
+
+std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra, bool zip64) {
+  LocalHeader h;
+  static_cast<MemberFields&>(h) = member_fields(e, local_extra.size() + (zip64 ? 20 : 0), zip64, zip64, zip64);
   std::vector<uint8_t> out(kLocalSize);
   out.reserve(h.Length());
   Put32(out.data(), kLocalSig);
@@ -353,18 +365,9 @@ std::vector<uint8_t> central_header(const Entry& e) {
       if (on) zw.U64(v);
   }
   CentralHeader h;
+  static_cast<MemberFields&>(h) = member_fields(e, z64.size() + e.extra.size(), !z64.empty(), c, u);
   h.MadeByVersion = uint8_t(e.made_by);
   h.HostVersionNo = uint8_t(e.made_by >> 8);
-  h.VersionNeeded = z64.empty() ? e.needed : std::max<uint16_t>(e.needed, 45);
-  h.Flag = e.flags;
-  h.ComprMethod = e.method;
-  h.ModifTime = uint16_t(e.dostime);
-  h.ModifDate = uint16_t(e.dostime >> 16);
-  h.CRC32 = e.crc;
-  h.ComprSize = c ? uint32_t(kZip64Mark) : uint32_t(e.csize);
-  h.UncomprSize = u ? uint32_t(kZip64Mark) : uint32_t(e.usize);
-  h.FileNameLength = uint16_t(e.raw_name.size());
-  h.ExtraFieldLength = uint16_t(z64.size() + e.extra.size());
   h.FileCommentLen = uint16_t(e.comment.size());
   h.StartOnDisk = e.disk_start;
   h.IntFileAttrib = e.int_attr;
