@@ -26,16 +26,23 @@ int libdeflate_level(int level) {
 DeflateSetting deflate_setting(int level, const std::string& name) {
   DeflateSetting s;
   s.level = libdeflate_level(level);
-  if (level < 9) return s;
+  if (level != 9 && level != 6) return s;
   size_t dot = name.rfind('.');
   std::string ext = dot == std::string::npos || name.find('/', dot) != std::string::npos ? "" : name.substr(dot + 1);
   std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-  static const char* const kRecords[] = {"bgl", "gau"};
-  static const char* const kDeep[] = {"bmp", "cfg", "ini", "xml", "txt", "htm", "html"};
-  for (const char* e : kRecords)
-    if (ext == e) return {10, 8, 24, 1};
-  for (const char* e : kDeep)
-    if (ext == e) return {12};
+  auto is = [&](std::initializer_list<const char*> list) {
+    for (const char* e : list)
+      if (ext == e) return true;
+    return false;
+  };
+  bool records = is({"bgl", "gau"});
+  if (level == 9) {
+    if (records) return {10, 8, 24, 1};
+    if (is({"bmp", "cfg", "ini", "xml", "txt", "htm", "html"})) return {12};
+  } else {
+    if (records) return {5, 8, 16};
+    if (is({"bmp"})) return {5};
+  }
   return s;
 }
 
