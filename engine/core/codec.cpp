@@ -38,7 +38,8 @@ DeflateSetting deflate_setting(int level, const std::string& name) {
   bool records = is({"bgl", "gau"});
   if (level == 9) {
     if (records) return {10, 8, 24, 1};
-    if (is({"bmp", "cfg", "ini", "xml", "txt", "htm", "html"})) return {12};
+    if (is({"bmp"})) return {10, 35, 75, 3};
+    if (is({"wav", "cfg", "ini", "xml", "txt", "htm", "html"})) return {12};
   } else {
     if (records) return {5, 8, 16};
     if (is({"bmp"})) return {5};
