@@ -270,18 +270,36 @@ static uint16_t level_flags(int level) {
   return level >= 8 ? 2 : level == 2 ? 4 : level == 1 ? 6 : 0;
 }
 
-// A worker's compressors, made on first use: the member's level, the fastest level (samples
-// and data that does not compress), and the level for the pieces of large members: at most 6,
-// the best of the lazy parser, which matches zlib's -9 in size (what large members had when
-// they were streamed through zlib) in a fraction of the time; the near-optimal parser of the
-// levels above spends several times as long on them for a fraction of a percent.
+// A worker's compressors, made on first use: one per setting its members asked for, the fastest
+// level (samples and data that does not compress), and the level for the pieces of large
+// members: at most 6, the best of the lazy parser, which matches zlib's -9 in size (what large
+// members had when they were streamed through zlib) in a fraction of the time; the near-optimal
+// parser of the levels above spends several times as long on them for a fraction of a percent.
+// Its buffers too are kept from one member to the next: fresh ones for every member cost as much
+// in page faults as reading the data does.
 struct Adder::Deflaters {
   int level;
-  std::unique_ptr<BlockDeflater> main, fast, pieces;
-  BlockDeflater& get() { if (!main) main.reset(new BlockDeflater(level)); return *main; }
+  std::vector<std::pair<DeflateSetting, std::unique_ptr<BlockDeflater>>> made;
+  std::unique_ptr<BlockDeflater> fast, pieces;
+  std::vector<uint8_t> in, out;
+  BlockDeflater& get(const DeflateSetting& s) {
+    for (auto& [setting, def] : made)
+      if (setting == s) return *def;
+    made.emplace_back(s, std::make_unique<BlockDeflater>(s));
+    return *made.back().second;
+  }
   BlockDeflater& quick() { if (!fast) fast.reset(new BlockDeflater(1)); return *fast; }
   BlockDeflater& piece() { if (!pieces) pieces.reset(new BlockDeflater(std::min(level, 6))); return *pieces; }
 };
+
+// Buffers grow without their new bytes being cleared: every byte used is written first.
+static void grow(std::vector<uint8_t>& v, size_t n) {
+  if (v.size() < n) {
+    v.clear();
+    v.shrink_to_fit();
+    v.resize(n);
+  }
+}
 
 void Adder::compress_job(size_t j, Deflaters& d) {
   const Job& job = plan_[j];
@@ -292,27 +310,34 @@ void Adder::compress_job(size_t j, Deflaters& d) {
       compress_piece(job, r, d);
     } else {
       auto in = fs_.open_read(it.path);
-      std::vector<uint8_t> data(size_t(it.info.size));
-      size_t got = in->read(data.data(), data.size());
-      data.resize(got);
+      size_t size = size_t(it.info.size);
+      grow(d.in, size);
       // A file that grew meanwhile is taken as far as it was announced.
-      r.usize = data.size();
-      r.crc = crc32_update(0, data.data(), data.size());
-      if (o_.level > 0 && !data.empty()) {
-        BlockDeflater& def = o_.level > 1 && looks_incompressible(data.data(), data.size(), d.quick()) ? d.quick() : d.get();
-        std::vector<uint8_t> out(data.size() + (o_.encrypt ? ZipCrypto::kHeaderSize : 0));
-        size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
+      size_t got = size ? in->read(d.in.data(), size) : 0;
+      in.reset();
+      const uint8_t* data = d.in.data();
+      r.usize = got;
+      r.crc = crc32_update(0, data, got);
+      size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
+      if (o_.level > 0 && got > 0) {
+        // Above level 6 a sample tells data that does not compress, which the slow levels would
+        // only spend time on; up to 6 the check costs more than it saves.
+        bool quick = o_.level > 6 && looks_incompressible(data, got, d.quick());
+        BlockDeflater& def = quick ? d.quick() : d.get(deflate_setting(o_.level, it.name));
+        grow(d.out, got);
         // Smaller than stored, or stored it is.
-        size_t n = def.compress(data.data(), data.size(), out.data() + off, data.size() - 1);
+        size_t n = def.compress(data, got, d.out.data(), got - 1);
         if (n > 0) {
-          out.resize(off + n);
           r.method = kMethodDeflated;
-          r.data = std::move(out);
+          r.data.reserve(off + n);
+          r.data.resize(off);
+          r.data.insert(r.data.end(), d.out.data(), d.out.data() + n);
         }
       }
       if (r.method == kMethodStored) {
-        if (o_.encrypt) data.insert(data.begin(), ZipCrypto::kHeaderSize, 0);
-        r.data = std::move(data);
+        r.data.reserve(off + got);
+        r.data.resize(off);
+        r.data.insert(r.data.end(), data, data + got);
       }
       if (o_.encrypt) {
         ZipCrypto keys(o_.password);
@@ -339,14 +364,16 @@ void Adder::compress_piece(const Job& job, Result& r, Deflaters& d) {
   const Item& it = items_[job.item];
   auto in = fs_.open_read(it.path);
   in->seek(job.offset);
-  std::vector<uint8_t> data(job.length);
-  if (in->read(data.data(), data.size()) != data.size())
+  grow(d.in, job.length);
+  const uint8_t* data = d.in.data();
+  if (in->read(d.in.data(), job.length) != job.length)
     throw ZipError(kRead, "The file " + it.path + " became shorter while it was being added");
-  r.usize = data.size();
-  r.crc = crc32_update(0, data.data(), data.size());
-  BlockDeflater& def = looks_incompressible(data.data(), data.size(), d.quick()) ? d.quick() : d.piece();
-  r.data.resize(def.bound(data.size()));
-  r.data.resize(def.compress(data.data(), data.size(), r.data.data(), r.data.size()));
+  r.usize = job.length;
+  r.crc = crc32_update(0, data, job.length);
+  BlockDeflater& def = looks_incompressible(data, job.length, d.quick()) ? d.quick() : d.piece();
+  grow(d.out, def.bound(job.length));
+  size_t n = def.compress(data, job.length, d.out.data(), d.out.size());
+  r.data.assign(d.out.data(), d.out.data() + n);
   if (r.data.empty() || (!job.last && !make_continuable(r.data)))
     throw ZipError(kLogic, "Could not compress a piece of " + it.path);
   r.method = kMethodDeflated;
@@ -358,15 +385,21 @@ void Adder::start_workers() {
   results_.resize(plan_.size());
   for (int k = 0; k < n; ++k)
     workers_.emplace_back([this] {
-      Deflaters d{o_.level, nullptr, nullptr, nullptr};
+      Deflaters d{o_.level, {}, nullptr, nullptr, {}, {}};
       for (;;) {
         size_t j;
         {
           std::unique_lock<std::mutex> lock(mu_);
           cv_job_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
           if (stopping_) break;
-          j = jobs_.front();
-          jobs_.pop_front();
+          // In archive order while more is to come; once every job is queued, the biggest first,
+          // so that no worker is left alone with a big member at the end while the other idles.
+          auto pick = jobs_.begin();
+          if (next_dispatch_ == plan_.size())
+            pick = std::max_element(jobs_.begin(), jobs_.end(),
+                                    [this](size_t a, size_t b) { return plan_[a].length < plan_[b].length; });
+          j = *pick;
+          jobs_.erase(pick);
         }
         compress_job(j, d);
       }

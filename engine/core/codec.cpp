@@ -3,9 +3,14 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <new>
 
 #include "errors.h"
+
+#ifdef ZC_TUNED_DEFLATE
+extern "C" libdeflate_compressor* zc_alloc_tuned_compressor(int level, int depth, int nice, int passes);
+#endif
 
 namespace zc {
 
@@ -18,7 +23,38 @@ int libdeflate_level(int level) {
   return map[level];
 }
 
-BlockDeflater::BlockDeflater(int level) : c_(libdeflate_alloc_compressor(libdeflate_level(level))) {
+DeflateSetting deflate_setting(int level, const std::string& name) {
+  DeflateSetting s;
+  s.level = libdeflate_level(level);
+  if (level != 9 && level != 6) return s;
+  size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos || name.find('/', dot) != std::string::npos ? "" : name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+  auto is = [&](std::initializer_list<const char*> list) {
+    for (const char* e : list)
+      if (ext == e) return true;
+    return false;
+  };
+  bool records = is({"bgl", "gau"});
+  if (level == 9) {
+    if (records) return {10, 8, 24, 1};
+    if (is({"bmp"})) return {10, 35, 75, 3};
+    if (is({"wav", "cfg", "ini", "xml", "txt", "htm", "html"})) return {12};
+  } else {
+    if (records) return {5, 8, 16};
+    if (is({"bmp"})) return {5};
+  }
+  return s;
+}
+
+BlockDeflater::BlockDeflater(int level) : BlockDeflater(DeflateSetting{libdeflate_level(level)}) {}
+
+BlockDeflater::BlockDeflater(const DeflateSetting& s) {
+#ifdef ZC_TUNED_DEFLATE
+  c_ = zc_alloc_tuned_compressor(s.level, s.depth, s.nice, s.passes);
+#else
+  c_ = libdeflate_alloc_compressor(s.level);
+#endif
   if (!c_) throw ZipError(kMemory, "Out of memory for the compressor");
 }
 BlockDeflater::~BlockDeflater() { libdeflate_free_compressor(c_); }
