@@ -319,8 +319,8 @@ struct StringCopies {
 int TZipPacker::RunZipEngine(bool forDelete, const std::string& target) {
     StringCopies copies;
     zeng::ZipBlock block(GetZipVers() > zeng::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
-    if (!block.SetSpecs(copies.CopyAll(FSpecArgs))) {
-        ShowZipMessage(ZIPMSG_ZIPENG_ABORT, "\nMore than 4097 file specifications for this engine version");
+    if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
+        ShowZipMessage(ZIPMSG_ZIPENG_ABORT, "\nMore than 4097 file patterns for this engine version");
         return 0;
     }
     const AddOpts& o = AddOptions;
@@ -486,8 +486,8 @@ void TZipPacker::Extract() {
 
     StringCopies copies;
     zeng::UnzBlock block(GetUnzVers() > zeng::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
-    if (!block.SetSpecs(copies.CopyAll(FSpecArgs))) {
-        ShowZipMessage(ZIPMSG_UNZENG_ABORT, "\nMore than 4097 file specifications for this engine version");
+    if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
+        ShowZipMessage(ZIPMSG_UNZENG_ABORT, "\nMore than 4097 file patterns for this engine version");
     } else {
         const ExtrOpts& o = ExtrOptions;
         zeng::UnzExecHead& h = block.Head();

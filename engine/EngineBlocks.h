@@ -23,7 +23,7 @@ constexpr int32_t kZipNewLayoutAbove = 150;  // engine versions from which on th
 constexpr int32_t kUnzNewLayoutAbove = 151;
 constexpr int32_t kZipEngVersion = 200;  // what this engine's GetZipEngVersion / GetUnzEngVersion say
 constexpr int32_t kUnzEngVersion = 200;
-constexpr int kMaxOldSpecs = 4097;         // room for file specifications in the old layouts
+constexpr int kMaxOldPatterns = 4097;      // room for file patterns in the old layouts
 constexpr size_t kCallbackTextSize = 512;  // this engine's; callers read the text up to its NUL
 
 // The callback's action codes (ZCallBackStruct::action).
@@ -104,38 +104,38 @@ struct ZipExecHead {
     int32_t zero104;              // 104
     int32_t latestTime;           // 108 the archive takes the time of its newest member
     int32_t zero112, zero116;     // 112, 116
-    int32_t argc;                 // 120 file specifications
+    int32_t argc;                 // 120 file patterns
     Ptr32<char*> zipName;         // 124
 };
 
-// One file specification of the current layouts: a pointer, then zeros up to the record's size.
+// One file pattern of the current layouts: a pointer, then zeros up to the record's size.
 template <size_t kSize>
-struct SpecRecord {
-    Ptr32<char*> spec;
+struct PatternRecord {
+    Ptr32<char*> pattern;
     uint8_t zero[kSize - 4];
 };
-using ZipSpecRecord = SpecRecord<104>;
-using UnzSpecRecord = SpecRecord<72>;
+using ZipPatternRecord = PatternRecord<104>;
+using UnzPatternRecord = PatternRecord<72>;
 
-// The old layouts: the head, the check value, then room for the file specifications in place.
+// The old layouts: the head, the check value, then room for the file patterns in place.
 template <class Head>
 struct OldExecParams {
     Head head;
-    int32_t check;                     // 128 (zip), 72 (unzip)
-    Ptr32<char*> specs[kMaxOldSpecs];  // 132, 76
+    int32_t check;                           // 128 (zip), 72 (unzip)
+    Ptr32<char*> patterns[kMaxOldPatterns];  // 132, 76
 };
 
 // Engines above version 150.
 struct ZipExecParams {
     using Head = ZipExecHead;
-    using Record = ZipSpecRecord;
+    using Record = ZipPatternRecord;
     static constexpr int32_t kVersion = kZipBlockVersion;
     ZipExecHead head;
-    Ptr32<char*> tempDir;         // 128 null when none is set
-    int32_t zero132, zero136;     // 132, 136
-    Ptr32<ZipSpecRecord*> specs;  // 140 argc records
-    uint8_t zero144[68];          // 144-211
-    int32_t check;                // 212
+    Ptr32<char*> tempDir;               // 128 null when none is set
+    int32_t zero132, zero136;           // 132, 136
+    Ptr32<ZipPatternRecord*> patterns;  // 140 argc records
+    uint8_t zero144[68];                // 144-211
+    int32_t check;                      // 212
 };
 
 using ZipExecParamsOld = OldExecParams<ZipExecHead>;  // engines up to version 150
@@ -165,19 +165,19 @@ struct UnzExecHead {
 // Engines above version 151.
 struct UnzExecParams {
     using Head = UnzExecHead;
-    using Record = UnzSpecRecord;
+    using Record = UnzPatternRecord;
     static constexpr int32_t kVersion = kUnzBlockVersion;
     UnzExecHead head;
-    Ptr32<UnzSpecRecord*> specs;  // 72 argc records
-    uint8_t zero76[68];           // 76-143
-    int32_t check;                // 144
+    Ptr32<UnzPatternRecord*> patterns;  // 72 argc records
+    uint8_t zero76[68];                 // 76-143
+    int32_t check;                      // 144
 };
 
 using UnzExecParamsOld = OldExecParams<UnzExecHead>;  // engines up to version 151
 
 // A caller's block in the layout the engine's version takes: zero-filled, with the caller's
 // window, address and callback, the block version and the check value in place, and the
-// specification records owned here. Fill the rest of Head(), then pass Data() to the engine.
+// pattern records owned here. Fill the rest of Head(), then pass Data() to the engine.
 template <class Params, class OldParams = OldExecParams<typename Params::Head>>
 class ExecBlock {
 public:
@@ -198,17 +198,17 @@ public:
     Params* New() { return new_.get(); }
     void* Data() { return new_ ? static_cast<void*>(new_.get()) : static_cast<void*>(old_.get()); }
 
-    // Sets argc and the file specifications, which must outlive the call. False when the old
+    // Sets argc and the file patterns, which must outlive the call. False when the old
     // layout has no room for them all: writing past it would corrupt the engine's memory.
-    bool SetSpecs(const std::vector<char*>& specs) {
-        if (!new_ && specs.size() > size_t(kMaxOldSpecs)) return false;
-        Head().argc = int32_t(specs.size());
+    bool SetPatterns(const std::vector<char*>& patterns) {
+        if (!new_ && patterns.size() > size_t(kMaxOldPatterns)) return false;
+        Head().argc = int32_t(patterns.size());
         if (new_) {
-            records_.reset(new typename Params::Record[std::max<size_t>(specs.size(), 1)]());
-            for (size_t i = 0; i < specs.size(); ++i) records_[i].spec = specs[i];
-            new_->specs = records_.get();
+            records_.reset(new typename Params::Record[std::max<size_t>(patterns.size(), 1)]());
+            for (size_t i = 0; i < patterns.size(); ++i) records_[i].pattern = patterns[i];
+            new_->patterns = records_.get();
         } else {
-            std::copy(specs.begin(), specs.end(), old_->specs);
+            std::copy(patterns.begin(), patterns.end(), old_->patterns);
         }
         return true;
     }
@@ -237,10 +237,10 @@ static_assert(offsetof(ZipExecHead, caller) == 4 && offsetof(ZipExecHead, versio
               offsetof(ZipExecHead, freshen) == 100 && offsetof(ZipExecHead, latestTime) == 108 &&
               offsetof(ZipExecHead, argc) == 120 && offsetof(ZipExecHead, zipName) == 124 &&
               sizeof(ZipExecHead) == 128);
-static_assert(sizeof(ZipSpecRecord) == 104 && offsetof(ZipExecParams, tempDir) == 128 &&
-              offsetof(ZipExecParams, specs) == 140 && offsetof(ZipExecParams, check) == 212 &&
+static_assert(sizeof(ZipPatternRecord) == 104 && offsetof(ZipExecParams, tempDir) == 128 &&
+              offsetof(ZipExecParams, patterns) == 140 && offsetof(ZipExecParams, check) == 212 &&
               sizeof(ZipExecParams) == 216);
-static_assert(offsetof(ZipExecParamsOld, check) == 128 && offsetof(ZipExecParamsOld, specs) == 132 &&
+static_assert(offsetof(ZipExecParamsOld, check) == 128 && offsetof(ZipExecParamsOld, patterns) == 132 &&
               sizeof(ZipExecParamsOld) == 16520);
 static_assert(offsetof(UnzExecHead, caller) == 4 && offsetof(UnzExecHead, version) == 8 &&
               offsetof(UnzExecHead, callback) == 12 && offsetof(UnzExecHead, trace) == 16 &&
@@ -250,9 +250,9 @@ static_assert(offsetof(UnzExecHead, caller) == 4 && offsetof(UnzExecHead, versio
               offsetof(UnzExecHead, freshen) == 52 && offsetof(UnzExecHead, directories) == 56 &&
               offsetof(UnzExecHead, overwrite) == 60 && offsetof(UnzExecHead, argc) == 64 &&
               offsetof(UnzExecHead, zipName) == 68 && sizeof(UnzExecHead) == 72);
-static_assert(sizeof(UnzSpecRecord) == 72 && offsetof(UnzExecParams, specs) == 72 &&
+static_assert(sizeof(UnzPatternRecord) == 72 && offsetof(UnzExecParams, patterns) == 72 &&
               offsetof(UnzExecParams, check) == 144 && sizeof(UnzExecParams) == 148);
-static_assert(offsetof(UnzExecParamsOld, check) == 72 && offsetof(UnzExecParamsOld, specs) == 76 &&
+static_assert(offsetof(UnzExecParamsOld, check) == 72 && offsetof(UnzExecParamsOld, patterns) == 76 &&
               sizeof(UnzExecParamsOld) == 16464);
 
 }  // namespace zeng

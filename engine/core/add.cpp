@@ -177,17 +177,17 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
 
 void Adder::gather() {
   for (const std::string& raw : o_.patterns) {
-    std::string fspec = to_slashes(raw);
-    while (fspec.size() > 1 && fspec.back() == '/' && !(fspec.size() == 3 && fspec[1] == ':')) fspec.pop_back();
-    if (fspec.empty()) continue;
-    if (!has_wildcards(fspec)) {
-      std::string full = fs_.full_path(fspec);
+    std::string arg = to_slashes(raw);
+    while (arg.size() > 1 && arg.back() == '/' && !(arg.size() == 3 && arg[1] == ':')) arg.pop_back();
+    if (arg.empty()) continue;
+    if (!has_wildcards(arg)) {
+      std::string full = fs_.full_path(arg);
       FileInfo info = fs_.stat(full);
       if (!info.exists) {
         check(p_.message(kWarning, "File not found: " + raw));
         continue;
       }
-      std::string name = clean_add_path(fspec);
+      std::string name = clean_add_path(arg);
       if (info.is_dir) {
         // A folder: its entry, and with recursion everything in it.
         if (!name.empty()) add_item(full, name, info);
@@ -197,11 +197,11 @@ void Adder::gather() {
       }
       continue;
     }
-    size_t slash = fspec.rfind('/');
-    std::string dirpart = slash == std::string::npos ? "" : fspec.substr(0, slash + 1);
-    std::string pattern = slash == std::string::npos ? fspec : fspec.substr(slash + 1);
+    size_t slash = arg.rfind('/');
+    std::string dirpart = slash == std::string::npos ? "" : arg.substr(0, slash + 1);
+    std::string pattern = slash == std::string::npos ? arg : arg.substr(slash + 1);
     if (has_wildcards(dirpart)) {
-      check(p_.message(kParams, "Wildcards are allowed in the last part of a specification only: " + raw));
+      check(p_.message(kParams, "Wildcards are allowed in the last part of a file pattern only: " + raw));
       continue;
     }
     std::string dir = fs_.full_path(dirpart.empty() ? "." : dirpart);

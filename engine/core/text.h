@@ -16,7 +16,7 @@ bool is_ascii(const std::string& s);
 bool is_valid_utf8(const std::string& s);
 // Decodes bytes of the code page to UTF-8 (every byte has a mapping).
 std::string cp_to_utf8(const std::string& bytes, CodePage cp);
-// Encodes UTF-8 to the code page; false (out unspecified) when a character has no byte there.
+// Encodes UTF-8 to the code page; false (out is then undefined) when a character has no byte there.
 bool utf8_to_cp(const std::string& utf8, CodePage cp, std::string& out);
 // Appends a code point as UTF-8.
 void append_utf8(std::string& out, uint32_t cp);

@@ -81,7 +81,7 @@ inline std::string BlockBytes(const Ptr32<char*>& p) { return p ? std::string(p.
 
 // One call of ZipEngExec or UnzEngExec. The old layout has the check value right after the head,
 // where the current one has a pointer; the current one has it at its end. The file
-// specifications of either go to body with the block and whether it is the old layout (whose
+// patterns of either go to body with the block and whether it is the old layout (whose
 // tail body must not read). Nothing escapes into the component's frames: failures become messages.
 template <class OldParams, class Params, class Body>
 int32_t RunBlock(Params* p, bool isZip, Body body) {
@@ -92,17 +92,17 @@ int32_t RunBlock(Params* p, bool isZip, Body body) {
         const auto* oldBlock = reinterpret_cast<const OldParams*>(p);
         const bool old = oldBlock->check == kCheckValue;
         std::vector<std::string> patterns;
-        auto add = [&patterns](const Ptr32<char*>& spec) {
-            std::string s = BlockString(spec);
+        auto add = [&patterns](const Ptr32<char*>& pattern) {
+            std::string s = BlockString(pattern);
             if (!s.empty()) patterns.push_back(s);
         };
         if (old) {
-            for (int32_t i = 0; i < p->head.argc && i < kMaxOldSpecs; ++i) add(oldBlock->specs[i]);
+            for (int32_t i = 0; i < p->head.argc && i < kMaxOldPatterns; ++i) add(oldBlock->patterns[i]);
         } else if (p->check != kCheckValue) {
             progress.message(zc::kParams, engine + ": the parameter block is not recognised (check value missing)");
             return 0;
-        } else if (p->specs) {
-            for (int32_t i = 0; i < p->head.argc; ++i) add(p->specs.get()[i].spec);
+        } else if (p->patterns) {
+            for (int32_t i = 0; i < p->head.argc; ++i) add(p->patterns.get()[i].pattern);
         }
         return body(*p, patterns, old, progress);
     } catch (const std::exception& e) {

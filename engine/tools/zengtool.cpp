@@ -71,9 +71,9 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   DeleteFileA(full);
   if (!SetCurrentDirectoryA(folder.c_str())) { std::fprintf(stderr, "no folder %s\n", folder.c_str()); return 1; }
   zeng::ZipExecParams p = {};
-  zeng::ZipSpecRecord record = {};
-  static char fspec[] = "*.*", password[] = "";
-  record.spec = fspec;
+  zeng::ZipPatternRecord record = {};
+  static char arg[] = "*.*", password[] = "";
+  record.pattern = arg;
   p.head.version = zeng::kZipBlockVersion;
   p.head.callback = &CountCallback;
   p.head.password = password;
@@ -84,7 +84,7 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   p.head.grow = 1;
   p.head.argc = 1;
   p.head.zipName = full;
-  p.specs = &record;
+  p.patterns = &record;
   p.check = zeng::kCheckValue;
   auto t0 = std::chrono::steady_clock::now();
   int n = exec(&p);

@@ -60,7 +60,7 @@ int UnzEngine::ExtractAll(HWND window, const std::string& archive, bool overwrit
     if (!exec_) return 0;
     std::vector<char> name(archive.begin(), archive.end());
     name.push_back('\0');
-    // Zero-filled, no file specification: every member.
+    // Zero-filled, no file pattern: every member.
     zeng::UnzBlock block(version_ > zeng::kUnzNewLayoutAbove, window, &events, &Callback);
     zeng::UnzExecHead& h = block.Head();
     h.quiet = 1;

@@ -50,9 +50,9 @@ int Run(const unsigned char* block, int size, bool zipSide) {
     bool newLayout = size == 216 || size == 148;
     int recordSize = zipSide ? 104 : 72;
     const unsigned char* records = newLayout ? reinterpret_cast<const unsigned char*>(PtrAt(block, zipSide ? 140 : 72)) : nullptr;
-    for (int i = 0; i < argc && i < kMaxSpecs; ++i) {
-        const char* fileSpec = newLayout ? PtrAt(records, i * recordSize) : PtrAt(block, (zipSide ? 132 : 76) + 4 * i);
-        CopyText(g_last.patterns[i], fileSpec, sizeof g_last.patterns[i]);
+    for (int i = 0; i < argc && i < kMaxPatterns; ++i) {
+        const char* pattern = newLayout ? PtrAt(records, i * recordSize) : PtrAt(block, (zipSide ? 132 : 76) + 4 * i);
+        CopyText(g_last.patterns[i], pattern, sizeof g_last.patterns[i]);
         if (newLayout) {
             // The rest of each record must be zero.
             for (int j = 4; j < recordSize; ++j)

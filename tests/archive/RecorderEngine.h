@@ -2,7 +2,7 @@
 #pragma once
 
 constexpr int kMaxSteps = 64;
-constexpr int kMaxSpecs = 8;
+constexpr int kMaxPatterns = 8;
 
 struct ScriptStep {
     int action;
@@ -20,7 +20,7 @@ struct RecordedCall {
     char tempDir[300];
     int tempDirNull;
     int argc;
-    char patterns[kMaxSpecs][300];
+    char patterns[kMaxPatterns][300];
     int recordNotZero;
     int cancelledAt;  // index of the step whose callback asked to cancel, -1 for none
 };

@@ -300,7 +300,7 @@ TEST_F(EngineTest, HandlerExceptionAbortsTheCall) {
     EXPECT_EQ(desk.boxes[0].text, "Fatal Error in ZipEng.DLL: abort exception");
 }
 
-TEST_F(EngineTest, AddChecksInOrderAndKeepsTheSpecificationsOnRefusal) {
+TEST_F(EngineTest, AddChecksInOrderAndKeepsThePatternsOnRefusal) {
     UseEngine("recnew");
     int before = Last(zipRec).calls;
     z.Add();  // nothing to add and no name: the list is tested first
@@ -325,7 +325,7 @@ TEST_F(EngineTest, AddChecksInOrderAndKeepsTheSpecificationsOnRefusal) {
     z.Add();
     EXPECT_EQ(Last(zipRec).calls, before + 1);
     EXPECT_TRUE(z.FSpecArgs.empty());
-    z.Add();  // a second Add without new specifications
+    z.Add();  // a second Add without new file patterns
     EXPECT_EQ(z.ErrorCode, ZIPMSG_NOTHING_TO_ZIP);
 }
 

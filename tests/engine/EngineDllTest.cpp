@@ -351,8 +351,8 @@ TEST(EngineDll, AddListExtractRoundTripWithCallbacks) {
   Recording rx;
   {
     CurrentDir cd(f.path("out"));
-    std::vector<uint8_t> uspecs;
-    auto ub = UnzBlock(s, uspecs, zip, {}, ExtrSwitches());
+    std::vector<uint8_t> upatterns;
+    auto ub = UnzBlock(s, upatterns, zip, {}, ExtrSwitches());
     EXPECT_EQ(RunUnz(ub, rx), members);
   }
   ExpectOrder(rx, members, t.bytes);
@@ -362,8 +362,8 @@ TEST(EngineDll, AddListExtractRoundTripWithCallbacks) {
   Recording rt;
   ExtrSwitches test;
   test.test = true;
-  std::vector<uint8_t> tspecs;
-  auto tb = UnzBlock(s, tspecs, zip, {}, test);
+  std::vector<uint8_t> tpatterns;
+  auto tb = UnzBlock(s, tpatterns, zip, {}, test);
   EXPECT_EQ(RunUnz(tb, rt), members);
 }
 
