@@ -3,19 +3,26 @@
 //
 //   ; Written by Setup ...
 //   Title=Copenhagen Kastrup Airport
+//   Version=1.1                                                    as the package gives it, or none
 //   Folder=C:\FS2000\Addon Scenery\Copenhagen Kastrup Airport      the add-on's folder
 //   Simulator=C:\FS2000                                            its scenery.cfg, if any
-//   Key=Skykit Copenhagen Kastrup Airport                          the Uninstall registry key
+//   Key=Skykit Copenhagen Kastrup Airport 1f2e3d4c                 the Uninstall registry key
 //   Uninstaller=C:\...\Skykit\Uninstall\...\Uninstall.exe
 //   Backups=C:\...\Skykit\Uninstall\...\Backup                     copies of replaced files
 //   Dir=C:\FS2000\Addon Scenery                                    folders made, full paths
 //   File=1a2b3c4d 300000 scenery\EKCH.bgl                          files made: CRC, size, path
 //   Replaced=1 1a2b3c4d 512 texture\ground.bmp                     files replaced (1: copy kept)
+//   Copy=5e6f7a8b 498 texture\ground.bmp                           the kept copy: CRC, size
 //   Area=12 0d0a Addon Scenery\EKCH                               areas added: number, separator
 //                                                                  in hex, Local
 //
 // Paths of files are relative to Folder. A second installation of the same add-on into the
 // same folder merges into the first record, so one uninstall takes out both.
+//
+// One installation is the add-on (its title) in one folder: the identity, "<title as a folder
+// name> <8 hex digits of both>", names the record, the registry key and the uninstaller's
+// folder, so that the same add-on in two folders, or two titles alike in their first 64
+// characters, never share any of them.
 #pragma once
 
 #include <cstdint>
@@ -31,14 +38,21 @@ struct LoggedFile {
     uint32_t crc = 0;     // of the installed contents
     uint64_t size = 0;
     bool backup = false;  // (replaced files) a copy of the previous file was kept
+    uint32_t copyCrc = 0; // and what that copy holds, checked before it is put back
+    uint64_t copySize = 0;
+    bool copyKnown = false;
 };
 
 struct InstallLog {
-    std::string title, folder, simulator, key, uninstaller, backups;
+    std::string title, version, folder, simulator, key, uninstaller, backups;
     std::vector<std::string> dirs;
     std::vector<LoggedFile> files;      // made by the installation
     std::vector<LoggedFile> replaced;   // there before, replaced by the installation
     std::vector<AddedArea> areas;
+
+    // Set by Parse when the text is not a whole record as Setup writes it (a line it does not
+    // know, a number that is not one, a key missing): such a record is not acted on.
+    std::string damage;
 
     std::string Text() const;
     static InstallLog Parse(const std::string& text);
@@ -49,7 +63,15 @@ struct InstallLog {
     void MergeEarlier(const InstallLog& earlier);
 };
 
-// "Uninstall <name>.log" for the add-on's title made a folder name.
-std::string LogFileName(const std::string& title);
+// The identity of the add-on titled title installed into folder (a full path).
+std::string InstallIdentity(const std::string& title, const std::string& folder);
+// "Skykit <identity>": the key below ...\CurrentVersion\Uninstall.
+std::string UninstallKeyName(const std::string& title, const std::string& folder);
+// "Uninstall <identity>.log", the record's name in the add-on's folder.
+std::string LogFileName(const std::string& title, const std::string& folder);
+
+// "1.10" against "1.9": numbers compare as numbers, the rest as text, case aside. Below 0
+// when a is the earlier version.
+int CompareVersions(const std::string& a, const std::string& b);
 
 }  // namespace kit

@@ -63,6 +63,7 @@ PackageInfo ReadPackageInfo(const IniReader& read) {
     p.type = Trim(read("Addon", "Type"));
     p.condition = Trim(read("Addon", "Condition"));
     p.title = Trim(read("Title", "hl"));
+    p.addonVersion = Trim(read("Addon", "Version"));
     return p;
 }
 
@@ -86,6 +87,10 @@ AddonType PackageInfo::Type() const {
 bool PackageInfo::Freeware() const { return !EqualsNoCase(condition, "Shareware"); }
 
 std::string PackageInfo::DisplayTitle() const { return title.empty() ? std::string("Flight Simulator add-on") : title; }
+
+std::string PackageInfo::TitleWithVersion() const {
+    return DisplayTitle() + (addonVersion.empty() ? "" : " " + addonVersion);
+}
 
 std::string FsDisplayName(FsVersion v) {
     switch (v) {

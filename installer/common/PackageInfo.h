@@ -40,12 +40,17 @@ struct PackageInfo {
     std::string type;
     std::string condition;
     std::string title;
+    // [Addon] Version: the add-on's own version as its author gives it ("1.1"); "" for a
+    // package without one.
+    std::string addonVersion;
 
     FsVersion Fs() const;
     AddonType Type() const;
     bool Freeware() const;
     // The title, or a neutral name when the package has none.
     std::string DisplayTitle() const;
+    // The title and the version, when there is one: "Heathrow Mini 1.1".
+    std::string TitleWithVersion() const;
 };
 
 // Reads one key; returns "" when the section or key is absent.

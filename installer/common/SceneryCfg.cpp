@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 
 #include "PackageInfo.h"
@@ -56,7 +58,35 @@ std::string NoTrailingSlash(std::string p) {
 std::string ResolveLocal(const std::string& local, const std::string& simFolder) {
     std::string l = Trim(local);
     bool absolute = (l.size() >= 2 && l[1] == ':') || (!l.empty() && (l[0] == '\\' || l[0] == '/'));
-    return NoTrailingSlash(absolute ? l : NoTrailingSlash(simFolder) + "\\" + l);
+    std::string path = NoTrailingSlash(absolute ? l : NoTrailingSlash(simFolder) + "\\" + l);
+    // "Addon Scenery\x\..\Dotted" is the folder "Addon Scenery\Dotted", as Windows opens it.
+    std::string root;
+    if (path.size() >= 2 && path[1] == ':') root = path.substr(0, 2) + "\\";
+    else if (path.compare(0, 2, "\\\\") == 0) root = "\\\\";
+    else if (!path.empty() && path[0] == '\\') root = "\\";
+    std::vector<std::string> parts;
+    for (size_t i = root.size(); i <= path.size();) {
+        size_t j = std::min(path.find('\\', i), path.size());
+        std::string part = path.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        i = j + 1;
+    }
+    std::string out = root;
+    for (size_t k = 0; k < parts.size(); ++k) out += (k ? "\\" : "") + parts[k];
+    return out;
+}
+
+bool IsWideText(const std::string& bytes) {
+    if (bytes.size() >= 2 && ((bytes[0] == '\xff' && bytes[1] == '\xfe') || (bytes[0] == '\xfe' && bytes[1] == '\xff')))
+        return true;
+    // Without a byte order mark: every other byte of plain text is zero.
+    size_t zeros = 0, n = std::min<size_t>(bytes.size(), 512);
+    for (size_t k = 0; k < n; ++k) zeros += bytes[k] == '\0';
+    return n >= 4 && zeros * 4 >= n;
 }
 
 std::string SceneryCfg::SectionName(int number) {
@@ -94,7 +124,11 @@ std::vector<SceneryArea> SceneryCfg::Areas() const {
             std::string value = Trim(line.substr(eq + 1));
             if (key == "title") a.title = value;
             else if (key == "local") a.local = value;
-            else if (key == "layer") a.layer = std::atoi(value.c_str());
+            else if (key == "layer") {
+                // A layer beyond what an int holds is the highest there is, not a negative one.
+                long long v = std::strtoll(value.c_str(), nullptr, 10);
+                a.layer = int(std::clamp<long long>(v, INT_MIN, INT_MAX));
+            }
             else if (key == "active") a.active = EqualsNoCase(value, "TRUE");
         });
         areas.push_back(a);
@@ -133,7 +167,7 @@ AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local
         if (!Blank(bytes_.substr(lastStart))) added.separator += le;
     }
     bytes_ += added.separator + "[" + SectionName(added.number) + "]" + le + "Title=" + title + le + "Local=" + local +
-              le + "Layer=" + std::to_string(layer + 1) + le + "Active=TRUE" + le + "Required=FALSE" + le;
+              le + "Layer=" + std::to_string(layer == INT_MAX ? layer : layer + 1) + le + "Active=TRUE" + le + "Required=FALSE" + le;
     return added;
 }
 

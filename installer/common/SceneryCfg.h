@@ -68,8 +68,12 @@ private:
     std::string bytes_;
 };
 
-// A Local value as a full path: relative values count from simFolder; no trailing '\'.
+// A Local value as a full path: relative values count from simFolder, "." and ".." are
+// resolved; no trailing '\'.
 std::string ResolveLocal(const std::string& local, const std::string& simFolder);
+
+// A library kept as UTF-16 text: Setup leaves it alone rather than add 8-bit lines to it.
+bool IsWideText(const std::string& bytes);
 
 // Files on disk, written safely: the previous file is copied to backup (when not empty), the
 // new bytes go to a temporary name beside the file and then replace it. Empty on success,

@@ -411,7 +411,7 @@ void TSetupForm::TitleMouseDown(ui::MouseButton b) {
 // --- Welcome -------------------------------------------------------------------------------
 
 void TSetupForm::FillWelcome() {
-    AddonTitle.SetCaption(Info.DisplayTitle());
+    AddonTitle.SetCaption(Info.TitleWithVersion());
     TypeValue.SetCaption(TypeDisplayName(Info.Type(), Info.type));
     FsValue.SetCaption(FsDisplayName(Info.Fs()));
     ConditionValue.SetCaption(Info.condition.empty() ? "Not stated" : Info.condition);
@@ -572,8 +572,13 @@ void TSetupForm::ShowPage() {
             break;
         case Page::Ready: {
             Heading.SetCaption("Ready to install");
-            SubHeading.SetCaption("Press Install to copy the files of " + title + " onto your computer.");
-            ReadyAddon.SetCaption(title);
+            std::string folder = Destination();
+            while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+            InstallLog earlier;
+            SubHeading.SetCaption(FindEarlier(folder, earlier)
+                                      ? UpgradeNote(earlier)
+                                      : "Press Install to copy the files of " + title + " onto your computer.");
+            ReadyAddon.SetCaption(Info.TitleWithVersion());
             ReadyFiles.SetCaption(Plural(Scan.files.size(), "file", "files") + ", " + FormatSize(Scan.bytes));
             ReadyInto.SetCaption(Destination());
             int64_t free = FreeBytes(Destination());
@@ -833,20 +838,19 @@ namespace {
 // every one of them would take longer than unpacking them.
 class Progress : public UnzEngine::Events {
 public:
-    explicit Progress(TSetupForm& f) : f_(f) {}
+    // files: the archive's files; the engine's own count takes in its folders as well.
+    Progress(TSetupForm& f, int files) : f_(f) { files_ = files; }
     EngineOutcome outcome;
     int started = 0;
 
-    bool FileCount(int n) override {
-        files_ = n;
-        return Pump(true);
-    }
+    bool FileCount(int) override { return Pump(true); }
     bool ByteCount(int64_t n) override {
         total_ = n;
         done_ = 0;
         return Pump(true);
     }
     bool FileStart(const std::string& name, int64_t size) override {
+        if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return Pump(false);   // a folder
         ++started;
         fileSize_ = size;
         fileDone_ = 0;
@@ -913,14 +917,47 @@ void TSetupForm::Install() {
     }
 
     TargetSurvey survey = SurveyTarget(Scan, dest);
-    // What an earlier installation of this add-on into the same folder recorded.
-    const std::string logPath = JoinPath(dest, LogFileName(title));
+    const std::string folder = survey.dest;
+    // One installation is this add-on in this folder: its record, entry and uninstaller.
+    const std::string identity = InstallIdentity(title, folder);
+    const std::string logPath = JoinPath(folder, LogFileName(title, folder));
     InstallLog earlier;
-    if (std::string text; ReadWholeFile(logPath, text).empty()) earlier = InstallLog::Parse(text);
-    bool overwrite = false;
-    if (!survey.existing.empty()) {
-        int r = Ask(Plural(survey.existing.size(), "file", "files") + " of " + title +
-                        " are already in this folder, for example\n" + survey.existing.front() +
+    const bool upgrading = FindEarlier(folder, earlier);
+    if (upgrading && UpgradeOrder(earlier) < 0) {
+        std::string text = "A newer version (" + earlier.version + ") of " + title + " is installed in\n" + folder +
+                           "\n\nThis package holds version " + Info.addonVersion + ".";
+        if (Silent) {
+            Messages.push_back(text + " Nothing was changed.");
+            ExitCode = kExitCancelled;
+            return;
+        }
+        if (Ask(text + " Replace the newer version with it?", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            ExitCode = kExitCancelled;
+            return;
+        }
+    }
+    auto lower = [](std::string x) {
+        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return x;
+    };
+    // Files the earlier installation made or replaced and that are still as it left them are
+    // its own to replace; anything else already there is the person's, and they are asked.
+    std::map<std::string, const LoggedFile*> earlierFiles;
+    for (const std::vector<LoggedFile>* list : {&earlier.files, &earlier.replaced})
+        for (const LoggedFile& f : *list) earlierFiles[lower(f.rel)] = &f;
+    std::set<std::string> own;
+    std::vector<std::string> foreign;
+    for (const std::string& rel : survey.existing) {
+        auto e = earlierFiles.find(lower(rel));
+        if (e != earlierFiles.end() && SameAsLogged(JoinPath(folder, rel), e->second->crc, e->second->size))
+            own.insert(lower(rel));
+        else
+            foreign.push_back(rel);
+    }
+    bool overwrite = true;
+    if (!foreign.empty()) {
+        int r = Ask(Plural(foreign.size(), "file", "files") + " of " + title +
+                        " are already in this folder, for example\n" + foreign.front() +
                         "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the files "
                         "that are there and installs only the others. Cancel goes back.",
                     MB_YESNOCANCEL | MB_ICONQUESTION);
@@ -956,21 +993,31 @@ void TSetupForm::Install() {
         ExitCode = kExitWriteRefused;
         return;
     }
-
-    // The record of this run, and copies of the files it is about to replace (not of files an
-    // earlier run of this add-on made, nor again of those it kept a copy of already).
+    // The entry and the uninstaller's folder: where the earlier installation has them, else
+    // for every user of the computer when Setup may write there.
     InstallLog log;
     log.title = title;
-    log.folder = survey.dest;
-    log.key = "Skykit " + FolderNameFromTitle(title);
-    const std::string data = UninstallDataFolder(title);
-    log.uninstaller = data + "\\Uninstall.exe";
-    log.backups = data + "\\Backup";
+    log.version = Info.addonVersion;
+    log.folder = folder;
+    log.key = UninstallKeyName(title, folder);
+    UninstallPlace place;
+    for (bool machine : {true, false})
+        if (upgrading && !earlier.backups.empty() && place.folder.empty()) {
+            std::string data = UninstallDataFolder(identity, machine);
+            if (!data.empty() && lower(earlier.backups) == lower(data + "\\Backup")) place = {machine, data, ""};
+        }
+    if (place.folder.empty()) place = ChooseUninstallPlace(log.key, identity);
+    if (!place.problem.empty()) {
+        RemoveInstalled(survey);
+        Ask("Setup cannot prepare the removal of " + title + ": " + place.problem +
+                ".\n\nPlease run Setup as a user who may install programs.",
+            MB_OK | MB_ICONSTOP);
+        ExitCode = kExitWriteRefused;
+        return;
+    }
+    log.uninstaller = place.folder + "\\Uninstall.exe";
+    log.backups = place.folder + "\\Backup";
     log.dirs = survey.newFolders;
-    auto lower = [](std::string x) {
-        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
-        return x;
-    };
     std::map<std::string, size_t> index;
     for (size_t i = 0; i < Scan.files.size(); ++i) index[lower(Scan.files[i])] = i;
     auto logged = [&](const std::string& rel) {
@@ -981,21 +1028,34 @@ void TSetupForm::Install() {
         f.size = Scan.sizes[i];
         return f;
     };
+    // Copies of the files about to be replaced (not of the earlier installation's own, nor
+    // again of those it kept a copy of already).
     const bool keepCopies = Silent || KeepBackups.Checked();
+    std::set<std::string> copied;
+    for (const LoggedFile& f : earlier.replaced)
+        if (f.backup) copied.insert(lower(f.rel));
+    std::vector<std::string> aside;   // the earlier installation's files, moved out of the way
     if (overwrite) {
-        std::set<std::string> made, copied;
-        for (const LoggedFile& f : earlier.files) made.insert(lower(f.rel));
-        for (const LoggedFile& f : earlier.replaced)
-            if (f.backup) copied.insert(lower(f.rel));
         for (const std::string& rel : survey.existing) {
             LoggedFile f = logged(rel);
-            if (keepCopies && !made.count(lower(rel)) && !copied.count(lower(rel))) {
+            if (keepCopies && !own.count(lower(rel)) && !copied.count(lower(rel))) {
                 std::string copy = JoinPath(log.backups, rel);
                 f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
-                           CopyFileW(LongPath(JoinPath(survey.dest, rel)).c_str(), LongPath(copy).c_str(), FALSE);
+                           CopyFileW(LongPath(JoinPath(folder, rel)).c_str(), LongPath(copy).c_str(), FALSE);
+                f.copyKnown = f.backup && FileCrc(copy, f.copyCrc, f.copySize);
             }
             log.replaced.push_back(f);
         }
+    } else if (!own.empty()) {
+        // The person keeps their own files, but the earlier installation's are still to be
+        // replaced: they step aside under a temporary name and come back if the run fails.
+        for (const std::string& rel : survey.existing) {
+            if (!own.count(lower(rel))) continue;
+            std::string p = JoinPath(folder, rel);
+            if (MoveFileExW(LongPath(p).c_str(), LongPath(p + ".skk~old").c_str(), MOVEFILE_REPLACE_EXISTING))
+                aside.push_back(p);
+        }
+        survey = SurveyTarget(Scan, dest);
     }
 
     // The engine works in the current directory: the destination, for the time of the call.
@@ -1006,9 +1066,11 @@ void TSetupForm::Install() {
     BackButton.SetEnabled(false);
     NextButton.SetEnabled(false);
     CancelButton.SetCaption("Stop");
+    Heading.SetCaption("Installing");
+    SubHeading.SetCaption("Please wait while Setup copies the files of " + title + ".");
     FileLabel.SetCaption("Preparing...");
     if (!Silent) ui::App->ProcessMessages();
-    Progress progress(*this);
+    Progress progress(*this, int(Scan.files.size()));
     progress.outcome.leftOut = Scan.refused;
     if (SetCurrentDirectoryA(dest.c_str())) {
         // The engine's count is not needed: every file is looked for afterwards.
@@ -1032,6 +1094,8 @@ void TSetupForm::Install() {
 
     if (progress.outcome.Failed()) {
         int removed = RemoveInstalled(survey);
+        for (const std::string& p : aside)
+            MoveFileExW(LongPath(p + ".skk~old").c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING);
         std::string text;
         if (progress.outcome.kind == EngineOutcome::Kind::Cancelled) {
             text = "The installation was stopped. ";
@@ -1045,15 +1109,30 @@ void TSetupForm::Install() {
         if (!overwrite && !survey.existing.empty()) text += " The files that were there before are unchanged.";
         for (const LoggedFile& f : log.replaced)
             if (f.backup) DeleteFileW(LongPath(JoinPath(log.backups, f.rel)).c_str());
+        if (!upgrading) {
+            DeleteUninstallEntry(log.key);
+            RemoveDirectoryW(LongPath(log.backups).c_str());
+            RemoveDirectoryW(LongPath(place.folder).c_str());
+        }
         ShowPage();
         Ask(text, MB_OK | (progress.outcome.kind == EngineOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
         ExitCode = ExitCodeFor(progress.outcome.kind);
         return;
     }
 
-    // Installed. The scenery areas into the simulator's library, then the record and the
-    // uninstaller, so that the add-on can be taken out again.
-    for (const std::string& f : survey.newFiles) log.files.push_back(logged(f.substr(survey.dest.size() + 1)));
+    // Installed. What the earlier version had and this one has not goes; the scenery areas
+    // into the simulator's library, then the record and the uninstaller, so that the add-on
+    // can be taken out again.
+    for (const std::string& p : aside) DeleteFileW(LongPath(p + ".skk~old").c_str());
+    for (const std::string& f : survey.newFiles) {
+        log.files.push_back(logged(f.substr(survey.dest.size() + 1)));
+        RunLog.Add("Installed: " + f);
+    }
+    for (const LoggedFile& f : log.replaced) RunLog.Add("Replaced: " + JoinPath(folder, f.rel) + (f.backup ? " (copy kept)" : ""));
+    if (!overwrite)
+        for (const std::string& rel : survey.existing) RunLog.Add("Kept as it was: " + JoinPath(folder, rel));
+    std::vector<std::string> keptChanged;
+    if (upgrading) ClearOutEarlier(earlier, folder, log.backups, keptChanged);
     ExitCode = kExitOk;
     std::string registration;
     const AddonType type = Info.Type();
@@ -1063,38 +1142,42 @@ void TSetupForm::Install() {
         Registration reg = RegisterScenery(log.simulator, folders, title, earlier.areas);
         log.areas = reg.added;
         if (reg.problem.empty()) {
-            registration = "Added to the Scenery Library as ";
+            registration = reg.fresh ? "Added to the Scenery Library as " : "Already in the Scenery Library as ";
             for (size_t i = 0; i < reg.titles.size(); ++i)
                 registration += (i ? ", \"" : "\"") + reg.titles[i] + "\"";
             registration += ".";
+            RunLog.Add(registration);
         } else {
             ExitCode = kExitNotRegistered;
             registration = "The Scenery Library was not changed: " + reg.problem +
                            ". To see the scenery, start Flight Simulator, open World > Scenery Library, press Add Area "
                            "and choose the folder " + folders.front() + ".";
+            RunLog.Add(registration);
         }
     }
     log.MergeEarlier(earlier);
-    std::string recordProblem = PlaceUninstaller(data);
+    std::string recordProblem = PlaceUninstaller(place.folder);
     if (recordProblem.empty()) {
-        const std::string text = log.Text();
-        HANDLE f = CreateFileA(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD put = 0;
-        if (f == INVALID_HANDLE_VALUE || !WriteFile(f, text.data(), DWORD(text.size()), &put, nullptr) || put != text.size())
-            recordProblem = "the record " + logPath + " could not be written";
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        if (std::string why = ReplaceFileSafely(logPath, log.Text(), ""); !why.empty())
+            recordProblem = "the record " + logPath + " could not be written: " + why;
     }
     if (recordProblem.empty()) {
-        std::string publisher;
-        for (const Author& a : Info.authors)
-            publisher += (publisher.empty() ? "" : ", ") + (a.name.empty() ? a.email : a.name);
-        recordProblem = WriteUninstallEntry(log, logPath, publisher, Scan.bytes);
+        EntryFacts facts;
+        for (const Author& a : Info.authors) {
+            facts.publisher += (facts.publisher.empty() ? "" : ", ") + (a.name.empty() ? a.email : a.name);
+            if (facts.contact.empty()) facts.contact = a.email;
+        }
+        facts.bytes = Scan.bytes;
+        facts.machineWide = place.machineWide;
+        recordProblem = WriteUninstallEntry(log, logPath, facts);
     }
     Registered = registration;
+    const std::string listed = DisplayNameOf(log);
     std::string removal = recordProblem.empty()
-                              ? "To remove " + title + ", choose \"" + title +
+                              ? "To remove " + title + ", choose \"" + listed +
                                     "\" in Add or Remove Programs in the Control Panel."
                               : "Setup could not prepare the removal of the add-on: " + recordProblem + ".";
+    if (!recordProblem.empty() && ExitCode == kExitOk) ExitCode = kExitWriteRefused;
     if (!registration.empty()) Messages.push_back(registration);
     Messages.push_back(removal);
 
@@ -1103,11 +1186,19 @@ void TSetupForm::Install() {
     installedTo_ = dest;
     size_t written = overwrite ? survey.existing.size() : 0;
     for (const std::string& f : survey.newFiles) written += IsFilePath(f) ? 1 : 0;
-    std::string report = title + " was installed into\r\n" + dest + "\r\n\r\n" +
-                         Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
-    if (!survey.existing.empty())
-        report += overwrite ? "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were replaced."
-                            : "\r\n" + Plural(survey.existing.size(), "file", "files") + " that were there before were kept as they were.";
+    std::string report = Info.TitleWithVersion() + " was installed into\r\n" + dest + "\r\n\r\n";
+    if (upgrading)
+        report += "It replaced " + (earlier.version.empty() ? std::string("the earlier installation") : "version " + earlier.version) +
+                  " in this folder.\r\n";
+    report += Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
+    if (!foreign.empty())
+        report += overwrite ? "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were replaced."
+                            : "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were kept as they were.";
+    if (!keptChanged.empty()) {
+        report += "\r\n\r\n" + Plural(keptChanged.size(), "file", "files") +
+                  " of the earlier version that this one no longer has were kept, because you changed them:";
+        for (const std::string& k : keptChanged) report += "\r\n  " + k;
+    }
     if (!registration.empty()) report += "\r\n\r\n" + registration;
     report += "\r\n\r\n" + removal;
     if (!Scan.refused.empty()) {
@@ -1117,9 +1208,9 @@ void TSetupForm::Install() {
         for (const std::string& r : Scan.refused) report += "\r\n  " + r;
     }
     report += "\r\n\r\nFiles of the add-on:";
-    size_t listed = 0;
+    size_t listedFiles = 0;
     for (const std::string& rel : Scan.files) {
-        if (++listed > 500) {
+        if (++listedFiles > 500) {
             report += "\r\n  ...";
             break;
         }
@@ -1132,6 +1223,96 @@ void TSetupForm::Install() {
     SubHeading.SetCaption(title + " is ready to use. Press Finish to leave Setup.");
     ResultMemo.SetText(report);
     NextStepLabel.SetCaption(registration.empty() ? removal : registration + " " + removal);
+}
+
+bool TSetupForm::FindEarlier(const std::string& folder, InstallLog& earlier) const {
+    const std::string title = Info.DisplayTitle();
+    std::string text;
+    if (!ReadWholeFile(JoinPath(folder, LogFileName(title, folder)), text).empty()) return false;
+    InstallLog l = InstallLog::Parse(text);
+    // A damaged or foreign record is not built on: the installation starts afresh.
+    if (!l.damage.empty() || l.key != UninstallKeyName(title, folder)) return false;
+    earlier = l;
+    return true;
+}
+
+int TSetupForm::UpgradeOrder(const InstallLog& earlier) const {
+    if (earlier.version.empty() || Info.addonVersion.empty()) return 0;
+    return CompareVersions(Info.addonVersion, earlier.version);
+}
+
+std::string TSetupForm::UpgradeNote(const InstallLog& e) const {
+    const std::string title = Info.DisplayTitle();
+    int order = UpgradeOrder(e);
+    if (order > 0)
+        return "Version " + e.version + " of " + title + " is installed here. Setup will update it to " +
+               Info.addonVersion + " and remove the files " + Info.addonVersion +
+               " no longer has, unless you changed them.";
+    if (order < 0)
+        return "A newer version (" + e.version + ") of " + title + " is installed here. Setup will ask before it "
+               "puts version " + Info.addonVersion + " in its place.";
+    return title + (e.version.empty() ? "" : " " + e.version) +
+           " is already installed here. Setup will install it again over it.";
+}
+
+void TSetupForm::ClearOutEarlier(InstallLog& earlier, const std::string& folder, const std::string& backups,
+                                 std::vector<std::string>& keptChanged) {
+    auto lower = [](std::string x) {
+        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return x;
+    };
+    std::set<std::string> now, needed;
+    for (const std::string& rel : Scan.files) now.insert(lower(rel));
+    for (const std::string& name : Scan.names) {
+        std::string rel = name;
+        std::replace(rel.begin(), rel.end(), '/', '\\');
+        for (size_t cut = rel.find('\\'); cut != std::string::npos; cut = rel.find('\\', cut + 1))
+            needed.insert(lower(JoinPath(folder, rel.substr(0, cut))));
+    }
+    auto ours = [](const std::string& rel) {
+        std::string clean, why;
+        return SafeMemberPath(rel, clean, why) && !clean.empty();
+    };
+    std::vector<LoggedFile> files, replaced;
+    for (const LoggedFile& f : earlier.files) {
+        std::string p = JoinPath(folder, f.rel);
+        if (now.count(lower(f.rel))) files.push_back(f);
+        else if (!ours(f.rel) || !IsFilePath(p)) continue;
+        else if ((GetFileAttributesW(LongPath(p).c_str()) & FILE_ATTRIBUTE_READONLY) || !SameAsLogged(p, f.crc, f.size)) {
+            keptChanged.push_back(f.rel);   // the person's now
+            RunLog.Add("Kept (changed since the earlier version): " + p);
+        } else if (DeleteFileW(LongPath(p).c_str())) {
+            RunLog.Add("Removed (not in this version): " + p);
+        } else {
+            files.push_back(f);   // still the installation's, for the uninstaller
+        }
+    }
+    // A person's file that only the earlier version replaced: its kept copy goes back.
+    for (const LoggedFile& r : earlier.replaced) {
+        if (now.count(lower(r.rel)) || !ours(r.rel)) {
+            if (ours(r.rel)) replaced.push_back(r);
+            continue;
+        }
+        std::string p = JoinPath(folder, r.rel), copy = JoinPath(backups, r.rel);
+        if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
+        if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) continue;
+        std::wstring tmp = LongPath(p + ".skk~tmp");
+        if (CopyFileW(LongPath(copy).c_str(), tmp.c_str(), FALSE) &&
+            MoveFileExW(tmp.c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            DeleteFileW(LongPath(copy).c_str());
+            RunLog.Add("Put back: " + p);
+        } else {
+            DeleteFileW(tmp.c_str());
+            replaced.push_back(r);
+        }
+    }
+    earlier.files = files;
+    earlier.replaced = replaced;
+    // The folders the earlier version made and this one has no use for, when empty now.
+    std::vector<std::string> dirs = earlier.dirs;
+    std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& d : dirs)
+        if (IsInside(folder, d) && !needed.count(lower(d))) RemoveDirectoryW(LongPath(d).c_str());
 }
 
 std::string TSetupForm::SimulatorFolder() const {
@@ -1227,14 +1408,19 @@ void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
 
 namespace {
 
-// "/S", "/D=folder" and "/U=log" as the common installer builders take them: switches apart
-// by spaces, and "/D=" or "/U=" last, the rest of the line its path (spaces allowed, quotes
-// around it dropped).
+// "/S", "/LOG=file", "/?", "/D=folder" and "/U=log" as the common installer builders take
+// them: switches apart by spaces, "/LOG=" up to the next space (or in quotes), and "/D=" or
+// "/U=" last, the rest of the line its path (spaces allowed, quotes around it dropped).
 struct Switches {
-    bool silent = false;
-    std::string dest, uninstallLog;
+    bool silent = false, help = false;
+    std::string dest, uninstallLog, log;
     std::string bad;
 };
+
+std::string Upper(std::string x) {
+    for (char& c : x) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return x;
+}
 
 Switches ParseSwitches(const std::string& line) {
     Switches sw;
@@ -1243,13 +1429,9 @@ Switches ParseSwitches(const std::string& line) {
         while (i < line.size() && line[i] == ' ') ++i;
         if (i >= line.size()) break;
         std::string rest = line.substr(i);
-        auto upper = [](std::string x) {
-            for (char& c : x) c = char(std::toupper(static_cast<unsigned char>(c)));
-            return x;
-        };
         // A program that quotes each argument with spaces turns /D=a b into "/D=a b".
         bool quoted = rest[0] == '"';
-        std::string head = upper(rest.substr(quoted ? 1 : 0, 3));
+        std::string head = Upper(rest.substr(quoted ? 1 : 0, 3));
         if (head == "/D=" || head == "/U=") {
             std::string path = Trim(rest.substr(quoted ? 4 : 3));
             if (quoted && !path.empty() && path.back() == '"') path.pop_back();
@@ -1257,43 +1439,105 @@ Switches ParseSwitches(const std::string& line) {
             (head == "/D=" ? sw.dest : sw.uninstallLog) = path;
             break;
         }
+        if (Upper(rest.substr(quoted ? 1 : 0, 5)) == "/LOG=") {
+            size_t from = i + (quoted ? 6 : 5);
+            bool valueQuoted = !quoted && from < line.size() && line[from] == '"';
+            size_t end = quoted || valueQuoted ? line.find('"', from + (valueQuoted ? 1 : 0)) : line.find(' ', from);
+            sw.log = line.substr(from + (valueQuoted ? 1 : 0), end == std::string::npos ? std::string::npos
+                                                                                          : end - from - (valueQuoted ? 1 : 0));
+            i = end == std::string::npos ? line.size() : end + (quoted || valueQuoted ? 1 : 0);
+            continue;
+        }
         size_t end = line.find(' ', i);
         std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
-        if (upper(word) == "/S") sw.silent = true;
+        if (Upper(word) == "/S") sw.silent = true;
+        else if (word == "/?" || Upper(word) == "/H" || Upper(word) == "/HELP") sw.help = true;
         else if (sw.bad.empty()) sw.bad = word;
         i = end == std::string::npos ? line.size() : end;
     }
     return sw;
 }
 
+// A path given on the command line, made whole against the current folder before anything
+// uses or records it.
+std::string Absolute(const std::string& path) {
+    if (path.empty()) return path;
+    char full[MAX_PATH * 2] = "";
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string f = n && n < sizeof full ? std::string(full) : path;
+    while (f.size() > 3 && f.back() == '\\') f.pop_back();
+    return f;
+}
+
+std::string OutcomeText(int code) {
+    switch (code) {
+        case kExitOk: return "installed";
+        case kExitCancelled: return "cancelled, nothing changed";
+        case kExitNoSimulator: return "no Flight Simulator folder found";
+        case kExitDamaged: return "damaged package";
+        case kExitNoSpace: return "not enough free space";
+        case kExitWriteRefused: return "a folder or file could not be made or written";
+        case kExitBadCommandLine: return "a switch that is not understood";
+        case kExitNotRegistered: return "installed, but scenery.cfg was not changed";
+        default: return "ended";
+    }
+}
+
 }  // namespace
+
+const char* const kSetupUsage =
+    "Setup.exe [/S] [/LOG=file] [/D=folder]\n"
+    "  /S  install without windows, into the folder the wizard would propose\n"
+    "  /LOG=file  write what was done (files, areas, outcome) into file\n"
+    "  /D=folder  install into this folder (last, without quotes; relative to the current folder)\n"
+    "  /?  this help\n\n"
+    "Uninstall.exe [/S] [/LOG=file] /U=record  remove an installation (/S without windows)\n\n"
+    "Exit codes: 0 installed (or removed); 1 cancelled, terms declined or a newer version kept; "
+    "2 no Flight Simulator folder found; 3 damaged package (uninstaller: record missing, damaged "
+    "or not its own); 4 not enough free space; 5 a folder or file could not be made, written or "
+    "removed; 6 a switch that is not understood; 7 installed, but scenery.cfg was not changed.";
 
 int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     OleInitialize(nullptr);
     Switches sw = ParseSwitches(commandLine);
+    if (sw.help) {
+        ui::desktop().MessageBox(nullptr, kSetupUsage, "Setup", MB_OK | MB_ICONINFORMATION);
+        OleUninitialize();
+        return kExitOk;
+    }
     if (!sw.bad.empty()) {
         if (!sw.silent)
-            ui::desktop().MessageBox(nullptr, "Setup does not know the switch \"" + sw.bad +
-                                                  "\".\n\nSetup.exe [/S] [/D=folder]\n  /S  install without windows\n"
-                                                  "  /D=folder  install into this folder (last, without quotes)",
+            ui::desktop().MessageBox(nullptr, "Setup does not know the switch \"" + sw.bad + "\".\n\n" + kSetupUsage,
                                      "Setup", MB_OK | MB_ICONSTOP);
         return kExitBadCommandLine;
     }
+    const std::string logFile = Absolute(sw.log);
     if (!sw.uninstallLog.empty()) {
-        int r = RunUninstall(sw.uninstallLog, sw.silent);
+        Journal journal;
+        journal.path = logFile;
+        int r = RunUninstall(Absolute(sw.uninstallLog), sw.silent, journal);
         OleUninitialize();
         return r;
     }
+    const std::string dest = Absolute(sw.dest);
     std::string dir = WithSlash(packageDir);
     PackageInfo info = ReadPackageInfoFile(dir + kSettingsFile);
     ui::App->Title = info.DisplayTitle() + " Setup";
+    auto journalOf = [&logFile](TSetupForm& form, int result) {
+        form.RunLog.path = logFile;
+        if (form.Silent)
+            for (const std::string& m : form.Messages) form.RunLog.Add("Message: " + m);
+        form.RunLog.Add("Outcome: " + OutcomeText(result) + " (exit code " + std::to_string(result) + ")");
+        form.RunLog.Write();
+    };
     if (sw.silent) {
         int result = kExitDamaged;
         try {
             TSetupForm form(dir);
-            result = form.InstallSilently(sw.dest);
+            result = form.InstallSilently(dest);
+            journalOf(form, result);
         } catch (const std::exception&) {
         }
         OleUninitialize();
@@ -1313,6 +1557,7 @@ int RunSetup(const std::string& packageDir, const std::string& commandLine) {
         } else {
             result = kExitDamaged;
         }
+        journalOf(*form, result);
     } catch (const std::exception& e) {
         ui::App->ShowException(e);
     }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "Install.h"
+#include "InstallLog.h"
+#include "Uninstall.h"
 #include "PackageInfo.h"
 #include "UnzEngine.h"
 #include "ui.h"
@@ -122,6 +124,7 @@ public:
     int ExitCode = kExitCancelled;
     std::string DestOverride;    // "/D=": the add-on's folder itself
     std::string Registered;      // what the last page says about the scenery library
+    Journal RunLog;              // "/LOG=": what was done
 
     Page CurrentPage() const { return Pages[Current]; }
     // The folder the add-on goes to, as the destination page shows it now.
@@ -136,6 +139,12 @@ public:
     // the destination page, or for "/D=" the registered one when the folder lies inside it,
     // else the nearest folder above it that holds a scenery library.
     std::string SimulatorFolder() const;
+    // The record of an earlier installation of this add-on into folder, when it is whole and
+    // its own; what the update will do, and how the versions stand (below 0: this package
+    // is the older one).
+    bool FindEarlier(const std::string& folder, InstallLog& earlier) const;
+    std::string UpgradeNote(const InstallLog& earlier) const;
+    int UpgradeOrder(const InstallLog& earlier) const;
 
     // Handlers
     void NextClick();
@@ -163,6 +172,11 @@ private:
     void ShowPage();
     bool LeaveDestination();
     void Install();
+    // After an update: removes the earlier version's files that this one no longer has and
+    // that are as installed (the changed ones are kept and listed), puts back the person's
+    // files only it replaced, and drops all of them from the earlier record.
+    void ClearOutEarlier(InstallLog& earlier, const std::string& folder, const std::string& backups,
+                         std::vector<std::string>& keptChanged);
     int Ask(const std::string& text, UINT flags);
     std::vector<ui::Control*> PageControls(Page p);
     bool destinationFilled_ = false;
@@ -170,7 +184,8 @@ private:
 };
 
 // Runs the installer for the package in packageDir (the program's own folder).
-// Switches: "/S" silent, "/D=folder" (last, the rest of the line), "/U=log" uninstall.
+// Switches: "/S" silent, "/LOG=file", "/?" usage, "/D=folder" (last, the rest of the line),
+// "/U=log" uninstall.
 int RunSetup(const std::string& packageDir, const std::string& commandLine = "");
 
 }  // namespace kit

@@ -22,6 +22,7 @@ struct Registration {
     std::vector<AddedArea> added;         // areas this run added
     std::vector<std::string> titles;      // titles of the areas, added now or registered before
     std::string problem;                  // "" or why scenery.cfg was left as it was
+    size_t fresh = 0;                     // how many of them this run added
 };
 
 // Adds an area for each folder not yet in simFolder's scenery.cfg; areas the earlier log
@@ -30,22 +31,55 @@ struct Registration {
 Registration RegisterScenery(const std::string& simFolder, const std::vector<std::string>& folders,
                              const std::string& title, const std::vector<AddedArea>& earlier);
 
-// The place of the uninstaller and the copies of replaced files for one add-on:
-// "<local application data>\Skykit\Uninstall\<title as a folder name>".
-std::string UninstallDataFolder(const std::string& title);
+// What a run did, for "/LOG=file": one line per file, area and outcome, written at the end.
+struct Journal {
+    std::string path;                 // "" when no log was asked for
+    std::vector<std::string> lines;
+    void Add(const std::string& line) { lines.push_back(line); }
+    // Writes the lines; empty on success (or when no log was asked for), else the reason.
+    std::string Write() const;
+};
+
+// The place of the uninstaller and the copies of replaced files for one installation:
+// "<application data>\Skykit\Uninstall\<identity>", below the application data of all users
+// for an entry of the whole computer, below the person's own for an entry of theirs alone.
+std::string UninstallDataFolder(const std::string& identity, bool machineWide);
+
+// Where the entry and the uninstaller of an installation go: below HKLM and the common
+// application data when Setup may write both, else below HKCU and the person's own.
+struct UninstallPlace {
+    bool machineWide = false;
+    std::string folder;   // the data folder, made
+    std::string problem;  // "" or why neither could be made
+};
+UninstallPlace ChooseUninstallPlace(const std::string& key, const std::string& identity);
 
 // Copies the running program there as "Uninstall.exe"; empty on success, else the reason.
 std::string PlaceUninstaller(const std::string& folder);
 
-// The entry in the list of installed programs ("Uninstall" key, below HKLM when Setup may
-// write there, else below HKCU). Empty on success.
-std::string WriteUninstallEntry(const InstallLog& log, const std::string& logPath, const std::string& publisher,
-                                uint64_t bytes);
+// The entry in the list of installed programs: the name (title, version and folder, so that
+// two installations of one add-on are told apart), the uninstall commands, version, date of
+// installation, publisher and contact. Empty on success.
+struct EntryFacts {
+    std::string publisher, contact;
+    uint64_t bytes = 0;
+    bool machineWide = true;
+};
+std::string WriteUninstallEntry(const InstallLog& log, const std::string& logPath, const EntryFacts& facts);
+std::string DisplayNameOf(const InstallLog& log);
+void DeleteUninstallEntry(const std::string& key);
 
-// The uninstaller: "Uninstall.exe [/S] /U=<log>". Returns the exit code.
-int RunUninstall(const std::string& logPath, bool silent);
+// The uninstaller: "Uninstall.exe [/S] [/LOG=file] /U=<log>". Returns the exit code: 0
+// removed, 1 the person said No, 3 the record is missing, damaged or not its installation's,
+// 5 the scenery library could not be changed or something is left (run it again).
+int RunUninstall(const std::string& logPath, bool silent, Journal& journal);
 
 // CRC-32 and size of a file; false when it cannot be read.
 bool FileCrc(const std::string& path, uint32_t& crc, uint64_t& size);
+bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
+
+// Takes the areas out of the simulator's library, and out of the backup beside it, so that
+// restoring the backup cannot bring a removed area back. Empty on success, else the reason.
+std::string UnregisterScenery(const std::string& simFolder, const std::vector<AddedArea>& areas);
 
 }  // namespace kit

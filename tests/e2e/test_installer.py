@@ -30,7 +30,7 @@ SCENERY_CFG = (
     b"Layer=1\r\nActive=TRUE\r\nRequired=TRUE\r\n\r\n[Area.002]\r\nTitle=Default Scenery\r\nLocal=Scenery\\Eurw\r\n"
     b"Layer=2\r\nActive=TRUE\r\nRequired=FALSE\r\n\r\n[Area.010]\r\nTitle=Props Airfields\r\n"
     b"Local=C:\\Add-ons\\Props\r\nLayer=9\r\nActive=FALSE\r\nRequired=FALSE\r\nX_AFCAD=keep me\r\n")
-UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Skykit Heathrow Mini"
+UNINSTALLS = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 
 
 def windows_path(path):
@@ -103,6 +103,17 @@ def reg(*args):
     return wine("reg", *args, "/reg:32", timeout=60)
 
 
+def entries(title):
+    """The Uninstall keys of a title's installations: one per folder it went into."""
+    keys = [k.strip() for k in reg("query", UNINSTALLS).stdout.splitlines()]
+    return [k for k in keys if k.rsplit("\\", 1)[-1].startswith("Skykit " + title + " ")]
+
+
+def remove_entries(title):
+    for key in entries(title):
+        reg("delete", key, "/f")
+
+
 class FsRegistration:
     """The Flight Simulator 2000 folder in the prefix's registry, restored afterwards."""
 
@@ -173,7 +184,7 @@ class Installer(unittest.TestCase):
             drv("kill", "Setup.exe")
             wait_exit(self.proc, 10)
         self.registration.restore()
-        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
+        remove_entries(TITLE)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self):
@@ -313,7 +324,7 @@ class SilentInstall(unittest.TestCase):
 
     def tearDown(self):
         self.registration.restore()
-        reg("delete", UNINSTALL_KEY, "/f")
+        remove_entries("Heathrow Mini")
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def setup(self, *switches, package=None):
@@ -331,8 +342,7 @@ class SilentInstall(unittest.TestCase):
         with open(theirs, "w") as f:
             f.write("my own readme")
         self.assertEqual(self.setup("/S"), 0)
-        log = os.path.join(target, "Uninstall Heathrow Mini.log")
-        self.assertTrue(os.path.exists(log))
+        self.assertEqual(len([f for f in os.listdir(target) if f.startswith("Uninstall Heathrow Mini ")]), 1)
         self.assertEqual(same_tree(self.addon, target), "")
         # One area behind the others, and every byte before it as it was.
         after = self.read(self.cfg)
@@ -341,7 +351,8 @@ class SilentInstall(unittest.TestCase):
                          b"\r\n[Area.011]\r\nTitle=Heathrow Mini\r\nLocal=Addon Scenery\\Heathrow Mini\r\n"
                          b"Layer=10\r\nActive=TRUE\r\nRequired=FALSE\r\n")
         self.assertEqual(self.read(self.cfg + ".bak"), SCENERY_CFG)
-        self.assertIn("Heathrow Mini", reg("query", UNINSTALL_KEY, "/v", "DisplayName").stdout)
+        (key,) = entries("Heathrow Mini")
+        self.assertIn("Heathrow Mini", reg("query", key, "/v", "DisplayName").stdout)
 
         # Again: still one area; then a file of the person's own in the add-on's folder.
         self.assertEqual(self.setup("/S"), 0)
@@ -354,7 +365,7 @@ class SilentInstall(unittest.TestCase):
         shutil.rmtree(self.package + "-moved", ignore_errors=True)
         os.rename(self.package, self.package + "-moved")
         try:
-            q = reg("query", UNINSTALL_KEY, "/v", "QuietUninstallString").stdout
+            q = reg("query", key, "/v", "QuietUninstallString").stdout
             command = q.split("REG_SZ", 1)[1].strip()
             exe, args = command[1:].split('" ', 1)
             self.assertEqual(wine(exe, *args.split(" ", 1), timeout=300).returncode, 0)
@@ -367,7 +378,9 @@ class SilentInstall(unittest.TestCase):
                                        os.path.join("Addon Scenery", "Heathrow Mini", "scenery", "my notes.txt")]))
         with open(theirs) as f:
             self.assertEqual(f.read(), "my own readme")
-        self.assertNotEqual(reg("query", UNINSTALL_KEY).returncode, 0)
+        self.assertEqual(entries("Heathrow Mini"), [])
+        # The backup beside the library holds no area of the add-on.
+        self.assertEqual(self.read(self.cfg + ".bak"), SCENERY_CFG)
 
     def test_damaged_package_returns_its_code_and_leaves_the_library(self):
         broken = os.path.join(self.tmp, "broken")
@@ -617,8 +630,10 @@ class SelfExtractor(unittest.TestCase):
         rc = wine(os.path.join(package, "Setup.exe"), "/S", "/D=" + windows_path(dest)).returncode
         self.assertEqual((self.proc.returncode, rc), (0, 0))
         self.assertEqual(os.listdir(out), ["ok.txt"])
-        self.assertEqual(sorted(os.listdir(dest)), ["Uninstall " + TITLE + ".log", "ok.txt"])
-        reg("delete", UNINSTALL_KEY.replace("Heathrow Mini", TITLE), "/f")
+        (log, ok) = sorted(os.listdir(dest))
+        self.assertEqual(ok, "ok.txt")
+        self.assertTrue(log.startswith("Uninstall " + TITLE + " ") and log.endswith(".log"))
+        remove_entries(TITLE)
 
     def test_missing_or_cut_archive_is_reported(self):
         stub_only = os.path.join(self.tmp, "demo.exe")

@@ -113,3 +113,25 @@ TEST(InstallRecord, ReadsBackWhatItWroteAndMergesAnEarlierRun) {
     EXPECT_EQ(second.dirs.size(), 2u);
     EXPECT_EQ(second.areas.size(), 1u);
 }
+
+TEST(SceneryLibrary, DottedLocalsAndTheHighestLayerAreNoSecondAreaNorANegativeOne) {
+    SceneryCfg cfg("[Area.001]\r\nLocal=Addon Scenery\\x\\..\\Dotted\\.\r\nLayer=2147483647\r\n");
+    EXPECT_EQ(cfg.FindLocal("C:\\FS\\Addon Scenery\\Dotted", "C:\\FS"), 1);
+    cfg.AddArea("New", "D:\\New");
+    EXPECT_GT(cfg.Areas().back().layer, 0);
+}
+
+TEST(InstallRecord, DamagedRecordsAndVersionsAreToldApart) {
+    InstallLog log;
+    log.title = "A";
+    log.folder = "C:\\A";
+    log.key = UninstallKeyName(log.title, log.folder);
+    EXPECT_EQ(InstallLog::Parse(log.Text()).damage, "");
+    for (const std::string& bad : {std::string("\x01\x02 noise"), log.Text() + "File=xyz 1 a\r\n", log.Text() + "Rm=C:\\\r\n"})
+        EXPECT_NE(InstallLog::Parse(bad).damage, "") << bad;
+    EXPECT_NE(InstallIdentity("A", "C:\\A"), InstallIdentity("A", "C:\\B"));
+    EXPECT_EQ(InstallIdentity("A", "c:\\a\\"), InstallIdentity("A", "C:\\A"));
+    EXPECT_LT(CompareVersions("1.9", "1.10"), 0);
+    EXPECT_GT(CompareVersions("2.0b", "2.0a"), 0);
+    EXPECT_EQ(CompareVersions("1.01", "1.1"), 0);
+}

@@ -1,0 +1,227 @@
+// Installations side by side, updated and removed: each keeps its own identity, an update
+// leaves exactly the new release, and the uninstaller acts only on what its installation owns.
+#include <gtest/gtest.h>
+
+#include "Destination.h"
+#include "InstallerTest.h"
+#include "SetupForm.h"
+#include "TestSupport.h"
+#include "Uninstall.h"
+#include "engine.h"
+#include "os/win32_text.h"
+
+#include <algorithm>
+
+using namespace kit;
+using installer_test::Exists;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+struct Quiet : zc::Progress {
+    bool file_count(uint64_t) override { return false; }
+    bool byte_count(uint64_t) override { return false; }
+    bool file_start(const std::string&, uint64_t) override { return false; }
+    bool bytes_done(uint64_t) override { return false; }
+    bool batch_done() override { return false; }
+    bool message(int, const std::string&) override { return false; }
+    bool tick() override { return false; }
+};
+
+const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kCfg = "[General]\r\nTitle=FS\r\n\r\n[Area.001]\r\nTitle=World\r\nLocal=Scenery\\World\r\nLayer=1\r\n";
+
+class Installations : public ::testing::Test {
+protected:
+    void SetUp() override { base = testing_support::MakeTempDir(); }
+    void TearDown() override { testing_support::RemoveTree(base); }
+    // A package of these files, as the builder makes one.
+    std::string Package(const std::string& name, const std::string& title, const char* type, const char* version,
+                        const Files& files) {
+        std::string pkg = base + name + "\\", src = pkg + "src\\";
+        for (const auto& [rel, data] : files) {
+            MakeFolders(JoinPath(src, rel.substr(0, rel.find_last_of('\\') + 1)));
+            WriteFile(src + rel, data);
+        }
+        char old[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, old);
+        SetCurrentDirectoryA(src.c_str());
+        Quiet quiet;
+        zc::AddOptions o;
+        o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
+        o.patterns = {"*.*"};
+        o.recurse = true;
+        zc::zip_add(zc::host_fs(), o, quiet);
+        SetCurrentDirectoryA(old);
+        testing_support::RemoveTree(src);
+        CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);
+        for (auto [s, k, v] : {std::tuple{"Title", "hl", title.c_str()}, {"Addon", "Type", type}, {"Addon", "Version", version},
+                               {"Authors", "1", "dev@example.dk"}})
+            WritePrivateProfileStringA(s, k, v, (pkg + "Kitsetup.ini").c_str());
+        return pkg;
+    }
+    int Install(const std::string& pkg, const std::string& dest) {
+        testing_support::FakeDesktop desk;
+        TSetupForm form(pkg);
+        return form.InstallSilently(dest);
+    }
+    static std::string Record(const std::string& folder) {
+        WIN32_FIND_DATAA d;
+        HANDLE h = FindFirstFileA((folder + "\\Uninstall *.log").c_str(), &d);
+        if (h == INVALID_HANDLE_VALUE) return "";
+        FindClose(h);
+        return folder + "\\" + d.cFileName;
+    }
+    static int Uninstall(const std::string& folder) {
+        testing_support::FakeDesktop desk;
+        Journal journal;
+        return RunUninstall(Record(folder), true, journal);
+    }
+    // The display names of the entries for a title, and one value of the first.
+    static std::vector<std::string> Entries(const std::string& title, const char* value = "DisplayName") {
+        std::vector<std::string> out;
+        HKEY k;
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            if (RegOpenKeyExA(root, kUninstall, 0, KEY_READ, &k)) continue;
+            char sub[256];
+            for (DWORD i = 0; RegEnumKeyA(k, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
+                std::string name, v;
+                ui::ReadRegistryString(root, std::string(kUninstall) + "\\" + sub, "DisplayName", name);
+                ui::ReadRegistryString(root, std::string(kUninstall) + "\\" + sub, value, v);
+                if (name.rfind(title, 0) == 0) out.push_back(v);
+            }
+            RegCloseKey(k);
+        }
+        return out;
+    }
+    static std::vector<std::string> Tree(const std::string& dir, const std::string& rel = "") {
+        std::vector<std::string> out;
+        WIN32_FIND_DATAA d;
+        HANDLE h = FindFirstFileA((JoinPath(dir, rel) + "\\*").c_str(), &d);
+        for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &d)) {
+            std::string n = d.cFileName, r = rel.empty() ? n : rel + "\\" + n;
+            if (n == "." || n == "..") continue;
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                auto sub = Tree(dir, r);
+                out.insert(out.end(), sub.begin(), sub.end());
+            } else if (n.rfind("Uninstall ", 0) != 0) {
+                out.push_back(r);
+            }
+        }
+        if (h != INVALID_HANDLE_VALUE) FindClose(h);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    std::string base;
+};
+
+}  // namespace
+
+TEST_F(Installations, OneTitleInTwoFoldersKeepsEachPersonsOriginal) {
+    const std::string fs98 = base + "FS98\\Sound", fs2000 = base + "FS2000\\Sound";
+    std::string pkg = Package("Pkg", "Engine Pack", "Sound", "1.0", {{"engine.wav", "new engine"}});
+    for (bool reverse : {false, true}) {
+        MakeFolders(fs98);
+        MakeFolders(fs2000);
+        WriteFile(fs98 + "\\engine.wav", "FS98's own engine");
+        WriteFile(fs2000 + "\\engine.wav", "FS2000's own engine");
+        ASSERT_EQ(Install(pkg, fs98), 0);
+        ASSERT_EQ(Install(pkg, fs2000), 0);
+        std::vector<std::string> names = Entries("Engine Pack");
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_NE(names[0], names[1]);
+        EXPECT_EQ(ReadFile(fs98 + "\\engine.wav"), "new engine");
+        EXPECT_EQ(Uninstall(reverse ? fs2000 : fs98), 0);
+        EXPECT_EQ(Uninstall(reverse ? fs98 : fs2000), 0);
+        EXPECT_EQ(ReadFile(fs98 + "\\engine.wav"), "FS98's own engine");
+        EXPECT_EQ(ReadFile(fs2000 + "\\engine.wav"), "FS2000's own engine");
+        EXPECT_TRUE(Entries("Engine Pack").empty());
+    }
+    // Titles alike in their first 64 characters, into one folder.
+    const std::string same(64, 'T');
+    ASSERT_EQ(Install(Package("P1", same + " - Part 1", "Sound", "", {{"one.wav", "1"}}), fs98), 0);
+    ASSERT_EQ(Install(Package("P2", same + " - Part 2", "Sound", "", {{"two.wav", "2"}}), fs98), 0);
+    EXPECT_EQ(Entries(same).size(), 2u);
+    EXPECT_EQ(Uninstall(fs98), 0);
+    EXPECT_EQ(Entries(same).size(), 1u);
+    EXPECT_EQ(Tree(fs98).size(), 2u);   // the person's engine.wav and the other part's file
+    EXPECT_EQ(Uninstall(fs98), 0);
+    EXPECT_EQ(Tree(fs98), std::vector<std::string>{"engine.wav"});
+}
+
+TEST_F(Installations, AnUpdateLeavesExactlyTheNewReleaseAndTheChangedFile) {
+    const std::string fs = base + "FS", dest = fs + "\\Addon Scenery\\Demo";
+    MakeFolders(dest);
+    WriteFile(fs + "\\scenery.cfg", kCfg);
+    ASSERT_EQ(Install(Package("V10", "Demo", "Scenery", "1.0",
+                              {{"scenery\\demo.bgl", "1.0 bgl"}, {"old.txt", "o"}, {"sub\\before.txt", "b"}, {"mine.txt", "m"}}),
+                      dest), 0);
+    WriteFile(dest + "\\mine.txt", "changed by me");
+    ASSERT_EQ(Install(Package("V11", "Demo", "Scenery", "1.1", {{"scenery\\demo.bgl", "1.1 bgl"}, {"sub2\\after.txt", "b"}}),
+                      dest), 0);
+    EXPECT_EQ(Tree(dest), (std::vector<std::string>{"mine.txt", "scenery\\demo.bgl", "sub2\\after.txt"}));
+    EXPECT_FALSE(Exists(dest + "\\sub"));
+    EXPECT_EQ(ReadFile(dest + "\\scenery\\demo.bgl"), "1.1 bgl");
+    std::string cfg = ReadFile(fs + "\\scenery.cfg");
+    EXPECT_EQ(cfg.find("Local=Addon Scenery\\Demo"), cfg.rfind("Local=Addon Scenery\\Demo"));
+    EXPECT_EQ(Entries("Demo", "DisplayVersion"), std::vector<std::string>{"1.1"});
+    EXPECT_EQ(Entries("Demo", "Contact"), std::vector<std::string>{"dev@example.dk"});
+    EXPECT_EQ(Uninstall(dest), 0);
+    EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), kCfg);
+    EXPECT_EQ(ReadFile(fs + "\\scenery.cfg.bak"), kCfg);   // restoring it brings no dangling area back
+    EXPECT_EQ(Tree(dest), std::vector<std::string>{"mine.txt"});
+}
+
+TEST_F(Installations, AnUninstallStoppedByAFileInUseCanBeRunAgain) {
+    const std::string dest = base + "Addon";
+    ASSERT_EQ(Install(Package("Pkg", "Busy", "Aircraft", "2", {{"a.air", "a"}, {"model\\b.mdl", "b"}}), dest), 0);
+    HANDLE held = CreateFileA((dest + "\\model\\b.mdl").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Uninstall(dest), 5);
+    CloseHandle(held);
+    EXPECT_NE(Record(dest), "");
+    EXPECT_EQ(Entries("Busy").size(), 1u);
+    EXPECT_EQ(Uninstall(dest), 0);
+    EXPECT_FALSE(Exists(dest));
+    EXPECT_TRUE(Entries("Busy").empty());
+}
+
+TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
+    const std::string fs = base + "FS", dest = fs + "\\Addon Scenery\\Evil", foreign = base + "Foreign";
+    MakeFolders(dest);
+    MakeFolders(foreign);
+    WriteFile(fs + "\\scenery.cfg", kCfg);
+    for (const char* f : {"\\victim.txt", "\\tool.exe"}) WriteFile(foreign + f, "keep me");
+    WriteFile(fs + "\\outside.txt", "x");
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    FileCrc(fs + "\\outside.txt", crc, size);
+    char line[64];
+    snprintf(line, sizeof line, "File=%08lx 1 ..\\..\\outside.txt\r\n", static_cast<unsigned long>(crc));
+    std::string pkg = Package("Pkg", "Evil", "Scenery", "1", {{"scenery\\e.bgl", "e"}});
+    ASSERT_EQ(Install(pkg, dest), 0);
+    std::string record = ReadFile(Record(dest)), edited;
+    for (size_t i = 0, nl; i < record.size(); i = nl + 1) {
+        nl = record.find('\n', i);
+        std::string l = record.substr(i, nl - i + 1);
+        if (l.rfind("Backups=", 0) == 0) l = "Backups=" + foreign + "\r\nReplaced=1 00000000 0 victim.txt\r\n";
+        if (l.rfind("Uninstaller=", 0) == 0) l = "Uninstaller=" + foreign + "\\tool.exe\r\n";
+        edited += l;
+    }
+    WriteFile(Record(dest), edited + line + "Area=1 0d0a \r\n");
+    EXPECT_EQ(Uninstall(dest), 0);
+    EXPECT_EQ(ReadFile(fs + "\\outside.txt"), "x");
+    EXPECT_EQ(ReadFile(foreign + "\\victim.txt"), "keep me");
+    EXPECT_EQ(ReadFile(foreign + "\\tool.exe"), "keep me");
+    EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), kCfg);
+    // A record of random bytes is refused, and nothing is removed.
+    ASSERT_EQ(Install(pkg, dest), 0);
+    std::string noise(300, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = char(i * 73 + 11);
+    WriteFile(Record(dest), noise);
+    EXPECT_EQ(Uninstall(dest), 3);
+    EXPECT_EQ(ReadFile(dest + "\\scenery\\e.bgl"), "e");
+    DeleteUninstallEntry(UninstallKeyName("Evil", dest));
+}
