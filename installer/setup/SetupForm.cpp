@@ -1222,7 +1222,10 @@ void TSetupForm::Install() {
     Heading.SetCaption("Installation complete");
     SubHeading.SetCaption(title + " is ready to use. Press Finish to leave Setup.");
     ResultMemo.SetText(report);
-    NextStepLabel.SetCaption(registration.empty() ? removal : registration + " " + removal);
+    // The label is two lines: the entry's whole name (with its folder) is in the memo above.
+    const std::string removalShort =
+        recordProblem.empty() ? "To remove " + title + ", use Add or Remove Programs in the Control Panel." : removal;
+    NextStepLabel.SetCaption(registration.empty() ? removalShort : registration + " " + removalShort);
 }
 
 bool TSetupForm::FindEarlier(const std::string& folder, InstallLog& earlier) const {
@@ -1296,13 +1299,10 @@ void TSetupForm::ClearOutEarlier(InstallLog& earlier, const std::string& folder,
         std::string p = JoinPath(folder, r.rel), copy = JoinPath(backups, r.rel);
         if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
         if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) continue;
-        std::wstring tmp = LongPath(p + ".skk~tmp");
-        if (CopyFileW(LongPath(copy).c_str(), tmp.c_str(), FALSE) &&
-            MoveFileExW(tmp.c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (PutBackCopy(copy, p).empty()) {
             DeleteFileW(LongPath(copy).c_str());
             RunLog.Add("Put back: " + p);
         } else {
-            DeleteFileW(tmp.c_str());
             replaced.push_back(r);
         }
     }

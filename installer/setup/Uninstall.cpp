@@ -254,6 +254,19 @@ std::string UnregisterScenery(const std::string& simFolder, const std::vector<Ad
     return "";
 }
 
+std::string PutBackCopy(const std::string& copy, const std::string& path) {
+    // The copy goes in under a temporary name first, so that a failure leaves the file there.
+    std::wstring tmp = LongPath(path + ".skk~tmp");
+    if (!CopyFileW(LongPath(copy).c_str(), tmp.c_str(), FALSE)) return LastErrorText(GetLastError());
+    SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExW(tmp.c_str(), LongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::string why = LastErrorText(GetLastError());
+        DeleteFileW(tmp.c_str());
+        return why;
+    }
+    return "";
+}
+
 // --- The uninstaller -----------------------------------------------------------------------
 
 namespace {
@@ -423,18 +436,12 @@ int RunUninstall(const std::string& logPath, bool silent, Journal& journal) {
             journal.Add("Kept: " + p);
             continue;
         }
-        // The copy goes in under a temporary name first, so a failure leaves the installed file.
-        std::wstring tmp = LongPath(p + ".skk~tmp");
-        bool ok = CopyFileW(LongPath(copy).c_str(), tmp.c_str(), FALSE);
-        SetFileAttributesW(LongPath(p).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = ok && MoveFileExW(tmp.c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (ok) {
+        if (std::string why = PutBackCopy(copy, p); why.empty()) {
             journal.Add("Put back: " + p);
         } else {
-            DeleteFileW(tmp.c_str());
             failed.push_back(r.rel);
             left.replaced.push_back(r);
-            journal.Add("Could not put back: " + p + " (" + LastErrorText(GetLastError()) + ")");
+            journal.Add("Could not put back: " + p + " (" + why + ")");
         }
     }
 

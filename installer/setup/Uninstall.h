@@ -78,6 +78,9 @@ int RunUninstall(const std::string& logPath, bool silent, Journal& journal);
 bool FileCrc(const std::string& path, uint32_t& crc, uint64_t& size);
 bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
 
+// Puts a kept copy back in the place of path; empty on success, else the reason.
+std::string PutBackCopy(const std::string& copy, const std::string& path);
+
 // Takes the areas out of the simulator's library, and out of the backup beside it, so that
 // restoring the backup cannot bring a removed area back. Empty on success, else the reason.
 std::string UnregisterScenery(const std::string& simFolder, const std::vector<AddedArea>& areas);
