@@ -112,6 +112,8 @@ def entries(title):
 def remove_entries(title):
     for key in entries(title):
         reg("delete", key, "/f")
+    # The uninstallers those entries named, in the prefix's application data of all users.
+    shutil.rmtree(os.path.join(os.environ["WINEPREFIX"], "drive_c", "ProgramData", "Skykit"), ignore_errors=True)
 
 
 class FsRegistration:

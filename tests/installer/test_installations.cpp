@@ -79,18 +79,19 @@ protected:
         Journal journal;
         return RunUninstall(Record(folder), true, journal);
     }
-    // The display names of the entries for a title, and one value of the first.
-    static std::vector<std::string> Entries(const std::string& title, const char* value = "DisplayName") {
+    // A value of each entry of this test's installations of a title.
+    std::vector<std::string> Entries(const std::string& title, const char* value = "DisplayName") {
         std::vector<std::string> out;
         HKEY k;
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
             if (RegOpenKeyExA(root, kUninstall, 0, KEY_READ, &k)) continue;
             char sub[256];
             for (DWORD i = 0; RegEnumKeyA(k, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
-                std::string name, v;
-                ui::ReadRegistryString(root, std::string(kUninstall) + "\\" + sub, "DisplayName", name);
-                ui::ReadRegistryString(root, std::string(kUninstall) + "\\" + sub, value, v);
-                if (name.rfind(title, 0) == 0) out.push_back(v);
+                std::string name, v, where, key = std::string(kUninstall) + "\\" + sub;
+                ui::ReadRegistryString(root, key, "DisplayName", name);
+                ui::ReadRegistryString(root, key, "InstallLocation", where);
+                ui::ReadRegistryString(root, key, value, v);
+                if (name.rfind(title, 0) == 0 && where.rfind(base, 0) == 0) out.push_back(v);
             }
             RegCloseKey(k);
         }
@@ -224,4 +225,5 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     EXPECT_EQ(Uninstall(dest), 3);
     EXPECT_EQ(ReadFile(dest + "\\scenery\\e.bgl"), "e");
     DeleteUninstallEntry(UninstallKeyName("Evil", dest));
+    testing_support::RemoveTree(UninstallDataFolder(InstallIdentity("Evil", dest), true));
 }

@@ -3,6 +3,7 @@
 // the wizard itself driven in-process over a package made in a temporary folder.
 #include <gtest/gtest.h>
 
+#include "Destination.h"
 #include "Install.h"
 #include "InstallerTest.h"
 #include "Pictures.h"
@@ -226,6 +227,11 @@ protected:
         WritePrivateProfileStringA("Authors", "1", "jens@example.dk", ini.c_str());
     }
     void TearDown() override {
+        if (form && form->Installed) {   // the entry and the uninstaller go with the add-on
+            std::string dest = form->Destination();
+            Journal journal;
+            RunUninstall(JoinPath(dest, LogFileName(form->Info.DisplayTitle(), dest)), true, journal);
+        }
         form.reset();
         testing_support::RemoveTree(base);
     }
