@@ -1195,8 +1195,9 @@ void TSetupForm::Install() {
         report += overwrite ? "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were replaced."
                             : "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were kept as they were.";
     if (!keptChanged.empty()) {
-        report += "\r\n\r\n" + Plural(keptChanged.size(), "file", "files") +
-                  " of the earlier version that this one no longer has were kept, because you changed them:";
+        const bool one = keptChanged.size() == 1;
+        report += "\r\n\r\n" + Plural(keptChanged.size(), "file", "files") + " of the earlier version that this one no "
+                  "longer has " + (one ? "was kept, because you changed it:" : "were kept, because you changed them:");
         for (const std::string& k : keptChanged) report += "\r\n  " + k;
     }
     if (!registration.empty()) report += "\r\n\r\n" + registration;
@@ -1492,10 +1493,15 @@ const char* const kSetupUsage =
     "  /D=folder  install into this folder (last, without quotes; relative to the current folder)\n"
     "  /?  this help\n\n"
     "Uninstall.exe [/S] [/LOG=file] /U=record  remove an installation (/S without windows)\n\n"
-    "Exit codes: 0 installed (or removed); 1 cancelled, terms declined or a newer version kept; "
-    "2 no Flight Simulator folder found; 3 damaged package (uninstaller: record missing, damaged "
-    "or not its own); 4 not enough free space; 5 a folder or file could not be made, written or "
-    "removed; 6 a switch that is not understood; 7 installed, but scenery.cfg was not changed.";
+    "Exit codes:\n"
+    "  0  installed (uninstaller: removed)\n"
+    "  1  cancelled, terms declined or a newer version kept\n"
+    "  2  no Flight Simulator folder found\n"
+    "  3  damaged package (uninstaller: record missing, damaged or not its own)\n"
+    "  4  not enough free space\n"
+    "  5  a folder or file could not be made, written or removed\n"
+    "  6  a switch that is not understood\n"
+    "  7  installed, but scenery.cfg was not changed";
 
 int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
