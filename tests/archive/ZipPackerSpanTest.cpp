@@ -245,6 +245,22 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
 }
 
+TEST_F(SpanTest, SpannedAddEndsItsBatchOnce) {
+    z.Unattended = true;
+    z.SetDLLDirectory(EngineDir());
+    z.AddOptions = {AddDiskSpan};
+    z.SetMaxVolumeSize(100000);
+    z.SetMinFreeVolumeSize(1000);
+    int batches = 0;
+    z.OnProgress = [&](TObject*, ProgressType t, const std::string&, long) { batches += t == ptBatchDone; };
+    z.SetZipFileName(scratch / "set.zip");
+    z.FSpecArgs = {scratch / "noise.bin", scratch / "count.txt"};
+    z.Add();
+    EXPECT_EQ(z.FilesProcessed, 2) << z.ErrorText;
+    EXPECT_TRUE(Exists(Part(3)));
+    EXPECT_EQ(batches, 1);
+}
+
 TEST_F(SpanTest, AddRefusesASpannedSelfExtractorBeforeWritingIt) {
     z.Unattended = true;
     z.SetDLLDirectory(EngineDir());
