@@ -46,6 +46,7 @@ check "a join into one of its parts is refused" '[ "$(kzrc join set002.zip set00
 check "a join of mixed sets is refused with no output" 'mkdir other && cp -r src other && head -c 150000 /dev/urandom >other/src/noise.bin && (cd other && wine "$DIST/Kitzip.exe" a -r ../other.zip "src\\*.*" </dev/null) && kz span -s 64k other.zip other && cp other002.zip set002.zip && [ "$(kzrc join set001.zip mixed.zip)" = 3 ] && [ ! -f mixed.zip ] && [ -z "$(ls *.tmp 2>/dev/null)" ]'
 # A 2-part set written over a 3-part one of the same name: the stale part goes with it.
 check "an existing set is replaced only with -o" '[ "$(kzrc span -s 100k plain.zip set)" = 4 ] && kz span -o -s 100k plain.zip set && [ ! -f set003.zip ] && kz join set001.zip back2.zip && cmp back2.zip plain.zip'
+check "a missing part is named" 'mv set002.zip aside && [ "$(kzrc join set001.zip m.zip)" = 2 ] && grep -q "part 002 of the set" log && mv aside set002.zip'
 
 check "self-extractor keeps its input" 'cp plain.zip p.zip && kz sfx p.zip && [ -f p.exe ] && cmp p.zip plain.zip'
 check "self-extractor passes unzip -t and 7z t" 'unzip -t p.exe | grep -q "No errors" && 7z t p.exe | grep -q "Everything is Ok"'
