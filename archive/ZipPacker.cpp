@@ -67,6 +67,9 @@ EZipPacker::EZipPacker(int id, int arg)
 EZipPacker::EZipPacker(int id, const std::string& arg)
     : std::runtime_error(FormatZipStr(LoadZipStr(id, MissingZipStr(id)), {arg})), DisplayMsg(true), ResId(id) {}
 
+EZipPacker::EZipPacker(int id, bool display, const std::string& about)
+    : std::runtime_error(LoadZipStr(id, MissingZipStr(id)) + ": " + about), DisplayMsg(display), ResId(id) {}
+
 std::string UnattendedDummyPassword() {
     std::string s;
     for (int i = 0; i < 79; ++i) s += char('A' + 25);  // 'Z', one printable character
@@ -273,7 +276,12 @@ void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
         switch (rec.action) {
         case zeng::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
         case zeng::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
-        case zeng::kActionBatchDone: OnProgress(this, ptBatchDone, "", 0); break;
+        case zeng::kActionBatchDone:
+            // Held while a spanned Add lets the engine write its temporary archive: the batch
+            // is done when the set is, and its handlers hear of it once.
+            if (holdBatchDone_) batchHeld_ = true;
+            else OnProgress(this, ptBatchDone, "", 0);
+            break;
         case zeng::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
         case zeng::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
         default: break;
@@ -412,9 +420,17 @@ void TZipPacker::Add() {
     }
 
     zipBusy_ = true;
+    holdBatchDone_ = span;
+    batchHeld_ = false;
     FilesProcessed = RunZipEngine(false, target);
+    holdBatchDone_ = false;
     if (span) {
-        if (FilesProcessed != 0 && WriteSpan(target, zipFileName_) != 0) FilesProcessed = 0;
+        // WriteSpan ends with the one end-of-batch event; without it, the engine's goes out now.
+        if (FilesProcessed != 0) {
+            if (WriteSpan(target, zipFileName_) != 0) FilesProcessed = 0;
+        } else if (batchHeld_ && OnProgress) {
+            OnProgress(this, ptBatchDone, "", 0);
+        }
         DeleteFileA(target.c_str());
     }
     FSpecArgs.clear();
@@ -793,6 +809,8 @@ void TZipPacker::List() {
                     spanIn_ = fullPath_;
                     lastDisk_ = diskNr_ = e.eoc.ThisDiskNo;
                     newDisk_ = false;
+                    driveType_ = diskDrive().DriveType(driveRoot_);
+                    DetectZipStyle();
                 }
                 other.reset();
                 GetNewDisk(disk);
@@ -804,10 +822,10 @@ void TZipPacker::List() {
             try {
                 L = zipfmt::ReadDirectory(src, opt);
             } catch (...) {
-                reading_ = false;
+                reading_ = zipStyle_ = false;
                 throw;
             }
-            reading_ = false;
+            reading_ = zipStyle_ = false;
             if (L.end.spanFirstPart) spanned_ = true;
             ReportEndRecord(L.end, true, labelDisk);
             zipComment_ = L.end.comment;

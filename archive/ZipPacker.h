@@ -85,6 +85,8 @@ public:
     EZipPacker(int id, bool display);
     EZipPacker(int id, int arg);
     EZipPacker(int id, const std::string& arg);
+    // The table text followed by ": " and what it is about (the file, the part, the member).
+    EZipPacker(int id, bool display, const std::string& about);
     bool DisplayMsg;
     int ResId;
 };
@@ -117,6 +119,9 @@ struct MDZipData {
     std::string FileName;
     uint32_t ComprSize = 0;
     bool Seen = false;          // its local header has been met
+    // What a join checks each local header and the data against.
+    uint16_t Flag = 0, Method = 0;
+    uint32_t Crc = 0, UncomprSize = 0;
 };
 
 // Text of a table id: the string of the running program's message table, or Default when it
@@ -239,6 +244,9 @@ public:
     // archive not readable, -9 other failure)
     int ConvertSFX(bool Auto = false);
     int ConvertZIP();
+    // Run-time choice of programs that keep what they were given: a conversion leaves its
+    // source archive or program in place instead of erasing it.
+    bool KeepSourceOnConvert = false;
     // Copies the directory from in to out with every local-header offset and the directory's
     // own offset moved by shift; then the end record and the comment. 0, or -2 on any error.
     int RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift);
@@ -314,6 +322,15 @@ private:
     std::string partName_;        // the part being written
     std::vector<std::string> partsWritten_;  // on fixed drives: removed again if the set fails
     HANDLE inFile_ = INVALID_HANDLE_VALUE, outFile_ = INVALID_HANDLE_VALUE;
+    // Info-ZIP's naming of a set's parts (name.z01 ... name.zip) rather than ours.
+    bool zipStyle_ = false;
+    std::string setName_;         // in that naming: the last part, which names the set
+    // A part of an earlier set was overwritten: its parts after the new set's last go too.
+    bool overwroteOld_ = false;
+    // Sees every byte of a member's data while a join copies it (the CRC check).
+    std::function<void(const char*, size_t)> joinTap_;
+    std::string PartPath(int disk) const;
+    void DetectZipStyle();
     FILETIME spanDate_{};
     int64_t inSize_ = 0;
     int64_t outPos_ = 0;          // joined file position
@@ -342,6 +359,8 @@ private:
     // An exception thrown by an event handler during an engine call: the engine is asked to
     // stop, and the call is then reported as aborted.
     bool handlerFailed_ = false;
+    // A spanned Add: the engine's end of batch is held back for the one WriteSpan sends.
+    bool holdBatchDone_ = false, batchHeld_ = false;
 
     HWND AppWindow() const;
     std::string DllPath(const char* name) const;
@@ -353,6 +372,8 @@ private:
     int RunZipEngine(bool forDelete, const std::string& target);
     void ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;
+    int ReplaceWithTemp(const std::string& temp, const std::string& target);
+    bool RefuseSetPart();
     const std::array<char, 128>& OemTable() const;
 };
 

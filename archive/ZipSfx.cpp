@@ -62,6 +62,16 @@ std::string WithExt(const std::string& name, const std::string& ext) {
     return name.substr(0, dot) + ext;
 }
 
+// A fresh name beside target for the file that will replace it: written there whole first, so
+// that a conversion that fails (a full disk) never costs the earlier file of that name.
+std::string TempBeside(const std::string& target) {
+    size_t slash = target.find_last_of("\\/:");
+    std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    char tmp[MAX_PATH + 1];
+    if (!GetTempFileNameA(dir.c_str(), "sfx", 0, tmp)) return "";
+    return tmp;
+}
+
 }  // namespace
 
 int TZipPacker::RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift) {
@@ -109,11 +119,32 @@ static HANDLE OpenForReading(const std::string& name) {
                        nullptr);
 }
 
+// Puts a finished conversion in place of target: the earlier file goes only now (as the
+// component erases files), then the new one takes its name. Non-zero when either step failed;
+// the new file is removed then and an earlier one is still there unless its erasing succeeded.
+int TZipPacker::ReplaceWithTemp(const std::string& temp, const std::string& target) {
+    if (ui::FileExists(target)) EraseFile(target, HowToDelete);
+    if (ui::FileExists(target) || !MoveFileA(temp.c_str(), target.c_str())) {
+        DeleteFileA(temp.c_str());
+        ShowZipMessage(ZIPMSG_CREATE_OUTPUT, ": " + target);
+        return -1;
+    }
+    return 0;
+}
+
+// A part of a disk set is no archive of its own: converted, its set could no longer be joined.
+bool TZipPacker::RefuseSetPart() {
+    if (EndDiskNo() == 0 && !Spanned()) return false;
+    ShowZipMessage(ZIPMSG_SFX_NO_SPAN, ": " + ZipFileName() + " is a part of a disk set; join the set first");
+    return true;
+}
+
 int TZipPacker::ConvertSFX(bool Auto) {
     if (!Auto && !ui::FileExists(ZipFileName())) {
         ShowZipMessage(ZIPMSG_NO_ZIPFILE, "");
         return -9;
     }
+    if (!Auto && RefuseSetPart()) return -9;
     size_t sum = SFXCaption.size() + SFXDefaultDir.size() + SFXCommandLine.size();
     if (sum >= 250) {
         ShowZipMessage(ZIPMSG_SFX_STRINGS, "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine = " + std::to_string(sum));
@@ -151,12 +182,16 @@ int TZipPacker::ConvertSFX(bool Auto) {
         }
         out = WithExt(out, ".exe");
     }
-    if (ui::FileExists(out)) EraseFile(out, HowToDelete);
+    const std::string temp = TempBeside(out);
+    if (temp.empty()) return -1;
     int result = 0;
     int64_t stubLen = 0;
     {
-        Handle o(CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!o.Ok()) return -1;
+        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) {
+            DeleteFileA(temp.c_str());
+            return -1;
+        }
         Handle stub(CreateFileA(SFXPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         LARGE_INTEGER len{};
         if (!stub.Ok() || !GetFileSizeEx(stub.Get(), &len) || len.QuadPart > 0x7FFFFF00) {
@@ -189,14 +224,15 @@ int TZipPacker::ConvertSFX(bool Auto) {
     if (result == 0 && !Auto) {
         // Garbage after the archive is not taken along: the archive as used is what counts.
         int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
-        if (FileLength(out) != stubLen + int64_t(zip::kSfxHeaderSize) + inLen) result = -9;
+        if (FileLength(temp) != stubLen + int64_t(zip::kSfxHeaderSize) + inLen) result = -9;
     }
     if (result != 0) {
-        DeleteFileA(out.c_str());
+        DeleteFileA(temp.c_str());
         return result;
     }
+    if (ReplaceWithTemp(temp, out) != 0) return -1;
     if (!Auto) {
-        EraseFile(ZipFileName(), HowToDelete);
+        if (!KeepSourceOnConvert) EraseFile(ZipFileName(), HowToDelete);
         SetZipFileName(out);
     }
     return 0;
@@ -211,6 +247,7 @@ int TZipPacker::ConvertZIP() {
         ShowZipMessage(ZIPMSG_NOT_EXE_INPUT, "");
         return -3;
     }
+    if (RefuseSetPart()) return -9;
     const int64_t start = DataStart();
     if (start == 0) {
         ShowZipMessage(ZIPMSG_SFX_TYPE, "");
@@ -218,11 +255,15 @@ int TZipPacker::ConvertZIP() {
     }
     WaitCursor wait;
     const std::string out = WithExt(ZipFileName(), ".zip");
-    if (ui::FileExists(out)) EraseFile(out, HowToDelete);
+    const std::string temp = TempBeside(out);
+    if (temp.empty()) return -1;
     int result = 0;
     {
-        Handle o(CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!o.Ok()) return -1;
+        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) {
+            DeleteFileA(temp.c_str());
+            return -1;
+        }
         ZipEndOfCentral eoc;
         const bool found = ArchiveEnd(eoc);
         Handle in(OpenForReading(ZipFileName()));
@@ -238,13 +279,14 @@ int TZipPacker::ConvertZIP() {
     }
     if (result == 0) {
         int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
-        if (FileLength(out) != inLen - start) result = -9;
+        if (FileLength(temp) != inLen - start) result = -9;
     }
     if (result != 0) {
-        DeleteFileA(out.c_str());
+        DeleteFileA(temp.c_str());
         return result;
     }
-    EraseFile(ZipFileName(), HowToDelete);
+    if (ReplaceWithTemp(temp, out) != 0) return -1;
+    if (!KeepSourceOnConvert) EraseFile(ZipFileName(), HowToDelete);
     SetZipFileName(out);
     return 0;
 }

@@ -5,7 +5,10 @@
 //
 // The input and the output go through buffers of their own; the disk dialogue (prompts,
 // labels, free space) goes through the Desktop and the disk queries, so tests can swap disks.
+#include <zlib.h>
+
 #include <cstring>
+#include <memory>
 
 #include "Bytes.h"
 #include "SpanFormat.h"
@@ -56,6 +59,93 @@ void Breathe() {
     last = now;
     ProcessPending();
 }
+
+// Full paths compared as the platform compares file names.
+bool SamePath(const std::string& a, const std::string& b) {
+    char fa[MAX_PATH + 1] = {}, fb[MAX_PATH + 1] = {};
+    DWORD na = GetFullPathNameA(a.c_str(), MAX_PATH, fa, nullptr), nb = GetFullPathNameA(b.c_str(), MAX_PATH, fb, nullptr);
+    if (!na || na > MAX_PATH || !nb || nb > MAX_PATH) return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+    return lstrcmpiA(fa, fb) == 0;
+}
+
+// A member's data as a join copies it: unpacked on the way (stored or deflated) so that its
+// CRC and size can be held against the directory. Encrypted members and other methods cannot be
+// unpacked here; their local header is still checked.
+class MemberCheck {
+public:
+    MemberCheck(uint16_t method) : method_(method) {
+        if (method_ == 8) {
+            z_ = std::make_unique<z_stream>();
+            std::memset(z_.get(), 0, sizeof(z_stream));
+            if (inflateInit2(z_.get(), -MAX_WBITS) != Z_OK) {
+                z_.reset();
+                failed_ = "it could not be unpacked (no memory)";
+            }
+        }
+    }
+    ~MemberCheck() {
+        if (z_) inflateEnd(z_.get());
+    }
+    void Feed(const char* p, size_t n) {
+        if (!failed_.empty() || n == 0) return;
+        if (method_ == 0) {
+            crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(p), uInt(n));
+            size_ += n;
+            return;
+        }
+        if (ended_) {
+            failed_ = "its deflated data goes on after its end";
+            return;
+        }
+        z_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(p));
+        z_->avail_in = uInt(n);
+        while (z_->avail_in > 0 && !ended_) {
+            size_t made = 0;
+            int r = Step(Z_NO_FLUSH, made);
+            if (r != Z_OK && r != Z_BUF_ERROR && r != Z_STREAM_END) {
+                failed_ = std::string("its deflated data is damaged (") + (z_->msg ? z_->msg : "inflate error") + ")";
+                return;
+            }
+            if (r == Z_BUF_ERROR && made == 0) break;
+        }
+    }
+    // Empty when the data is what the directory says, else why not.
+    std::string Verdict(uint32_t crc, uint32_t size) {
+        if (!failed_.empty()) return failed_;
+        // The end may still be inside inflate's window.
+        while (method_ == 8 && !ended_) {
+            z_->next_in = nullptr;
+            z_->avail_in = 0;
+            size_t made = 0;
+            Step(Z_FINISH, made);
+            if (!ended_ && made == 0) return "its deflated data ends too early";
+        }
+        if (uint32_t(size_) != size)
+            return "it unpacks to " + std::to_string(size_) + " bytes instead of " + std::to_string(size);
+        if (crc_ != crc) return "its CRC check failed";
+        return "";
+    }
+
+private:
+    // One round of inflate into the window; its bytes go into the CRC and the size.
+    int Step(int flush, size_t& made) {
+        z_->next_out = window_;
+        z_->avail_out = sizeof window_;
+        int r = inflate(z_.get(), flush);
+        made = sizeof window_ - z_->avail_out;
+        crc_ = crc32(crc_, window_, uInt(made));
+        size_ += made;
+        if (r == Z_STREAM_END) ended_ = true;
+        return r;
+    }
+    uint16_t method_;
+    Bytef window_[16384];
+    std::unique_ptr<z_stream> z_;
+    uLong crc_ = crc32(0, nullptr, 0);
+    uint64_t size_ = 0;
+    bool ended_ = false;
+    std::string failed_;
+};
 
 }  // namespace
 
@@ -142,12 +232,36 @@ UINT TZipPacker::CheckForDisk() {
 bool TZipPacker::IsRightDisk(UINT driveType) {
     std::string number = zipfmt::PartNumberText(diskNr_);
     if (driveType == DRIVE_FIXED || driveType == DRIVE_REMOTE) {
-        std::string base = ChangeExt(spanIn_, "");
-        if (base.size() >= 3) spanIn_.replace(base.size() - 3, 3, number);
+        spanIn_ = PartPath(diskNr_);
         return true;
     }
     // Other archivers label their disks without the space: both are the same disk.
     return SameLabel(volumeLabel_, kLabelPrefix + number) || SameLabel(volumeLabel_, "PKBACK#" + number);
+}
+
+// Info-ZIP's naming on a fixed or network drive: any part names the set, whose last part is
+// name.zip.
+void TZipPacker::DetectZipStyle() {
+    zipStyle_ = false;
+    if (!FixedDrive()) return;
+    if (zipfmt::IsZipStylePart(spanIn_)) {
+        zipStyle_ = true;
+        spanIn_ = zipfmt::WithExtension(spanIn_, ".zip");
+    } else if (!zipfmt::ExtensionOf(spanIn_).empty() && ui::FileExists(zipfmt::WithExtension(spanIn_, ".z01"))) {
+        zipStyle_ = true;
+    }
+    setName_ = spanIn_;
+}
+
+// The file of a part on a fixed or network drive, named as the set being read names its parts.
+std::string TZipPacker::PartPath(int disk) const {
+    if (zipStyle_) return zipfmt::ZipStylePartName(setName_, disk, lastDisk_);
+    // A set of one part is the file itself, whatever its name.
+    if (reading_ && lastDisk_ == 0) return spanIn_;
+    std::string name = spanIn_;
+    std::string base = ChangeExt(name, "");
+    if (base.size() >= 3) name.replace(base.size() - 3, 3, zipfmt::PartNumberText(disk));
+    return name;
 }
 
 bool TZipPacker::OpenIn() {
@@ -169,7 +283,9 @@ void TZipPacker::GetNewDisk(int disk) {
             newDisk_ = true;  // a wrong disk: ask again
         }
         if (OpenIn()) return;
-        if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        // The part that is missing, by its number and its file.
+        if (FixedDrive())
+            throw EZipPacker(ZIPMSG_INPUT_MISSING, true, "part " + zipfmt::PartNumberText(disk) + " of the set, " + spanIn_);
         ShowZipMessage(ZIPMSG_INPUT_MISSING, "");
         newDisk_ = true;
     }
@@ -215,6 +331,8 @@ void TZipPacker::CloseSpanFiles() {
 
 void TZipPacker::OpenPart() {
     for (;;) {
+        if (diskNr_ >= zipfmt::kMaxParts)
+            throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true, "a set has at most 999 parts; choose larger parts");
         CheckForDisk();
         partName_ = FixedDrive() ? zipfmt::PartFileName(spanOut_, diskNr_) : spanOut_;
         if (!FixedDrive() && AddOptions.Contains(AddDiskSpanErase)) {
@@ -249,6 +367,7 @@ void TZipPacker::OpenPart() {
                 newDisk_ = true;
                 continue;
             }
+            overwroteOld_ = true;
         }
         outFile_ = CreateFileA(partName_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (outFile_ == INVALID_HANDLE_VALUE) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true);
@@ -407,6 +526,17 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         if (!GetFileTime(inFile_, &c, &a, &spanDate_) || !GetFileSizeEx(inFile_, &size)) throw EZipPacker(ZIPMSG_SEEK_INPUT, true);
         inSize_ = size.QuadPart;
 
+        // Three digits number at most 999 parts: a set that needs more is refused before
+        // anything is written (numbers would wrap round onto the set's own first parts).
+        const UINT outType = diskDrive().DriveType(driveRoot_);
+        if ((outType == DRIVE_FIXED || outType == DRIVE_REMOTE) && maxVolumeSize_ > 0) {
+            int64_t parts = (inSize_ + 4 + keepFreeOnDisk1_ + maxVolumeSize_ - 1) / maxVolumeSize_;
+            if (parts > zipfmt::kMaxParts)
+                throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true,
+                                 "a set has at most 999 parts, and parts of " + std::to_string(maxVolumeSize_) +
+                                     " bytes would make " + std::to_string(parts) + "; choose larger parts");
+        }
+        overwroteOld_ = false;
         uint8_t marker[4];
         zip::Put32(marker, zip::kSpanMarkerSig);
         WriteSplit(marker, 4, 0);
@@ -501,6 +631,11 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         WriteSplit(end, sizeof end, 0);
         RWSplitData(eoc.ZipCommentLen, ZIPMSG_ZIP_COMMENT);
         ClosePart();
+        // Written over an earlier, longer set: its parts after this set's last would be taken
+        // for this set's by a join, so they go now that the new set is complete.
+        if (FixedDrive() && overwroteOld_)
+            for (int k = diskNr_ + 1; k < zipfmt::kMaxParts && ui::FileExists(zipfmt::PartFileName(spanOut_, k)); ++k)
+                DeleteFileA(zipfmt::PartFileName(spanOut_, k).c_str());
     } catch (...) {
         result = SpanFailure();
     }
@@ -538,6 +673,7 @@ void TZipPacker::RWJoinData(int64_t len, int errId) {
         if (CancelRequested) throw EZipPacker(ZIPMSG_CANCELED, false);
         int64_t n = std::min(len, kChunk);
         ReadIn(buf, n, errId, true);
+        if (joinTap_) joinTap_(buf, size_t(n));
         WriteJoin(buf, n, ZIPMSG_WRITE_OUTPUT);
         len -= n;
     }
@@ -563,15 +699,16 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         // when complete, so a join that fails leaves neither a partial archive nor a damaged
         // older one.
         const bool dirOnly = TmpFile.empty() || TmpFile.back() == '\\' || TmpFile.back() == '/';
-        std::string dir = dirOnly ? (TmpFile.empty() ? std::string(".\\") : TmpFile) : DirOf(ChangeExt(TmpFile, ".zip"));
+        std::string dir = dirOnly ? (TmpFile.empty() ? std::string(".\\") : TmpFile) : DirOf(TmpFile);
         char tmp[MAX_PATH + 1];
         if (!GetTempFileNameA(dir.c_str(), "zip", 0, tmp)) throw EZipPacker(ZIPMSG_TEMP_CREATE, true);
         if (dirOnly) {
             DeleteFileA(tmp);
             target = joined = ChangeExt(tmp, ".zip");
         } else {
+            // The name as given: a join asked for "out.bin" writes "out.bin".
             joined = tmp;
-            target = ChangeExt(TmpFile, ".zip");
+            target = TmpFile;
         }
         outFile_ = CreateFileA(joined.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (outFile_ == INVALID_HANDLE_VALUE) {
@@ -581,6 +718,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
 
         // The last part: it holds the end record.
         CheckForDisk();
+        DetectZipStyle();
         zipfmt::EndRecordResult end;
         for (;;) {
             {
@@ -592,6 +730,8 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             if (end.found) break;
             if (FixedDrive()) {
                 int number = NumberBeforeExt(spanIn_);
+                if (zipStyle_ || number < 0)
+                    throw EZipPacker(ZIPMSG_NOT_A_ZIP, true, spanIn_ + " has no end record and is no numbered part of a set");
                 if (number == 1) throw EZipPacker(ZIPMSG_FIRST_DISK, true);
                 throw EZipPacker(ZIPMSG_NTH_DISK, number);
             }
@@ -600,7 +740,12 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         }
         const ZipEndOfCentral eoc = end.eoc;
         lastDisk_ = diskNr_ = eoc.ThisDiskNo;
-        if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
+        // The joined archive must not take the place of a part it is made from.
+        if (FixedDrive() && !dirOnly)
+            for (int k = 0; k <= lastDisk_; ++k)
+                if (SamePath(PartPath(k), target))
+                    throw EZipPacker(ZIPMSG_SAME_ARCHIVE, true, target + " is part " + zipfmt::PartNumberText(k) + " of the set");
+        if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true, spanIn_);
         FILETIME c, a;
         GetFileTime(inFile_, &c, &a, &spanDate_);
 
@@ -625,6 +770,10 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             ReadIn(r.FileName.data(), n, ZIPMSG_CEH_NAME, true);
             r.FileName = ReplaceForwardSlash(r.FileName.c_str());
             r.ComprSize = h.ComprSize;
+            r.Flag = h.Flag;
+            r.Method = h.ComprMethod;
+            r.Crc = h.CRC32;
+            r.UncomprSize = h.UncomprSize;
             field.resize(size_t(e) + cl);
             ReadIn(field.data(), int64_t(e) + cl, ZIPMSG_CEH_EXTRA, true);
             total += int64_t(n) + r.ComprSize + e + cl;
@@ -663,14 +812,35 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             // The directory's size when the local header has none: 0 behind a data descriptor,
             // all ones when the size is in a Zip64 field (Info-ZIP writes members read from a
             // pipe so).
-            if (size == 0 || size == 0xFFFFFFFFu) size = r.ComprSize;
             const bool descriptor = h.Flag & zip::kFlagDescriptor;
+            // Each local header agrees with its directory row: parts of two sets with the same
+            // member names, mixed, differ here (or, failing that, in the data's CRC below).
+            const bool sizeKnown = size != 0 && size != 0xFFFFFFFFu;
+            if (h.ComprMethod != r.Method || (h.Flag & zip::kFlagEncrypted) != (r.Flag & zip::kFlagEncrypted) ||
+                (sizeKnown && size != r.ComprSize) || (!(descriptor && h.CRC32 == 0) && h.CRC32 != r.Crc))
+                throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true,
+                                 "the local header of \"" + shown + "\" in " + spanIn_ +
+                                     " does not agree with the set's directory; the parts come from different sets or are damaged");
+            if (!sizeKnown) size = r.ComprSize;
             if (OnMessage) OnMessage(this, 0, copying + shown);
             Progress(ptFileStart, shown, int64_t(h.Length()) + size + (descriptor ? 16 : 0));
             WriteJoin(lh, sizeof lh, ZIPMSG_LOH_WRITE);
             WriteJoin(name.data(), n, ZIPMSG_LOH_WRITE);
             RWJoinData(e, ZIPMSG_LOH_EXTRA);
+            std::unique_ptr<MemberCheck> check;
+            if (!(r.Flag & zip::kFlagEncrypted) && (r.Method == 0 || r.Method == 8) && r.UncomprSize != 0xFFFFFFFFu) {
+                check = std::make_unique<MemberCheck>(r.Method);
+                joinTap_ = [&check](const char* p, size_t n) { check->Feed(p, n); };
+            }
             RWJoinData(size, ZIPMSG_ZIPPED_DATA);
+            joinTap_ = nullptr;
+            if (check) {
+                std::string why = check->Verdict(r.Crc, r.UncomprSize);
+                if (!why.empty())
+                    throw EZipPacker(ZIPMSG_ZIPPED_DATA, true,
+                                     "\"" + shown + "\" (up to " + spanIn_ + "): " + why +
+                                         "; the parts come from different sets or are damaged");
+            }
             if (descriptor) {
                 uint8_t dd[16];
                 ReadIn(dd, 4, ZIPMSG_DATA_DESC, true);
@@ -721,8 +891,10 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         }
         TmpFile = target;
     } catch (...) {
+        joinTap_ = nullptr;
         result = SpanFailure();
     }
+    zipStyle_ = false;
     if (showProgress_) Progress(ptBatchDone, "", 0);
     showProgress_ = false;
     outLen_ = 0;

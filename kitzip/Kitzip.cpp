@@ -1,7 +1,7 @@
 // Kitzip: the archive component on the command line, for authors who script their releases.
 // It drives TZipPacker as the builder does; the component's messages go to the standard error
 // stream, questions (overwrite a part? insert the next disk?) are asked on the console, and the
-// exit code is 0 on success, else the component's error number (1 where it has none).
+// exit code says what kind of failure ended the run (the table in kUsage and the README).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 
 #include "SpanFormat.h"
 #include "ZipPacker.h"
+#include "ZipPackerInternal.h"
 #include "ui.h"
 
 namespace {
@@ -20,14 +21,100 @@ const char kUsage[] =
     "Kitzip 1.52 M - the Skykit archive tool\n"
     "\n"
     "  Kitzip l ARCHIVE                         list the members\n"
+    "  Kitzip t ARCHIVE                         test every member (data and CRC)\n"
     "  Kitzip a [-0..-9] [-r] ARCHIVE FILE...   add files (-r: with subfolders)\n"
     "  Kitzip x ARCHIVE [FOLDER]                extract (into FOLDER)\n"
     "  Kitzip d ARCHIVE NAME...                 delete members\n"
-    "  Kitzip span [-s SIZE] ARCHIVE TARGET     split onto disks or into parts of SIZE\n"
-    "                                           bytes (1440k, 64m...): TARGET001.zip...\n"
-    "  Kitzip join PART OUT.zip                 join a set (any of its parts) into one archive\n"
-    "  Kitzip sfx ARCHIVE.zip                   make a self-extracting ARCHIVE.exe\n"
-    "  Kitzip unsfx ARCHIVE.exe                 take the self-extractor off again\n";
+    "  Kitzip span -s SIZE [-z] [-o] ARCHIVE TARGET\n"
+    "                                           split into parts of SIZE bytes (1440k, 64m...):\n"
+    "                                           TARGET001.zip, TARGET002.zip...; -z: TARGET.z01,\n"
+    "                                           TARGET.z02... TARGET.zip as Info-ZIP and 7-Zip\n"
+    "                                           name them; -o: replace an earlier set of that name\n"
+    "  Kitzip join PART OUT                     join a set (any of its parts, either naming)\n"
+    "  Kitzip sfx [-c CAPTION] [-d FOLDER] [-r COMMAND] [-a] [-o ask|always|never] [-m]\n"
+    "             ARCHIVE.zip                   make a self-extracting ARCHIVE.exe: its caption,\n"
+    "                                           default folder, command to run afterwards,\n"
+    "                                           -a extract at once without questions, overwrite\n"
+    "                                           rule; -m: remove ARCHIVE.zip when done\n"
+    "  Kitzip unsfx [-m] ARCHIVE.exe            take the self-extractor off again (-m: remove\n"
+    "                                           ARCHIVE.exe when done)\n"
+    "  Kitzip -h | --help | /?                  this text\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  bad arguments\n"
+    "  2  a file not found (archive, part of a set, file to add)\n"
+    "  3  a damaged archive or member (CRC error, parts that do not belong together)\n"
+    "  4  disk full or a write refused (an existing set is not replaced without -o)\n"
+    "  5  cancelled\n"
+    "  6  any other failure (zip engine or self-extractor stub missing, no memory)\n";
+
+enum Exit { kOk = 0, kArgs = 1, kNotFound = 2, kDamaged = 3, kWrite = 4, kCancelled = 5, kOther = 6 };
+
+// The kind of failure behind a message of the component's table.
+int ClassOfMessage(int id) {
+    switch (id) {
+    case 0:
+    case ZIPMSG_GARBAGE:  // a warning: the archive itself reads
+        return kOk;
+    case ZIPMSG_NO_ZIPFILE:
+    case ZIPMSG_NO_EXE:
+    case ZIPMSG_INPUT_MISSING:
+    case ZIPMSG_OPEN_FAILED:
+    case ZIPMSG_NOTHING_TO_ZIP:
+    case ZIPMSG_NOTHING_TO_DELETE:
+        return kNotFound;
+    case ZIPMSG_CANCELED:
+        return kCancelled;
+    case ZIPMSG_SAME_ARCHIVE:
+    case ZIPMSG_SPAN_FRESHEN:
+        return kArgs;
+    case ZIPMSG_CREATE_OUTPUT:
+    case ZIPMSG_WRITE_OUTPUT:
+    case ZIPMSG_TEMP_CREATE:
+    case ZIPMSG_LOH_WRITE:
+    case ZIPMSG_CEH_WRITE:
+    case ZIPMSG_EOC_WRITE:
+    case ZIPMSG_DISK_FULL:
+    case ZIPMSG_LABEL_SET:
+    case ZIPMSG_UNATTENDED_SPAN:
+        return kWrite;
+    default:
+        break;
+    }
+    if ((id >= 10201 && id <= 10203) || id == ZIPMSG_NOT_ZIP_INPUT || id == ZIPMSG_NOT_EXE_INPUT ||
+        id == ZIPMSG_SFX_TYPE || id == ZIPMSG_SFX_NO_SPAN || (id >= 11008 && id <= 11023) || id == ZIPMSG_LOH_NOT_FOUND ||
+        id == ZIPMSG_EXT_LOCAL_SIG || (id >= 11036 && id <= 11038) || (id >= 11042 && id <= 11045))
+        return kDamaged;
+    return kOther;
+}
+
+// The kind of failure behind an engine error code (the codes of Info-ZIP's tools).
+int ClassOfEngineCode(int code, const std::string& text) {
+    switch (code) {
+    case 0:
+    case 83:  // a file kept as it was: a note
+        return kOk;
+    case 1:  // something was left out: a file or folder not found, or members with errors
+        return text.find("not found") != std::string::npos ? kNotFound : kDamaged;
+    case 12:  // nothing matched
+    case 18:  // a file to add could not be opened
+        return kNotFound;
+    case 9: return kCancelled;
+    case 10:
+    case 14:
+    case 15: return kWrite;
+    case 2:
+    case 3:
+    case 11:
+    case 13:
+    case 35:
+    case 51:
+    case 81:
+    case 82: return kDamaged;
+    default: return kOther;
+    }
+}
 
 // Questions of the component asked on the console; message boxes that only inform are left to
 // OnMessage, which prints every message once.
@@ -55,6 +142,51 @@ public:
     }
 };
 
+// One run: the component, the file it works on, and the first failure it reported.
+struct Run {
+    TZipPacker z;
+    std::string file;   // named in every error line
+    int failure = kOk;
+
+    Run() {
+        z.Name = "Kitzip";
+        z.SetDLLDirectory(ui::InstallDir());
+        // What other programs use next: a replaced file goes, it is not kept in the recycle bin.
+        z.HowToDelete = htdFinal;
+        z.OnMessage = [this](TObject*, int code, const std::string& text) {
+            // Errors of the engine carry their code; the component's own set ErrorText and a
+            // table id just before they are passed on. Everything else is a note.
+            int kind = code != 0 ? ClassOfEngineCode(code, text)
+                                 : (text == z.ErrorText && z.ErrorCode >= 10000 ? ClassOfMessage(z.ErrorCode) : kOk);
+            if (kind == kOk) {
+                std::cerr << text << "\n";
+                return;
+            }
+            std::cerr << "Kitzip: error: " << file << ": " << text << "\n";
+            if (failure == kOk) failure = kind;
+        };
+    }
+    // The exit code of a step that failed: what was reported, else the kind given.
+    int Failed(int otherwise, const std::string& why = "the operation failed") {
+        if (failure == kOk && z.ErrorCode >= 10000) failure = ClassOfMessage(z.ErrorCode);
+        if (failure == kOk) {
+            failure = otherwise;
+            std::cerr << "Kitzip: error: " << file << ": " << why << "\n";
+        }
+        return failure;
+    }
+    int Error(int kind, const std::string& text) {
+        std::cerr << "Kitzip: error: " << file << ": " << text << "\n";
+        if (failure == kOk) failure = kind;
+        return failure;
+    }
+};
+
+int Usage(const std::string& why) {
+    std::cerr << "Kitzip: " << why << "\n\n" << kUsage;
+    return kArgs;
+}
+
 // Extract works in the target folder: names given relative to where Kitzip started must not
 // change their meaning there.
 std::string Full(const std::string& name) {
@@ -63,11 +195,9 @@ std::string Full(const std::string& name) {
     return n > 0 && n <= MAX_PATH ? std::string(buf, n) : name;
 }
 
-int Fail(const TZipPacker& z) { return z.ErrorCode != 0 ? z.ErrorCode : 1; }
-
-int Usage(const std::string& why) {
-    std::cerr << "Kitzip: " << why << "\n\n" << kUsage;
-    return 1;
+std::string DirPart(const std::string& name) {
+    size_t slash = name.find_last_of("\\/:");
+    return slash == std::string::npos ? std::string(".\\") : name.substr(0, slash + 1);
 }
 
 // "1440k", "64m", "100000": a size in bytes, or -1.
@@ -88,124 +218,253 @@ std::string DosDateTime(uint16_t date, uint16_t time) {
     return buf;
 }
 
-// On a fixed drive any part of a set names the set: its last part is the one to start from.
-std::string LastPart(const std::string& part) {
-    size_t slash = part.find_last_of("\\/:");
-    size_t dot = part.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = part.size();
-    if (dot < 3) return part;
-    std::string set = part.substr(0, dot - 3) + part.substr(dot);
-    int n = 0;
-    while (n < 999 && ui::FileExists(zipfmt::PartFileName(set, n))) ++n;
-    return n > 0 && ui::FileExists(part) ? zipfmt::PartFileName(set, n - 1) : part;
+bool IsPartDigits(const std::string& name) {
+    std::string base = zipfmt::WithExtension(name, "");
+    if (base.size() < 3) return false;
+    for (size_t i = base.size() - 3; i < base.size(); ++i)
+        if (!isdigit(static_cast<unsigned char>(base[i]))) return false;
+    return true;
+}
+
+// The end record's disk number of a file, or -1 when it has none.
+int EndRecordDisk(const std::string& file) {
+    zipinternal::FileSource src(file);
+    if (!src.Ok()) return -1;
+    zipfmt::EndRecordResult r = zipfmt::FindEndRecord(src);
+    return r.found ? int(r.eoc.ThisDiskNo) : -1;
+}
+
+// In our numbering any part names the set: its last part is the first one, counted from part
+// 001, whose end record says that it is that part. Parts of an earlier, longer set that are
+// still beside it come after it and are never taken. "" with the reason when there is none.
+std::string LastPart(const std::string& part, std::string& why) {
+    if (!IsPartDigits(part) || zipfmt::IsZipStylePart(part)) return part;
+    std::string base = zipfmt::WithExtension(part, "");
+    std::string set = base.substr(0, base.size() - 3) + zipfmt::ExtensionOf(part);
+    for (int k = 0; k < zipfmt::kMaxParts; ++k) {
+        std::string name = zipfmt::PartFileName(set, k);
+        if (!ui::FileExists(name)) {
+            // A name with digits that is an archive of its own is joined (or refused) as it is.
+            if (k == 0 && EndRecordDisk(part) >= 0) return part;
+            why = "part " + zipfmt::PartNumberText(k) + " of the set (" + name + ") is missing";
+            return "";
+        }
+        if (EndRecordDisk(name) == k) return name;
+    }
+    why = "no part of the set holds its end record";
+    return "";
+}
+
+// The parts of the set TARGET in either naming that are there now; in Info-ZIP's naming the
+// target itself is the last part.
+std::vector<std::string> ExistingParts(const std::string& target, bool zipStyle) {
+    std::vector<std::string> found;
+    for (int k = 0; k < zipfmt::kMaxParts; ++k) {
+        std::string ours = zipfmt::PartFileName(target, k);
+        if (ui::FileExists(ours)) found.push_back(ours);
+        std::string theirs = zipfmt::ZipStylePartName(target, k, -1);
+        if (ui::FileExists(theirs)) found.push_back(theirs);
+    }
+    if (zipStyle && ui::FileExists(target)) found.push_back(target);
+    return found;
+}
+
+int List(Run& r, const std::string& archive) {
+    r.file = archive;
+    if (!ui::FileExists(archive)) return r.Error(kNotFound, "the archive is not there");
+    r.z.SetZipFileName(archive);
+    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
+    uint64_t size = 0, packed = 0;
+    std::printf("%12s %12s  %-16s  %s\n", "Size", "Packed", "Date", "Name");
+    for (int i = 0; i < r.z.GetCount(); ++i) {
+        const ZipDirEntry& e = r.z.DirEntry(i);
+        std::printf("%12lu %12lu  %s  %s\n", (unsigned long)e.UncomprSize, (unsigned long)e.ComprSize,
+                    DosDateTime(e.ModifDate, e.ModifTime).c_str(), e.FileName.c_str());
+        size += e.UncomprSize;
+        packed += e.ComprSize;
+    }
+    std::printf("%12llu %12llu  %d members\n", (unsigned long long)size, (unsigned long long)packed, r.z.GetCount());
+    return r.failure;
+}
+
+// Extract or test: any member that fails makes the run fail.
+int Extract(Run& r, const std::vector<std::string>& args, bool test) {
+    r.file = args[1];
+    if (!ui::FileExists(args[1])) return r.Error(kNotFound, "the archive is not there");
+    if (args.size() == 3) {
+        // A folder that does not exist yet is made, as a person would expect.
+        std::string dir = args[2];
+        for (size_t i = 0; i <= dir.size(); ++i)
+            if (i == dir.size() || ((dir[i] == '\\' || dir[i] == '/') && i > 2)) CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+        if (!ui::DirectoryExists(dir)) return r.Error(kWrite, "the folder " + dir + " cannot be made");
+        r.z.ExtrBaseDir = dir;
+    }
+    r.z.ExtrOptions = test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames, ExtrOverWrite};
+    r.z.SetZipFileName(Full(args[1]));
+    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
+    int members = 0;
+    for (int i = 0; i < r.z.GetCount(); ++i)
+        if (!r.z.DirEntry(i).FileName.empty() && r.z.DirEntry(i).FileName.back() != '\\') ++members;
+    r.z.Extract();
+    if (r.failure != kOk) return r.failure;
+    if (members > 0 && r.z.FilesProcessed <= 0) return r.Failed(kDamaged);
+    std::printf("%d files %s\n", r.z.FilesProcessed, test ? "tested, no errors" : "extracted");
+    return kOk;
+}
+
+int AddOrDelete(Run& r, const std::string& cmd, const std::vector<std::string>& args) {
+    size_t at = 1;
+    // The builder's options: directory names kept, hidden files included, folders stored.
+    r.z.AddOptions = {AddDirNames, AddHiddenFiles, AddSeparateDirs};
+    for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
+        char o = args[at][1];
+        if (cmd == "a" && o >= '0' && o <= '9') r.z.AddCompLevel = o - '0';
+        else if (cmd == "a" && o == 'r') r.z.AddOptions.Include(AddRecurseDirs);
+        else return Usage("unknown option " + args[at]);
+    }
+    if (args.size() < at + 2) return Usage("an archive and at least one file name or pattern are needed");
+    r.file = args[at];
+    r.z.SetZipFileName(args[at]);
+    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);  // an existing file that is no archive
+    r.z.FSpecArgs.assign(args.begin() + long(at) + 1, args.end());
+    if (cmd == "a") r.z.Add();
+    else r.z.Delete();
+    if (r.failure != kOk) return r.failure;
+    if (r.z.FilesProcessed <= 0) return r.Failed(kNotFound);
+    std::printf("%d %s\n", r.z.FilesProcessed, cmd == "a" ? "files added" : "members deleted");
+    return kOk;
+}
+
+int Span(Run& r, const std::vector<std::string>& args) {
+    long size = 0;
+    bool zipStyle = false, replace = false;
+    size_t at = 1;
+    for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
+        if (args[at] == "-z") zipStyle = true;
+        else if (args[at] == "-o") replace = true;
+        else if (args[at] == "-s" && at + 1 < args.size()) {
+            size = ParseSize(args[++at]);
+            if (size <= 0) return Usage("not a size: " + args[at]);
+        } else return Usage("unknown option " + args[at]);
+    }
+    if (args.size() != at + 2) return Usage("span needs an archive and a target");
+    const std::string archive = args[at];
+    std::string target = args[at + 1];
+    r.file = archive;
+    if (!ui::FileExists(archive)) return r.Error(kNotFound, "the archive is not there");
+    // Parts always carry the archive's extension: "disk" becomes disk001.zip...
+    if (zipfmt::ExtensionOf(target).empty()) target += zipfmt::ExtensionOf(archive).empty() ? ".zip" : zipfmt::ExtensionOf(archive);
+    r.z.SetMaxVolumeSize(size);
+    // Parts smaller than the usual least free space are what was asked for.
+    if (size > 0 && size < r.z.MinFreeVolumeSize()) r.z.SetMinFreeVolumeSize(size);
+
+    std::string root = Full(target).substr(0, 3);
+    UINT type = GetDriveTypeA(root.c_str());
+    if (type != DRIVE_FIXED && type != DRIVE_REMOTE) {
+        // Removable disks: every disk holds a file of the target's name, asked for in turn.
+        if (zipStyle) return Usage("-z names parts side by side; on removable disks each disk holds " + target);
+        if (r.z.WriteSpan(archive, target) != 0) return r.Failed(kWrite);
+        return kOk;
+    }
+    // Side by side, the parts would all be on one disk: without a size there would be one part.
+    if (size <= 0) return Usage("span onto a fixed or network drive needs -s SIZE");
+    if (zipStyle && lstrcmpiA(Full(target).c_str(), Full(archive).c_str()) == 0)
+        return Usage("the last part of the set would take the archive's own name: " + target);
+    std::vector<std::string> old = ExistingParts(target, zipStyle);
+    if (!old.empty() && !replace)
+        return r.Error(kWrite, "a set of that name is there already (" + old.front() + "); add -o to replace it");
+
+    // The new set is written under a name of its own and takes the target's names only when it
+    // is complete: a failure costs neither the earlier set nor leaves half of a new one.
+    char tmp[MAX_PATH + 1];
+    if (!GetTempFileNameA(DirPart(target).c_str(), "kzs", 0, tmp)) return r.Error(kWrite, "no file can be made beside " + target);
+    DeleteFileA(tmp);
+    const std::string staging = zipfmt::WithExtension(tmp, zipfmt::ExtensionOf(target));
+    if (r.z.WriteSpan(archive, staging) != 0) return r.Failed(kWrite);
+    int parts = 0;
+    while (parts < zipfmt::kMaxParts && ui::FileExists(zipfmt::PartFileName(staging, parts))) ++parts;
+    for (const std::string& f : old)
+        if (!DeleteFileA(f.c_str())) {
+            for (int k = 0; k < parts; ++k) DeleteFileA(zipfmt::PartFileName(staging, k).c_str());
+            return r.Error(kWrite, "the earlier part " + f + " cannot be removed; the new set was not kept");
+        }
+    for (int k = 0; k < parts; ++k) {
+        std::string to = zipStyle ? zipfmt::ZipStylePartName(target, k, parts - 1) : zipfmt::PartFileName(target, k);
+        if (!MoveFileA(zipfmt::PartFileName(staging, k).c_str(), to.c_str()))
+            return r.Error(kWrite, "the part " + zipfmt::PartFileName(staging, k) + " cannot be renamed to " + to);
+        std::printf("%s\n", to.c_str());
+    }
+    return kOk;
+}
+
+int Join(Run& r, const std::vector<std::string>& args) {
+    r.file = args[1];
+    if (!ui::FileExists(args[1])) return r.Error(kNotFound, "the part is not there");
+    std::string why;
+    std::string last = LastPart(args[1], why);
+    if (last.empty()) return r.Error(why.find("missing") != std::string::npos ? kNotFound : kDamaged, why);
+    std::string out = args[2];
+    if (r.z.ReadSpan(last, out) != 0) return r.Failed(kDamaged);
+    std::printf("joined into %s\n", out.c_str());
+    return kOk;
+}
+
+int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args) {
+    bool replace = false;
+    size_t at = 1;
+    r.z.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
+    for (; at + 1 < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
+        const std::string& o = args[at];
+        const bool sfx = cmd == "sfx";
+        if (o == "-m") replace = true;
+        else if (sfx && o == "-a") {
+            // As the builder's download: extracted at once, without the overwrite question.
+            r.z.SFXOptions.Include(SFXAutoRun).Include(SFXHideOverWriteBox);
+        } else if (sfx && at + 2 < args.size() && (o == "-c" || o == "-d" || o == "-r" || o == "-o")) {
+            const std::string& v = args[++at];
+            if (o == "-c") r.z.SFXCaption = v;
+            else if (o == "-d") r.z.SFXDefaultDir = v;
+            else if (o == "-r") r.z.SFXCommandLine = v;
+            else if (v == "ask") r.z.SFXOverWriteMode = OvrConfirm;
+            else if (v == "always") r.z.SFXOverWriteMode = OvrAlways;
+            else if (v == "never") r.z.SFXOverWriteMode = OvrNever;
+            else return Usage("the overwrite rule is ask, always or never, not " + v);
+        } else {
+            return Usage("unknown option " + o);
+        }
+    }
+    if (args.size() != at + 1) return Usage(cmd + " needs one archive");
+    r.file = args[at];
+    if (!ui::FileExists(args[at])) return r.Error(kNotFound, "the archive is not there");
+    r.z.KeepSourceOnConvert = !replace;
+    r.z.SetZipFileName(args[at]);
+    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
+    const std::string out = zipfmt::WithExtension(args[at], cmd == "sfx" ? ".exe" : ".zip");
+    int result = cmd == "sfx" ? r.z.ConvertSFX() : r.z.ConvertZIP();
+    if (result == -3) return r.Failed(kDamaged, "the archive cannot be read; " + out + " is as it was");
+    if (result == -9) return r.Failed(kOther, "the result did not come out whole; " + out + " is as it was");
+    if (result != 0) return r.Failed(kWrite, out + " could not be written (is the disk full?); it is as it was");
+    std::printf("%s\n", r.z.ZipFileName().c_str());
+    return kOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
+    if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "/?") {
         std::cout << kUsage;
-        return 0;
+        return kOk;
     }
     ConsoleDesktop console;
     ui::SetDesktop(&console);
-    TZipPacker z;
-    z.Name = "Kitzip";
-    z.SetDLLDirectory(ui::InstallDir());
-    z.OnMessage = [](TObject*, int, const std::string& text) { std::cerr << text << "\n"; };
-    // What other programs use next: a replaced file goes, it is not kept in the recycle bin.
-    z.HowToDelete = htdFinal;
+    Run r;
     const std::string cmd = args[0];
-    size_t at = 1;
-
-    if (cmd == "l" && args.size() == 2) {
-        if (!ui::FileExists(args[1])) {
-            z.ShowZipMessage(ZIPMSG_NO_ZIPFILE, " (" + args[1] + ")");
-            return Fail(z);
-        }
-        z.SetZipFileName(args[1]);
-        if (z.ZipFileName().empty()) return Fail(z);
-        uint64_t size = 0, packed = 0;
-        std::printf("%12s %12s  %-16s  %s\n", "Size", "Packed", "Date", "Name");
-        for (int i = 0; i < z.GetCount(); ++i) {
-            const ZipDirEntry& e = z.DirEntry(i);
-            std::printf("%12lu %12lu  %s  %s\n", (unsigned long)e.UncomprSize, (unsigned long)e.ComprSize,
-                        DosDateTime(e.ModifDate, e.ModifTime).c_str(), e.FileName.c_str());
-            size += e.UncomprSize;
-            packed += e.ComprSize;
-        }
-        std::printf("%12llu %12llu  %d members\n", (unsigned long long)size, (unsigned long long)packed, z.GetCount());
-        return 0;
-    }
-    if (cmd == "a" || cmd == "d") {
-        // The builder's options: directory names kept, hidden files included, folders stored.
-        z.AddOptions = {AddDirNames, AddHiddenFiles, AddSeparateDirs};
-        for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
-            char o = args[at][1];
-            if (cmd == "a" && o >= '0' && o <= '9') z.AddCompLevel = o - '0';
-            else if (cmd == "a" && o == 'r') z.AddOptions.Include(AddRecurseDirs);
-            else return Usage("unknown option " + args[at]);
-        }
-        if (args.size() < at + 2) return Usage("an archive and at least one file name or pattern are needed");
-        z.SetZipFileName(args[at]);
-        if (z.ZipFileName().empty()) return Fail(z);  // an existing file that is no archive
-        z.FSpecArgs.assign(args.begin() + long(at) + 1, args.end());
-        if (cmd == "a") z.Add();
-        else z.Delete();
-        if (z.FilesProcessed <= 0) return Fail(z);
-        std::printf("%d %s\n", z.FilesProcessed, cmd == "a" ? "files added" : "members deleted");
-        return 0;
-    }
-    if (cmd == "x" && (args.size() == 2 || args.size() == 3)) {
-        if (args.size() == 3) {
-            // A folder that does not exist yet is made, as a person would expect.
-            std::string dir = args[2];
-            for (size_t i = 0; i <= dir.size(); ++i)
-                if (i == dir.size() || ((dir[i] == '\\' || dir[i] == '/') && i > 2)) CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
-            if (!ui::DirectoryExists(dir)) return Usage("the folder " + dir + " cannot be made");
-            z.ExtrBaseDir = dir;
-        }
-        z.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
-        z.SetZipFileName(Full(args[1]));
-        if (z.ZipFileName().empty()) return Fail(z);
-        z.Extract();
-        if (z.FilesProcessed <= 0) return Fail(z);
-        std::printf("%d files extracted\n", z.FilesProcessed);
-        return 0;
-    }
-    if (cmd == "span") {
-        long size = 0;
-        if (at + 1 < args.size() && args[at] == "-s") {
-            size = ParseSize(args[at + 1]);
-            if (size <= 0) return Usage("not a size: " + args[at + 1]);
-            at += 2;
-        }
-        if (args.size() != at + 2) return Usage("span needs an archive and a target");
-        z.SetMaxVolumeSize(size);
-        // Parts smaller than the usual least free space are what was asked for.
-        if (size > 0 && size < z.MinFreeVolumeSize()) z.SetMinFreeVolumeSize(size);
-        int r = z.WriteSpan(args[at], args[at + 1]);
-        return r == 0 ? 0 : Fail(z);
-    }
-    if (cmd == "join" && args.size() == 3) {
-        std::string out = args[2];
-        int r = z.ReadSpan(LastPart(args[1]), out);
-        if (r != 0) return Fail(z);
-        std::printf("joined into %s\n", out.c_str());
-        return 0;
-    }
-    if ((cmd == "sfx" || cmd == "unsfx") && args.size() == 2) {
-        if (!ui::FileExists(args[1])) {
-            z.ShowZipMessage(cmd == "sfx" ? ZIPMSG_NO_ZIPFILE : ZIPMSG_NO_EXE, " (" + args[1] + ")");
-            return Fail(z);
-        }
-        z.SetZipFileName(args[1]);
-        if (z.ZipFileName().empty()) return Fail(z);
-        int r = cmd == "sfx" ? z.ConvertSFX() : z.ConvertZIP();
-        if (r != 0) return Fail(z);
-        std::printf("%s\n", z.ZipFileName().c_str());
-        return 0;
-    }
+    if (cmd == "l" && args.size() == 2) return List(r, args[1]);
+    if ((cmd == "x" || cmd == "t") && (args.size() == 2 || (cmd == "x" && args.size() == 3))) return Extract(r, args, cmd == "t");
+    if (cmd == "a" || cmd == "d") return AddOrDelete(r, cmd, args);
+    if (cmd == "span") return Span(r, args);
+    if (cmd == "join" && args.size() == 3) return Join(r, args);
+    if (cmd == "sfx" || cmd == "unsfx") return Convert(r, cmd, args);
     return Usage("unknown command or wrong number of arguments: " + cmd);
 }

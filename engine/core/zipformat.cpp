@@ -1,5 +1,7 @@
 #include "zipformat.h"
 
+#include "MemberRanges.h"
+
 #include <algorithm>
 
 #include "errors.h"
@@ -233,19 +235,11 @@ void check_rewritable(const Directory& d) {
                                 "and make a new archive");
 }
 
-namespace {
-
-struct Range {
-  uint64_t from, to;
-  const Entry* e;
-};
-
-}  // namespace
-
 void check_member_ranges(File& f, const Directory& d) {
-  std::vector<Range> ranges;
+  std::vector<zip::MemberRange> ranges;
   ranges.reserve(d.entries.size());
-  for (const Entry& e : d.entries) {
+  for (size_t i = 0; i < d.entries.size(); ++i) {
+    const Entry& e = d.entries[i];
     // A member whose header or data cannot be read fails on its own; it still holds its header.
     uint64_t to = e.header_pos + kLocalSize;
     try {
@@ -254,21 +248,16 @@ void check_member_ranges(File& f, const Directory& d) {
       to += descriptor_length(f, e, to, d.file_size);
     } catch (const ZipError&) {
     }
-    ranges.push_back({e.header_pos, to, &e});
+    ranges.push_back({e.header_pos, to, i});
   }
-  std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) {
-    return a.from != b.from ? a.from < b.from : a.to < b.to;
-  });
-  for (size_t i = 0; i < ranges.size(); ++i) {
-    const Range& a = ranges[i];
-    if (i + 1 < ranges.size() && a.to > ranges[i + 1].from)
-      throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + ranges[i + 1].e->name +
-                                  "\" overlaps that of \"" + a.e->name +
-                                  "\" (one piece of data counted twice, as zip bombs do); nothing is read from it");
-    if (a.to > d.cd_start)
-      throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + a.e->name +
-                                  "\" overlaps the central directory; nothing is read from it");
-  }
+  zip::RangeClash c = zip::FindRangeClash(std::move(ranges), d.cd_start);
+  if (!c.found) return;
+  if (c.withDirectory)
+    throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.first].name +
+                                "\" overlaps the central directory; nothing is read from it");
+  throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.second].name +
+                              "\" overlaps that of \"" + d.entries[c.first].name +
+                              "\" (one piece of data counted twice, as zip bombs do); nothing is read from it");
 }
 
 uint64_t data_offset(File& f, const Entry& e, uint64_t file_size) {

@@ -48,6 +48,11 @@ std::string Words(const zc::MemberFault& f, const std::string&) {
 // A write failed with no room left: nothing after it can succeed either.
 bool IsFullDisk(const zc::ZipError& e) { return e.code() == zc::kWrite; }
 
+// The archive is at fault, not the disk: a damaged member (CRC, data, structure).
+bool IsDamage(const zc::ZipError& e) {
+    return e.code() == zc::kBadCrc || e.code() == zc::kFormat || e.code() == zc::kEof || e.code() == zc::kUnsupported;
+}
+
 class Unpacker {
 public:
     Unpacker(zc::FileSystem& fs, zc::File& f, const zc::Directory& d, const UnpackPlan& plan, Overwrite rule,
@@ -181,6 +186,7 @@ UnpackResult Unpacker::Run() {
                     r_.problems.push_back(e.name + ": " + err.what());
                     return r_;
                 }
+                if (IsDamage(err)) ++r_.damaged;
                 r_.problems.push_back(e.name + ": " + err.what());
             }
         }

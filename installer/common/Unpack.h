@@ -57,6 +57,7 @@ struct UnpackResult {
     bool diskFull = false;           // a write failed: the rest was not tried
     std::vector<std::string> problems;  // one line per member that failed or was refused
     int refused = 0;                 // of those, members left out for their names
+    int damaged = 0;                 // of those, members whose data in the archive is bad
     bool Ok() const { return !cancelled && !diskFull && problems.empty(); }
     // Everything that could be written was: only members with unusable names were left out,
     // which the installer counts as a success too.

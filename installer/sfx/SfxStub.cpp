@@ -114,6 +114,10 @@ struct Sfx {
     std::wstring caption;
     HWND dlg = nullptr;
     bool autoRun = false;
+    // /S: no window and no question; the command runs (an auto-run Setup.exe with /S too) and
+    // is waited for. /D=folder: the folder to extract to, instead of the header's.
+    bool silent = false;
+    std::wstring folderSwitch;
     // The exit codes of Setup.exe, for the same kinds of outcome: 0 extracted, 1 cancelled,
     // 3 damaged, 4 no space, 5 a folder or file could not be written.
     int exitCode = 1;
@@ -131,6 +135,8 @@ struct Sfx {
     uint64_t progressDone = 0, progressTotal = 0;
 
     int Message(const std::wstring& text, UINT flags) const {
+        // Silent: nobody to read it; the exit code says what happened.
+        if (silent) return (flags & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
         return MessageBoxW(dlg, text.c_str(), caption.c_str(), flags);
     }
 };
@@ -171,6 +177,7 @@ kit::Answer Events::AskOverwrite(const std::string& target, const zc::Entry& e) 
 }
 
 bool Events::AskPassword(std::string& password, bool retry) {
+    if (s_.silent) return false;  // nobody to ask: encrypted members are reported, not guessed
     Question q;
     q.kind = Question::Password;
     q.retry = retry;
@@ -379,7 +386,7 @@ void InitMain(Sfx& s, HWND dlg) {
                          SizeText(bytes) + L").\nChoose the folder to extract " + (files == 1 ? L"it" : L"them") +
                          L" to, then press Extract.";
     SetDlgItemTextW(dlg, IDC_INTRO, intro.c_str());
-    SetDlgItemTextW(dlg, IDC_DIR, DefaultFolder(s).c_str());
+    SetDlgItemTextW(dlg, IDC_DIR, (s.folderSwitch.empty() ? DefaultFolder(s) : s.folderSwitch).c_str());
     SHAutoComplete(GetDlgItem(dlg, IDC_DIR), SHACF_FILESYS_DIRS);
 
     const kit::SfxHeader& h = s.where.header;
@@ -405,7 +412,16 @@ void InitMain(Sfx& s, HWND dlg) {
 
     SendDlgItemMessageW(dlg, IDC_PROGRESS, PBM_SETRANGE32, 0, 10000);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Ready.");
-    if (s.autoRun) PostMessageW(dlg, WM_APP_AUTOSTART, 0, 0);
+    if (s.autoRun || s.silent) PostMessageW(dlg, WM_APP_AUTOSTART, 0, 0);
+}
+
+// A control's own visibility: the window may be hidden as a whole (silent).
+bool Shown(HWND dlg, int id) { return (GetWindowLongW(GetDlgItem(dlg, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+bool IsSetupProgram(const std::wstring& file) {
+    size_t cut = file.find_last_of(L"\\/");
+    std::wstring name = cut == std::wstring::npos ? file : file.substr(cut + 1);
+    return lstrcmpiW(name.c_str(), L"Setup.exe") == 0;
 }
 
 int CALLBACK BrowseCallback(HWND h, UINT msg, LPARAM, LPARAM data) {
@@ -461,22 +477,35 @@ void RunCommand(Sfx& s) {
         params = sp == std::wstring::npos ? L"" : cmd.substr(sp + 1);
     }
     while (!params.empty() && params[0] == L' ') params.erase(0, 1);
+    // A silent download installs silently: its own Setup.exe gets the switch as well.
+    if (s.silent && s.autoRun && IsSetupProgram(file)) params = params.empty() ? L"/S" : params + L" /S";
     std::wstring local = s.target + L"\\" + file;
     bool relative = !(file.size() >= 2 && file[1] == L':') && !(file.size() >= 1 && file[0] == L'\\');
     if (relative && GetFileAttributesW(local.c_str()) != INVALID_FILE_ATTRIBUTES) file = local;
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
-    sei.fMask = SEE_MASK_FLAG_NO_UI;
+    sei.fMask = SEE_MASK_FLAG_NO_UI | (s.silent ? SEE_MASK_NOCLOSEPROCESS : 0);
     sei.hwnd = s.dlg;
     sei.lpVerb = L"open";
     sei.lpFile = file.c_str();
     sei.lpParameters = params.empty() ? nullptr : params.c_str();
     sei.lpDirectory = s.target.c_str();
     sei.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&sei))
+    if (!ShellExecuteExW(&sei)) {
         s.Message(L"The files were extracted, but the command\n\n" + cmd + L"\n\ncould not be started: " +
                       SystemError(GetLastError()) + L".",
                   MB_OK | MB_ICONWARNING);
+        if (s.silent) s.exitCode = 5;
+        return;
+    }
+    // A script that runs the download silently learns how the command ended: its exit code
+    // becomes ours when it is not 0.
+    if (s.silent && sei.hProcess) {
+        WaitForSingleObject(sei.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(sei.hProcess, &code) && code != 0) s.exitCode = int(code);
+        CloseHandle(sei.hProcess);
+    }
 }
 
 // Checks the folder and starts the extraction; false (after saying why) when it did not start.
@@ -497,7 +526,8 @@ bool Start(Sfx& s) {
         s.Message(L"The folder\n\n" + typed + L"\n\nnames the environment variable " + unset +
                       L", which is not set on this computer. Please choose the folder to extract the files to.",
                   MB_OK | MB_ICONEXCLAMATION);
-        s.exitCode = 5;
+        // A setting the person must correct, as the table of exit codes has it; nothing is written.
+        s.exitCode = 1;
         SetFocus(GetDlgItem(s.dlg, IDC_DIR));
         return false;
     }
@@ -557,8 +587,10 @@ bool Start(Sfx& s) {
         return false;
     }
 
-    if (s.where.header.HideOverwriteBox()) {
+    if (s.where.header.HideOverwriteBox() || s.silent) {
         s.rule = s.where.header.OverwriteRule();
+        // Nobody to ask: what is there already is kept.
+        if (s.silent && s.rule == kit::Overwrite::Confirm) s.rule = kit::Overwrite::Never;
     } else {
         s.rule = IsDlgButtonChecked(s.dlg, IDC_OVR_ALWAYS) ? kit::Overwrite::Always
                  : IsDlgButtonChecked(s.dlg, IDC_OVR_NEVER) ? kit::Overwrite::Never
@@ -601,6 +633,7 @@ void Finished(Sfx& s) {
         s.Message(L"Extraction was cancelled. " + count + L" extracted before that; no file was left half-written.",
                   MB_OK | MB_ICONINFORMATION);
         s.exitCode = 1;
+        if (s.silent) EndDialog(s.dlg, IDCANCEL);
         return;
     }
     if (r.diskFull) {
@@ -609,22 +642,25 @@ void Finished(Sfx& s) {
                       L"\n\nThe disk may be full. Please free some space or choose another folder, then press Extract again.",
                   MB_OK | MB_ICONSTOP);
         s.exitCode = 4;
+        if (s.silent) EndDialog(s.dlg, IDCANCEL);
         return;
     }
     SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, 10000, 0);
-    // Members left out for their names alone do not make the run a failure (as in Setup).
-    s.exitCode = r.Complete() ? 0 : 5;
+    // Members left out for their names alone do not make the run a failure (as in Setup); a
+    // member whose data is damaged makes it a damaged archive (3), one that could not be
+    // written a failure to write (5).
+    s.exitCode = r.Complete() ? 0 : r.damaged > 0 ? 3 : 5;
     if (!r.problems.empty()) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done, with problems.");
         s.Message(std::to_wstring(r.problems.size()) + (r.problems.size() == 1 ? L" file" : L" files") +
                       L" could not be extracted:\n" + Problems(r) + L"\n\n" + count + L" extracted to " + s.target + L".",
                   MB_OK | MB_ICONWARNING);
         SetDlgItemTextW(s.dlg, IDCANCEL, L"Close");
-        if (s.autoRun && r.Complete()) EndDialog(s.dlg, IDOK);
+        if ((s.autoRun && r.Complete()) || s.silent) EndDialog(s.dlg, IDOK);
         return;
     }
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done.");
-    bool run = IsWindowVisible(GetDlgItem(s.dlg, IDC_RUN)) && IsDlgButtonChecked(s.dlg, IDC_RUN);
+    bool run = Shown(s.dlg, IDC_RUN) && IsDlgButtonChecked(s.dlg, IDC_RUN);
     if (!s.autoRun && !run)
         s.Message(count + L" extracted to\n" + s.target + L"." +
                       (r.skipped ? L"\n" + std::to_wstring(r.skipped) + L" kept as they were." : L""),
@@ -678,8 +714,15 @@ INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return FALSE;
         case WM_APP_AUTOSTART:
             // When the default folder cannot be used, the window stays for the person to choose.
-            if (!Start(*s)) ShowWindow(h, SW_SHOW);
+            if (!Start(*s)) {
+                if (s->silent) EndDialog(h, IDCANCEL);
+                else ShowWindow(h, SW_SHOW);
+            }
             return TRUE;
+        case WM_WINDOWPOSCHANGING:
+            // Silent: the dialog does its work without ever being shown.
+            if (s && s->silent) reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~SWP_SHOWWINDOW;
+            return FALSE;
         case WM_APP_PROGRESS:
             ShowProgress(*s);
             return TRUE;
@@ -699,8 +742,48 @@ INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return FALSE;
 }
 
+bool gSilent = false;
+
 void Fail(const std::wstring& caption, const std::wstring& text) {
-    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+    if (!gSilent) MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+// The switches after the program's name: /S, and /D=folder, which comes last and takes the
+// rest of the line (spaces allowed, no quotes needed), as Setup.exe's. False for anything else.
+bool ReadSwitches(Sfx& s, std::wstring& bad) {
+    const wchar_t* p = GetCommandLineW();
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    for (;;) {
+        while (*p == L' ' || *p == L'\t') ++p;
+        if (!*p) return true;
+        // A switch may come in quotes as a whole ("/D=C:\My Add-ons").
+        const bool quoted = *p == L'"';
+        if (quoted) ++p;
+        if ((p[0] == L'/' || p[0] == L'-') && (p[1] == L'D' || p[1] == L'd') && p[2] == L'=') {
+            s.folderSwitch = p + 3;
+            while (!s.folderSwitch.empty() && (s.folderSwitch.back() == L' ' || s.folderSwitch.back() == L'"'))
+                s.folderSwitch.pop_back();
+            if (!s.folderSwitch.empty() && s.folderSwitch[0] == L'"') s.folderSwitch.erase(0, 1);
+            return true;
+        }
+        const wchar_t* end = p;
+        while (*end && *end != L' ' && *end != L'\t' && *end != L'"') ++end;
+        std::wstring word(p, end);
+        if (quoted && *end == L'"') ++end;
+        if (lstrcmpiW(word.c_str(), L"/S") == 0 || lstrcmpiW(word.c_str(), L"-S") == 0) {
+            s.silent = gSilent = true;
+        } else {
+            bad = word;
+            return false;
+        }
+        p = end;
+    }
 }
 
 }  // namespace
@@ -718,6 +801,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     s.exeDir = cut == std::wstring::npos ? L"." : s.exePath.substr(0, cut);
     s.exeName = cut == std::wstring::npos ? s.exePath : s.exePath.substr(cut + 1);
     s.caption = kDefaultCaption;
+    if (std::wstring bad; !ReadSwitches(s, bad)) {
+        Fail(s.caption, L"The switch " + bad + L" is not understood. This self-extractor takes /S (silent: no "
+                        L"window, no questions) and /D=folder (the folder to extract to; it comes last).");
+        return 1;
+    }
 
     try {
         s.file = zc::host_fs().open_read(U8(s.exePath));
@@ -732,6 +820,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         uint64_t from = s.where.hasHeader ? s.where.headerPos + kit::kSfxHeaderSize : kit::ProgramImageEnd(*s.file);
         if (!kit::HasArchiveAfter(*s.file, from)) throw zc::ZipError(zc::kNoArchive, "no archive follows the program");
         s.dir = zc::read_directory(*s.file);
+        // The same rule as the engine's: members that share their data are a zip bomb.
+        zc::check_member_ranges(*s.file, s.dir);
     } catch (const zc::ZipError& e) {
         if (!s.where.hasHeader && e.code() == zc::kNoArchive)
             Fail(s.caption, L"This is the Skykit self-extractor program on its own. No archive is joined to it, "
@@ -755,7 +845,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 3;
     }
     if (s.dir.entries.empty()) {
-        MessageBoxW(nullptr, L"This self-extracting archive holds no files.", s.caption.c_str(), MB_OK | MB_ICONINFORMATION);
+        if (!s.silent) MessageBoxW(nullptr, L"This self-extracting archive holds no files.", s.caption.c_str(), MB_OK | MB_ICONINFORMATION);
         return 0;
     }
     s.autoRun = s.where.header.AutoRun();

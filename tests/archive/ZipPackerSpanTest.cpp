@@ -120,6 +120,26 @@ TEST_F(SpanTest, FixedDrivePartsJoinBackByteForByte) {
     EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
 }
 
+TEST_F(SpanTest, SetOverALongerOneLeavesNoStalePartAndTooManyPartsAreRefused) {
+    z.SetMaxVolumeSize(50000);
+    z.SetMinFreeVolumeSize(1000);
+    ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0) << z.ErrorText;
+    ASSERT_TRUE(Exists(Part(5)));
+    desk.on = [](const std::string&) { return IDYES; };  // overwrite the earlier parts
+    z.SetMaxVolumeSize(150000);
+    ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0) << z.ErrorText;
+    EXPECT_TRUE(Exists(Part(2)));
+    EXPECT_FALSE(Exists(Part(3)));
+    std::string out = scratch / "joined.zip";
+    ASSERT_EQ(z.ReadSpan(Part(2), out), 0) << z.ErrorText;
+    EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
+    // 1,000 parts would wrap round onto the set's first: refused before anything is written.
+    z.SetMaxVolumeSize(200);
+    z.SetMinFreeVolumeSize(100);
+    EXPECT_EQ(z.WriteSpan(source, scratch / "many.zip"), -7);
+    EXPECT_FALSE(Exists(scratch / "many001.zip"));
+}
+
 TEST_F(SpanTest, CancelledJoinLeavesOldArchiveAndNoTemporaryFile) {
     z.SetMaxVolumeSize(100000);
     ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0);
@@ -243,6 +263,22 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     std::string out = scratch / "joined.zip";
     ASSERT_EQ(z.ReadSpan(Part(int(labels.size())), out), 0) << z.ErrorText;
     EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
+}
+
+TEST_F(SpanTest, SpannedAddEndsItsBatchOnce) {
+    z.Unattended = true;
+    z.SetDLLDirectory(EngineDir());
+    z.AddOptions = {AddDiskSpan};
+    z.SetMaxVolumeSize(100000);
+    z.SetMinFreeVolumeSize(1000);
+    int batches = 0;
+    z.OnProgress = [&](TObject*, ProgressType t, const std::string&, long) { batches += t == ptBatchDone; };
+    z.SetZipFileName(scratch / "set.zip");
+    z.FSpecArgs = {scratch / "noise.bin", scratch / "count.txt"};
+    z.Add();
+    EXPECT_EQ(z.FilesProcessed, 2) << z.ErrorText;
+    EXPECT_TRUE(Exists(Part(3)));
+    EXPECT_EQ(batches, 1);
 }
 
 TEST_F(SpanTest, AddRefusesASpannedSelfExtractorBeforeWritingIt) {

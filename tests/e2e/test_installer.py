@@ -15,6 +15,7 @@ import struct
 import subprocess
 import tempfile
 import unittest
+import zlib
 
 from skykit_e2e import DIST, DONE, DRIVER, ROOT, Builder, InstallDir, drv, shot, wait_exit, wine
 
@@ -384,6 +385,20 @@ class SilentInstall(unittest.TestCase):
         # The backup beside the library holds no area of the add-on.
         self.assertEqual(self.read(self.cfg + ".bak"), SCENERY_CFG)
 
+    def test_scripted_download_installs_silently(self):
+        # The one-file download made by a release script with Kitzip, as the builder makes it,
+        # run with /S: no window, no question; its Setup.exe installs silently and is waited for.
+        kitzip, zipped = os.path.join(DIST, "Kitzip.exe"), os.path.join(self.tmp, "EGLL.zip")
+        subprocess.run(["wine", kitzip, "a", "-r", windows_path(zipped), "*.*"], cwd=self.package, timeout=300,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        unpacked = windows_path(os.path.join(self.tmp, "unpacked"))
+        r = wine(kitzip, "sfx", "-a", "-o", "always", "-c", "Heathrow Mini", "-d", unpacked, "-r", "Setup.exe", windows_path(zipped))
+        self.assertEqual(r.returncode, 0, r.stdout)
+        self.assertEqual(wine(os.path.join(self.tmp, "EGLL.exe"), "/S", timeout=300).returncode, 0)
+        target = os.path.join(self.fs, "Addon Scenery", "Heathrow Mini")
+        self.assertEqual(same_tree(self.addon, target), "")
+        self.assertTrue(os.path.exists(os.path.join(target, "Uninstall Heathrow Mini.log")))
+
     def test_damaged_package_returns_its_code_and_leaves_the_library(self):
         broken = os.path.join(self.tmp, "broken")
         shutil.copytree(self.package, broken)
@@ -596,6 +611,7 @@ class SelfExtractor(unittest.TestCase):
         drv("press", "#32770", self.CAPTION, "Cancel")
         wait_exit(self.proc, 10) or drv("press", "#32770", "*", "&Yes")
         self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 1)   # a setting to correct, nothing written
         self.assertEqual(sorted(os.listdir(self.tmp)), ["addon", "demo.exe", "demo.zip"])
 
         # Too big for the disk: the same refusal as Setup's, and no folder made.
@@ -636,6 +652,41 @@ class SelfExtractor(unittest.TestCase):
         self.assertEqual(ok, "ok.txt")
         self.assertTrue(log.startswith("Uninstall " + TITLE + " ") and log.endswith(".log"))
         remove_entries(TITLE)
+
+    def test_zip_bomb_and_crc_error_exit_as_damaged(self):
+        # 51 directory entries on one member's data (1 MiB each, from 4 KB): refused, as the
+        # engine refuses it, before anything is made.
+        data = zlib.compress(bytes(1 << 20), 9)[2:-4]
+        crc = zlib.crc32(bytes(1 << 20))
+        local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 8, 0, 0x21, crc, len(data), 1 << 20, 5, 0) + b"a.bin" + data
+        cd = b"".join(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 8, 0, 0x21, crc, len(data), 1 << 20,
+                                  7, 0, 0, 0, 0, 0, 0) + b"f%02d.bin" % i for i in range(51))
+        bomb = os.path.join(self.tmp, "bomb.zip")
+        with open(bomb, "wb") as f:
+            f.write(local + cd + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 51, 51, len(cd), len(local), 0))
+        out = os.path.join(self.tmp, "out")
+        self.run_sfx(self.build(windows_path(out), bits=64, archive=bomb))
+        code, lines = drv("boxwith", 120000, "overlaps")
+        self.assertEqual(code, 0)
+        self.assertTrue(wait_exit(self.proc, 20))
+        self.assertEqual(self.proc.returncode, 3)
+        self.assertFalse(os.path.exists(out))
+        # A stored member whose bytes no longer match its CRC: a damaged archive (3).
+        import zipfile
+        bad = os.path.join(self.tmp, "bad.zip")
+        with zipfile.ZipFile(bad, "w") as z:
+            z.writestr("ok.txt", "fine")
+            z.writestr("bad.txt", "the original text")
+        with open(bad, "r+b") as f:
+            z = f.read()
+            f.seek(z.find(b"the original"))
+            f.write(b"THE")
+        self.run_sfx(self.build(windows_path(out), bits=64 | 8, archive=bad))
+        code, lines = drv("boxwith", 120000, "could not be extracted")
+        self.assertIn("bad.txt", lines[0])
+        drv("press", "#32770", self.CAPTION, "Close")
+        self.assertTrue(wait_exit(self.proc, 30))
+        self.assertEqual(self.proc.returncode, 3)
 
     def test_missing_or_cut_archive_is_reported(self):
         stub_only = os.path.join(self.tmp, "demo.exe")
