@@ -119,7 +119,11 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
 
 void MemberDecoder::Write(FileSystem& fs, const Entry& e, const std::string& target, const char* suffix,
                           const FileInfo& existing, bool unixReadOnly) {
-    const std::string temp = target + suffix;
+    // The temporary name may already be taken: by a member extracted before this one (a
+    // member may be called "x.unz~tmp" itself) or by a file of the person's. Writing through
+    // it would overwrite that file and then carry it away under target's name.
+    std::string temp = target + suffix;
+    for (int n = 1; fs.stat(temp).exists; ++n) temp = target + suffix + std::to_string(n);
     std::unique_ptr<File> out = fs.create(temp);
     try {
         Decode(e, [&](const uint8_t* p, size_t n) { out->write(p, n); });

@@ -303,3 +303,28 @@ TEST(EngineSafety, RefusalsSayWhy) {
   EXPECT_NE(d.text(zc::kUnsafeName).find("\"con.txt\" is the name of a device"), std::string::npos) << d.r.dump();
   EXPECT_EQ(d.text(zc::kUnsafeName).find("leave the target folder"), std::string::npos);
 }
+
+// A member may itself carry the name another member is written under on its way in: each
+// file must end up holding its own member, whichever comes first.
+TEST(EngineSafety, AMemberNamedLikeATemporaryFileIsNotOverwritten) {
+  Scratch s;
+  std::string zip = s.path("t.zip"), out;
+  ASSERT_EQ(Shell("python3 -c \"import zipfile as z; f=z.ZipFile('" + zip + "','w'); "
+                  "f.writestr('x.txt.unz~tmp','first'); f.writestr('x.txt','second'); "
+                  "f.writestr('y.txt','third'); f.writestr('y.txt.unz~tmp','fourth'); f.close()\"", &out), 0) << out;
+  zc::ExtractOptions x;
+  x.archive = zip;
+  x.dir_names = true;
+  std::string dest = s.path("x");
+  fs::create_directories(dest);
+  Recorder r;
+  {
+    InDir in(dest);
+    EXPECT_EQ(zc::unzip_extract(host_fs(), x, r), 4) << r.dump();
+  }
+  EXPECT_EQ(ReadFile(dest + "/x.txt.unz~tmp"), "first");
+  EXPECT_EQ(ReadFile(dest + "/x.txt"), "second");
+  EXPECT_EQ(ReadFile(dest + "/y.txt"), "third");
+  EXPECT_EQ(ReadFile(dest + "/y.txt.unz~tmp"), "fourth");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 4);
+}
