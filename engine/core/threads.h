@@ -140,7 +140,13 @@ class Thread {
   HANDLE handle_ = nullptr;
 };
 
+// The processors this process may run on (a user may have limited it to fewer than there are).
 inline unsigned processor_count() {
+  DWORD_PTR mine = 0, system = 0;
+  unsigned n = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &mine, &system))
+    for (; mine; mine &= mine - 1) ++n;
+  if (n) return n;
   SYSTEM_INFO si;
   GetSystemInfo(&si);
   return si.dwNumberOfProcessors;
