@@ -4,20 +4,17 @@
 // into a new archive that replaces the old one at the end. Encrypted large members are streamed
 // through zlib on the calling thread (their CRC must be known before their data).
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "codec.h"
 #include "engine.h"
 #include "errors.h"
 #include "names.h"
+#include "threads.h"
 #include "writer.h"
 #include "zipcrypt.h"
 
@@ -109,9 +106,9 @@ class Adder {
   std::vector<std::string> skipped_;   // files that could not be read
 
   // Worker pool.
-  std::vector<std::thread> workers_;
-  std::mutex mu_;
-  std::condition_variable cv_job_, cv_done_;
+  std::vector<Thread> workers_;
+  Mutex mu_;
+  CondVar cv_job_, cv_done_;
   std::vector<Job> plan_;              // every job, in archive order
   std::vector<size_t> first_job_;      // per item: its first job (npos: written on this thread)
   std::deque<size_t> jobs_;            // queued, not yet taken by a worker
@@ -352,7 +349,7 @@ void Adder::compress_job(size_t j, Deflaters& d) {
     r = Result();
     r.error = "Out of memory while compressing " + it.path;
   }
-  std::lock_guard<std::mutex> lock(mu_);
+  Lock lock(mu_);
   r.ready = true;
   results_[j] = std::move(r);
   cv_done_.notify_all();
@@ -380,7 +377,7 @@ void Adder::compress_piece(const Job& job, Result& r, Deflaters& d) {
 }
 
 void Adder::start_workers() {
-  int n = o_.threads > 0 ? o_.threads : int(std::thread::hardware_concurrency());
+  int n = o_.threads > 0 ? o_.threads : int(processor_count());
   n = std::clamp(n, 1, 8);
   results_.resize(plan_.size());
   for (int k = 0; k < n; ++k)
@@ -389,7 +386,7 @@ void Adder::start_workers() {
       for (;;) {
         size_t j;
         {
-          std::unique_lock<std::mutex> lock(mu_);
+          Lock lock(mu_);
           cv_job_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
           if (stopping_) break;
           // In archive order while more is to come; once every job is queued, the biggest first,
@@ -408,7 +405,7 @@ void Adder::start_workers() {
 
 void Adder::stop_workers() {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    Lock lock(mu_);
     stopping_ = true;
     jobs_.clear();
   }
@@ -436,7 +433,7 @@ void Adder::plan_jobs() {
 
 // Queues the next jobs while the memory budget allows (always at least one).
 void Adder::dispatch() {
-  std::lock_guard<std::mutex> lock(mu_);
+  Lock lock(mu_);
   while (next_dispatch_ < plan_.size()) {
     uint64_t cost = plan_[next_dispatch_].cost();
     if (in_flight_ > 0 && in_flight_ + cost > kInFlightBudget) break;
@@ -449,9 +446,9 @@ void Adder::dispatch() {
 // Waits for job j's result; ticks so the caller's window stays alive and cancel is heard.
 Result Adder::take(size_t j) {
   dispatch();
-  std::unique_lock<std::mutex> lock(mu_);
+  Lock lock(mu_);
   while (!results_[j].ready) {
-    if (cv_done_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
+    if (!cv_done_.wait_for(lock, 100)) {
       lock.unlock();
       check(p_.tick());
       lock.lock();

@@ -14,9 +14,7 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "PackageInfo.h"
@@ -25,6 +23,7 @@
 #include "errors.h"
 #include "os/win32_text.h"
 #include "resource.h"
+#include "threads.h"
 #include "TextReport.h"
 
 namespace {
@@ -123,14 +122,14 @@ struct Sfx {
     int exitCode = 1;
 
     // The run in progress.
-    std::thread worker;
+    zc::Thread worker;
     std::atomic<bool> cancel{false};
     bool working = false;
     std::wstring target;
     kit::UnpackPlan plan;
     kit::UnpackResult result;
     kit::Overwrite rule = kit::Overwrite::Confirm;
-    std::mutex lock;               // guards the three progress fields
+    zc::Mutex lock;                // guards the three progress fields
     std::string progressName;
     uint64_t progressDone = 0, progressTotal = 0;
 
@@ -143,7 +142,7 @@ struct Sfx {
 
 bool Events::Progress(const std::string& name, uint64_t done, uint64_t total) {
     {
-        std::lock_guard<std::mutex> g(s_.lock);
+        zc::Lock g(s_.lock);
         s_.progressName = name;
         s_.progressDone = done;
         s_.progressTotal = total;
@@ -601,7 +600,7 @@ bool Start(Sfx& s) {
     SetWorking(s, true);
     SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Extracting...");
-    s.worker = std::thread([&s] {
+    s.worker = zc::Thread([&s] {
         Events ev(s);
         s.result = kit::RunUnpack(zc::host_fs(), *s.file, s.dir, s.plan, s.rule, ev);
         PostMessageW(s.dlg, WM_APP_DONE, 0, 0);
@@ -674,7 +673,7 @@ void ShowProgress(Sfx& s) {
     std::string name;
     uint64_t done, total;
     {
-        std::lock_guard<std::mutex> g(s.lock);
+        zc::Lock g(s.lock);
         name = s.progressName;
         done = s.progressDone;
         total = s.progressTotal;
