@@ -6,6 +6,12 @@
 // the panel or form they sit on (they have no window of their own), so a label is truly
 // transparent over a skin bitmap; edits, buttons, radio buttons and the like are real
 // Win32 child windows.
+//
+// Panels and forms share one window procedure. It hands each control its own part of a
+// message through virtual hooks: a drawn control paints itself, shows the pointer over it and
+// a press on it, and reports its texts; a windowed control gets back the commands,
+// notifications and colour requests its parent receives for it. No container asks what kind
+// a control is.
 #pragma once
 
 #include <windows.h>
