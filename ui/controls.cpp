@@ -1,8 +1,11 @@
 // Controls: drawn ones (label, image, shape, bevel, speed button) and windowed ones.
 #include "ui.h"
+#include "TextReport.h"
 
 #include <richedit.h>
 
+#include <algorithm>
+#include <climits>
 #include <map>
 
 namespace ui {
@@ -29,11 +32,7 @@ Control::~Control() {
     if (parent_) parent_->RemoveChild(this);
 }
 
-Form* Control::OwnerForm() const {
-    const Control* c = this;
-    while (c->parent_) c = c->parent_;
-    return dynamic_cast<Form*>(const_cast<Control*>(c));
-}
+Form* Control::OwnerForm() const { return parent_ ? parent_->OwnerForm() : nullptr; }
 
 HWND Control::Handle() const { return parent_ ? parent_->Handle() : nullptr; }
 
@@ -202,16 +201,15 @@ void Container::PaintAll(HDC dc, const RECT& client) {
         c->Paint(dc);
         RestoreDC(dc, saved);
     }
-    if (auto* p = dynamic_cast<Panel*>(this)) {
-        RECT r = client;
-        auto edge = [&](Panel::Bevel b) {
-            if (b == Panel::Bevel::None) return;
-            DrawEdge(dc, &r, b == Panel::Bevel::Raised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
-            InflateRect(&r, -1, -1);
-        };
-        edge(p->Outer);
-        edge(p->Inner);
-    }
+    PaintFrame(dc, client);
+}
+
+void Container::ReportText(const std::string& window, const Rect&, std::vector<textreport::Item>& out) const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const Rect area{0, 0, client.right, client.bottom};
+    for (Control* c : children_)
+        if (c->Visible()) c->ReportText(window, area, out);
 }
 
 static MouseButton ButtonOf(UINT msg) {
@@ -265,20 +263,11 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
             if (c) {
                 captured_ = c;
                 SetCapture(h);
+                c->PressChanged(true);
             }
-            if (auto* sb = dynamic_cast<SpeedButton*>(c)) {
-                sb->down = true;
-                sb->Invalidate();
-            }
-            bool dbl = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
             const Rect& r = target->Bounds();
-            int cx = c ? x - r.x : x, cy = c ? y - r.y : y;
-            if (dbl && msg == WM_LBUTTONDBLCLK) {
-                target->MouseDown(MouseButton::Left, cx, cy);
-                target->DblClick();
-            } else {
-                target->MouseDown(ButtonOf(msg), cx, cy);
-            }
+            target->MouseDown(ButtonOf(msg), c ? x - r.x : x, c ? y - r.y : y);
+            if (msg == WM_LBUTTONDBLCLK) target->DblClick();
             return 0;
         }
         case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
@@ -291,10 +280,7 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
             const Rect& r = target->Bounds();
             int cx = c ? x - r.x : x, cy = c ? y - r.y : y;
             bool inside = c && cx >= 0 && cy >= 0 && cx < r.w && cy < r.h;
-            if (auto* sb = dynamic_cast<SpeedButton*>(c)) {
-                sb->down = false;
-                sb->Invalidate();
-            }
+            if (c) c->PressChanged(false);
             target->MouseUp(ButtonOf(msg), cx, cy);
             // A click is a press and release of the left button over the same control.
             if (msg == WM_LBUTTONUP && inside && c->Enabled()) c->Click();
@@ -305,9 +291,9 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
             int x = (short)LOWORD(lp), y = (short)HIWORD(lp);
             Control* c = captured_ ? captured_ : DrawnChildAt(x, y);
             if (c != hover_) {
-                if (auto* sb = dynamic_cast<SpeedButton*>(hover_)) { sb->hot = false; sb->Invalidate(); }
+                if (hover_) hover_->HoverChanged(false);
                 hover_ = c;
-                if (auto* sb = dynamic_cast<SpeedButton*>(c)) { sb->hot = true; sb->Invalidate(); }
+                if (c) c->HoverChanged(true);
                 TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, h, 0};
                 TrackMouseEvent(&t);
             }
@@ -317,7 +303,7 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
             return 0;
         }
         case WM_MOUSELEAVE:
-            if (auto* sb = dynamic_cast<SpeedButton*>(hover_)) { sb->hot = false; sb->Invalidate(); }
+            if (hover_) hover_->HoverChanged(false);
             hover_ = nullptr;
             return 0;
         case WM_SETCURSOR: {
@@ -353,14 +339,8 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
         case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: {
             HWND child = reinterpret_cast<HWND>(lp);
             auto* c = reinterpret_cast<WinControl*>(GetWindowLongPtrA(child, GWLP_USERDATA));
-            HDC dc = reinterpret_cast<HDC>(wp);
-            if (c && c->Enabled() && dynamic_cast<Edit*>(c) == nullptr) {
-                SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, c->Font.color);
-                COLORREF col = c->Color != CLR_INVALID ? c->Color : Color;
-                if (c->Color == CLR_INVALID) c->Color = col;
-                return reinterpret_cast<LRESULT>(c->BackgroundBrush());
-            }
+            if (c && c->Enabled())
+                if (HBRUSH b = c->CtlColor(reinterpret_cast<HDC>(wp), Color)) return reinterpret_cast<LRESULT>(b);
             break;
         }
         case WM_CONTEXTMENU: {
@@ -381,18 +361,18 @@ LRESULT Container::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& h
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------
-// Panel: a container with its own child window.
-
-static LRESULT CALLBACK PanelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* p = reinterpret_cast<Panel*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (p) {
+// The window stores its container at creation (before that, the system's defaults answer).
+LRESULT CALLBACK Container::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (auto* c = reinterpret_cast<Container*>(GetWindowLongPtrA(h, GWLP_USERDATA))) {
         bool handled;
-        LRESULT r = p->HandleMessage(h, msg, wp, lp, handled);
+        LRESULT r = c->HandleMessage(h, msg, wp, lp, handled);
         if (handled) return r;
     }
     return DefWindowProcA(h, msg, wp, lp);
 }
+
+// ---------------------------------------------------------------------------------------
+// Panel: a container with its own child window.
 
 void Panel::Attach(Container* parent, const Rect& r) {
     Control::Attach(parent, r);
@@ -400,7 +380,7 @@ void Panel::Attach(Container* parent, const Rect& r) {
     if (!registered) {
         WNDCLASSA wc{};
         wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = PanelProc;
+        wc.lpfnWndProc = WndProc;
         wc.hInstance = ModuleInstance();
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.lpszClassName = "TSkykitPanel";
@@ -410,7 +390,16 @@ void Panel::Attach(Container* parent, const Rect& r) {
     hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, "TSkykitPanel", "",
                             WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), r.x,
                             r.y, r.w, r.h, parent->Handle(), nullptr, ModuleInstance(), nullptr);
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<Container*>(this)));
+}
+
+void Panel::PaintFrame(HDC dc, const RECT& client) {
+    RECT r = client;
+    for (Bevel b : {Outer, Inner}) {
+        if (b == Bevel::None) continue;
+        DrawEdge(dc, &r, b == Bevel::Raised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+        InflateRect(&r, -1, -1);
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -471,6 +460,29 @@ void Label::Paint(HDC dc) {
         SetTextColor(dc, Font.color);
     }
     DrawTextA(dc, caption_.c_str(), (int)caption_.size(), &r, fmt);
+}
+
+// A text drawn by the container, with the part of its box the container leaves visible (a
+// label wider than its panel is cut at the panel's edge) and at most maxHeight of it.
+static void ReportDrawnText(const Control& c, const char* kind, UINT format, int maxHeight, const std::string& window,
+                            const Rect& area, std::vector<textreport::Item>& out) {
+    if (c.Caption().empty()) return;
+    const Rect& r = c.Bounds();
+    textreport::Item it;
+    it.window = window;
+    it.name = c.Name;
+    it.kind = kind;
+    it.text = c.Caption();
+    it.boxW = std::max(0, std::min(r.x + r.w, area.w) - std::max(r.x, 0));
+    it.boxH = std::min(maxHeight, std::max(0, std::min(r.y + r.h, area.h) - std::max(r.y, 0)));
+    it.font = c.Font.handle();
+    it.format = format;
+    out.push_back(std::move(it));
+}
+
+void Label::ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const {
+    ReportDrawnText(*this, "label", DT_NOPREFIX | (WordWrap ? DT_WORDBREAK : DT_SINGLELINE), INT_MAX, window, area,
+                    out);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -604,6 +616,11 @@ void SpeedButton::SetGlyphIcon(HICON icon) {
     Invalidate();
 }
 
+// A toolbar button's caption has a 14-pixel strip under its glyph.
+void SpeedButton::ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const {
+    ReportDrawnText(*this, "speedbutton", DT_NOPREFIX | DT_SINGLELINE, GlyphAbove ? 14 : INT_MAX, window, area, out);
+}
+
 void SpeedButton::Paint(HDC dc) {
     RECT r{bounds_.x, bounds_.y, bounds_.x + bounds_.w, bounds_.y + bounds_.h};
     if (!Flat) {
@@ -675,6 +692,19 @@ void WinControl::Attach(Container* parent, const Rect& r) {
     Created();
 }
 
+// Radio buttons and check boxes are drawn transparently over their own colour, by default the
+// parent's (remembered from the first time they ask).
+HBRUSH WinControl::CtlColor(HDC dc, COLORREF parentColor) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Font.color);
+    if (Color == CLR_INVALID) Color = parentColor;
+    return BackgroundBrush();
+}
+
+void WinControl::ReportText(const std::string& window, const Rect&, std::vector<textreport::Item>& out) const {
+    textreport::AddWindowed(hwnd_, window, Name, out);
+}
+
 HBRUSH WinControl::BackgroundBrush() {
     if (brush_ && brushColor_ == Color) return brush_;
     if (brush_) DeleteObject(brush_);
@@ -725,7 +755,7 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
                 wp = (unsigned char)key;
             }
             // The key-down handler took Enter; do not let the edit beep at it.
-            if (wp == VK_RETURN && c->OnKeyDown && dynamic_cast<RichEdit*>(c) == nullptr) return 0;
+            if (wp == VK_RETURN && c->OnKeyDown && !c->WantsReturn()) return 0;
             break;
         case WM_SETCURSOR:
             if (c->Cursor && LOWORD(lp) == HTCLIENT) {
@@ -740,8 +770,7 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp
             }
             break;
         case WM_LBUTTONDBLCLK:
-            // A list view reports its double-clicks itself (NM_DBLCLK), once.
-            if (c->OnDblClick && dynamic_cast<Button*>(c) == nullptr && dynamic_cast<ListView*>(c) == nullptr) {
+            if (c->OnDblClick && !c->OwnDblClick()) {
                 LRESULT r = DefSubclassProc(h, msg, wp, lp);
                 c->DblClick();
                 return r;
@@ -887,10 +916,11 @@ void CheckBox::Command(WORD code) {
 }
 
 void RadioButton::SetChecked(bool on) {
+    // The radio buttons among the windows of one parent, as the dialog manager tells them.
     if (on && parent_) {
         for (Control* c : parent_->Children())
-            if (auto* r = dynamic_cast<RadioButton*>(c); r && r != this)
-                SendMessageA(r->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
+            if (c != this && c->Windowed() && (SendMessageA(c->Handle(), WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON))
+                SendMessageA(c->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
     }
     CheckBox::SetChecked(on);
 }

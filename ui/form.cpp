@@ -78,7 +78,7 @@ void Form::CreateWindowFor() {
     if (!owner && App && App->MainForm && App->MainForm != this) owner = App->MainForm->Handle();
     hwnd_ = CreateWindowExA(p.ExStyle, p.ClassName.c_str(), Title.c_str(), p.Style, x, y, w, h, owner, nullptr,
                             ModuleInstance(), this);
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<Container*>(this)));
 
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -100,13 +100,13 @@ void Form::Layout(std::initializer_list<Place> layout) {
         all_.push_back(&p.control);
     }
     // Tab order: windowed controls that name one are put in that order after the others.
-    std::vector<WinControl*> ordered;
+    std::vector<Control*> ordered;
     for (Control* c : all_)
-        if (auto* w = dynamic_cast<WinControl*>(c); w && w->TabOrder >= 0) ordered.push_back(w);
+        if (c->TabPosition() >= 0) ordered.push_back(c);
     std::stable_sort(ordered.begin(), ordered.end(),
-                     [](WinControl* a, WinControl* b) { return a->TabOrder < b->TabOrder; });
+                     [](Control* a, Control* b) { return a->TabPosition() < b->TabPosition(); });
     HWND prev = HWND_TOP;
-    for (WinControl* w : ordered) {
+    for (Control* w : ordered) {
         SetWindowPos(w->Handle(), prev, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         prev = w->Handle();
     }
@@ -252,76 +252,25 @@ void Form::Destroy() {
     if (App) App->Guard([this] { FormDestroy(); });
 }
 
-// The texts of a container and everything on it, with the part of each that its container
-// leaves visible (a label wider than its panel is cut at the panel's edge).
-static void CollectTexts(const Container& c, const std::string& window, std::vector<textreport::Item>& out) {
-    RECT client{};
-    GetClientRect(c.Handle(), &client);
-    const Rect area{0, 0, client.right, client.bottom};
-    for (Control* ctl : c.Children()) {
-        if (!ctl->Visible()) continue;
-        if (auto* sub = dynamic_cast<Container*>(ctl)) {
-            CollectTexts(*sub, window, out);
-            continue;
-        }
-        if (ctl->Windowed()) {
-            if (dynamic_cast<Button*>(ctl) || dynamic_cast<CheckBox*>(ctl))
-                textreport::AddWindowed(ctl->Handle(), window, ctl->Name, out);
-            continue;
-        }
-        auto* label = dynamic_cast<Label*>(ctl);
-        auto* speed = dynamic_cast<SpeedButton*>(ctl);
-        if ((!label && !speed) || ctl->Caption().empty()) continue;
-        const Rect& r = ctl->Bounds();
-        textreport::Item it;
-        it.window = window;
-        it.name = ctl->Name;
-        it.kind = label ? "label" : "speedbutton";
-        it.text = ctl->Caption();
-        it.boxW = std::max(0, std::min(r.x + r.w, area.w) - std::max(r.x, 0));
-        it.boxH = std::max(0, std::min(r.y + r.h, area.h) - std::max(r.y, 0));
-        // A toolbar button's caption has a 14-pixel strip under its glyph.
-        if (speed && speed->GlyphAbove) it.boxH = std::min(it.boxH, 14);
-        it.font = ctl->Font.handle();
-        it.format = DT_NOPREFIX | (label && label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE);
-        out.push_back(std::move(it));
-    }
-}
-
-static void ReportTexts(const Form& f, HWND replyTo) {
-    std::vector<textreport::Item> items;
-    CollectTexts(f, f.Name + " \"" + f.Title + "\"", items);
-    textreport::Send(replyTo, f.Handle(), items);
-}
-
-LRESULT CALLBACK Form::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* f = reinterpret_cast<Form*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (!f) return DefWindowProcA(h, msg, wp, lp);
+// Messages for the form itself; everything else is its container's.
+LRESULT Form::HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    handled = true;
     // A find-and-replace dialog owned by this form reports a button press.
     if (msg == ReplaceDialog::Message()) {
         ReplaceDialog::Dispatch(lp);
         return 0;
     }
     if (msg == textreport::Message()) {
-        ReportTexts(*f, reinterpret_cast<HWND>(wp));
+        std::vector<textreport::Item> items;
+        ReportText(Name + " \"" + Title + "\"", {}, items);
+        textreport::Send(reinterpret_cast<HWND>(wp), hwnd_, items);
         return 1;
     }
-    switch (msg) {
-        case WM_CLOSE:
-            f->Close();
-            return 0;
-        case WM_SYSCOMMAND:
-            // Minimising the main form takes the whole program to the taskbar.
-            break;
-        case WM_ACTIVATE:
-            break;
-        default: {
-            bool handled;
-            LRESULT r = f->HandleMessage(h, msg, wp, lp, handled);
-            if (handled) return r;
-        }
+    if (msg == WM_CLOSE) {
+        Close();
+        return 0;
     }
-    return DefWindowProcA(h, msg, wp, lp);
+    return Container::HandleMessage(h, msg, wp, lp, handled);
 }
 
 }  // namespace ui

@@ -6,6 +6,12 @@
 // the panel or form they sit on (they have no window of their own), so a label is truly
 // transparent over a skin bitmap; edits, buttons, radio buttons and the like are real
 // Win32 child windows.
+//
+// Panels and forms share one window procedure. It hands each control its own part of a
+// message through virtual hooks: a drawn control paints itself, shows the pointer over it and
+// a press on it, and reports its texts; a windowed control gets back the commands,
+// notifications and colour requests its parent receives for it. No container asks what kind
+// a control is.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +34,9 @@ inline HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageB
 class Form;
 class Container;
 class PopupMenu;
+namespace textreport {
+struct Item;
+}
 
 // The framework's exception class: anything thrown out of a handler that derives from it
 // (or from std::exception) is shown by the application's standard exception display.
@@ -89,7 +98,8 @@ public:
     std::function<void(int x, int y)> OnMouseMove;
 
     Container* Parent() const { return parent_; }
-    Form* OwnerForm() const;
+    // The form the control sits on (a form is its own); nullptr before it is placed.
+    virtual Form* OwnerForm() const;
     const Rect& Bounds() const { return bounds_; }
     void SetBounds(const Rect& r);
     void SetLeft(int x) { SetBounds({x, bounds_.y, bounds_.w, bounds_.h}); }
@@ -125,8 +135,22 @@ public:
 
     // Internal: placement by the layout table.
     virtual void Attach(Container* parent, const Rect& r);
-    virtual void Paint(HDC) {}
     void RefreshTool();
+
+    // Hooks through which the container a control sits on hands it its part of the window's
+    // work; each kind of control overrides what concerns it.
+    // Drawn controls: paint into the container's client area (already clipped to the control).
+    virtual void Paint(HDC) {}
+    // Drawn controls: the pointer came over the control or left it; a button of the mouse
+    // went down on it or came up again.
+    virtual void HoverChanged(bool /*over*/) {}
+    virtual void PressChanged(bool /*down*/) {}
+    // Adds the texts the control shows to a test driver's report (see TextReport.h); `area`
+    // is the client area of its container, which cuts what reaches past it.
+    virtual void ReportText(const std::string& /*window*/, const Rect& /*area*/,
+                            std::vector<textreport::Item>& /*out*/) const {}
+    // The place a windowed control asked for in its form's tab order; -1 for none.
+    virtual int TabPosition() const { return -1; }
 
 protected:
     Container* parent_ = nullptr;
@@ -150,9 +174,13 @@ public:
     void RemoveChild(Control* c);
     // The drawn child at a client point, topmost first; nullptr when none.
     Control* DrawnChildAt(int x, int y) const;
-    LRESULT HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+    // The window procedure of panels and forms: the window's container handles its messages.
+    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+    virtual LRESULT HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
     void SetVisible(bool v) override;
     void SetEnabled(bool e) override;
+    // The texts of everything on the container, each cut by the container's own client area.
+    void ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const override;
 
 protected:
     HWND hwnd_ = nullptr;
@@ -160,6 +188,8 @@ protected:
     Control* captured_ = nullptr;
     Control* hover_ = nullptr;
     void PaintAll(HDC dc, const RECT& client);
+    // Drawn over the background and the drawn children (a panel's bevels).
+    virtual void PaintFrame(HDC, const RECT& /*client*/) {}
 };
 
 // A windowed child control (edit, button, list...). Subclassed so that it routes its own
@@ -179,12 +209,20 @@ public:
     std::function<void(char& key)> OnKeyPress;
     int TabOrder = -1;
     bool TabStop = true;
+    int TabPosition() const override { return TabOrder; }
     // Background colour for radio buttons and check boxes (CLR_INVALID: the parent's).
     COLORREF Color = CLR_INVALID;
     void Attach(Container* parent, const Rect& r) override;
+    // Hooks for what the control's parent receives about it: commands (WM_COMMAND) and
+    // notifications (WM_NOTIFY) routed back to the control that sent them, and the colours
+    // of its background (WM_CTLCOLOR...); nullptr leaves them to the system.
     virtual void Command(WORD /*code*/) {}
     virtual LRESULT Notify(NMHDR*) { return 0; }
+    virtual HBRUSH CtlColor(HDC dc, COLORREF parentColor);
     HBRUSH BackgroundBrush();
+    // Buttons and check boxes report their captions; edits and lists show what the user
+    // typed or scroll, and are left out.
+    void ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const override;
 
 protected:
     HWND hwnd_ = nullptr;
@@ -194,6 +232,12 @@ protected:
     virtual DWORD Style() const { return 0; }
     virtual DWORD ExStyle() const { return 0; }
     virtual void Created() {}
+    // Enter is a key the control uses itself (a new line), not only one its key-down
+    // handler takes.
+    virtual bool WantsReturn() const { return false; }
+    // The control reports its double-clicks itself (or has none), so its window's
+    // WM_LBUTTONDBLCLK is not one.
+    virtual bool OwnDblClick() const { return false; }
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };
 
@@ -204,6 +248,9 @@ public:
     Bevel Outer = Bevel::None;
     Bevel Inner = Bevel::None;
     void Attach(Container* parent, const Rect& r) override;
+
+protected:
+    void PaintFrame(HDC dc, const RECT& client) override;
 };
 
 class Label : public Control {
@@ -218,6 +265,7 @@ public:
     void SetCaption(const std::string& text) override;
     void Attach(Container* parent, const Rect& r) override;
     void Paint(HDC) override;
+    void ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const override;
     // Width of a text in this label's font, in pixels.
     int TextWidth(const std::string& text) const;
 
@@ -281,7 +329,16 @@ public:
     void SetGlyph(HBITMAP glyph);   // owned; the colour of the bottom-left pixel is transparent
     void SetGlyphIcon(HICON icon);  // owned
     void Paint(HDC) override;
-    bool hot = false, down = false;
+    void HoverChanged(bool over) override {
+        hot = over;
+        Invalidate();
+    }
+    void PressChanged(bool pressed) override {
+        down = pressed;
+        Invalidate();
+    }
+    void ReportText(const std::string& window, const Rect& area, std::vector<textreport::Item>& out) const override;
+    bool hot = false, down = false;  // under the pointer; pressed
 
 private:
     HBITMAP glyph_ = nullptr;
@@ -305,6 +362,7 @@ protected:
     DWORD Style() const override;
     DWORD ExStyle() const override;
     void Created() override;
+    HBRUSH CtlColor(HDC, COLORREF) override { return nullptr; }  // an edit keeps the system's colours
 };
 
 // Multi-line plain-text rich edit.
@@ -332,6 +390,7 @@ protected:
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
     void Created() override;
+    bool WantsReturn() const override { return true; }
 };
 
 class Button : public WinControl {
@@ -343,6 +402,7 @@ public:
 protected:
     const char* WindowClass() const override { return "BUTTON"; }
     DWORD Style() const override { return Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON; }
+    bool OwnDblClick() const override { return true; }  // a second press is a second click
 };
 
 // Check box and radio button. Radio buttons of one parent exclude each other.
@@ -446,6 +506,7 @@ protected:
     }
     DWORD ExStyle() const override { return Border ? WS_EX_CLIENTEDGE : 0; }
     void Created() override;
+    bool OwnDblClick() const override { return true; }  // NM_DBLCLK, once
 };
 
 // A list of equally sized images drawn with a transparent colour (list view icons).
@@ -570,10 +631,11 @@ public:
 
     // Runs FormDestroy once; the application calls it before deleting the form.
     void Destroy();
-    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
     HWND Tooltip() const { return tooltip_; }
     Control* FindControl(const std::string& name) const;
     std::vector<Control*> AllControls() const;
+    Form* OwnerForm() const override { return const_cast<Form*>(this); }
+    LRESULT HandleMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
 
 protected:
     int clientW_, clientH_;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "SfxRun.h"
@@ -73,9 +75,31 @@ TEST(SfxProblems, EachKeptArchiveIsReadOrRefusedInsideTheFolder) {
         EXPECT_EQ(int(got), int(expected.at(name)))
             << (o.read ? (o.result.problems.empty() ? "" : o.result.problems[0]) : o.refusal);
         EXPECT_FALSE(o.result.cancelled || o.result.diskFull);
-        EXPECT_EQ(sfxrun::Strays(root), "");
+        EXPECT_EQ(sfxrun::Strays(root, o), "");
         ++seen;
     }
     EXPECT_EQ(seen, int(expected.size()));
     fs::remove_all(root);
+}
+
+TEST(SfxProblems, OnlyAFileTheArchiveDidNotNameIsALeftover) {
+    std::string tmpl = (fs::temp_directory_path() / "sfx-strays-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const fs::path root = tmpl, zip = tmpl + ".zip";
+    // Members whose own names hold the temporary suffix, written by a peer.
+    ASSERT_EQ(std::system(("python3 -c \"import zipfile; z = zipfile.ZipFile('" + zip.string() +
+                           "', 'w'); z.writestr('dir/..skx~partxt', 'a'); z.writestr('b.skx~part', 'b')\"")
+                              .c_str()),
+              0);
+    sfxrun::Outcome o = sfxrun::UnpackInto(zip.string(), (root / "target").string());
+    EXPECT_TRUE(o.read && o.result.Ok()) << o.refusal;
+    EXPECT_EQ(o.result.files, 2);
+    EXPECT_EQ(sfxrun::Strays(root, o), "");
+    // What a failed write would leave behind.
+    std::FILE* f = std::fopen((root / "target" / "dir" / "..skx~partxt.skx~part").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(sfxrun::Strays(root, o), "target/dir/..skx~partxt.skx~part\n");
+    fs::remove_all(root);
+    fs::remove(zip);
 }

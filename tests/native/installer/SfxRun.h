@@ -4,8 +4,10 @@
 // problem-archive test and the fuzz target.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "Unpack.h"
@@ -17,6 +19,7 @@ namespace sfxrun {
 struct Outcome {
     bool read = false;         // the directory was read
     std::string refusal;       // why not, when it was not
+    kit::UnpackPlan plan;      // when it was: what each member was to become
     kit::UnpackResult result;  // when it was
 };
 
@@ -39,20 +42,30 @@ inline Outcome UnpackInto(const std::string& zip, const std::string& target) {
         zc::Directory d = zc::read_directory(*f);
         o.read = true;
         Quiet events;
-        o.result = kit::RunUnpack(fs, *f, d, kit::PlanUnpack(fs, d, target), kit::Overwrite::Always, events);
+        o.plan = kit::PlanUnpack(fs, d, target);
+        o.result = kit::RunUnpack(fs, *f, d, o.plan, kit::Overwrite::Always, events);
     } catch (const zc::ZipError& e) {
         o.refusal = e.what();
     }
     return o;
 }
 
-// Everything below root that is not below root/target, and every temporary file left.
-inline std::string Strays(const std::filesystem::path& root) {
+// Everything below root that is not below root/target, and every file below it that the
+// archive did not name: a temporary file the unpacker left. A member whose own name holds the
+// temporary suffix ("dir/..skx~partxt") is the archive's, not a leftover.
+inline std::string Strays(const std::filesystem::path& root, const Outcome& o) {
+    std::set<std::string> named;
+    for (const kit::UnpackItem& it : o.plan.items) {
+        if (it.isDir || it.rel.empty()) continue;
+        std::string rel = "target/" + it.rel;
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        named.insert(rel);
+    }
     std::string found;
     for (auto& p : std::filesystem::recursive_directory_iterator(root)) {
         std::string rel = std::filesystem::relative(p.path(), root).generic_string();
         bool inside = rel == "target" || rel.rfind("target/", 0) == 0;
-        if (!inside || rel.find(kit::kPartialSuffix) != std::string::npos) found += rel + "\n";
+        if (!inside || (!p.is_directory() && !named.count(rel))) found += rel + "\n";
     }
     return found;
 }

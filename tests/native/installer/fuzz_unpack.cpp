@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     const std::filesystem::path work = Base() / "work";
-    sfxrun::UnpackInto(zip, (work / "target").string());
-    if (!sfxrun::Strays(work).empty()) __builtin_trap();
+    const sfxrun::Outcome o = sfxrun::UnpackInto(zip, (work / "target").string());
+    if (!sfxrun::Strays(work, o).empty()) __builtin_trap();
     for (auto& p : std::filesystem::directory_iterator(Base()))
         if (p.path().filename() != "work" && p.path().filename() != "in.zip") __builtin_trap();
     std::filesystem::remove_all(work / "target");
