@@ -342,6 +342,9 @@ private:
     // An exception thrown by an event handler during an engine call: the engine is asked to
     // stop, and the call is then reported as aborted.
     bool handlerFailed_ = false;
+    // When the last round of pending window messages ran during an engine call (tick count).
+    DWORD lastPump_ = 0;
+    static constexpr DWORD kPumpInterval = 25;
 
     HWND AppWindow() const;
     std::string DllPath(const char* name) const;
