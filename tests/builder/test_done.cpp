@@ -36,7 +36,8 @@ struct DoneDialog : ::testing::Test {
         ui::ForceDirectories(pkg + "Textures");
         for (const char* f : {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"})
             WriteFile(pkg + f, std::string(1000, 'x'));
-        WriteFile(pkg + "Textures\\ground.bmp", "BM");
+        WriteFile(pkg + "Textures\\ground.bmp", "BM");  // not the build's: never packed or counted
+        done->PackageFiles = {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"};
         ui::IniFile(dir.ini()).WriteString("Temp", "Project", sub);
         Form1->Edit9.SetText(sub);
         return pkg;
@@ -92,14 +93,18 @@ TEST_F(DoneDialog, ShowSummarisesThePackage) {
     ui::IniFile setup(pkg + "Kitsetup.ini");
     setup.WriteString("Title", "hl", "Heathrow 2000");
     setup.WriteString("Addon", "Type", "Scenery");
-    setup.WriteString("Splash", "Filename", "Splash.bmp");
-    ui::IniFile(dir.ini()).WriteString("Temp", "Two", "C:\\b.jpg");  // only the first slot counts
+    setup.WriteString("Addon", "Version", "1.1");
+    setup.WriteString("Splash", "Filename", "Splash.bmp");  // but no splash in the package
+    ui::IniFile(dir.ini()).WriteString("Temp", "One", "C:\\b.jpg");  // chosen, never copied
+    WriteFile(pkg + "Old release.zip", "an earlier distribution");
+    done->Edit1.SetText("Release 1.0");
     WhileShown([] {});
     EXPECT_EQ(done->Label9.Caption(), "Heathrow 2000");
     EXPECT_EQ(done->Label11.Caption(), "Scenery");
-    EXPECT_EQ(done->Label13.Caption(), "Yes");
+    EXPECT_EQ(done->Label13.Caption(), "No");
     EXPECT_EQ(done->Label15.Caption(), "No");
-    EXPECT_EQ(done->Label6.Caption(), "6");
+    EXPECT_EQ(done->Label6.Caption(), "5");
+    EXPECT_EQ(done->Edit1.Text(), "Heathrow-2000-1.1");  // this release's name, not the last one
     EXPECT_EQ(done->Label5.Caption(), dir.path() + "PRJ");
     // A temporary install directory is a long path: it is shortened and offered as a hint.
     EXPECT_NE(done->ZipFName.Caption().find("..."), std::string::npos);
@@ -108,7 +113,12 @@ TEST_F(DoneDialog, ShowSummarisesThePackage) {
     EXPECT_FALSE(done->Image1.Empty());
 
     WhileShown([] {});  // showing again without changes counts the same
-    EXPECT_EQ(done->Label6.Caption(), "6");
+    EXPECT_EQ(done->Label6.Caption(), "5");
+    WriteFile(pkg + "Splash.bmp", "BM");
+    WriteFile(pkg + "Screen2.jpg", "jpeg");
+    done->PackageFiles.insert(done->PackageFiles.end(), {"Splash.bmp", "Screen2.jpg"});
+    WhileShown([] {});
+    EXPECT_EQ(done->Label13.Caption() + done->Label15.Caption() + done->Label6.Caption(), "YesYes7");
 }
 
 TEST_F(DoneDialog, AShortPackagePathShowsWholeWithoutHint) {
@@ -148,7 +158,7 @@ TEST_F(DoneDialog, DecliningToOverwriteWritesNothing) {
     EXPECT_EQ(boxes[0].text, "Overwrite Existing File: " + pkg + "dist.zip.zip?");
     EXPECT_EQ(boxes[0].flags & MB_TYPEMASK, (UINT)MB_YESNO);
     EXPECT_EQ(ReadFile(pkg + "dist.zip.zip"), "old");
-    EXPECT_EQ(done->WindowHeight(), 352);
+    EXPECT_EQ(done->WindowHeight(), 374);
 }
 
 TEST_F(DoneDialog, CreateZipPacksThePackageClosesAndClearsTheMainForm) {
@@ -170,7 +180,8 @@ TEST_F(DoneDialog, CreateZipPacksThePackageClosesAndClearsTheMainForm) {
     EXPECT_EQ(shownResult, 0);
     EXPECT_FALSE(done->Showing());
     EXPECT_TRUE(ui::FileExists(pkg + "dist.zip"));
-    EXPECT_EQ(done->ZipPacker2.FilesProcessed, 6);  // five files and the texture, not itself
+    EXPECT_EQ(done->ZipPacker2.FilesProcessed, 5);  // the build's five files, not itself
+    EXPECT_EQ(desk.Of("MessageBox").at(0).text, "The Zip file is ready:\n" + pkg + "dist.zip");
     EXPECT_EQ(Form1->Edit1.Text(), "");
     EXPECT_EQ(Form1->Edit8.Text(), "");
     EXPECT_EQ(Form1->Edit9.Text(), "");
@@ -213,8 +224,48 @@ TEST_F(DoneDialog, ANewZipReplacesTheOldOnlyWhenCompleteAndLeavesOtherZipsOut) {
     WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
     TZipPacker reader;
     reader.SetZipFileName(pkg + "dist.zip");
-    EXPECT_EQ(reader.GetCount(), 6);  // the package's six files, no earlier ZIP
+    EXPECT_EQ(reader.GetCount(), 5);  // the package's five files, no earlier ZIP
     EXPECT_EQ(CountPackageFiles(pkg), 8);  // no temporary left behind
+}
+
+TEST_F(DoneDialog, AZipThatDoesNotCompleteLeavesTheOldOneByteForByte) {
+    std::string pkg = MakePackage("PRJ");
+    WriteFile(pkg + "dist.zip", "old");
+    desk.messageAnswers = {IDYES};
+    done->ZipPacker2.OnProgress = [&](TObject*, ProgressType t, const std::string&, long) {
+        if (t == ptFileStart) done->ZipPacker2.CancelRequested = true;
+    };
+    WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
+    EXPECT_EQ(ReadFile(pkg + "dist.zip"), "old");
+    EXPECT_EQ(CountPackageFiles(pkg), 7);  // no temporary left behind
+    EXPECT_EQ(desk.Of("MessageBox").back().text.rfind("The file could not be made: " + pkg + "dist.zip", 0), 0u);
+}
+
+TEST_F(DoneDialog, TheDownloadIsAChoiceOfItsOwnAndNeverTakesAPackageFilesName) {
+    std::string pkg = MakePackage("PRJ");
+    std::string installer = ReadFile(pkg + "Setup.exe");
+    desk.messageAnswers = {IDYES, IDYES, IDYES};
+    bool stayed = false;
+    WhileShown([&] {
+        done->CheckBox1.SetChecked(true);
+        done->CheckBox1Click();
+        EXPECT_EQ(done->Label3.Caption(), "Download filename:");
+        for (const char* name : {"Setup", "setup.EXE"}) {
+            done->Edit1.SetText(name);
+            done->Button1Click();
+        }
+        done->Edit1.SetText("Release1");  // the self-extractor is missing from the install directory
+        done->Button1Click();
+        stayed = done->Showing();
+    });
+    auto boxes = desk.Of("MessageBox");
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "\"Setup.exe\" is a file of the package itself.\nPlease choose another name.");
+    EXPECT_EQ(boxes[1].text, "\"setup.EXE\" is a file of the package itself.\nPlease choose another name.");
+    EXPECT_EQ(boxes[2].text.rfind("The self-extractor \"SFXSTUB.BIN\" is missing", 0), 0u) << boxes[2].text;
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(ReadFile(pkg + "Setup.exe"), installer);
+    EXPECT_EQ(CountPackageFiles(pkg), 6);  // nothing left behind
 }
 
 TEST_F(DoneDialog, WithoutACompletedBuildNothingIsPacked) {
