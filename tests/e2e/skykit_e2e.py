@@ -213,6 +213,8 @@ class Builder:
     def create_zip(self, name):
         self.ok(drv("settext", *DONE, 0, name)[0], "no zip name box")
         self.ok(drv("press", *DONE, "Create Zip")[0], "no Create Zip button")
+        # The dialog says where the file went before it closes.
+        self.ok(drv("boxwith", 120000, "is ready:", "OK")[0], "no word of where the Zip file went")
         self.ok(drv("gone", *DONE, 120000)[0], "the project-complete dialog stayed open")
 
     def quit(self):
