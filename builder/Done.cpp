@@ -177,8 +177,9 @@ void TDone1::FormShow() {
     ZipFName.SetShowHint(wide);
 
     Label6.SetCaption(std::to_string(files));
-    // Each release gets a name of its own, never the previous one's.
+    // Each release gets a name of its own, never the previous one's, and starts as a ZIP.
     Edit1.SetText(ProposedName());
+    CheckBox1.SetChecked(false);
     CheckBox1Click();
     ui::App->ProcessMessages();
 }

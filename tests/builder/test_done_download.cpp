@@ -63,8 +63,7 @@ TEST(DoneDownload, OneFileStartsTheInstallerFromATemporaryFolder) {
     t.SetInterval(50);
     t.OnTimer = [&] {
         t.SetEnabled(false);
-        Done1->CheckBox1.SetChecked(true);
-        Done1->Edit1.SetText("Download");
+        Done1->CheckBox1.SetChecked(true), Done1->Edit1.SetText("Download");
         Done1->Button1Click();
     };
     t.SetEnabled(true);

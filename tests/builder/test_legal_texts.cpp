@@ -114,8 +114,7 @@ TEST_F(LegalTexts, ReplaceWithNoSelectionOnlySelectsThenReplacesAndSelectsTheNex
     // A selection that is not the find text stays: Replace only finds the next occurrence.
     ed->Memo1.SetSel(4, 3);
     Press(FR_REPLACE, "cat", "dog");
-    EXPECT_EQ(Terms(), "dog hat cat");
-    EXPECT_EQ(ed->Memo1.SelStart(), 8);
+    EXPECT_EQ(Terms() + " " + std::to_string(ed->Memo1.SelStart()), "dog hat cat 8");
     Press(FR_REPLACE, "CAT", "dog");  // the find text in other letters, without match case
     EXPECT_EQ(Terms(), "dog hat dog");
 }

@@ -229,8 +229,7 @@ TEST_F(SettingsDialog, PicturesClearedAfterNextLoseTheirKeysAndTheNextShowingSho
     dlg->Image10Click();
     dlg->Image14Click();
     dlg->Image4Click();
-    dlg->CurrentSlot = "1";
-    dlg->Clear1Click();   // the slot is emptied through its menu
+    dlg->CurrentSlot = "1", dlg->Clear1Click();  // the slot is emptied through its menu
     dlg->Image21Click();  // and the splash cleared
     dlg->Image4Click();
     for (const char* key : {"One", "Splash", "Splash_Width", "Splash_Height"}) EXPECT_EQ(Ini("Temp", key), "<absent>");

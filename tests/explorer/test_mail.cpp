@@ -356,24 +356,17 @@ TEST_F(Mail, AFailedSendIsSaidAndKeepsTheMessageAndItsAttachment) {
     EXPECT_EQ(mapi->Lines("MAPILogoff").size(), 1u);
     // Said in the window; the panel and its attachment stay, ready to send again.
     auto kept = [&](const std::string& said) {
-        auto b = Boxes();
-        ASSERT_EQ(b.size(), 1u);
-        EXPECT_EQ(b[0].text, "The e-mail was not sent: " + said);
+        EXPECT_EQ(Boxes().size() == 1 ? Boxes()[0].text : "", "The e-mail was not sent: " + said);
         EXPECT_EQ(form->FormHeight(), 514);
-        ASSERT_EQ(form->ListView2.Count(), 1);
-        EXPECT_EQ(form->ListView2.Item(0), dir.file("gone.zip"));
+        EXPECT_EQ(form->ListView2.Count() == 1 ? form->ListView2.Item(0) : "", dir.file("gone.zip"));
         desk.Clear();
     };
     kept("an attached file is no longer there.");
-    // The logon refused, then the send itself failing, with the recipient that was not found.
-    MakeFile(dir.file("gone.zip"));
-    mapi->Config("logon", MAPI_E_FAILURE);
-    mapi->Config("logonui", MAPI_E_LOGIN_FAILURE);
+    MakeFile(dir.file("gone.zip"));  // the logon refused, then the send failing, a recipient not found
+    mapi->Config("logon", MAPI_E_FAILURE), mapi->Config("logonui", MAPI_E_LOGIN_FAILURE);
     form->SpeedButton3.Click();
     kept("the mail system refused the logon.");
-    mapi->Config("logon", 0);
-    mapi->Config("logonui", 0);
-    mapi->Config("send", MAPI_E_FAILURE);
+    mapi->Config("logon", 0), mapi->Config("logonui", 0), mapi->Config("send", MAPI_E_FAILURE);
     form->Edit1.SetText("unknown person");
     form->SpeedButton3.Click();
     kept("the mail system reported error 2.\nThese recipients could not be found:\n    unknown person");
