@@ -298,7 +298,14 @@ void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
         if (OnMessage) OnMessage(this, rec.errorCode, msg);
     }
     if (rec.action == zeng::kActionByteCount) TotalBytes = rec.size;
-    ProcessPending();
+    // Windows repaint and a Cancel gets in a few dozen times a second: a round of the message
+    // queue on every one of a build's thousands of reports costs more than it shows. The
+    // engine's "still working" report keeps the rounds coming while a large file is packed.
+    DWORD now = GetTickCount();
+    if (rec.action == zeng::kActionBatchDone || now - lastPump_ >= kPumpInterval) {
+        lastPump_ = now;
+        ProcessPending();
+    }
 }
 
 // ---------------------------------------------------------------------------------------

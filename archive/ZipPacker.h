@@ -361,6 +361,9 @@ private:
     bool handlerFailed_ = false;
     // A spanned Add: the engine's end of batch is held back for the one WriteSpan sends.
     bool holdBatchDone_ = false, batchHeld_ = false;
+    // When the last round of pending window messages ran during an engine call (tick count).
+    DWORD lastPump_ = 0;
+    static constexpr DWORD kPumpInterval = 25;
 
     HWND AppWindow() const;
     std::string DllPath(const char* name) const;

@@ -66,7 +66,8 @@ TForm1::TForm1() : Form("Form1", 514, 393) {
     BuildLayout();
 
     // The text fields start empty; the settings file fills some of them when the form shows.
-    for (ui::Edit* e : {&Edit1, &Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7, &Edit8, &Edit9}) e->SetText("");
+    for (ui::Edit* e : {&Edit1, &Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7, &Edit8, &Edit9, &Edit10})
+        e->SetText("");
 
     SkinModule = ui::LoadSkinLibrary();
     if (SkinModule) {
@@ -101,12 +102,16 @@ void TForm1::BuildLayout() {
     Panel4.Color = RGB(28, 60, 112);
 
     Edit1.TabOrder = 0;
-    Edit9.TabOrder = 1;
+    Edit10.TabOrder = 1;
+    Edit10.MaxLength = 20;
+    Edit10.SetHint("The add-on's version, for example 1.1 (may stay empty)");
+    Edit10.SetShowHint(true);
+    Edit9.TabOrder = 2;
     Edit9.Framed = false;
     Edit9.MaxLength = 7;
     Edit9a.SetEnabled(false);
     Edit9a.TabStop = false;
-    int order = 2;
+    int order = 3;
     for (ui::Edit* e : {&Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7}) {
         e->Framed = false;
         e->TabOrder = order++;
@@ -131,18 +136,20 @@ void TForm1::BuildLayout() {
     ZipFName.WordWrap = true;
     for (ui::SpeedButton* b : {&SpeedButton1, &SpeedButton2, &SpeedButton3, &SpeedButton4}) b->Flat = false;
     for (ui::Image* i : {&Image6, &Image3, &Image7, &Image4}) i->Stretch = true;
-    Bevel3.Vertical = Bevel5.Vertical = true;
+    Bevel3.Vertical = Bevel5.Vertical = Bevel6.Vertical = true;
 
     SpeedButton7.SetGlyph(Glyph("G_INFO"));
     SpeedButton6.SetGlyph(Glyph("G_MAIL"));
     SpeedButton9.SetGlyph(Glyph("G_SITES"));
     SpeedButton10.SetGlyph(Glyph("G_EXPLORER"));
     SpeedButton8.SetGlyph(Glyph("G_HELP"));
+    SpeedButton11.SetGlyph(Glyph("G_OPEN"));
     SpeedButton7.Hint = "SKKT Project info";
     SpeedButton6.Hint = "Compose a new e-mail";
     SpeedButton9.Hint = "My favourite fs sites";
     SpeedButton10.Hint = "Skykit Explorer";
     SpeedButton8.Hint = "Help";
+    SpeedButton11.Hint = "Open an earlier package";
 
     Build({
         {Panel4, nullptr, {0, 0, 514, 25}},
@@ -155,7 +162,9 @@ void TForm1::BuildLayout() {
         {Image1, &Panel1, {0, 0, 514, 367}},
 
         {Label13, &Panel1, {16, 16, 0, 0}, "Title"},
-        {Edit1, &Panel1, {16, 32, 177, 21}},
+        {Edit1, &Panel1, {16, 32, 121, 21}},
+        {Label28, &Panel1, {145, 16, 0, 0}, "Version"},
+        {Edit10, &Panel1, {145, 32, 48, 21}},
         {Label22, &Panel1, {208, 16, 0, 0}, "Master subdirectory"},
         {Edit9a, &Panel1, {208, 32, 155, 21}},
         {Edit9, &Panel1, {210, 36, 151, 15}},
@@ -219,6 +228,8 @@ void TForm1::BuildLayout() {
         {Bevel5, &Panel3, {86, 2, 4, 21}},
         {SpeedButton10, &Panel3, {93, 2, 20, 21}},
         {SpeedButton8, &Panel3, {117, 2, 20, 21}},
+        {Bevel6, &Panel3, {142, 2, 4, 21}},
+        {SpeedButton11, &Panel3, {149, 2, 20, 21}},
         {Image3, &Panel1, {296, 325, 65, 25}},
         {Label11, &Panel1, {296, 325, 65, 25}, "Note"},
         {Image7, &Panel1, {368, 325, 65, 25}},
@@ -231,7 +242,8 @@ void TForm1::BuildLayout() {
     Label27.SetVisible(false);
     CheckBox1.SetChecked(true);
     RadioButton1.SetChecked(true);
-    for (ui::SpeedButton* b : {&Close1, &SpeedButton7, &SpeedButton6, &SpeedButton9, &SpeedButton10, &SpeedButton8})
+    for (ui::SpeedButton* b : {&Close1, &SpeedButton7, &SpeedButton6, &SpeedButton9, &SpeedButton10, &SpeedButton8,
+                             &SpeedButton11})
         b->SetShowHint(true);
 
     // The title strip moves the window; it and the client panel carry the right-button menu.
@@ -273,6 +285,7 @@ void TForm1::BuildLayout() {
     SpeedButton8.OnClick = [this] { SpeedButton8Click(); };
     SpeedButton9.OnClick = [this] { SpeedButton9Click(); };
     SpeedButton10.OnClick = [this] { SpeedButton10Click(); };
+    SpeedButton11.OnClick = [this] { OpenPackage1Click(); };
 
     // Packs the add-on folder: folder names kept, folders recursed, hidden files included,
     // folder entries of their own.
@@ -445,6 +458,7 @@ bool TForm1::LoadPackage(const std::string& subdir) {
     PackageProject p;
     if (!ReadPackageProject(subdir, p)) return false;
     Edit1.SetText(p.title);
+    Edit10.SetText(p.addonVersion);
     Edit9.SetText(p.subdir);
     ui::Edit* authors[6] = {&Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7};
     for (int i = 0; i < 6; ++i) authors[i]->SetText(p.authors[i]);
@@ -572,15 +586,38 @@ void TForm1::Image2MouseDown(ui::MouseButton button) {
 void TForm1::Minimize1Click() { ShowWindow(Handle(), SW_MINIMIZE); }
 
 void TForm1::Image4Click() {
+    if (Building && !Completed) {
+        // The build must stop first: the package it replaces stays as it was.
+        if (QuitAfterBuild) return;
+        int answer = ui::desktop().MessageBox(Handle(), "A build is running. Stop the build and quit?", "Skykit Builder",
+                                              MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES) return;
+        QuitAfterBuild = true;
+        if (Form3) Form3->Button1Click();
+        CancelBuild();
+        return;
+    }
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
     // The caption of the label beside the selected type is the type that is remembered.
-    if (RadioButton1.Checked()) ini.WriteString("Addon", "Type", Label7.Caption());
-    if (RadioButton2.Checked()) ini.WriteString("Addon", "Type", Label8.Caption());
-    if (RadioButton3.Checked()) ini.WriteString("Addon", "Type", Label9.Caption());
-    if (RadioButton4.Checked()) ini.WriteString("Addon", "Type", Label10.Caption());
-    if (RadioButton5.Checked()) ini.WriteString("Addon", "Type", Label18.Caption());
-    ini.WriteString("SKKT", "Path", ui::InstallDir());
+    bool stored = true;
+    if (RadioButton1.Checked()) stored = ini.WriteString("Addon", "Type", Label7.Caption());
+    if (RadioButton2.Checked()) stored = ini.WriteString("Addon", "Type", Label8.Caption());
+    if (RadioButton3.Checked()) stored = ini.WriteString("Addon", "Type", Label9.Caption());
+    if (RadioButton4.Checked()) stored = ini.WriteString("Addon", "Type", Label10.Caption());
+    if (RadioButton5.Checked()) stored = ini.WriteString("Addon", "Type", Label18.Caption());
+    stored = ini.WriteString("SKKT", "Path", ui::InstallDir()) && stored;
+    if (!stored) SettingsNotWritten();
     Close();
+}
+
+void TForm1::SettingsNotWritten() {
+    // Said once a run: every later write fails the same way and for the same reason.
+    if (settingsFailureSaid_) return;
+    settingsFailureSaid_ = true;
+    ui::desktop().MessageBox(Handle(),
+                             "The settings file can not be written:\n" + ui::InstallDir() +
+                                 "Kitforge.ini\nThe developers and the add-on type will not be remembered.",
+                             "Skykit Builder", 0x30);
 }
 
 void TForm1::FormDestroy() {
@@ -677,15 +714,35 @@ void TForm1::Image7Click() {
                       Edit8);
 
     PackageDir = ui::InstallDir() + Edit9.Text();
+    const bool newPackage = !ui::DirectoryExists(PackageDir);
     ui::ForceDirectories(PackageDir);
     Written.clear();
-    if (!Form2->Memo1.Text().empty()) {
-        SaveLines(PackageDir + "\\licens.skh", Form2->Memo1.Lines());
-        Written.push_back("licens.skh");
-    }
-    if (!Form2->Memo2.Text().empty()) {
-        SaveLines(PackageDir + "\\File_id.diz", Form2->Memo2.Lines());
-        Written.push_back("File_id.diz");
+    // The legal texts are written now, so that a text that cannot be saved stops the build
+    // before anything is packed, but under temporary names: the package's own texts are
+    // replaced only when the build completes.
+    auto discardTexts = [this] {
+        for (const auto& t : PendingTexts) DeleteFileA(t.first.c_str());
+        PendingTexts.clear();
+    };
+    discardTexts();
+    struct Text {
+        const ui::RichEdit& memo;
+        const char* name;
+    } const texts[] = {{Form2->Memo1, "licens.skh"}, {Form2->Memo2, "File_id.diz"}};
+    for (const Text& t : texts) {
+        if (t.memo.Text().empty()) continue;
+        char temp[MAX_PATH + 1];
+        if (!GetTempFileNameA(PackageDir.c_str(), "txt", 0, temp)) {
+            discardTexts();
+            throw ui::EFCreateError("Cannot create file \"" + PackageDir + "\\" + t.name + "\"");
+        }
+        PendingTexts.push_back({temp, PackageDir + "\\" + t.name});
+        try {
+            SaveLines(temp, t.memo.Lines());
+        } catch (...) {
+            discardTexts();
+            throw;
+        }
     }
 
     Open1.initialDir = PackageDir;
@@ -694,9 +751,10 @@ void TForm1::Image7Click() {
     SetArchiveName(Open1.fileName, true);
     // The archive is made anew under a temporary name and takes the place of the old one
     // only once it is complete: the package holds what the add-on folder holds now, and a
-    // failed build leaves the earlier package as it was.
+    // failed or cancelled build leaves the earlier package as it was.
     char temp[MAX_PATH + 1];
     if (!GetTempFileNameA(PackageDir.c_str(), "skb", 0, temp)) {
+        discardTexts();
         ui::desktop().MessageBox(Handle(), "The package directory can not be written:\n" + PackageDir, "Skykit Builder",
                                  0x30);
         return;
@@ -705,22 +763,52 @@ void TForm1::Image7Click() {
     PendingArchive = temp;
     ZipPacker1.SetZipFileName(PendingArchive);
 
+    Form3->OnCancel = [this] { CancelBuild(); };
     Form3->Show();
     ZipPacker1.FSpecArgs.push_back("*.*");
     SetCurrentDirectoryA(location.c_str());
     Building = true;
-    Completed = false;
+    Completed = Cancelled = QuitAfterBuild = false;
+    // From here on the project information is that of this build, once it completes.
+    CompletedPackage.clear();
     BuildStart = GetTickCount();
     ZipPacker1.Add();
-    BuildEnd = GetTickCount();
     Building = false;
     if (!PendingArchive.empty()) DeleteFileA(PendingArchive.c_str());  // the add did not complete
     PendingArchive.clear();
+    discardTexts();
     ZipPacker1.SetZipFileName(ArchiveFileName);
-    if (Form3->Showing()) Form3->Close();  // an archive that failed never reaches its completion
-    if (!Completed) Label26.SetCaption("Build failed");
-    TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
-    Label24.SetCaption(std::to_string(Completed ? ArchivedFiles : 0));
+    Form3->Finish();  // an archive that failed or stopped never reaches its completion
+    if (!Completed) {
+        BuildEnd = GetTickCount();
+        // A package directory this build made and left empty is no package.
+        if (newPackage) RemoveDirectoryA(PackageDir.c_str());
+        TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
+        Label24.SetCaption("0");
+        Label26.SetCaption(Cancelled ? "Build cancelled" : "Build failed");
+        if (!Cancelled && !QuitAfterBuild) {
+            std::string why = ZipPacker1.ErrorText.empty() ? "" : "\n" + ZipPacker1.ErrorText;
+            ui::desktop().MessageBox(Handle(),
+                                     "The build failed; the package was not changed." + why, "Skykit Builder", 0x30);
+        }
+    }
+    if (QuitAfterBuild) {
+        QuitAfterBuild = false;
+        Image4Click();
+    }
+}
+
+void TForm1::CancelBuild() {
+    if (!Building || Completed) return;
+    Cancelled = true;
+    ZipPacker1.CancelRequested = true;
+}
+
+void TForm1::FormClose(bool& allowHide) {
+    // Closing the window while a build runs is the same question as Quit.
+    if (!Building || Completed) return;
+    allowHide = false;
+    Image4Click();
 }
 
 void TForm1::ZipPacker1Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
@@ -754,7 +842,14 @@ void TForm1::CompletePackage() {
     Form3->ProgressBar2.SetPosition(1);
     std::vector<std::string> missing;
 
-    // The new archive is complete: now it replaces the earlier one.
+    // The new archive is complete: now it and the legal texts replace the earlier ones.
+    for (const auto& t : PendingTexts) {
+        if (MoveFileExA(t.first.c_str(), t.second.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            Written.push_back(ui::ExtractFileName(t.second));
+        else
+            missing.push_back(ui::ExtractFileName(t.second));
+    }
+    PendingTexts.clear();
     if (!PendingArchive.empty()) {
         if (MoveFileExA(PendingArchive.c_str(), (PackageDir + "Setup.skb").c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -808,6 +903,8 @@ void TForm1::CompletePackage() {
         if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
             setup.WriteString("Addon", "Type", "Adv");
         setup.WriteString("Addon", "Condition", CheckBox1.Checked() ? "Freeware" : "Shareware");
+        // Written whole each time: without a version given the package has none.
+        if (!Edit10.Text().empty()) setup.WriteString("Addon", "Version", Edit10.Text());
         setup.WriteString("Title", "hl", Edit1.Text());
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, setupNew.c_str());  // flush before the move
@@ -857,9 +954,10 @@ void TForm1::CompletePackage() {
         if (std::find(Written.begin(), Written.end(), name) == Written.end())
             DeleteFileA((PackageDir + name).c_str());
 
-    // The package is complete: the last dialog and the project information show this one.
+    // The package is complete: the last dialog shows it, and the project information too
+    // when it packed any file.
     Completed = true;
-    CompletedPackage = Edit9.Text();
+    if (ArchivedFiles > 0) CompletedPackage = Edit9.Text();
     settings.WriteString("Temp", "Project", Edit9.Text());
     RememberPackage(sources);
 
@@ -872,6 +970,19 @@ void TForm1::CompletePackage() {
         ui::desktop().MessageBox(Handle(), "The package is not complete. Missing from " + PackageDir + ":" + list,
                                  "Skykit Builder", 0x30);
     }
+    // The time is the build's own, not the minutes the last dialog stays open.
+    BuildEnd = GetTickCount();
+    TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
+    Label24.SetCaption(std::to_string(ArchivedFiles));
+    // What the distribution ZIP and the download hold: the files this build made, never an
+    // earlier ZIP, download or anything else lying in the package directory.
+    std::vector<std::string> files = {"Setup.skb", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll", "Setup.exe"};
+    files.insert(files.end(), Written.begin(), Written.end());
+    Done1->PackageFiles.clear();
+    for (const std::string& f : files)
+        if (ui::FileExists(PackageDir + f) &&
+            std::find(Done1->PackageFiles.begin(), Done1->PackageFiles.end(), f) == Done1->PackageFiles.end())
+            Done1->PackageFiles.push_back(f);
     Done1->ShowModal();
 }
 

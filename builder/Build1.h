@@ -23,6 +23,8 @@ public:
     ui::Image Image1{"Image1"};
     ui::Label Label13{"Label13"};
     ui::Edit Edit1{"Edit1"};
+    ui::Label Label28{"Label28"};
+    ui::Edit Edit10{"Edit10"};  // the add-on's version, "1.1"; empty for none
     ui::Label Label22{"Label22"};
     ui::Edit Edit9a{"Edit9a"};
     ui::Edit Edit9{"Edit9"};
@@ -54,7 +56,8 @@ public:
     ui::Panel Panel3{"Panel3"};
     ui::SpeedButton SpeedButton7{"SpeedButton7"}, SpeedButton6{"SpeedButton6"}, SpeedButton9{"SpeedButton9"},
         SpeedButton10{"SpeedButton10"}, SpeedButton8{"SpeedButton8"};
-    ui::BevelLine Bevel3{"Bevel3"}, Bevel5{"Bevel5"};
+    ui::SpeedButton SpeedButton11{"SpeedButton11"};  // "Open an earlier package"
+    ui::BevelLine Bevel3{"Bevel3"}, Bevel5{"Bevel5"}, Bevel6{"Bevel6"};
 
     // Non-visual
     ui::FileDialog Open1;
@@ -84,6 +87,11 @@ public:
     bool Building = false;
     // The archive being written under a temporary name until the build completes.
     std::string PendingArchive;
+    // The legal texts written under temporary names, and the names they take at completion.
+    std::vector<std::pair<std::string, std::string>> PendingTexts;
+    // The author asked the running build to stop; and to quit once it has.
+    bool Cancelled = false;
+    bool QuitAfterBuild = false;
     // The builder's own package files (legal texts, pictures) this build has written.
     std::vector<std::string> Written;
     // The running build reached its completion; the files of its archive.
@@ -96,6 +104,7 @@ public:
     void AdjustCreateParams(ui::CreateParams& p) override;
     void FormShow() override;
     void FormDestroy() override;
+    void FormClose(bool& allowHide) override;
     void Image2MouseDown(ui::MouseButton button);
     void Minimize1Click();
     void Image4Click();
@@ -112,6 +121,9 @@ public:
     void SpeedButton4Click();
     void Image3Click();
     void Image7Click();
+    // Cancel, Escape or the close box of the "Building..." form: the engine stops at its next
+    // report and the earlier package stays as it was.
+    void CancelBuild();
     void ZipPacker1Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
     void Image6Click();
     void SpeedButton6Click();
@@ -137,7 +149,11 @@ public:
     // A press on the frame around a borderless edit box: the box takes the focus.
     void Panel1MouseDown(ui::MouseButton button, int x, int y);
 
+    // Tells the author, once a run, that the settings file cannot be written.
+    void SettingsNotWritten();
+
 private:
+    bool settingsFailureSaid_ = false;
     void BuildLayout();
     // The end of a build's archive: installer settings, copies, pictures, the last dialog.
     void CompletePackage();

@@ -139,18 +139,28 @@ bool TForm2::FindNext() {
     return true;
 }
 
+bool TForm2::SelectionIsFindText() const {
+    const std::string& find = ReplaceDialog1.FindText;
+    if (find.empty() || Memo1.SelLength() != (int)find.size()) return false;
+    std::string sel = Memo1.SelText();
+    if (ReplaceDialog1.MatchCase()) return sel == find;
+    return sel.size() == find.size() && CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, sel.c_str(), (int)sel.size(),
+                                                       find.c_str(), (int)find.size()) == CSTR_EQUAL;
+}
+
 void TForm2::ReplaceDialog1Find() {
     FindNext();
     Memo1.SetFocus();
 }
 
 void TForm2::ReplaceDialog1Replace() {
-    // Whatever is selected is replaced. The search then goes on from the end of the inserted
+    // Only a selection that is the find text is replaced; any other selection is left alone
+    // and the next occurrence found. The search then goes on from the end of the inserted
     // text, so Replace All ends even when the replacement holds the find text.
-    if (Memo1.SelLength() > 0) Memo1.SetSelText(ReplaceDialog1.ReplaceText);
+    if (SelectionIsFindText()) Memo1.SetSelText(ReplaceDialog1.ReplaceText);
     FindNext();
     if (ReplaceDialog1.ReplaceAll()) {
-        while (Memo1.SelLength() > 0) {
+        while (SelectionIsFindText()) {
             Memo1.SetSelText(ReplaceDialog1.ReplaceText);
             FindNext();
         }

@@ -37,6 +37,8 @@ public:
 private:
     // Selects the next occurrence of the find text in the terms; false when there is none.
     bool FindNext();
+    // The selection of the terms box is an occurrence of the find text.
+    bool SelectionIsFindText() const;
 };
 
 extern TForm2* Form2;

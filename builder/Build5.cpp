@@ -65,8 +65,9 @@ void TForm5::Image3Click() {
     for (const Developer& d : developers) {
         if (Label3.Caption() != d.number) continue;
         // Written as typed, empty texts included: an emptied box forgets the developer.
-        ini.WriteString("Authors", d.nameKey, Edit2.Text());
-        ini.WriteString("Authors", d.emailKey, Edit3.Text());
+        bool stored = ini.WriteString("Authors", d.nameKey, Edit2.Text());
+        stored = ini.WriteString("Authors", d.emailKey, Edit3.Text()) && stored;
+        if (!stored) Form1->SettingsNotWritten();
         d.name->SetText(Edit2.Text());
         d.email->SetText(Edit3.Text());
     }

@@ -219,12 +219,8 @@ void TOption1::ChooseScreenshot(int slot) {
     ui::Image* picture = SlotPicture(slot);
     std::string& path = SlotPath[slot - 1];
     OpenDialog1.owner = Handle();
-    if (!ui::desktop().OpenFile(OpenDialog1)) {
-        path.clear();
-        picture->LoadSkin(SkinModule, "mappe_hvid");
-        picture->SetShowHint(false);
-        return;
-    }
+    // Cancel changes nothing: a slot that held a picture keeps it (the slot menu clears it).
+    if (!ui::desktop().OpenFile(OpenDialog1)) return;
     path = OpenDialog1.fileName;
     picture->LoadSkin(SkinModule, "ie");
     long long size = 0;
@@ -275,11 +271,8 @@ void TOption1::Clear1Click() {
 void TOption1::Image14Click() {
     Image14.LoadSkin(SkinModule, "bv1");
     OpenDialog2.owner = Handle();
-    if (!ui::desktop().OpenFile(OpenDialog2)) {
-        // The earlier choice stays; only the preview goes blank.
-        Image16.Clear();
-        return;
-    }
+    // Cancel changes nothing: the earlier choice and its preview stay.
+    if (!ui::desktop().OpenFile(OpenDialog2)) return;
     // A file that is no bitmap ends the import here with the loader's message; the earlier
     // choice stays.
     Image16.LoadFromFile(OpenDialog2.fileName);

@@ -3,8 +3,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "Build1.h"
 #include "Build9.h"
+#include "PackageFiles.h"
 
 TDone1* Done1 = nullptr;
 
@@ -17,6 +20,33 @@ int32_t fileSize = 0, fileDone = 0, totalSize = 0, totalDone = 0;
 int BarPosition(int32_t done, int32_t total) { return (int)((int64_t)done * 10000 / total + 1); }
 
 const char* const kTempKeys[] = {"One", "Two", "Three", "Four", "Splash", "Splash_Width", "Splash_Height"};
+
+// The dialog's heights: summary and buttons; with the progress bars; collapsed to close.
+const int kIdleHeight = 312, kBusyHeight = 374, kClosingHeight = 274;
+
+// Names a ZIP or download may never take: the package's own files, whatever this build made.
+const char* const kOwnFiles[] = {"Setup.exe",   "Setup.skb",   "Kitsetup.ini", "Skin32.dll",  "Unzeng.dll",
+                                 "licens.skh",  "File_id.diz", "Splash.bmp",   "Screen1.jpg", "Screen2.jpg",
+                                 "Screen3.jpg", "Screen4.jpg"};
+
+// A file that starts as a Windows program does.
+bool IsProgram(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char mz[2] = {};
+    DWORD got = 0;
+    bool ok = ReadFile(h, mz, 2, &got, nullptr) && got == 2 && mz[0] == 'M' && mz[1] == 'Z';
+    CloseHandle(h);
+    return ok;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+bool EndsWith(const std::string& name, const char* ext) {
+    size_t n = lstrlenA(ext);
+    return name.size() >= n && lstrcmpiA(name.c_str() + name.size() - n, ext) == 0;
+}
 
 }  // namespace
 
@@ -66,16 +96,19 @@ TDone1::TDone1() : Form("Done1", 282, 325) {
         {Bevel1, nullptr, {8, 166, 266, 4}},
         {Label3, nullptr, {12, 178, 0, 0}, "Zip filename:"},
         {Edit1, nullptr, {8, 194, 265, 21}},
-        {Button3, nullptr, {8, 226, 85, 25}, "Run Setup"},
-        {Button1, nullptr, {98, 226, 85, 25}, "Create Zip"},
-        {Button2, nullptr, {188, 226, 85, 25}, "Cancel"},
-        {Label7, nullptr, {12, 264, 0, 0}, "Compressing..."},
-        {ProgressBar1, nullptr, {8, 282, 265, 14}},
-        {ProgressBar2, nullptr, {8, 302, 265, 14}},
+        {CheckBox1, nullptr, {10, 221, 263, 17}, "One-file download (.exe) that starts Setup"},
+        {Button3, nullptr, {8, 248, 85, 25}, "Run Setup"},
+        {Button1, nullptr, {98, 248, 85, 25}, "Create Zip"},
+        {Button2, nullptr, {188, 248, 85, 25}, "Cancel"},
+        {Label7, nullptr, {12, 286, 0, 0}, "Compressing..."},
+        {ProgressBar1, nullptr, {8, 304, 265, 14}},
+        {ProgressBar2, nullptr, {8, 324, 265, 14}},
     });
     Label5.SetVisible(false);
-    Edit1.SetHint("A name ending in .exe makes one self-extracting file that starts Setup.exe");
-    Edit1.SetShowHint(true);
+    CheckBox1.SetHint("Instead of a ZIP, one program for a download: it unpacks the package\n"
+                      "into a temporary folder and starts its Setup.exe");
+    CheckBox1.SetShowHint(true);
+    CheckBox1.OnClick = [this] { CheckBox1Click(); };
 
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
@@ -94,20 +127,32 @@ TDone1::TDone1() : Form("Done1", 282, 325) {
 }
 
 void TDone1::FormShow() {
-    SetWindowHeight(290);
+    SetWindowHeight(kIdleHeight);
     Edit1.SetFocus();
 
     // The package is that of the last completed build, whatever the main form holds now.
     ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
     FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
     ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
-    ui::IniFile setup(ui::InstallDir() + ProjectDir + "\\Kitsetup.ini");
+    std::string packagePath = ui::InstallDir() + ProjectDir;
+    ui::IniFile setup(packagePath + "\\Kitsetup.ini");
     ProjectTitle = setup.ReadString("Title", "hl", ProjectTitle);
     AddonType = setup.ReadString("Addon", "Type", AddonType);
     SplashFile = setup.ReadString("Splash", "Filename", SplashFile);
+    // A version is the package's own: one built without any has none.
+    AddonVersion = setup.ReadString("Addon", "Version", "");
 
-    Label13.SetCaption(SplashFile.empty() ? "No" : "Yes");
-    Label15.SetCaption(FirstScreenshot.empty() ? "No" : "Yes");
+    // The summary tells what is in the package on disk now.
+    int files = 0;
+    bool splash = false, screenshots = false;
+    for (const std::string& f : PackageFiles) {
+        if (!ui::FileExists(packagePath + "\\" + f)) continue;
+        ++files;
+        if (SameName(f, "Splash.bmp")) splash = !SplashFile.empty();
+        if (f.size() == 11 && lstrcmpiA(f.substr(0, 6).c_str(), "Screen") == 0) screenshots = true;
+    }
+    Label13.SetCaption(splash ? "Yes" : "No");
+    Label15.SetCaption(screenshots ? "Yes" : "No");
 
     SHFILEINFOA info{};
     std::string exe = ui::InstallDir() + "Kitpress.exe";
@@ -124,7 +169,6 @@ void TDone1::FormShow() {
     Label11.SetCaption(AddonType);
     Label9.SetCaption(ProjectTitle);
 
-    std::string packagePath = ui::InstallDir() + ProjectDir;
     Label5.SetCaption(packagePath);
     ZipFName.SetCaption(
         ui::MinimizeName(packagePath, [this](const std::string& t) { return ZipFName.TextWidth(t); }, 174));
@@ -132,12 +176,36 @@ void TDone1::FormShow() {
     ZipFName.SetHint(wide ? packagePath : "");
     ZipFName.SetShowHint(wide);
 
-    Label6.SetCaption(std::to_string(CountPackageFiles(packagePath)));
+    Label6.SetCaption(std::to_string(files));
+    // Each release gets a name of its own, never the previous one's, and starts as a ZIP.
+    Edit1.SetText(ProposedName());
+    CheckBox1.SetChecked(false);
+    CheckBox1Click();
     ui::App->ProcessMessages();
 }
 
+std::string TDone1::ProposedName() const {
+    std::string name = ProjectTitle.empty() ? ProjectDir : ProjectTitle;
+    if (!AddonVersion.empty()) name += " " + AddonVersion;
+    // Only what a file name may hold: spaces become hyphens, and so do the forbidden signs.
+    for (char& c : name)
+        if (c == ' ' || (unsigned char)c < 32 || std::string("<>:\"/\\|?*").find(c) != std::string::npos) c = '-';
+    while (!name.empty() && (name.back() == '.' || name.back() == '-')) name.pop_back();
+    return name;
+}
+
+void TDone1::CheckBox1Click() {
+    const bool download = CheckBox1.Checked();
+    Label3.SetCaption(download ? "Download filename:" : "Zip filename:");
+    Button1.SetCaption(download ? "Create .exe" : "Create Zip");
+}
+
 void TDone1::Button1Click() {
-    SetWindowHeight(352);
+    SetWindowHeight(kBusyHeight);
+    auto refuse = [this](const std::string& text) {
+        ui::desktop().MessageBox(Handle(), text, ui::App->Title, MB_OK | MB_ICONWARNING);
+        Edit1.SetFocus();
+    };
     if (Edit1.Text().empty()) {
         ui::App->MessageBox("Please name the Zip file you want to create.", ui::App->Title, MB_OK);
         Edit1.SetFocus();
@@ -149,12 +217,27 @@ void TDone1::Button1Click() {
                             MB_OK);
         return;
     }
-    // ".zip" is always added to what was typed, except to a name ending in ".exe": that makes
-    // the package one self-extracting program for a download.
-    std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
+    // ".zip" is always added to what was typed; the download gets ".exe" (once).
+    const bool oneFile = CheckBox1.Checked();
+    const std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
     const std::string typed = Edit1.Text();
-    const bool oneFile = typed.size() > 4 && lstrcmpiA(typed.c_str() + typed.size() - 4, ".exe") == 0;
-    std::string target = packageDir + typed + (oneFile ? "" : ".zip");
+    const std::string fileName = typed + (oneFile ? (EndsWith(typed, ".exe") ? "" : ".exe") : ".zip");
+    if (!PlainFolderName(fileName))
+        return refuse("Please type a plain file name, without a folder and without \\ / : * ? \" < > |");
+    // The package's own files are what the ZIP carries: a ZIP or download of their name would
+    // replace one of them and break both.
+    for (const char* own : kOwnFiles)
+        if (SameName(fileName, own))
+            return refuse("\"" + fileName + "\" is a file of the package itself.\nPlease choose another name.");
+    for (const std::string& own : PackageFiles)
+        if (SameName(fileName, own))
+            return refuse("\"" + fileName + "\" is a file of the package itself.\nPlease choose another name.");
+    const std::string stub = ui::InstallDir() + "SFXSTUB.BIN";
+    if (oneFile && !ui::FileExists(stub))
+        return refuse("The self-extractor \"SFXSTUB.BIN\" is missing from " + ui::InstallDir() +
+                      "\nThe download can not be made; the package is unchanged.");
+
+    std::string target = packageDir + fileName;
     OpenDialog1.InitialDir = packageDir;
     OpenDialog1.FileName = target;
     if (ui::FileExists(target)) {
@@ -163,8 +246,7 @@ void TDone1::Button1Click() {
         if (answer != IDYES) return;
     }
     // The new archive is written under a temporary name and replaces the old one only once it
-    // is complete; other ZIP files of the package directory (earlier distributions), the file
-    // being replaced and unfinished temporary files stay out.
+    // is complete.
     char temp[MAX_PATH + 1];
     if (!GetTempFileNameA(packageDir.c_str(), "zip", 0, temp)) {
         ui::App->MessageBox("Can not write into " + packageDir, ui::App->Title, MB_OK);
@@ -174,30 +256,18 @@ void TDone1::Button1Click() {
     // The component makes a self-extracting program of an archive whose name ends in ".exe".
     PendingZip = std::string(temp) + (oneFile ? ".exe" : "");
     ZipTarget = target;
-    const std::string targetName = target.substr(packageDir.size());
-    auto endsWith = [](const std::string& name, const char* ext) {
-        size_t n = lstrlenA(ext);
-        return name.size() >= n && lstrcmpiA(name.c_str() + name.size() - n, ext) == 0;
-    };
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((packageDir + "*.*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                ZipPacker2.FSpecArgs.push_back(packageDir + name + "\\*.*");
-            else if (!endsWith(name, ".zip") && !endsWith(name, ".tmp") && !endsWith(name, ".tmp.exe") &&
-                     lstrcmpiA(name.c_str(), targetName.c_str()) != 0)
-                ZipPacker2.FSpecArgs.push_back(packageDir + name);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    ZipPacker2.FSpecArgs.clear();
+    for (const std::string& f : PackageFiles)
+        if (ui::FileExists(packageDir + f)) ZipPacker2.FSpecArgs.push_back(packageDir + f);
     if (oneFile) PrepareDownload();
     ZipPacker2.SetZipFileName(PendingZip);
     ZipPacker2.Add();
-    if (!PendingZip.empty()) DeleteFileA(PendingZip.c_str());  // the archive did not complete
+    if (PendingZip.empty()) return;  // complete: in place, said, and the dialog closed
+    DeleteFileA(PendingZip.c_str());
     PendingZip.clear();
+    std::string why = ZipPacker2.ErrorText.empty() ? "" : "\n" + ZipPacker2.ErrorText;
+    ui::desktop().MessageBox(Handle(), "The file could not be made: " + target + why, ui::App->Title,
+                             MB_OK | MB_ICONWARNING);
 }
 
 void TDone1::FormClose(bool& allowHide) {
@@ -233,19 +303,25 @@ void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::str
             ProgressBar1.SetPosition(fileSize != 0 ? BarPosition(fileDone, fileSize) : 10001);
             if (totalSize != 0) ProgressBar2.SetPosition(BarPosition(totalDone, totalSize));
             break;
-        case ptBatchDone:
-            // The new ZIP is complete: now it takes the place of an earlier one of that name.
-            if (!PendingZip.empty()) {
-                if (!MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                    ui::App->MessageBox("The Zip file could not be written: " + ZipTarget, "Error", MB_OK);
-                else
-                    PendingZip.clear();
-            }
+        case ptBatchDone: {
+            // The new file is complete: now it takes the place of an earlier one of that name.
+            // A download must be a program: without its stub it would be a ZIP named ".exe".
+            if (PendingZip.empty()) break;
+            const bool oneFile = EndsWith(PendingZip, ".exe");
+            if (oneFile && !IsProgram(PendingZip)) break;
+            if (!MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                break;
+            PendingZip.clear();
+            ui::desktop().MessageBox(Handle(),
+                                     std::string(oneFile ? "The download is ready:\n" : "The Zip file is ready:\n") +
+                                         ZipTarget,
+                                     ui::App->Title, MB_OK | MB_ICONINFORMATION);
             ProgressBar1.SetPosition(1);
             ProgressBar2.SetPosition(1);
-            SetWindowHeight(252);
+            SetWindowHeight(kClosingHeight);
             Button2Click();
             break;
+        }
         case ptFileCount:
             break;
         case ptByteCount:
@@ -267,6 +343,7 @@ void TDone1::Button2Click() {
         Form1->Edit1.SetText("");
         Form1->Edit8.SetText("");
         Form1->Edit9.SetText("");
+        Form1->Edit10.SetText("");
         Form1->Edit1.SetFocus();
     }
     closing_ = true;

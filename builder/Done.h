@@ -23,6 +23,7 @@ public:
     ui::BevelLine Bevel1{"Bevel1"};
     ui::Label Label3{"Label3"};
     ui::Edit Edit1{"Edit1"};
+    ui::CheckBox CheckBox1{"CheckBox1"};  // the one-file download instead of a ZIP
     ui::Button Button3{"Button3"}, Button1{"Button1"}, Button2{"Button2"};
     ui::Label Label7{"Label7"};
     ui::ProgressBar ProgressBar1{"ProgressBar1"}, ProgressBar2{"ProgressBar2"};
@@ -33,7 +34,10 @@ public:
     TZipPacker ZipPacker2;
 
     // Kept between showings.
-    std::string ProjectTitle, AddonType, SplashFile, FirstScreenshot, ProjectDir;
+    std::string ProjectTitle, AddonType, SplashFile, FirstScreenshot, ProjectDir, AddonVersion;
+    // The files the last completed build made in the package directory: all that the ZIP and
+    // the download hold, and all that the summary counts.
+    std::vector<std::string> PackageFiles;
     // The distribution ZIP being written under a temporary name, and the name it is to take.
     std::string PendingZip, ZipTarget;
 
@@ -42,7 +46,10 @@ public:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    void CheckBox1Click();
     void PrepareDownload();
+    // The proposed name of the ZIP or the download: the project's title and its version.
+    std::string ProposedName() const;
     void ZipPacker2Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
 
 private:

@@ -135,6 +135,7 @@ bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
     p.version = setup.ReadString("Flightsim", "Version", "");
     p.type = setup.ReadString("Addon", "Type", "");
     p.condition = setup.ReadString("Addon", "Condition", "");
+    p.addonVersion = setup.ReadString("Addon", "Version", "");
     // Developer n: name on key 2n, address on key 2n-1.
     for (int n = 1; n <= 3; ++n) {
         p.authors[2 * n - 2] = setup.ReadString("Authors", std::to_string(2 * n), "");

@@ -33,6 +33,7 @@ constexpr int kMaxRecent = 4;
 struct PackageProject {
     std::string subdir;       // the master subdirectory
     std::string title, version, type, condition;
+    std::string addonVersion;  // the add-on's own version ("1.1"), empty when it has none
     std::string authors[6];   // name 1, e-mail 1, name 2, e-mail 2, name 3, e-mail 3
     std::string terms, description;   // "licens.skh" and "File_id.diz", empty when absent
     bool hasTerms = false, hasDescription = false;

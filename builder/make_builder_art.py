@@ -59,6 +59,14 @@ im("sizeicon", "-size", "16x16", "xc:" + WELL,
    "-stroke", "#1c3c70", "-draw", "line 4,13 14,13", "-draw", "line 4,12 4,14", "-draw", "line 14,12 14,14",
    "-draw", "line 1,1 1,10", "-draw", "line 0,1 2,1", "-draw", "line 0,10 2,10")
 
+# The toolbar glyph of "Open an earlier package", 16 x 16 on magenta like the skin's glyphs:
+# a folder opening with a package box in it.
+im("g_open", "-size", "16x16", "xc:#ff00ff", "+antialias",
+   "-fill", "#f3c94a", "-stroke", "#8a6d00", "-draw", "polygon 0,3 5,3 6,4 12,4 12,13 0,13",
+   "-fill", "#2e5fa8", "-stroke", "#1c3c70", "-draw", "rectangle 4,6 10,11",
+   "-stroke", "#ffffff", "-draw", "line 5,8 9,8",
+   "-fill", "#fbe08a", "-stroke", "#8a6d00", "-draw", "polygon 2,9 15,9 13,14 0,14")
+
 # The hand cursor, 32 x 32, one bit a pixel: B black, W white, . transparent. The hot spot is
 # the tip of the pointing finger.
 HAND = """

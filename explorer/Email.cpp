@@ -223,6 +223,7 @@ void TEmail::Resolve(std::vector<std::string>& list, ULONG recipClass, std::vect
             r = mapi.ResolveName(session_, 0, asked.data(), MAPI_DIALOG, 0, &found);
         }
         if (r != SUCCESS_SUCCESS) {
+            FailedRecipients.push_back(line);
             DoMapiError((int)r);
             continue;
         }
@@ -257,6 +258,7 @@ void TEmail::Resolve(std::vector<std::string>& list, ULONG recipClass, std::vect
 
 int TEmail::SendMail() {
     CheckMapi();
+    FailedRecipients.clear();
     if (recipient_.size() + cc_.size() + bcc_.size() > kMaxEntries) {
         DoMapiError(MAPI_E_TOO_MANY_RECIPIENTS);
         return MAPI_E_TOO_MANY_RECIPIENTS;

@@ -88,6 +88,9 @@ public:
     int Logon();
     int Logoff();
     int SendMail();
+    // The recipient lines of the last SendMail that the mail system could not resolve; they
+    // did not get the message.
+    std::vector<std::string> FailedRecipients;
 
     // The session handle (0 = none) and the flags that Logon passes.
     LHANDLE Session() const { return session_; }

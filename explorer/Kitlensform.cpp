@@ -147,6 +147,21 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+// What a Simple MAPI result means to the person who sent the message.
+static std::string MailErrorText(int code) {
+    switch (code) {
+        case MAPI_USER_ABORT: return "it was cancelled.";
+        case MAPI_E_LOGIN_FAILURE: return "the mail system refused the logon.";
+        case MAPI_E_INSUFFICIENT_MEMORY: return "there is not enough memory.";
+        case MAPI_E_TOO_MANY_FILES: return "there are too many attachments.";
+        case MAPI_E_TOO_MANY_RECIPIENTS: return "there are too many recipients.";
+        case MAPI_E_ATTACHMENT_NOT_FOUND: return "an attached file is no longer there.";
+        case MAPI_E_ATTACHMENT_OPEN_FAILURE: return "an attached file can not be opened.";
+        case MAPI_E_UNKNOWN_RECIPIENT: return "a recipient is unknown.";
+        default: return "the mail system reported error " + std::to_string(code) + ".";
+    }
+}
+
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
     std::string data;
     for (const std::string& l : lines) data += l + "\r\n";
@@ -733,8 +748,18 @@ void TKitlens::SpeedButton3Click() {
     Email1.SetRecipient({Edit1.Text()});
     std::string subject = Edit2.Text();
     Email1.SetSubject(subject.empty() ? "Skykit" : subject.substr(0, 255));
-    Email1.SendMail();
+    int result = Email1.SendMail();
+    std::string failed;
+    for (const std::string& r : Email1.FailedRecipients) failed += "\n    " + r;
+    if (result != SUCCESS_SUCCESS) {
+        // Nothing went out: the message stays as it was, ready to send again.
+        SetFormHeight(kPanelShown);
+        Warn("The e-mail was not sent: " + MailErrorText(result) +
+             (failed.empty() ? "" : "\nThese recipients could not be found:" + failed));
+        return;
+    }
     ListView2.ClearItems();
+    if (!failed.empty()) Warn("These recipients could not be found and did not get the e-mail:" + failed);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -742,14 +767,24 @@ void TKitlens::SpeedButton3Click() {
 
 void TKitlens::SpeedButton5Click() {
     std::string address = ComboBox1.Text();
-    // An empty address opens nothing (the shell would open some folder of its choosing).
-    if (!address.empty()) ui::desktop().ShellExecute(Handle(), "open", address, "", "", SW_SHOWDEFAULT);
+    // The address is recorded before it is opened: a link list that cannot be written is
+    // said at once, and the address still opens and stays in the box and its list.
     std::string file = ui::InstallDir() + "hyper.add";
     std::vector<std::string> lines = ReadLines(file);
     lines.push_back(address);
-    WriteLines(file, lines);
+    std::string failure;
+    try {
+        WriteLines(file, lines);
+        lines = ReadLines(file);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
     ComboBox1.ClearItems();
-    for (const std::string& l : ReadLines(file)) ComboBox1.AddItem(l);
+    for (const std::string& l : lines) ComboBox1.AddItem(l);
+    ComboBox1.SetText(address);
+    if (!failure.empty()) Warn("The address list could not be saved:\n" + failure);
+    // An empty address opens nothing (the shell would open some folder of its choosing).
+    if (!address.empty()) ui::desktop().ShellExecute(Handle(), "open", address, "", "", SW_SHOWDEFAULT);
 }
 
 void TKitlens::ComboBox1KeyPress(char& key) {

@@ -389,8 +389,8 @@ int IniFile::ReadInteger(const std::string& section, const std::string& key, int
     return (end && *end == '\0') ? (int)v : def;
 }
 
-void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
+bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) != FALSE;
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {

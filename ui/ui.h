@@ -781,7 +781,8 @@ public:
     explicit IniFile(std::string path) : path_(std::move(path)) {}
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
-    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // False when the file could not be written (a read-only file or medium).
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void DeleteKey(const std::string& section, const std::string& key);
     const std::string& Path() const { return path_; }

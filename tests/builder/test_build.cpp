@@ -318,6 +318,13 @@ TEST_F(Build, ProjectInformationNeedsACompletedBuild) {
     Form1->Image7Click();
     Form1->SpeedButton7Click();
     EXPECT_EQ(Done1->Label5.Caption(), Package().substr(0, Package().size() - 1));
+    const std::string folders = MakeTempDir(), onlyAFolder = folders + "only-a-folder\\";
+    for (const std::string& location : {folders, onlyAFolder}) {  // folders only packed, then a failure
+        ui::ForceDirectories(onlyAFolder), Form1->Edit9.SetText("EGLL"), Form1->Edit8.SetText(location);
+        Form1->Image7Click(), desk.Clear(), Form1->SpeedButton7Click();
+        EXPECT_EQ(Messages().size(), 1u) << location;  // no package to show
+    }
+    RemoveTree(folders);
 }
 
 TEST_F(Build, ToolbarHandsOverToMailHelpAndTheExplorer) {
@@ -414,10 +421,64 @@ TEST_F(Build, ASecondReleaseHoldsExactlyTheFolderAsItIsNowAndAFailedOneChangesNo
     EXPECT_EQ(Form1->Label26.Caption(), "Build failed");
 }
 
+TEST_F(Build, ACancelledBuildOrAQuitDuringOneLeavesTheEarlierPackageByteForByte) {
+    Form2->Memo1.SetText("Terms 1");
+    Form1->Image7Click();
+    WriteFile(addon + "scenery\\big.bgl", std::string(3000000, 'x'));
+    Form2->Memo1.SetText("Terms 2");
+    auto files = [&](std::string all = "") {  // every file of the package with its content
+        for (const std::string& f : Listing(Package())) all += f + ":" + ReadFile(Package() + f) + "|";
+        return all;
+    };
+    const std::string before = files();
+    auto original = Form1->ZipPacker1.OnProgress;
+    std::function<void()> stop;
+    Form1->ZipPacker1.OnProgress = [&](TObject* s, ProgressType t, const std::string& f, long size) {
+        original(s, t, f, size);
+        if (t == ptBytesDone && stop) std::exchange(stop, nullptr)();
+    };
+    // Escape on the "Building..." window as a person presses it; then Quit, which asks first.
+    desk.messageAnswers = {IDYES};
+    for (std::function<void()> how : std::initializer_list<std::function<void()>>{
+             [] { SendMessageA(Form3->Button1.Handle(), WM_KEYDOWN, VK_ESCAPE, 0); }, [] { Form1->Image4Click(); }}) {
+        stop = how;
+        Form1->Image7Click();
+        EXPECT_EQ(files(), before);  // every file as it was, nothing temporary left
+        EXPECT_FALSE(Form3->Showing());
+        EXPECT_EQ(Form1->Label26.Caption() + std::to_string(doneShown), "Build cancelled1");
+    }
+    EXPECT_EQ(Messages().size() == 1 ? Messages()[0].text : "", "A build is running. Stop the build and quit?");
+    EXPECT_EQ(Ini("SKKT", "Path"), dir.path());  // the quit itself ran after the build stopped
+}
+
+TEST_F(Build, ASecondReleaseAfterADownloadHoldsExactlyThePackagesFilesAndItsVersion) {
+    CopyFileA((ExeDir() + "..\\dist\\SFXSTUB.BIN").c_str(), dir.file("SFXSTUB.BIN").c_str(), FALSE);
+    Form1->Edit10.SetText("1.1"), Form2->Memo2.SetText("Version 1.1");
+    std::string proposed;
+    bool acting = false;
+    watcher.OnTimer = [&] {
+        if (acting || !Done1->Showing() || Done1->ModalResult != ui::mrNone) return;
+        acting = true, proposed += Done1->Edit1.Text() + "|";
+        Done1->CheckBox1.SetChecked(++doneShown == 1);  // the first release as one download
+        Done1->Button1Click(), acting = false;
+    };
+    Form1->Image7Click();
+    EXPECT_EQ(Setup("Addon", "Version"), "1.1");
+    WriteFile(Package() + "notes.txt", "the author's own");
+    Form1->Edit1.SetText("Heathrow 2000"), Form1->Edit8.SetText(addon), Form1->Edit9.SetText("EGLL");
+    Form1->Image7Click();  // the second release has no version
+    EXPECT_EQ(proposed, "Heathrow-2000-1.1|Heathrow-2000|");
+    EXPECT_EQ(Setup("Addon", "Version"), "<absent>");
+    EXPECT_TRUE(ui::FileExists(Package() + "Heathrow-2000-1.1.exe"));
+    EXPECT_EQ(Members(Package() + "Heathrow-2000.zip"), (std::vector<std::string>{"File_id.diz", "Kitsetup.ini",
+                                                        "Setup.exe", "Setup.skb", "Skin32.dll", "Unzeng.dll"}));
+}
+
 TEST_F(Build, ReopeningAPackageBringsTheProjectBack) {
     WriteFile(addon + "..\\shot-egll.jpg", "jpeg");
     SetIni("Temp", "Two", addon + "..\\shot-egll.jpg");
     Form1->Edit5.SetText("bob@example.com");
+    Form1->Edit10.SetText("2.0 beta");
     Form1->RadioButton5.SetChecked(true);
     Form2->Memo1.SetText("Line one\r\nLine two");
     Form1->Image7Click();
@@ -425,7 +486,7 @@ TEST_F(Build, ReopeningAPackageBringsTheProjectBack) {
 
     // A new run: the form, the editor and the settings file are empty; the picture is gone.
     DeleteFileA((addon + "..\\shot-egll.jpg").c_str());
-    for (ui::Edit* e : {&Form1->Edit1, &Form1->Edit5, &Form1->Edit8, &Form1->Edit9}) e->SetText("");
+    for (ui::Edit* e : {&Form1->Edit1, &Form1->Edit5, &Form1->Edit8, &Form1->Edit9, &Form1->Edit10}) e->SetText("");
     Form1->RadioButton1.SetChecked(true);
     Form2->Memo1.SetText("");
     ui::IniFile(dir.ini()).DeleteKey("Temp", "Two");
@@ -441,6 +502,7 @@ TEST_F(Build, ReopeningAPackageBringsTheProjectBack) {
     EXPECT_EQ(Form1->Edit1.Text() + "|" + Form1->Edit9.Text() + "|" + Form1->Edit5.Text() + "|" + Form1->Edit8.Text(),
               "Heathrow 2000|EGLL|bob@example.com|" + addon);
     EXPECT_TRUE(Form1->RadioButton5.Checked());
+    EXPECT_EQ(Form1->Edit10.Text(), "2.0 beta");
     EXPECT_EQ(Form2->Memo1.Text(), "Line one\r\nLine two");
     EXPECT_EQ(Ini("Temp", "Two"), Package() + "Screen2.jpg");  // the package's own copy
     EXPECT_EQ(Form1->PopupMenu1.Item("Recent1")->Caption, "&1 EGLL");

@@ -37,6 +37,7 @@ struct DoneDialog : ::testing::Test {
         for (const char* f : {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"})
             WriteFile(pkg + f, std::string(1000, 'x'));
         WriteFile(pkg + "Textures\\ground.bmp", "BM");
+        done->PackageFiles = {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"};
         ui::IniFile(dir.ini()).WriteString("Temp", "Project", sub);
         Form1->Edit9.SetText(sub);
         return pkg;
@@ -92,14 +93,17 @@ TEST_F(DoneDialog, ShowSummarisesThePackage) {
     ui::IniFile setup(pkg + "Kitsetup.ini");
     setup.WriteString("Title", "hl", "Heathrow 2000");
     setup.WriteString("Addon", "Type", "Scenery");
-    setup.WriteString("Splash", "Filename", "Splash.bmp");
-    ui::IniFile(dir.ini()).WriteString("Temp", "Two", "C:\\b.jpg");  // only the first slot counts
+    setup.WriteString("Addon", "Version", "1.1");
+    setup.WriteString("Splash", "Filename", "Splash.bmp");  // but no splash in the package
+    ui::IniFile(dir.ini()).WriteString("Temp", "One", "C:\\b.jpg");  // chosen, never copied
+    WriteFile(pkg + "Old release.zip", "an earlier distribution"), done->Edit1.SetText("Release 1.0");
     WhileShown([] {});
     EXPECT_EQ(done->Label9.Caption(), "Heathrow 2000");
     EXPECT_EQ(done->Label11.Caption(), "Scenery");
-    EXPECT_EQ(done->Label13.Caption(), "Yes");
+    EXPECT_EQ(done->Label13.Caption(), "No");
     EXPECT_EQ(done->Label15.Caption(), "No");
-    EXPECT_EQ(done->Label6.Caption(), "6");
+    EXPECT_EQ(done->Label6.Caption(), "5");
+    EXPECT_EQ(done->Edit1.Text(), "Heathrow-2000-1.1");  // this release's name, not the last one
     EXPECT_EQ(done->Label5.Caption(), dir.path() + "PRJ");
     // A temporary install directory is a long path: it is shortened and offered as a hint.
     EXPECT_NE(done->ZipFName.Caption().find("..."), std::string::npos);
@@ -108,7 +112,11 @@ TEST_F(DoneDialog, ShowSummarisesThePackage) {
     EXPECT_FALSE(done->Image1.Empty());
 
     WhileShown([] {});  // showing again without changes counts the same
-    EXPECT_EQ(done->Label6.Caption(), "6");
+    EXPECT_EQ(done->Label6.Caption(), "5");
+    WriteFile(pkg + "Splash.bmp", "BM"), WriteFile(pkg + "Screen2.jpg", "jpeg");
+    done->PackageFiles.insert(done->PackageFiles.end(), {"Splash.bmp", "Screen2.jpg"});
+    WhileShown([] {});
+    EXPECT_EQ(done->Label13.Caption() + done->Label15.Caption() + done->Label6.Caption(), "YesYes7");
 }
 
 TEST_F(DoneDialog, AShortPackagePathShowsWholeWithoutHint) {
@@ -148,7 +156,7 @@ TEST_F(DoneDialog, DecliningToOverwriteWritesNothing) {
     EXPECT_EQ(boxes[0].text, "Overwrite Existing File: " + pkg + "dist.zip.zip?");
     EXPECT_EQ(boxes[0].flags & MB_TYPEMASK, (UINT)MB_YESNO);
     EXPECT_EQ(ReadFile(pkg + "dist.zip.zip"), "old");
-    EXPECT_EQ(done->WindowHeight(), 352);
+    EXPECT_EQ(done->WindowHeight(), 374);
 }
 
 TEST_F(DoneDialog, CreateZipPacksThePackageClosesAndClearsTheMainForm) {
@@ -170,7 +178,8 @@ TEST_F(DoneDialog, CreateZipPacksThePackageClosesAndClearsTheMainForm) {
     EXPECT_EQ(shownResult, 0);
     EXPECT_FALSE(done->Showing());
     EXPECT_TRUE(ui::FileExists(pkg + "dist.zip"));
-    EXPECT_EQ(done->ZipPacker2.FilesProcessed, 6);  // five files and the texture, not itself
+    EXPECT_EQ(done->ZipPacker2.FilesProcessed, 5);  // the build's five files, not itself
+    EXPECT_EQ(desk.Of("MessageBox").at(0).text, "The Zip file is ready:\n" + pkg + "dist.zip");
     EXPECT_EQ(Form1->Edit1.Text(), "");
     EXPECT_EQ(Form1->Edit8.Text(), "");
     EXPECT_EQ(Form1->Edit9.Text(), "");
@@ -209,12 +218,37 @@ TEST_F(DoneDialog, ANewZipReplacesTheOldOnlyWhenCompleteAndLeavesOtherZipsOut) {
     std::string pkg = MakePackage("PRJ");
     WriteFile(pkg + "dist.zip", "old");
     WriteFile(pkg + "Version1.ZIP", std::string(5000, 'z'));  // an earlier distribution
-    desk.messageAnswers = {IDYES};
+    desk.messageAnswers = {IDYES, IDOK, IDYES};
+    // First an archive that does not complete: the old one stays byte for byte.
+    auto progress = std::exchange(done->ZipPacker2.OnProgress, [&](TObject*, ProgressType t, const std::string&, long) {
+        done->ZipPacker2.CancelRequested = t == ptFileStart;
+    });
+    WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
+    EXPECT_EQ(ReadFile(pkg + "dist.zip"), "old");
+    EXPECT_EQ(desk.Of("MessageBox").back().text.rfind("The file could not be made: " + pkg + "dist.zip", 0), 0u);
+    done->ZipPacker2.OnProgress = progress;
     WhileShown([&] { done->Edit1.SetText("dist"), done->Button1Click(); });
     TZipPacker reader;
     reader.SetZipFileName(pkg + "dist.zip");
-    EXPECT_EQ(reader.GetCount(), 6);  // the package's six files, no earlier ZIP
+    EXPECT_EQ(reader.GetCount(), 5);  // the package's five files, no earlier ZIP
     EXPECT_EQ(CountPackageFiles(pkg), 8);  // no temporary left behind
+}
+
+TEST_F(DoneDialog, TheDownloadIsAChoiceOfItsOwnAndNeverTakesAPackageFilesName) {
+    std::string pkg = MakePackage("PRJ"), installer = ReadFile(pkg + "Setup.exe");
+    desk.messageAnswers = {IDYES, IDYES, IDYES};
+    WhileShown([&] {
+        done->CheckBox1.SetChecked(true), done->CheckBox1Click();
+        // The last without the self-extractor in the install directory: said, the dialog stays.
+        for (const char* name : {"Setup", "setup.EXE", "Release1"}) done->Edit1.SetText(name), done->Button1Click();
+        EXPECT_TRUE(done->Showing());
+    });
+    std::string said;
+    for (const auto& box : desk.Of("MessageBox")) said += box.text.substr(0, 44) + "|";
+    EXPECT_EQ(said, "\"Setup.exe\" is a file of the package itself.|\"setup.EXE\" is a file of the package itself.|"
+                    "The self-extractor \"SFXSTUB.BIN\" is missing |");
+    EXPECT_EQ(ReadFile(pkg + "Setup.exe"), installer);
+    EXPECT_EQ(CountPackageFiles(pkg), 6);  // nothing left behind
 }
 
 TEST_F(DoneDialog, WithoutACompletedBuildNothingIsPacked) {

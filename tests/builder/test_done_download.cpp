@@ -57,12 +57,13 @@ TEST(DoneDownload, OneFileStartsTheInstallerFromATemporaryFolder) {
     WriteFile(pkg + "Kitsetup.ini", "[Title]\r\nhl=Download Test\r\n");
     ui::IniFile(dir.ini()).WriteString("Temp", "Project", "DLTEST");
     Form1->Edit9.SetText("DLTEST");
+    Done1->PackageFiles = {"Setup.exe", "Kitsetup.ini"};
 
     ui::Timer t;
     t.SetInterval(50);
     t.OnTimer = [&] {
         t.SetEnabled(false);
-        Done1->Edit1.SetText("Download.exe");
+        Done1->CheckBox1.SetChecked(true), Done1->Edit1.SetText("Download");
         Done1->Button1Click();
     };
     t.SetEnabled(true);

@@ -111,11 +111,12 @@ TEST_F(LegalTexts, ReplaceWithNoSelectionOnlySelectsThenReplacesAndSelectsTheNex
     EXPECT_EQ(Terms(), "dog hat cat");
     EXPECT_EQ(ed->Memo1.SelStart(), 8);
     EXPECT_EQ(ed->Memo1.SelLength(), 3);
-    // Whatever is selected is replaced, even when it is not the find text.
+    // A selection that is not the find text stays: Replace only finds the next occurrence.
     ed->Memo1.SetSel(4, 3);
     Press(FR_REPLACE, "cat", "dog");
-    EXPECT_EQ(Terms(), "dog dog cat");
-    EXPECT_EQ(ed->Memo1.SelText(), "cat");
+    EXPECT_EQ(Terms() + " " + std::to_string(ed->Memo1.SelStart()), "dog hat cat 8");
+    Press(FR_REPLACE, "CAT", "dog");  // the find text in other letters, without match case
+    EXPECT_EQ(Terms(), "dog hat dog");
 }
 
 TEST_F(LegalTexts, ReplaceAllOfALetterByItselfDoubledStops) {

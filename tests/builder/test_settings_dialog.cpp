@@ -153,16 +153,16 @@ TEST_F(SettingsDialog, ChoosingAScreenshotFillsTheSlotWithItsSizeInTheHint) {
     EXPECT_EQ(opened[0].extra, "JPEG Image file (*.JPG)|*.jpg||*.jpg");
 }
 
-TEST_F(SettingsDialog, CancellingTheChooserEmptiesAFilledSlot) {
+TEST_F(SettingsDialog, CancellingTheChooserKeepsAFilledSlot) {
     std::string shot = dir.file("a.jpg");
     WriteFile(shot, "jpeg");
     desk.fileAnswers = {shot, ""};
     dlg->Image11Click();
     ASSERT_EQ(dlg->SlotPath[1], shot);
     dlg->Image11Click();
-    EXPECT_EQ(dlg->SlotPath[1], "");
-    EXPECT_TRUE(Shows(dlg->Image11, "mappe_hvid"));
-    EXPECT_FALSE(dlg->Image11.ShowHint());
+    EXPECT_EQ(dlg->SlotPath[1], shot);
+    EXPECT_TRUE(Shows(dlg->Image11, "ie"));
+    EXPECT_TRUE(dlg->Image11.ShowHint());
 }
 
 TEST_F(SettingsDialog, TheSlotMenuActsOnTheSlotUnderThePointer) {
@@ -229,7 +229,7 @@ TEST_F(SettingsDialog, PicturesClearedAfterNextLoseTheirKeysAndTheNextShowingSho
     dlg->Image10Click();
     dlg->Image14Click();
     dlg->Image4Click();
-    dlg->Image10Click();  // cancelled: the slot is empty now
+    dlg->CurrentSlot = "1", dlg->Clear1Click();  // the slot is emptied through its menu
     dlg->Image21Click();  // and the splash cleared
     dlg->Image4Click();
     for (const char* key : {"One", "Splash", "Splash_Width", "Splash_Height"}) EXPECT_EQ(Ini("Temp", key), "<absent>");
@@ -377,11 +377,11 @@ TEST_F(SettingsDialog, AFileThatIsNoBitmapStopsTheImportAndKeepsTheEarlierSplash
     EXPECT_EQ(Ini("Temp", "Splash"), good);
 }
 
-TEST_F(SettingsDialog, CancellingTheSplashChooserBlanksOnlyThePreview) {
+TEST_F(SettingsDialog, CancellingTheSplashChooserKeepsTheChoiceAndItsPreview) {
     std::string good = Splash(120, 90);
     Import(good);
     Import("");
-    EXPECT_TRUE(dlg->Image16.Empty());
+    EXPECT_FALSE(dlg->Image16.Empty());
     EXPECT_EQ(dlg->SplashPath, good);
     EXPECT_EQ(dlg->Widt.Caption(), "120");
     EXPECT_EQ(dlg->Heigh.Caption(), "90");

@@ -210,9 +210,13 @@ class Builder:
             os.remove(bmp)
         return seen
 
-    def create_zip(self, name):
+    def create_zip(self, name, download=False):
         self.ok(drv("settext", *DONE, 0, name)[0], "no zip name box")
-        self.ok(drv("press", *DONE, "Create Zip")[0], "no Create Zip button")
+        if download:
+            self.ok(drv("press", *DONE, "One-file download (.exe) that starts Setup")[0], "no download choice")
+            shot("build-done-download")
+        self.ok(drv("press", *DONE, "Create .exe" if download else "Create Zip")[0], "no Create button")
+        self.ok(drv("boxwith", 120000, "is ready:", "OK")[0], "no word of where the file went")
         self.ok(drv("gone", *DONE, 120000)[0], "the project-complete dialog stayed open")
 
     def quit(self):

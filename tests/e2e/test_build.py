@@ -120,7 +120,7 @@ class WholeBuild(unittest.TestCase):
         b.settings(os.path.join(self.pics, "splash.bmp"), os.path.join(self.pics, "screen1.jpg"))
         b.locate(self.addon)
         b.build()
-        b.create_zip("EGLL-v1")                                          # leaving clears the form
+        b.create_zip("EGLL-v1", download=True)  # leaving clears the form
         package = os.path.join(self.inst.path, "EGLL")
 
         # The next release: reopened from the recent packages of the right-button menu.
@@ -151,11 +151,12 @@ class WholeBuild(unittest.TestCase):
         self.assertEqual(dict(kitsetup["Authors"]), {"2": "Ann Berg", "1": "ann@example.com"})
         files = set(os.listdir(package))
         self.assertEqual(files, {"Setup.skb", "Kitsetup.ini", "Setup.exe", "Skin32.dll", "Unzeng.dll",
-                                 "Screen1.jpg", "EGLL-v1.zip", "EGLL-v2.zip"})
-        ok, log = peers_accept(os.path.join(package, "EGLL-v2.zip"))
-        self.assertTrue(ok, log)
+                                 "Screen1.jpg", "EGLL-v1.exe", "EGLL-v2.zip"})
+        for release in ("EGLL-v1.exe", "EGLL-v2.zip"):                  # the download is a ZIP behind its stub
+            ok, log = peers_accept(os.path.join(package, release))
+            self.assertTrue(ok, log)
         with zipfile.ZipFile(os.path.join(package, "EGLL-v2.zip")) as z:  # no earlier release inside
-            self.assertEqual(set(z.namelist()), files - {"EGLL-v1.zip", "EGLL-v2.zip"})
+            self.assertEqual(set(z.namelist()), files - {"EGLL-v1.exe", "EGLL-v2.zip"})
 
         # The location dialog's own offer, the simulator's folder, is refused.
         b.type_into(MAIN, 220, PANEL + 40, "EGLL")

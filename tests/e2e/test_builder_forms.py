@@ -131,11 +131,12 @@ class BuilderForms(unittest.TestCase):
         x0, y0, w0, h0 = self.launch()
         # Controls where the layout puts them (client coordinates).
         boxes = {tuple(int(v) for v in p[2].split()) for p in texts(MAIN) if p[0] == "Edit" and p[4] == "1"}
-        for expected in [(16, PANEL + 32, 177, 21), (210, PANEL + 36, 151, 15), (18, PANEL + 124, 173, 15),
+        for expected in [(16, PANEL + 32, 121, 21), (145, PANEL + 32, 48, 21), (210, PANEL + 36, 151, 15), (18, PANEL + 124, 173, 15),
                          (210, PANEL + 220, 156, 15), (208, PANEL + 280, 161, 21)]:
             self.assertIn(expected, boxes)
 
         type_into(MAIN, 20, PANEL + 40, "Harbour Scenery")
+        type_into(MAIN, 150, PANEL + 40, "1.1")                         # the add-on's version
         type_into(MAIN, 220, PANEL + 40, "HARBOUR99")
         self.assertEqual(edit_text(MAIN, 220, PANEL + 40), "HARBOUR")   # seven characters at most
         self.click(MAIN, 444, PANEL + 150)                               # "Aircraft"

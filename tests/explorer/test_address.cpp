@@ -101,15 +101,15 @@ TEST_F(Address, ClosingByOtherMeansEmptiesTheListButSavesNoAddress) {
     EXPECT_EQ(IniValue(dir.ini(), "Skykit Explorer", "Url"), "<absent>");
 }
 
-TEST_F(Address, AnUnwritableLinkListIsReportedAfterTheAddressWasOpened) {
+TEST_F(Address, AnUnwritableLinkListIsSaidBeforeTheAddressOpensAndTheAddressStays) {
     Open();
     CreateDirectoryA(dir.file("hyper.add").c_str(), nullptr);  // a folder where the file should be
     form->ComboBox1.SetText("http://example.org/");
     form->SpeedButton5.Click();
-    EXPECT_EQ(desk.Of("ShellExecute").size(), 1u);
-    auto b = Boxes();
-    ASSERT_EQ(b.size(), 1u);
-    EXPECT_NE(b[0].text.find("hyper.add"), std::string::npos) << b[0].text;
-    EXPECT_EQ(b[0].caption, "Skykit Explorer");
+    ASSERT_EQ(desk.calls.size(), 2u);
+    EXPECT_EQ(desk.calls[0].kind + " " + desk.calls[1].kind, "MessageBox ShellExecute");
+    EXPECT_NE(desk.calls[0].text.find("hyper.add"), std::string::npos) << desk.calls[0].text;
+    EXPECT_EQ(form->ComboBox1.Items(), std::vector<std::string>{form->ComboBox1.Text()});
+    EXPECT_EQ(form->ComboBox1.Text(), "http://example.org/");
     RemoveDirectoryA(dir.file("hyper.add").c_str());
 }

@@ -343,7 +343,7 @@ TEST_F(Mail, TwoMessagesEachReachOnlyTheirOwnRecipient) {
     EXPECT_EQ(Split(mapi->Lines("file|")[0])[1], dir.file("b.zip"));
 }
 
-TEST_F(Mail, ADeletedAttachmentIsErrorElevenAndNothingIsSent) {
+TEST_F(Mail, AFailedSendIsSaidAndKeepsTheMessageAndItsAttachment) {
     MakeFile(dir.file("gone.zip"));
     OpenWithRecorder();
     Click("gone.zip");
@@ -354,10 +354,22 @@ TEST_F(Mail, ADeletedAttachmentIsErrorElevenAndNothingIsSent) {
     EXPECT_EQ(errors, std::vector<int>{11});
     EXPECT_TRUE(mapi->Lines("MAPISendMail").empty());
     EXPECT_EQ(mapi->Lines("MAPILogoff").size(), 1u);
-    // Silent in the window: the panel closes and the list empties as after a send.
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(form->FormHeight(), 375);
-    EXPECT_EQ(form->ListView2.Count(), 0);
+    // Said in the window; the panel and its attachment stay, ready to send again.
+    auto kept = [&](const std::string& said) {
+        EXPECT_EQ(Boxes().size() == 1 ? Boxes()[0].text : "", "The e-mail was not sent: " + said);
+        EXPECT_EQ(form->FormHeight(), 514);
+        EXPECT_EQ(form->ListView2.Count() == 1 ? form->ListView2.Item(0) : "", dir.file("gone.zip"));
+        desk.Clear();
+    };
+    kept("an attached file is no longer there.");
+    MakeFile(dir.file("gone.zip"));  // the logon refused, then the send failing, a recipient not found
+    mapi->Config("logon", MAPI_E_FAILURE), mapi->Config("logonui", MAPI_E_LOGIN_FAILURE);
+    form->SpeedButton3.Click();
+    kept("the mail system refused the logon.");
+    mapi->Config("logon", 0), mapi->Config("logonui", 0), mapi->Config("send", MAPI_E_FAILURE);
+    form->Edit1.SetText("unknown person");
+    form->SpeedButton3.Click();
+    kept("the mail system reported error 2.\nThese recipients could not be found:\n    unknown person");
 }
 
 TEST_F(Mail, AnUnknownRecipientLeavesTheMailProgramToAsk) {
