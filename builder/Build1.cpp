@@ -457,30 +457,32 @@ void TForm1::OpenPackage(const std::string& path) {
 bool TForm1::LoadPackage(const std::string& subdir) {
     PackageProject p;
     if (!ReadPackageProject(subdir, p)) return false;
-    Edit1.SetText(p.title);
-    Edit10.SetText(p.addonVersion);
+    const kit::KitsetupIni& setup = p.setup;
+    Edit1.SetText(setup.title);
+    Edit10.SetText(setup.addonVersion);
     Edit9.SetText(p.subdir);
-    ui::Edit* authors[6] = {&Edit2, &Edit3, &Edit4, &Edit5, &Edit6, &Edit7};
-    for (int i = 0; i < 6; ++i) authors[i]->SetText(p.authors[i]);
-    CheckBox1.SetChecked(p.condition != "Shareware");
-    if (p.type == "Scenery" || p.type == "Scenery MD") {
+    ui::Edit* names[3] = {&Edit2, &Edit4, &Edit6};
+    ui::Edit* emails[3] = {&Edit3, &Edit5, &Edit7};
+    for (int n = 0; n < 3; ++n) names[n]->SetText(setup.authorName[n]), emails[n]->SetText(setup.authorEmail[n]);
+    CheckBox1.SetChecked(setup.condition != "Shareware");
+    if (setup.type == "Scenery" || setup.type == "Scenery MD") {
         RadioButton1.SetChecked(true);
-        Label7.SetCaption(p.type);
+        Label7.SetCaption(setup.type);
     }
-    if (p.type == "Aircraft") RadioButton2.SetChecked(true);
-    if (p.type == "Sound") RadioButton3.SetChecked(true);
-    if (p.type == "Panel") RadioButton4.SetChecked(true);
-    if (p.type == "Adv" || p.type == "Adventure") RadioButton5.SetChecked(true);
+    if (setup.type == "Aircraft") RadioButton2.SetChecked(true);
+    if (setup.type == "Sound") RadioButton3.SetChecked(true);
+    if (setup.type == "Panel") RadioButton4.SetChecked(true);
+    if (setup.type == "Adv" || setup.type == "Adventure") RadioButton5.SetChecked(true);
     Form2->Memo1.SetText(p.terms);
     Form2->Memo2.SetText(p.description);
 
     // The settings dialog and the build take the version and pictures from the settings file.
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-    if (p.version == "Flightsimulator 2000" || p.version == "Flightsimulator 98") {
-        HeldVersion = p.version;
-        ini.WriteString("Flightsim", "Version", p.version);
+    if (setup.version == "Flightsimulator 2000" || setup.version == "Flightsimulator 98") {
+        HeldVersion = setup.version;
+        ini.WriteString("Flightsim", "Version", setup.version);
         std::string folder;
-        if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, p.version == "Flightsimulator 98" ? kFs98Key : kFs2000Key,
+        if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, setup.version == "Flightsimulator 98" ? kFs98Key : kFs2000Key,
                                    "path", folder)) {
             SimFolder = folder;
             Label27.SetCaption(folder);
@@ -498,8 +500,8 @@ bool TForm1::LoadPackage(const std::string& subdir) {
         ini.DeleteKey("Temp", "Splash_Width");
         ini.DeleteKey("Temp", "Splash_Height");
     } else {
-        ini.WriteString("Temp", "Splash_Width", p.splashWidth);
-        ini.WriteString("Temp", "Splash_Height", p.splashHeight);
+        ini.WriteString("Temp", "Splash_Width", setup.splashWidth);
+        ini.WriteString("Temp", "Splash_Height", setup.splashHeight);
     }
 
     if (p.location.empty()) {
@@ -884,28 +886,23 @@ void TForm1::CompletePackage() {
     std::string setupNew = PackageDir + "Kitsetup.new";
     DeleteFileA(setupNew.c_str());
     {
-        ui::IniFile setup(setupNew);
-        if (splash && !SplashWidth.empty()) setup.WriteString("Splash", "Width", SplashWidth);
-        if (splash && !SplashHeight.empty()) setup.WriteString("Splash", "Height", SplashHeight);
-        if (splash) setup.WriteString("Splash", "Filename", "Splash.bmp");
-        // Developer n: name on key 2n, address on key 2n-1.
-        struct Dev {
-            ui::Edit& edit;
-            const char* key;
-        } const devs[] = {{Edit2, "2"}, {Edit3, "1"}, {Edit4, "4"}, {Edit5, "3"}, {Edit6, "6"}, {Edit7, "5"}};
-        for (const Dev& d : devs)
-            if (!d.edit.Text().empty()) setup.WriteString("Authors", d.key, d.edit.Text());
-        setup.WriteString("Flightsim", "Version", HeldVersion);
-        if (RadioButton1.Checked()) setup.WriteString("Addon", "Type", Label7.Caption());
-        if (RadioButton2.Checked()) setup.WriteString("Addon", "Type", Label8.Caption());
-        if (RadioButton3.Checked()) setup.WriteString("Addon", "Type", Label9.Caption());
-        if (RadioButton4.Checked()) setup.WriteString("Addon", "Type", Label10.Caption());
+        kit::KitsetupIni ini;
+        if (splash) ini.splashWidth = SplashWidth, ini.splashHeight = SplashHeight, ini.splashFile = "Splash.bmp";
+        ui::Edit* const names[3] = {&Edit2, &Edit4, &Edit6};
+        ui::Edit* const emails[3] = {&Edit3, &Edit5, &Edit7};
+        for (int n = 0; n < 3; ++n) ini.authorName[n] = names[n]->Text(), ini.authorEmail[n] = emails[n]->Text();
+        ini.version = HeldVersion;
+        if (RadioButton1.Checked()) ini.type = Label7.Caption();
+        if (RadioButton2.Checked()) ini.type = Label8.Caption();
+        if (RadioButton3.Checked()) ini.type = Label9.Caption();
+        if (RadioButton4.Checked()) ini.type = Label10.Caption();
         if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
-            setup.WriteString("Addon", "Type", "Adv");
-        setup.WriteString("Addon", "Condition", CheckBox1.Checked() ? "Freeware" : "Shareware");
+            ini.type = "Adv";
+        ini.condition = CheckBox1.Checked() ? "Freeware" : "Shareware";
         // Written whole each time: without a version given the package has none.
-        if (!Edit10.Text().empty()) setup.WriteString("Addon", "Version", Edit10.Text());
-        setup.WriteString("Title", "hl", Edit1.Text());
+        ini.addonVersion = Edit10.Text();
+        ini.title = Edit1.Text();
+        WriteKitsetupFile(setupNew, ini);
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, setupNew.c_str());  // flush before the move
     if (!MoveFileExA(setupNew.c_str(), setupName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -945,7 +942,8 @@ void TForm1::CompletePackage() {
             // The installer must not look for a splash screen that is not there.
             if (i == 4) {
                 ui::IniFile setup(setupName);
-                for (const char* key : {"Width", "Height", "Filename"}) setup.DeleteKey("Splash", key);
+                kit::RemoveKitsetupSplash(
+                    [&setup](const std::string& section, const std::string& key) { setup.DeleteKey(section, key); });
             }
         }
     }

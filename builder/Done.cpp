@@ -135,12 +135,12 @@ void TDone1::FormShow() {
     FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
     ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
     std::string packagePath = ui::InstallDir() + ProjectDir;
-    ui::IniFile setup(packagePath + "\\Kitsetup.ini");
-    ProjectTitle = setup.ReadString("Title", "hl", ProjectTitle);
-    AddonType = setup.ReadString("Addon", "Type", AddonType);
-    SplashFile = setup.ReadString("Splash", "Filename", SplashFile);
+    kit::KitsetupIni shown;
+    shown.title = ProjectTitle, shown.type = AddonType, shown.splashFile = SplashFile;
     // A version is the package's own: one built without any has none.
-    AddonVersion = setup.ReadString("Addon", "Version", "");
+    const kit::KitsetupIni setup = ReadKitsetupFile(packagePath + "\\Kitsetup.ini", shown);
+    ProjectTitle = setup.title, AddonType = setup.type, SplashFile = setup.splashFile;
+    AddonVersion = setup.addonVersion;
 
     // The summary tells what is in the package on disk now.
     int files = 0;

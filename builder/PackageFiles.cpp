@@ -105,6 +105,20 @@ void RememberRecentPackage(const std::string& subdir) {
     }
 }
 
+void WriteKitsetupFile(const std::string& path, const kit::KitsetupIni& ini) {
+    ui::IniFile file(path);
+    kit::WriteKitsetup(ini, [&file](const std::string& section, const std::string& key, const std::string& value) {
+        file.WriteString(section, key, value);
+    });
+}
+
+kit::KitsetupIni ReadKitsetupFile(const std::string& path, const kit::KitsetupIni& absent) {
+    ui::IniFile file(path);
+    return kit::ReadKitsetup([&file](const std::string& section, const std::string& key,
+                                     const std::string& fallback) { return file.ReadString(section, key, fallback); },
+                             absent);
+}
+
 std::string PackageSubdirOf(const std::string& path) {
     if (path.empty()) return "";
     std::string dir = path;
@@ -128,19 +142,9 @@ std::string PackageSubdirOf(const std::string& path) {
 bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
     std::string dir = ui::InstallDir() + subdir + "\\";
     if (subdir.empty() || !ui::FileExists(dir + "Kitsetup.ini")) return false;
-    ui::IniFile setup(dir + "Kitsetup.ini");
     p = PackageProject{};
     p.subdir = subdir;
-    p.title = setup.ReadString("Title", "hl", "");
-    p.version = setup.ReadString("Flightsim", "Version", "");
-    p.type = setup.ReadString("Addon", "Type", "");
-    p.condition = setup.ReadString("Addon", "Condition", "");
-    p.addonVersion = setup.ReadString("Addon", "Version", "");
-    // Developer n: name on key 2n, address on key 2n-1.
-    for (int n = 1; n <= 3; ++n) {
-        p.authors[2 * n - 2] = setup.ReadString("Authors", std::to_string(2 * n), "");
-        p.authors[2 * n - 1] = setup.ReadString("Authors", std::to_string(2 * n - 1), "");
-    }
+    p.setup = ReadKitsetupFile(dir + "Kitsetup.ini");
     p.terms = ReadText(dir + "licens.skh", p.hasTerms);
     p.description = ReadText(dir + "File_id.diz", p.hasDescription);
 
@@ -148,7 +152,7 @@ bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
     std::string section = PackageSection(subdir);
     std::string location = settings.ReadString(section, "Location", "");
     if (!location.empty() && ui::DirectoryExists(location)) p.location = location;
-    bool splash = !setup.ReadString("Splash", "Filename", "").empty();
+    bool splash = !p.setup.splashFile.empty();
     for (int i = 0; i < 5; ++i) {
         if (i == 4 && !splash) break;
         // The author's own picture when it is still there, else the package's copy of it.
@@ -158,10 +162,6 @@ bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
             p.pictures[i] = source;
         else if (ui::FileExists(copy))
             p.pictures[i] = copy;
-    }
-    if (!p.pictures[4].empty()) {
-        p.splashWidth = setup.ReadString("Splash", "Width", "");
-        p.splashHeight = setup.ReadString("Splash", "Height", "");
     }
     return true;
 }

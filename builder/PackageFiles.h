@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "KitsetupIni.h"
+
 // A path as Windows resolves it: full, "." and ".." resolved, short names made long, no
 // trailing backslash (a drive root keeps its own), letters folded to upper case.
 std::string ComparablePath(const std::string& path);
@@ -29,17 +31,18 @@ std::vector<std::string> RecentPackages();
 void RememberRecentPackage(const std::string& subdir);
 constexpr int kMaxRecent = 4;
 
+// "Kitsetup.ini" through the platform's private-profile calls.
+void WriteKitsetupFile(const std::string& path, const kit::KitsetupIni& ini);
+kit::KitsetupIni ReadKitsetupFile(const std::string& path, const kit::KitsetupIni& absent = {});
+
 // An earlier package as its directory tells it, with what the settings file remembers.
 struct PackageProject {
     std::string subdir;       // the master subdirectory
-    std::string title, version, type, condition;
-    std::string addonVersion;  // the add-on's own version ("1.1"), empty when it has none
-    std::string authors[6];   // name 1, e-mail 1, name 2, e-mail 2, name 3, e-mail 3
+    kit::KitsetupIni setup;   // its "Kitsetup.ini"
     std::string terms, description;   // "licens.skh" and "File_id.diz", empty when absent
     bool hasTerms = false, hasDescription = false;
     std::string location;     // the add-on folder, when remembered and still there
     std::string pictures[5];  // screenshots 1 to 4 and the splash: where to copy them from
-    std::string splashWidth, splashHeight;
 };
 // The package directory of a folder or of its "Kitsetup.ini": the install directory's
 // subfolder that holds "Kitsetup.ini". Empty when the path is no package of this builder.

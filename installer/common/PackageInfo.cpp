@@ -51,19 +51,21 @@ int Pixels(const std::string& text) {
 }  // namespace
 
 PackageInfo ReadPackageInfo(const IniReader& read) {
+    KitsetupIni ini = ReadKitsetup(
+        [&read](const std::string& section, const std::string& key, const std::string&) { return read(section, key); });
     PackageInfo p;
-    p.splashWidth = Pixels(read("Splash", "Width"));
-    p.splashHeight = Pixels(read("Splash", "Height"));
-    p.splashFile = Trim(read("Splash", "Filename"));
-    for (int n = 1; n <= 3; ++n) {
-        Author a{Trim(read("Authors", std::to_string(2 * n))), Trim(read("Authors", std::to_string(2 * n - 1)))};
+    p.splashWidth = Pixels(ini.splashWidth);
+    p.splashHeight = Pixels(ini.splashHeight);
+    p.splashFile = Trim(ini.splashFile);
+    for (int n = 0; n < 3; ++n) {
+        Author a{Trim(ini.authorName[n]), Trim(ini.authorEmail[n])};
         if (!a.name.empty() || !a.email.empty()) p.authors.push_back(a);
     }
-    p.version = Trim(read("Flightsim", "Version"));
-    p.type = Trim(read("Addon", "Type"));
-    p.condition = Trim(read("Addon", "Condition"));
-    p.title = Trim(read("Title", "hl"));
-    p.addonVersion = Trim(read("Addon", "Version"));
+    p.version = Trim(ini.version);
+    p.type = Trim(ini.type);
+    p.condition = Trim(ini.condition);
+    p.title = Trim(ini.title);
+    p.addonVersion = Trim(ini.addonVersion);
     return p;
 }
 

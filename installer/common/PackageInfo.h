@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "KitsetupIni.h"
+
 namespace kit {
 
-// File names inside a package folder.
-inline constexpr const char* kSettingsFile = "Kitsetup.ini";
+// File names inside a package folder (the settings file's own name is in KitsetupIni.h).
 inline constexpr const char* kArchiveFile = "Setup.skb";
 inline constexpr const char* kDescriptionFile = "File_id.diz";
 inline constexpr const char* kTermsFile = "licens.skh";
@@ -27,21 +28,20 @@ struct Author {
     std::string email;
 };
 
+// The settings file as the installer uses it: trimmed, sizes parsed, developers listed.
 struct PackageInfo {
-    // [Splash] Width, Height (pixels, 0 when absent or not a number), Filename
+    // Splash width and height (pixels, 0 when absent or not a number), file
     int splashWidth = 0;
     int splashHeight = 0;
     std::string splashFile;
-    // [Authors] developer n: name under key 2n, address under key 2n-1 (n = 1..3); a developer
-    // with neither is left out, so the list keeps the order of the keys.
+    // The developers in the file's order; a developer with neither name nor address is left out.
     std::vector<Author> authors;
-    // [Flightsim] Version, [Addon] Type and Condition, [Title] hl: as written.
+    // The simulator's version, the add-on's type and condition, the title: as written.
     std::string version;
     std::string type;
     std::string condition;
     std::string title;
-    // [Addon] Version: the add-on's own version as its author gives it ("1.1"); "" for a
-    // package without one.
+    // The add-on's own version as its author gives it ("1.1"); "" for a package without one.
     std::string addonVersion;
 
     FsVersion Fs() const;

@@ -5,6 +5,8 @@
 #include "Build3.h"
 #include "BuilderForms.h"
 #include "Done.h"
+#include "PackageFiles.h"
+#include "PackageInfo.h"
 
 using namespace testing_support;
 using namespace builder_tests;
@@ -237,6 +239,41 @@ TEST_F(Build, NamesOnEvenKeysAddressesOnOddAndOldKeysStay) {
     EXPECT_EQ(Setup("Authors", "2"), "Dora");
     for (const char* key : {"1", "3", "4", "5", "6"}) EXPECT_EQ(Setup("Authors", key), "<absent>") << key;
     EXPECT_EQ(Setup("Splash", "Filename"), "<absent>");
+}
+
+TEST_F(Build, WhatABuildWritesTheInstallerTheReopenAndTheLastDialogRead) {
+    WriteBitmap(addon + "..\\splash-egll.bmp", 400, 300);
+    SetIni("Temp", "Splash", addon + "..\\splash-egll.bmp");
+    SetIni("Temp", "Splash_Width", "400");
+    SetIni("Temp", "Splash_Height", "300");
+    SetIni("Flightsim", "Version", "Flightsimulator 98");
+    // A developer with an address only and one with a name only: the keys keep them apart.
+    Form1->Edit3.SetText("ann@example.com"), Form1->Edit6.SetText("Cid");
+    Form1->Edit10.SetText("1.1"), Form1->RadioButton4.SetChecked(true), Form1->CheckBox1.SetChecked(false);
+    Form1->Image7Click();
+    ASSERT_EQ(doneShown, 1);
+
+    kit::KitsetupIni built;
+    built.splashWidth = "400", built.splashHeight = "300", built.splashFile = "Splash.bmp";
+    built.authorEmail[0] = "ann@example.com", built.authorName[2] = "Cid";
+    built.version = "Flightsimulator 98", built.type = "Panel", built.condition = "Shareware";
+    built.addonVersion = "1.1", built.title = "Heathrow 2000";
+    PackageProject reopened;
+    ASSERT_TRUE(ReadPackageProject("EGLL", reopened));
+    EXPECT_TRUE(reopened.setup == built);
+    EXPECT_EQ(Done1->ProjectTitle + "|" + Done1->AddonType + "|" + Done1->SplashFile + "|" + Done1->AddonVersion,
+              "Heathrow 2000|Panel|Splash.bmp|1.1");
+    kit::PackageInfo installer = kit::ReadPackageInfoFile(Package() + kit::kSettingsFile);
+    EXPECT_EQ(std::to_string(installer.splashWidth) + "x" + std::to_string(installer.splashHeight) + " " +
+                  installer.splashFile,
+              "400x300 Splash.bmp");
+    ASSERT_EQ(installer.authors.size(), 2u);
+    EXPECT_EQ(installer.authors[0].name + "<" + installer.authors[0].email + ">", "<ann@example.com>");
+    EXPECT_EQ(installer.authors[1].name + "<" + installer.authors[1].email + ">", "Cid<>");
+    EXPECT_EQ(installer.Fs(), kit::FsVersion::Fs98);
+    EXPECT_EQ(installer.Type(), kit::AddonType::Panel);
+    EXPECT_FALSE(installer.Freeware());
+    EXPECT_EQ(installer.TitleWithVersion(), "Heathrow 2000 1.1");
 }
 
 TEST_F(Build, WithoutTheInstallerTheAuthorIsToldAndThePackageIsStillCompleted) {

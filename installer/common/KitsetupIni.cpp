@@ -1,0 +1,52 @@
+#include "KitsetupIni.h"
+
+namespace kit {
+
+namespace {
+
+const char* const kSplash = "Splash";
+
+// Visits every key of the file in its order: section, key, field, and whether the key is
+// written even when empty.
+template <class Ini, class Visit>
+void EachKey(Ini& ini, Visit visit) {
+    visit(kSplash, "Width", ini.splashWidth, false);
+    visit(kSplash, "Height", ini.splashHeight, false);
+    visit(kSplash, "Filename", ini.splashFile, false);
+    const char* const authors = "Authors";
+    for (int n = 1; n <= 3; ++n) {
+        visit(authors, std::to_string(2 * n), ini.authorName[n - 1], false);
+        visit(authors, std::to_string(2 * n - 1), ini.authorEmail[n - 1], false);
+    }
+    visit("Flightsim", "Version", ini.version, true);
+    const char* const addon = "Addon";
+    visit(addon, "Type", ini.type, false);
+    visit(addon, "Condition", ini.condition, true);
+    visit(addon, "Version", ini.addonVersion, false);
+    visit("Title", "hl", ini.title, true);
+}
+
+}  // namespace
+
+void WriteKitsetup(const KitsetupIni& ini, const IniWrite& write) {
+    EachKey(ini, [&](const std::string& section, const std::string& key, const std::string& value, bool always) {
+        if (always || !value.empty()) write(section, key, value);
+    });
+}
+
+KitsetupIni ReadKitsetup(const IniLookup& read, const KitsetupIni& absent) {
+    KitsetupIni ini = absent;
+    EachKey(ini, [&](const std::string& section, const std::string& key, std::string& value, bool) {
+        value = read(section, key, value);
+    });
+    return ini;
+}
+
+void RemoveKitsetupSplash(const IniRemove& remove) {
+    KitsetupIni none;
+    EachKey(none, [&](const std::string& section, const std::string& key, std::string&, bool) {
+        if (section == kSplash) remove(section, key);
+    });
+}
+
+}  // namespace kit
