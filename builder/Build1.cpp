@@ -73,11 +73,11 @@ TForm1::TForm1() : Form("Form1", 514, 393) {
     if (SkinModule) {
         skin::LoadAll(SkinModule, {{&Image1, "QForm"},
                                    {&Image2, "top"},
-                                   {&Image3, "b1"},
-                                   {&Image4, "b1"},
+                                   {&Image3, ui::kSkinButton.rest},
+                                   {&Image4, ui::kSkinButton.rest},
                                    {&Image5, "Aircraft"},
-                                   {&Image6, "b1"},
-                                   {&Image7, "b1"}});
+                                   {&Image6, ui::kSkinButton.rest},
+                                   {&Image7, ui::kSkinButton.rest}});
         for (ui::CheckBox* c : {static_cast<ui::CheckBox*>(&RadioButton1), static_cast<ui::CheckBox*>(&RadioButton2),
                                 static_cast<ui::CheckBox*>(&RadioButton3), static_cast<ui::CheckBox*>(&RadioButton4),
                                 static_cast<ui::CheckBox*>(&RadioButton5), &CheckBox1}) {
@@ -668,7 +668,7 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
 }  // namespace
 
 void TForm1::Image7Click() {
-    Image7.LoadSkin(SkinModule, "b1");
+    Image7.LoadSkin(SkinModule, ui::kSkinButton.rest);
     if (Building) {
         // The running build still writes the archive; a second one would write into it too.
         ui::desktop().MessageBox(Handle(), "A build is running. Please wait until it is complete.", "Skykit Builder",
@@ -988,7 +988,7 @@ void TForm1::CompletePackage() {
 // Toolbar and About
 
 void TForm1::Image6Click() {
-    Image6.LoadSkin(SkinModule, "b1");
+    Image6.LoadSkin(SkinModule, ui::kSkinButton.rest);
     AuxForm* about = MakeAboutForm(Handle());
     AuxShowModal(about);
     AuxFreeForm(about);

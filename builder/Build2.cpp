@@ -98,7 +98,11 @@ TForm2::TForm2() : Form("Form2", 509, 377) {
 
     SkinModule = skin::LoadFor(*this);
     if (SkinModule)
-        skin::LoadAll(SkinModule, {{&Image1, "QForm"}, {&Image2, "b1"}, {&Image3, "b1"}, {&Image4, "b1"}, {&Image5, "b1"}});
+        skin::LoadAll(SkinModule, {{&Image1, "QForm"},
+                                   {&Image2, ui::kSkinButton.rest},
+                                   {&Image3, ui::kSkinButton.rest},
+                                   {&Image4, ui::kSkinButton.rest},
+                                   {&Image5, ui::kSkinButton.rest}});
 }
 
 void TForm2::FormShow() { Memo2.SetFocus(); }
@@ -119,7 +123,7 @@ void TForm2::Image4Click() {
 }
 
 void TForm2::Image5Click() {
-    Image5.LoadSkin(SkinModule, "b1");
+    Image5.LoadSkin(SkinModule, ui::kSkinButton.rest);
     HWND owner = ui::App->MainForm ? ui::App->MainForm->Handle() : Handle();
     AuxForm* about = MakeAboutForm(owner);
     AuxShowModal(about);

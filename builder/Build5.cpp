@@ -44,8 +44,11 @@ TForm5::TForm5() : Form("Form5", 375, 130) {
 
     SkinModule = skin::LoadFor(*this);
     if (SkinModule)
-        skin::LoadAll(SkinModule,
-                      {{&Image1, "QForm"}, {&Image2, "top"}, {&Image3, "b1"}, {&Image4, "b1"}, {&Image5, "Aircraft"}});
+        skin::LoadAll(SkinModule, {{&Image1, "QForm"},
+                                   {&Image2, "top"},
+                                   {&Image3, ui::kSkinButton.rest},
+                                   {&Image4, ui::kSkinButton.rest},
+                                   {&Image5, "Aircraft"}});
 }
 
 void TForm5::FormShow() { Edit2.SetFocus(); }

@@ -165,8 +165,8 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
         skin::LoadAll(SkinModule, {{&Image1, "QForm"},
                                    {&Image2, "Top"},
                                    {&Image5, "Aircraft"},
-                                   {&Image4, "b1"},
-                                   {&Image3, "b1"},
+                                   {&Image4, ui::kSkinButton.rest},
+                                   {&Image3, ui::kSkinButton.rest},
                                    {&Image14, "bv1"},
                                    {&Image21, "bv2"},
                                    {&Image22, "bv1"}});

@@ -12,10 +12,11 @@ HMODULE LoadFor(ui::Form& form);
 // missing bitmap is not worth stopping the program for.
 void LoadAll(HMODULE lib, std::initializer_list<std::pair<ui::Image*, const char*>> list);
 
-// An image button: the image shows "b1" at rest and "b2" while the mouse button is down;
-// the image and its label share the press handlers and the click handler.
+// An image button: the image shows its faces (the skin's common button unless given) at rest
+// and while the mouse button is down; the image and its label share the press handlers and
+// the click handler.
 void BindButton(ui::Image& image, ui::Label& label, HMODULE& lib, std::function<void()> onClick,
-                const char* rest = "b1", const char* pressed = "b2");
+                const char* rest = ui::kSkinButton.rest, const char* pressed = ui::kSkinButton.pressed);
 
 // A caption-less dialog moves when its title strip is dragged with the left button.
 void DragWith(ui::Form& form, std::initializer_list<ui::Control*> strip);

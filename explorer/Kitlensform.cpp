@@ -198,8 +198,8 @@ TKitlens::TKitlens() : Form("Kitlens", 473, 508) {
         Image1.LoadSkin(SkinLibrary, "QForm");
         Image2.LoadSkin(SkinLibrary, "Top");
         Image5.LoadSkin(SkinLibrary, "Aircraft");
-        Image4.LoadSkin(SkinLibrary, "b1");
-        Image3.LoadSkin(SkinLibrary, "b1");
+        Image4.LoadSkin(SkinLibrary, ui::kSkinButton.rest);
+        Image3.LoadSkin(SkinLibrary, ui::kSkinButton.rest);
     } catch (const ui::Error&) {
     }
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
@@ -692,14 +692,14 @@ void TKitlens::AboutSkykitExplorer1Click() {
     AuxFreeForm(about);
 }
 
-void TKitlens::Image4MouseDown() { Image4.LoadSkin(SkinLibrary, "b2"); }
-void TKitlens::Image3MouseDown() { Image3.LoadSkin(SkinLibrary, "b2"); }
+void TKitlens::Image4MouseDown() { Image4.LoadSkin(SkinLibrary, ui::kSkinButton.pressed); }
+void TKitlens::Image3MouseDown() { Image3.LoadSkin(SkinLibrary, ui::kSkinButton.pressed); }
 
 void TKitlens::CloseWith(ui::Image& button) {
     ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
     ini.WriteString(kSection, "Url", ComboBox1.Text());
     try {
-        button.LoadSkin(SkinLibrary, "b1");
+        button.LoadSkin(SkinLibrary, ui::kSkinButton.rest);
     } catch (const ui::Error&) {
         // A missing bitmap must not keep the window open.
     }

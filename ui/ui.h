@@ -808,6 +808,14 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool ForceDirectories(const std::string& dir);
 
+// An image button of a skin shows one bitmap at rest and another while the mouse holds it down.
+struct ButtonFaces {
+    const char* rest;
+    const char* pressed;
+};
+// The skin's common button, as the builder, the explorer and the installer show it.
+inline constexpr ButtonFaces kSkinButton{"b1", "b2"};
+
 // Loads a skin library by plain name; the program's own directory comes first.
 HMODULE LoadSkinLibrary();
 extern const char* const SkinErrorText;  // "Error while reading 'Skin32.dll'. ..."

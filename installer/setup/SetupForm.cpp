@@ -95,9 +95,9 @@ void SkinButton::Bind(HMODULE& skin, std::function<void()> onClick) {
         }
     };
     auto down = [load](ui::MouseButton b, int, int) {
-        if (b == ui::MouseButton::Left) load("b2");
+        if (b == ui::MouseButton::Left) load(ui::kSkinButton.pressed);
     };
-    auto up = [load](ui::MouseButton, int, int) { load("b1"); };
+    auto up = [load](ui::MouseButton, int, int) { load(ui::kSkinButton.rest); };
     Picture.OnMouseDown = Caption.OnMouseDown = down;
     Picture.OnMouseUp = Caption.OnMouseUp = up;
     Picture.OnClick = Caption.OnClick = std::move(onClick);
@@ -396,7 +396,7 @@ void TSetupForm::LoadSkin() {
     load(TitleImage, "top");
     load(TitleIcon, "Aircraft");
     for (SkinButton* b : {&BackButton, &NextButton, &CancelButton, &BrowseButton, &OpenFolderButton})
-        load(b->Picture, "b1");
+        load(b->Picture, ui::kSkinButton.rest);
     if (TitleIcon.Empty())
         TitleIcon.SetIcon(static_cast<HICON>(LoadImageA(ui::ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
 }

@@ -16,8 +16,8 @@
 
 namespace kit {
 
-// An image button of the skin: "b1" at rest, "b2" while pressed, a caption on top. Without the
-// skin a plain rounded face stands in for the bitmaps.
+// An image button of the skin (ui::kSkinButton: one face at rest, one while pressed), a caption
+// on top. Without the skin a plain rounded face stands in for the bitmaps.
 struct SkinButton {
     explicit SkinButton(const char* name);
     ui::Shape Face;
