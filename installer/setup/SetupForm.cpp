@@ -1459,17 +1459,6 @@ Switches ParseSwitches(const std::string& line) {
     return sw;
 }
 
-// A path given on the command line, made whole against the current folder before anything
-// uses or records it.
-std::string Absolute(const std::string& path) {
-    if (path.empty()) return path;
-    char full[MAX_PATH * 2] = "";
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    std::string f = n && n < sizeof full ? std::string(full) : path;
-    while (f.size() > 3 && f.back() == '\\') f.pop_back();
-    return f;
-}
-
 std::string OutcomeText(int code) {
     switch (code) {
         case kExitOk: return "installed";
@@ -1519,15 +1508,15 @@ int RunSetup(const std::string& packageDir, const std::string& commandLine) {
                                      "Setup", MB_OK | MB_ICONSTOP);
         return kExitBadCommandLine;
     }
-    const std::string logFile = Absolute(sw.log);
+    const std::string logFile = FullPath(sw.log);
     if (!sw.uninstallLog.empty()) {
         Journal journal;
         journal.path = logFile;
-        int r = RunUninstall(Absolute(sw.uninstallLog), sw.silent, journal);
+        int r = RunUninstall(FullPath(sw.uninstallLog), sw.silent, journal);
         OleUninitialize();
         return r;
     }
-    const std::string dest = Absolute(sw.dest);
+    const std::string dest = FullPath(sw.dest);
     std::string dir = WithSlash(packageDir);
     PackageInfo info = ReadPackageInfoFile(dir + kSettingsFile);
     ui::App->Title = info.DisplayTitle() + " Setup";

@@ -269,19 +269,19 @@ std::string PutBackCopy(const std::string& copy, const std::string& path) {
 
 // --- The uninstaller -----------------------------------------------------------------------
 
-namespace {
-
-int Say(bool silent, const std::string& title, const std::string& text, UINT flags) {
-    if (silent) return (flags & MB_YESNO) ? IDYES : IDOK;
-    return ui::desktop().MessageBox(nullptr, text, title + " Uninstall", flags);
-}
-
 std::string FullPath(const std::string& p) {
     char full[MAX_PATH * 2] = "";
     DWORD n = GetFullPathNameA(p.c_str(), sizeof full, full, nullptr);
     std::string f = n && n < sizeof full ? std::string(full) : p;
     while (f.size() > 3 && f.back() == '\\') f.pop_back();
     return f;
+}
+
+namespace {
+
+int Say(bool silent, const std::string& title, const std::string& text, UINT flags) {
+    if (silent) return (flags & MB_YESNO) ? IDYES : IDOK;
+    return ui::desktop().MessageBox(nullptr, text, title + " Uninstall", flags);
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return !a.empty() && Lower(FullPath(a)) == Lower(FullPath(b)); }

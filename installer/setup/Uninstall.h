@@ -74,6 +74,10 @@ void DeleteUninstallEntry(const std::string& key);
 // 5 the scenery library could not be changed or something is left (run it again).
 int RunUninstall(const std::string& logPath, bool silent, Journal& journal);
 
+// path made whole against the current folder, without a trailing separator (a drive's root
+// keeps its own): how a path from the command line or a record is used and compared.
+std::string FullPath(const std::string& path);
+
 // CRC-32 and size of a file; false when it cannot be read.
 bool FileCrc(const std::string& path, uint32_t& crc, uint64_t& size);
 bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
