@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Bytes.h"
+#include "NameRule.h"
 #include "Records.h"
 #include "fsys.h"
 
@@ -18,9 +19,6 @@ namespace zc {
 
 // The format's signatures, sizes, flags and record codecs are the shared ones.
 using namespace zip;
-
-// How names without a UTF-8 flag or Unicode path field are decoded (the component's CPOpts).
-enum class NameRule { Auto = 0, None = 1, Oem = 2 };
 
 // One member as its central directory header records it.
 struct Entry {
