@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "RecorderEngine.h"
-#include "TestSupport.h"
+#include "ComponentTest.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -124,8 +126,8 @@ TEST_F(EngineTest, AddBlockForANewEngine) {
     EXPECT_STREQ(r.patterns[1], "sub\\*.txt");
     EXPECT_EQ(r.recordNotZero, 0);
     // Trace shows the load message.
-    ASSERT_FALSE(desk.boxes.empty());
-    EXPECT_EQ(desk.boxes[0].text, "ZIP DLL Loaded");
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes()[0].text, "ZIP DLL Loaded");
     EXPECT_TRUE(z.FSpecArgs.empty());
 }
 
@@ -152,12 +154,12 @@ TEST_F(EngineTest, AddBlockForAnOldEngine) {
     ExpectBlock(r, w);
     EXPECT_STREQ(r.password, "");
     EXPECT_STREQ(r.patterns[2], "c\\*.*");
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(EngineTest, DeleteBlockClearsTheAddSwitches) {
     UseEngine("recnew");
-    WriteBytes(scratch / "d.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    WriteFile(scratch / "d.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     z.SetZipFileName(scratch / "d.zip");
     z.AddOptions = {AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddEncrypt, AddHiddenFiles};
     z.FSpecArgs = {"old.txt"};
@@ -182,7 +184,7 @@ TEST_F(EngineTest, DeleteBlockClearsTheAddSwitches) {
 TEST_F(EngineTest, ExtractBlocksOldAndNew) {
     for (const char* which : {"recnew", "recold"}) {
         UseEngine(which);
-        WriteBytes(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+        WriteFile(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         z.SetZipFileName(scratch / "e.zip");
         z.ExtrOptions = {ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest};
         z.CodePage = cpOEM;
@@ -251,7 +253,7 @@ TEST_F(EngineTest, CallbacksBecomeEventsInOrder) {
     EXPECT_EQ(z.ErrorText, "bad");
     EXPECT_EQ(z.TotalBytes, 1000);
     EXPECT_EQ(z.FilesProcessed, 2);
-    EXPECT_TRUE(desk.boxes.empty());  // engine messages raise no box
+    EXPECT_TRUE(Boxes().empty());  // engine messages raise no box
 }
 
 TEST_F(EngineTest, WithoutHandlersTheStateStillFollows) {
@@ -296,8 +298,8 @@ TEST_F(EngineTest, HandlerExceptionAbortsTheCall) {
     EXPECT_EQ(Last(zipRec).cancelledAt, 1);
     EXPECT_EQ(z.FilesProcessed, 0);
     EXPECT_EQ(z.ErrorCode, ZIPMSG_ZIPENG_ABORT);
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_EQ(desk.boxes[0].text, "Fatal Error in ZipEng.DLL: abort exception");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Fatal Error in ZipEng.DLL: abort exception");
 }
 
 TEST_F(EngineTest, AddChecksInOrderAndKeepsThePatternsOnRefusal) {
@@ -312,11 +314,11 @@ TEST_F(EngineTest, AddChecksInOrderAndKeepsThePatternsOnRefusal) {
     z.SetZipFileName(scratch / "c.zip");
     z.Unattended = true;
     z.AddOptions = {AddEncrypt};
-    desk.boxes.clear();
+    desk.Clear();
     z.Add();
     EXPECT_EQ(z.ErrorCode, ZIPMSG_UNATTENDED_PW);
     EXPECT_EQ(z.ErrorText, "Unattended action not possible without a password");
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(z.FSpecArgs.size(), 1u);
     EXPECT_EQ(Last(zipRec).calls, before);
     EXPECT_EQ(z.FilesProcessed, 0);
@@ -353,7 +355,7 @@ TEST_F(EngineTest, MissingEntryPointOrLibrary) {
     z.FSpecArgs = {"*.*"};
     z.Add();
     EXPECT_EQ(z.ErrorCode, ZIPMSG_ZIPEXEC_MISSING);
-    EXPECT_EQ(desk.boxes.at(0).text, "ZipEngExec function not found in ZIPENG.DLL!");
+    EXPECT_EQ(Boxes().at(0).text, "ZipEngExec function not found in ZIPENG.DLL!");
     EXPECT_EQ(z.FSpecArgs.size(), 1u);
     EXPECT_FALSE(z.ZipEngineLoaded());
 
@@ -363,7 +365,7 @@ TEST_F(EngineTest, MissingEntryPointOrLibrary) {
         GTEST_SKIP() << "an UNZENG.DLL is on the search path here";
     }
     z.SetDLLDirectory(scratch.Path());
-    WriteBytes(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    WriteFile(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     z.SetZipFileName(scratch / "e.zip");
     z.Extract();
     EXPECT_EQ(z.ErrorCode, ZIPMSG_UNZENG_MISSING);
@@ -372,7 +374,7 @@ TEST_F(EngineTest, MissingEntryPointOrLibrary) {
 
 TEST_F(EngineTest, BusyFlagsKeepOperationsOfOneKindApart) {
     UseEngine("recnew");
-    WriteBytes(scratch / "b.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    WriteFile(scratch / "b.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     z.SetZipFileName(scratch / "b.zip");
     Script(zipRec, {{5, 0, 1, ""}}, 1);
     int zipCallsInside = -1, unzCallsBefore = Last(unzRec).calls;
@@ -402,7 +404,7 @@ TEST_F(EngineTest, ExtractAndDeleteEdgeCases) {
     z.Extract();
     EXPECT_EQ(z.ErrorCode, ZIPMSG_NO_ZIPFILE);
 
-    WriteBytes(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    WriteFile(scratch / "e.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     z.SetZipFileName(scratch / "e.zip");
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, cwd);
@@ -422,27 +424,27 @@ TEST_F(EngineTest, ExtractAndDeleteEdgeCases) {
     // Unattended with encryption asked for but no password: a dummy stands in for the call.
     z.Unattended = true;
     z.AddOptions = {AddEncrypt};
-    desk.boxes.clear();
+    desk.Clear();
     z.Extract();
     std::string dummy = Last(unzRec).password;
     ASSERT_EQ(dummy.size(), 79u);
     EXPECT_EQ(dummy.find_first_not_of(dummy[0]), std::string::npos);
     EXPECT_TRUE(isprint(static_cast<unsigned char>(dummy[0])));
     EXPECT_EQ(z.ErrorText, "Warning - Unattended Extract: possible not all files extracted");
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(z.Password, "");  // not kept for a later Add
 }
 
 TEST_F(EngineTest, NewSelfExtractorStartsWithTheStub) {
     UseEngine("recnew");
     std::string stub = "MZ" + std::string(998, 's');
-    WriteBytes(scratch / "stub.bin", stub);
+    WriteFile(scratch / "stub.bin", stub);
     z.SFXPath = scratch / "stub.bin";
     z.SFXCaption = "Cap";
     z.SetZipFileName(scratch / "pack.exe");
     z.FSpecArgs = {"*.*"};
     z.Add();
-    std::string exe = ReadBytes(scratch / "pack.exe");
+    std::string exe = ReadFile(scratch / "pack.exe");
     ASSERT_EQ(exe.size(), 1000u + 256 + 22);
     EXPECT_EQ(exe.substr(0, 1000), stub);
     EXPECT_EQ(exe.substr(1000, 3), "SKX");
@@ -456,7 +458,7 @@ TEST_F(EngineTest, NewSelfExtractorStartsWithTheStub) {
     // The engine said it added one file, so the directory was read again: an empty archive
     // behind the stub, starting right after it.
     EXPECT_EQ(z.DataStart(), 1256);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(EngineTest, NewSelfExtractorWithoutAStubIsStillAdded) {
@@ -467,8 +469,8 @@ TEST_F(EngineTest, NewSelfExtractorWithoutAStubIsStillAdded) {
     z.SetZipFileName(scratch / "plain.exe");
     z.FSpecArgs = {"*.*"};
     z.Add();
-    ASSERT_FALSE(desk.boxes.empty());
-    EXPECT_EQ(desk.boxes[0].text, "Error - SFXSTUB.BIN not found!");
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes()[0].text, "Error - SFXSTUB.BIN not found!");
     EXPECT_EQ(Last(zipRec).zipName, scratch / "plain.exe");
     EXPECT_EQ(z.FilesProcessed, 1);
 }

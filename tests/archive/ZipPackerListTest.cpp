@@ -1,7 +1,9 @@
 // List through the component: messages, DataStart, the comment and OnDirUpdate on the
 // archives of the listing's edge cases, written to real files.
 #include "../native/archive/ZipTestUtil.h"
-#include "TestSupport.h"
+#include "ComponentTest.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -20,7 +22,7 @@ protected:
         z.OnMessage = [&](TObject*, int, const std::string& m) { messages.push_back(m); };
     }
     void Open(const std::string& bytes, const std::string& name = "a.zip") {
-        WriteBytes(scratch / name, bytes);
+        WriteFile(scratch / name, bytes);
         z.SetZipFileName(scratch / name);
     }
 };
@@ -31,7 +33,7 @@ TEST_F(ListTest, ArchiveOf22Bytes) {
     Open(Str(ztest::MakeArchive({})));
     EXPECT_EQ(z.GetCount(), 0);
     EXPECT_EQ(z.DataStart(), 0);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(z.ZipFileName(), scratch / "a.zip");
 }
@@ -43,7 +45,7 @@ TEST_F(ListTest, MembersAndTheirFields) {
     EXPECT_EQ(z.DirEntry(1).FileComment, "note");
     EXPECT_EQ(z.DirEntry(1).UncomprSize, 300u);
     EXPECT_EQ(z.DataStart(), 0);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(ListTest, CommentOf300Bytes) {
@@ -52,21 +54,21 @@ TEST_F(ListTest, CommentOf300Bytes) {
     Open(Str(ztest::MakeArchive(kMembers, comment)));
     EXPECT_EQ(z.GetZipComment(), comment);
     EXPECT_EQ(z.GetCount(), 2);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(ListTest, ZeroFillGivesNoWarningButGarbageDoes) {
     ztest::Bytes b = ztest::MakeArchive(kMembers);
     b.resize((b.size() / 512 + 1) * 512, 0);
     Open(Str(b));
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(z.GetCount(), 2);
 
     ztest::Bytes g = ztest::MakeArchive(kMembers);
     for (int i = 0; i < 100; ++i) g.push_back(uint8_t('g'));
     Open(Str(g), "g.zip");
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_EQ(desk.boxes[0].text, "Warning - Garbage at the end of the zipfile!");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Warning - Garbage at the end of the zipfile!");
     EXPECT_EQ(z.GetCount(), 2);  // the listing went on
     EXPECT_EQ(z.ZipFileName(), scratch / "g.zip");
 }
@@ -76,8 +78,8 @@ TEST_F(ListTest, StubWithoutShiftedOffsets) {
     ztest::Bytes zip = ztest::MakeArchive(kMembers);
     b.insert(b.end(), zip.begin(), zip.end());
     Open(Str(b), "sfx.exe");
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_EQ(desk.boxes[0].text, "Warning - Error in zip structure!");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Warning - Error in zip structure!");
     EXPECT_EQ(z.ErrorCode, ZIPMSG_STRUCTURE);
     EXPECT_TRUE(z.StructureWarning());
     EXPECT_EQ(z.DataStart(), 3000);
@@ -86,8 +88,8 @@ TEST_F(ListTest, StubWithoutShiftedOffsets) {
 
 TEST_F(ListTest, NotAnArchive) {
     Open(std::string(2000, 'T'), "text.txt");
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_EQ(desk.boxes[0].text, "This archive is not a valid Zip archive");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "This archive is not a valid Zip archive");
     EXPECT_EQ(z.ErrorCode, ZIPMSG_NOT_A_ZIP);
     EXPECT_EQ(z.ZipFileName(), "");
     EXPECT_EQ(z.DataStart(), 0);
@@ -102,13 +104,13 @@ TEST_F(ListTest, TruncatedDirectoryKeepsWhatWasRead) {
     EXPECT_EQ(z.ErrorCode, ZIPMSG_CEH_READ);
     EXPECT_EQ(z.ZipFileName(), "");
     EXPECT_EQ(updates, 1);
-    EXPECT_EQ(desk.boxes.size(), 1u);
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 TEST_F(ListTest, FileThatDoesNotExistYet) {
     z.SetZipFileName(scratch / "new.zip");
     EXPECT_EQ(z.GetCount(), 0);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(z.ZipFileName(), scratch / "new.zip");
@@ -119,14 +121,14 @@ TEST_F(ListTest, UnattendedListingReportsWithoutBoxes) {
     ztest::Bytes g = ztest::MakeArchive(kMembers);
     g.push_back('!');
     Open(Str(g));
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(z.ErrorCode, ZIPMSG_GARBAGE);
     ASSERT_EQ(messages.size(), 1u);
 }
 
 TEST_F(ListTest, DesignTimeReadsNothing) {
     z.Designing = true;
-    WriteBytes(scratch / "a.zip", Str(ztest::MakeArchive(kMembers)));
+    WriteFile(scratch / "a.zip", Str(ztest::MakeArchive(kMembers)));
     z.SetZipFileName(scratch / "a.zip");
     EXPECT_EQ(z.GetCount(), 0);
     EXPECT_EQ(updates, 0);

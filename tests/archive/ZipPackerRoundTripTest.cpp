@@ -7,7 +7,9 @@
 #include <cstring>
 #include <map>
 
-#include "TestSupport.h"
+#include "ComponentTest.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -32,14 +34,14 @@ void MakeTree(const ScratchDir& s) {
         deep += "\\level" + std::to_string(i);
         CreateDirectoryA(deep.c_str(), nullptr);
     }
-    WriteBytes(deep + "\\bottom.txt", "at the bottom");
-    WriteBytes(s / "src\\empty1.txt", "");
-    WriteBytes(s / "src\\empty2.cfg", "");
+    WriteFile(deep + "\\bottom.txt", "at the bottom");
+    WriteFile(s / "src\\empty1.txt", "");
+    WriteFile(s / "src\\empty2.cfg", "");
     std::string big;
     uint32_t x = 1;
     for (int i = 0; i < 3 * 1024 * 1024; ++i) big += char(i % 251 < 200 ? 'a' + i % 7 : (x = x * 1103515245 + 12345) >> 24);
-    WriteBytes(s / "src\\large.bin", big);
-    WriteBytes(s / "src\\M\xFCller Caf\xE9.txt", "non-ASCII name");
+    WriteFile(s / "src\\large.bin", big);
+    WriteFile(s / "src\\M\xFCller Caf\xE9.txt", "non-ASCII name");
 }
 
 class RoundTrip : public ComponentTest {
@@ -125,7 +127,7 @@ TEST_F(RoundTrip, AddListExtractDelete) {
     EXPECT_GT(z.FilesProcessed, 0) << z.ErrorText;
     for (std::string name : {std::string("large.bin"), std::string("empty1.txt"), deep, std::string("M\xFCller Caf\xE9.txt")}) {
         std::string a = scratch / ("src\\" + name), b = scratch / ("out\\" + name);
-        EXPECT_EQ(ReadBytes(a), ReadBytes(b)) << name;
+        EXPECT_EQ(ReadFile(a), ReadFile(b)) << name;
         WIN32_FILE_ATTRIBUTE_DATA fa, fb;
         ASSERT_TRUE(GetFileAttributesExA(b.c_str(), GetFileExInfoStandard, &fb)) << name;
         GetFileAttributesExA(a.c_str(), GetFileExInfoStandard, &fa);
@@ -161,11 +163,11 @@ TEST_F(RoundTrip, EncryptedMembers) {
     z.ExtrBaseDir = scratch / "dec";
     z.Password = "wrong";
     z.Extract();
-    EXPECT_FALSE(ReadBytes(scratch / "dec\\large.bin") == ReadBytes(scratch / "src\\large.bin"));
+    EXPECT_FALSE(ReadFile(scratch / "dec\\large.bin") == ReadFile(scratch / "src\\large.bin"));
     z.Password = "s3cret";
     z.ExtrOptions = {ExtrOverWrite};
     z.Extract();
-    EXPECT_EQ(ReadBytes(scratch / "dec\\large.bin"), ReadBytes(scratch / "src\\large.bin"));
+    EXPECT_EQ(ReadFile(scratch / "dec\\large.bin"), ReadFile(scratch / "src\\large.bin"));
     SetCurrentDirectoryA((scratch / "src").c_str());
 }
 

@@ -2,23 +2,13 @@
 // label and free space the test controls (Wine cannot show a changed label while its server
 // runs), the floppy drive A: of the test prefix for what each disk really receives, cancelled
 // and refused operations that must leave nothing behind, and ConvertSFX / ConvertZIP.
-#include <functional>
-
 #include "SpanFormat.h"
 
-#include "TestSupport.h"
+#include "ComponentTest.h"
+
+using namespace testing_support;
 
 namespace {
-
-// Answers the component's questions from a script; records every box.
-class ScriptedDesktop : public RecordingDesktop {
-public:
-    std::function<int(const std::string& text)> on;
-    int MessageBox(HWND h, const std::string& text, const std::string& caption, UINT flags) override {
-        RecordingDesktop::MessageBox(h, text, caption, flags);
-        return on ? on(text) : IDOK;
-    }
-};
 
 // A removable drive whose disks are folders: the drive's folder holds the set file of the disk
 // that is in; each disk keeps its own label.
@@ -38,7 +28,7 @@ public:
     }
     void FreeAndSize(const std::string&, int64_t& free, int64_t& size) override {
         size = in < 0 ? -1 : 150000;
-        free = in < 0 ? -1 : 150000 - int64_t(ReadBytes(drive + "\\set.zip").size());
+        free = in < 0 ? -1 : 150000 - int64_t(ReadFile(drive + "\\set.zip").size());
     }
     bool SetVolumeLabel(const std::string&, const std::string& label) override {
         labels[size_t(in)] = label;
@@ -55,27 +45,20 @@ public:
 
 // A source archive written by Info-ZIP: a member streamed from standard input (so it carries a
 // data descriptor), an incompressible one and a compressible one, and an archive comment.
-class SpanTest : public ::testing::Test {
+class SpanTest : public ComponentTest {
 protected:
-    ScriptedDesktop desk;
-    ScratchDir scratch;
     TZipPacker z;
     std::string source;
     int64_t size = 0;
     void SetUp() override {
-        ui::SetDesktop(&desk);
         source = scratch / "source.zip";
         Host("cd '" + UnixPath(scratch.Path()) + "' && head -c 200000 /dev/urandom > noise.bin && seq 1 40000 > count.txt && "
              "printf streamed | zip -q source.zip - && echo 'set comment' | zip -q -z source.zip noise.bin count.txt", scratch);
-        size = int64_t(ReadBytes(source).size());
+        size = int64_t(ReadFile(source).size());
         ASSERT_GT(size, 200000) << "Info-ZIP zip is needed";
         z.HowToDelete = htdFinal;
     }
-    void TearDown() override {
-        SetDiskDrive(nullptr);
-        ui::SetDesktop(nullptr);
-    }
-    bool Exists(const std::string& p) { return ui::FileExists(p); }
+    void TearDown() override { SetDiskDrive(nullptr); }
     std::string Part(int n) { return scratch / ("set" + zipfmt::PartNumberText(n - 1) + ".zip"); }
 };
 
@@ -89,16 +72,16 @@ TEST_F(SpanTest, FixedDrivePartsJoinBackByteForByte) {
         if (t == ptBytesDone) reported += n;
     };
     ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0) << z.ErrorText;
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     int64_t total = 0;
     int parts = 0;
     for (; Exists(Part(parts + 1)); ++parts) {
-        std::string part = ReadBytes(Part(parts + 1));
+        std::string part = ReadFile(Part(parts + 1));
         EXPECT_LE(part.size(), parts == 0 ? 70000u : 100000u) << "part " << parts + 1;
         total += int64_t(part.size());
     }
     ASSERT_GE(parts, 3);
-    EXPECT_EQ(ReadBytes(scratch / "set001.zip").substr(0, 4), std::string("PK\x07\x08", 4));
+    EXPECT_EQ(ReadFile(scratch / "set001.zip").substr(0, 4), std::string("PK\x07\x08", 4));
     EXPECT_EQ(reported, total - 4);  // all but the spanning marker
 
     // Other archivers read the set under their own names.
@@ -117,7 +100,7 @@ TEST_F(SpanTest, FixedDrivePartsJoinBackByteForByte) {
     out = scratch / "joined.zip";
     ASSERT_EQ(z.ReadSpan(Part(parts), out), 0) << z.ErrorText;
     EXPECT_EQ(out, scratch / "joined.zip");
-    EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
+    EXPECT_TRUE(ReadFile(out) == ReadFile(source));
 }
 
 TEST_F(SpanTest, SetOverALongerOneLeavesNoStalePartAndTooManyPartsAreRefused) {
@@ -125,14 +108,14 @@ TEST_F(SpanTest, SetOverALongerOneLeavesNoStalePartAndTooManyPartsAreRefused) {
     z.SetMinFreeVolumeSize(1000);
     ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0) << z.ErrorText;
     ASSERT_TRUE(Exists(Part(5)));
-    desk.on = [](const std::string&) { return IDYES; };  // overwrite the earlier parts
+    desk.onMessage = [](const std::string&) { return IDYES; };  // overwrite the earlier parts
     z.SetMaxVolumeSize(150000);
     ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0) << z.ErrorText;
     EXPECT_TRUE(Exists(Part(2)));
     EXPECT_FALSE(Exists(Part(3)));
     std::string out = scratch / "joined.zip";
     ASSERT_EQ(z.ReadSpan(Part(2), out), 0) << z.ErrorText;
-    EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
+    EXPECT_TRUE(ReadFile(out) == ReadFile(source));
     // 1,000 parts would wrap round onto the set's first: refused before anything is written.
     z.SetMaxVolumeSize(200);
     z.SetMinFreeVolumeSize(100);
@@ -144,15 +127,15 @@ TEST_F(SpanTest, CancelledJoinLeavesOldArchiveAndNoTemporaryFile) {
     z.SetMaxVolumeSize(100000);
     ASSERT_EQ(z.WriteSpan(source, scratch / "set.zip"), 0);
     CreateDirectoryA((scratch / "out").c_str(), nullptr);
-    WriteBytes(scratch / "out\\joined.zip", "older archive");
+    WriteFile(scratch / "out\\joined.zip", "older archive");
     z.OnProgress = [&](TObject*, ProgressType t, const std::string&, long) {
         if (t == ptBytesDone) z.CancelRequested = true;
     };
     std::string out = scratch / "out\\joined.zip";
     EXPECT_EQ(z.ReadSpan(Part(3), out), -7);
     EXPECT_EQ(z.ErrorCode, ZIPMSG_CANCELED);
-    EXPECT_TRUE(desk.boxes.empty());
-    EXPECT_EQ(ReadBytes(scratch / "out\\joined.zip"), "older archive");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(ReadFile(scratch / "out\\joined.zip"), "older archive");
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((scratch / "out\\*.*").c_str(), &fd);
     int files = 0;
@@ -168,7 +151,7 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     CreateDirectoryA(disks.drive.c_str(), nullptr);
     SetDiskDrive(&disks);
     bool reinsertedOld = false;
-    desk.on = [&](const std::string& text) {
+    desk.onMessage = [&](const std::string& text) {
         if (text.rfind("ATTENTION", 0) == 0) return IDNO;
         int n = atoi(text.c_str() + text.find("volume ") + 7);
         // The first time disk 2 is asked for, disk 1 goes in again.
@@ -183,25 +166,25 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     const std::string set = disks.drive + "\\set.zip";
     disks.Insert(0);
     ASSERT_EQ(z.WriteSpan(source, set), 0) << z.ErrorText;
-    ASSERT_GE(desk.boxes.size(), 4u);
-    EXPECT_EQ(desk.boxes[0].text, "Please insert disk volume 1 of " + std::to_string((size + 4) / 150000 + 1) + "\nin drive: " +
+    ASSERT_GE(Boxes().size(), 4u);
+    EXPECT_EQ(Boxes()[0].text, "Please insert disk volume 1 of " + std::to_string((size + 4) / 150000 + 1) + "\nin drive: " +
                                       disks.drive.substr(0, 2));
-    EXPECT_EQ(desk.boxes[0].flags, UINT(MB_OKCANCEL | MB_ICONINFORMATION));
-    EXPECT_EQ(desk.boxes[2].text, "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents");
-    EXPECT_EQ(desk.boxes[2].caption, "Confirm");
-    EXPECT_EQ(desk.boxes[2].flags, UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2));
+    EXPECT_EQ(Boxes()[0].flags, UINT(MB_OKCANCEL | MB_ICONINFORMATION));
+    EXPECT_EQ(Boxes()[2].text, "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents");
+    EXPECT_EQ(Boxes()[2].caption, "Confirm");
+    EXPECT_EQ(Boxes()[2].flags, UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2));
     const int count = int(disks.labels.size());
     ASSERT_GE(count, 2);
     for (int d = 0; d < count; ++d) EXPECT_EQ(disks.labels[size_t(d)], "PKBACK# " + zipfmt::PartNumberText(d));
     disks.Insert(0);
-    EXPECT_EQ(ReadBytes(set).substr(0, 4), std::string("PK\x07\x08", 4));
+    EXPECT_EQ(ReadFile(set).substr(0, 4), std::string("PK\x07\x08", 4));
 
     // Joining: disk 1 is in, so the last disk is asked for; a wrong disk is refused; the label
     // that other archivers write (without the space) is read as well.
     disks.labels[1] = "PKBACK#002";
-    desk.boxes.clear();
+    desk.Clear();
     bool wrongGiven = false;
-    desk.on = [&](const std::string& text) {
+    desk.onMessage = [&](const std::string& text) {
         if (text.rfind("Please insert last disk", 0) == 0) {
             disks.Insert(count - 1);
         } else {
@@ -213,25 +196,25 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     };
     std::string out = scratch / "joined.zip";
     ASSERT_EQ(z.ReadSpan(set, out), 0) << z.ErrorText;
-    EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
-    ASSERT_GE(desk.boxes.size(), 3u);
-    EXPECT_EQ(desk.boxes[0].text, "Please insert last disk\nin drive: " + disks.drive.substr(0, 2));
-    EXPECT_EQ(desk.boxes[0].flags, UINT(MB_OKCANCEL | MB_ICONSTOP));
+    EXPECT_TRUE(ReadFile(out) == ReadFile(source));
+    ASSERT_GE(Boxes().size(), 3u);
+    EXPECT_EQ(Boxes()[0].text, "Please insert last disk\nin drive: " + disks.drive.substr(0, 2));
+    EXPECT_EQ(Boxes()[0].flags, UINT(MB_OKCANCEL | MB_ICONSTOP));
     int asksForFirst = 0;
-    for (const RecordedBox& b : desk.boxes) asksForFirst += b.text.rfind("Please insert disk volume 1 of " + std::to_string(count), 0) == 0;
+    for (const Call& b : Boxes()) asksForFirst += b.text.rfind("Please insert disk volume 1 of " + std::to_string(count), 0) == 0;
     EXPECT_EQ(asksForFirst, 2);
 
     // Cancel at a prompt ends the set quietly; nobody to swap disks: refused without a box.
-    desk.boxes.clear();
-    desk.on = [](const std::string&) { return IDCANCEL; };
+    desk.Clear();
+    desk.onMessage = [](const std::string&) { return IDCANCEL; };
     EXPECT_EQ(z.WriteSpan(source, set), -7);
     EXPECT_EQ(z.ErrorCode, ZIPMSG_CANCELED);
-    EXPECT_EQ(desk.boxes.size(), 1u);
-    desk.boxes.clear();
+    EXPECT_EQ(Boxes().size(), 1u);
+    desk.Clear();
     z.Unattended = true;
     EXPECT_EQ(z.WriteSpan(source, set), -7);
     EXPECT_EQ(z.ErrorCode, ZIPMSG_UNATTENDED_SPAN);
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
@@ -240,11 +223,11 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     std::vector<std::string> labels;
     auto takeOut = [&] {
         int d = int(labels.size());
-        labels.push_back(ReadBytes("A:\\.windows-label"));
+        labels.push_back(ReadFile("A:\\.windows-label"));
         CopyFileA("A:\\set.zip", Part(d + 1).c_str(), FALSE);
         DeleteFileA("A:\\set.zip");
     };
-    desk.on = [&](const std::string& text) {
+    desk.onMessage = [&](const std::string& text) {
         if (text.find("volume 1 of") == std::string::npos) takeOut();
         return IDOK;
     };
@@ -258,11 +241,11 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     const std::string count = std::to_string((size + 4) / 100000 + 1);
     ASSERT_EQ(std::to_string(labels.size()), count);
     for (size_t d = 0; d < labels.size(); ++d) EXPECT_EQ(labels[d].substr(0, 11), "PKBACK# " + zipfmt::PartNumberText(int(d)));
-    EXPECT_EQ(desk.boxes[0].text, "Please insert disk volume 1 of " + count + "\nin drive: A:");
+    EXPECT_EQ(Boxes()[0].text, "Please insert disk volume 1 of " + count + "\nin drive: A:");
     // The disks' files, laid side by side as parts, are the set.
     std::string out = scratch / "joined.zip";
     ASSERT_EQ(z.ReadSpan(Part(int(labels.size())), out), 0) << z.ErrorText;
-    EXPECT_TRUE(ReadBytes(out) == ReadBytes(source));
+    EXPECT_TRUE(ReadFile(out) == ReadFile(source));
 }
 
 TEST_F(SpanTest, SpannedAddEndsItsBatchOnce) {
@@ -303,7 +286,7 @@ TEST_F(SpanTest, SelfExtractorPassesPeersExtractsAndConvertsBack) {
     ASSERT_EQ(z.ConvertSFX(), 0) << z.ErrorText;
     EXPECT_FALSE(Exists(zip));
     EXPECT_EQ(z.ZipFileName(), exe);
-    EXPECT_EQ(z.DataStart(), int64_t(ReadBytes(z.SFXPath).size()) + 256);
+    EXPECT_EQ(z.DataStart(), int64_t(ReadFile(z.SFXPath).size()) + 256);
     for (const char* peer : {"unzip -t", "7z t"}) {
         std::string r = Host(std::string(peer) + " '" + UnixPath(exe) + "'", scratch);
         EXPECT_NE(r.find("rc=0"), std::string::npos) << r;
@@ -315,11 +298,11 @@ TEST_F(SpanTest, SelfExtractorPassesPeersExtractsAndConvertsBack) {
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    EXPECT_EQ(ReadBytes(scratch / "out\\count.txt"), ReadBytes(scratch / "count.txt"));
+    EXPECT_EQ(ReadFile(scratch / "out\\count.txt"), ReadFile(scratch / "count.txt"));
 
     ASSERT_EQ(z.ConvertZIP(), 0) << z.ErrorText;
     EXPECT_FALSE(Exists(exe));
-    EXPECT_TRUE(ReadBytes(zip) == ReadBytes(source));
+    EXPECT_TRUE(ReadFile(zip) == ReadFile(source));
 
     // An .EXE without a stub in front is no self-extractor.
     CopyFileA(source.c_str(), (scratch / "bare.EXE").c_str(), FALSE);
@@ -334,8 +317,8 @@ TEST_F(SpanTest, SelfExtractorPassesPeersExtractsAndConvertsBack) {
     z.SetZipFileName(scratch / "limit.exe");
     EXPECT_EQ(z.ConvertSFX(true), 0);
     z.SFXCommandLine += 'x';
-    desk.boxes.clear();
+    desk.Clear();
     EXPECT_EQ(z.ConvertSFX(true), -9);
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_NE(desk.boxes[0].text.find("SFXCaption + SFXDefaultDir + SFXCommandLine = 250"), std::string::npos);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].text.find("SFXCaption + SFXDefaultDir + SFXCommandLine = 250"), std::string::npos);
 }

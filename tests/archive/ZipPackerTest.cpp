@@ -1,7 +1,9 @@
 // The component's own behaviour without an engine: its message table, properties, message
 // output, passwords and file utilities.
 #include "ExpectedMessages.h"
-#include "TestSupport.h"
+#include "ComponentTest.h"
+
+using namespace testing_support;
 
 TEST(MessageTable, EveryIdHasItsTextExactly) {
     for (const ExpectedMessage& m : kExpectedMessages)
@@ -31,8 +33,8 @@ TEST_F(ComponentTest, ShowZipMessageReportsEverywhere) {
         msgs.push_back({code, text});
     };
     z.ShowZipMessage(ZIPMSG_NO_ZIPFILE, " (extra)");
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_EQ(desk.boxes[0].text, "Error - no zip file specified! (extra)");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Error - no zip file specified! (extra)");
     EXPECT_EQ(z.ErrorCode, ZIPMSG_NO_ZIPFILE);
     EXPECT_EQ(z.ErrorText, "Error - no zip file specified! (extra)");
     ASSERT_EQ(msgs.size(), 1u);
@@ -48,7 +50,7 @@ TEST_F(ComponentTest, UnattendedShowsNoBoxYetReports) {
     z.OnMessage = [&](TObject*, int, const std::string&) { ++events; };
     z.ShowZipMessage(ZIPMSG_NOTHING_TO_ZIP, "");
     z.ShowExceptionError(EZipPacker(ZIPMSG_NOT_A_ZIP, true));
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(events, 2);
     EXPECT_EQ(z.ErrorCode, ZIPMSG_NOT_A_ZIP);
     EXPECT_EQ(z.ErrorText, "This archive is not a valid Zip archive");
@@ -56,10 +58,10 @@ TEST_F(ComponentTest, UnattendedShowsNoBoxYetReports) {
     // Attended, an exception without its display flag still shows nothing.
     z.Unattended = false;
     z.ShowExceptionError(EZipPacker(ZIPMSG_CANCELED, false));
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(z.ErrorCode, ZIPMSG_CANCELED);
     z.ShowExceptionError(EZipPacker(ZIPMSG_CANCELED, true));
-    EXPECT_EQ(desk.boxes.size(), 1u);
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 TEST(Properties, DefaultsAndSetterRules) {
@@ -121,7 +123,7 @@ TEST_F(ComponentTest, AddPasswordIsAskedTwiceAndMustMatch) {
     z.GetAddPassword();
     EXPECT_EQ(z.Password, "");
     EXPECT_EQ(z.ErrorCode, ZIPMSG_PW_MISMATCH);
-    EXPECT_EQ(desk.boxes.back().text, "Error - passwords do NOT match\nPassword ignored");
+    EXPECT_EQ(Boxes().back().text, "Error - passwords do NOT match\nPassword ignored");
 
     answers = {std::string(81, 'p')};  // too long counts as no answer: no second question
     prompts.clear();
@@ -159,17 +161,17 @@ TEST_F(ComponentTest, CopyFileKeepsDateAndReportsFailures) {
     std::string in = scratch / "in.bin", out = scratch / "out.bin";
     std::string data;
     for (int i = 0; i < 20000; ++i) data += char(i * 7);
-    WriteBytes(in, data);
+    WriteFile(in, data);
     HANDLE h = CreateFileA(in.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SYSTEMTIME st{2004, 6, 0, 1, 12, 30, 0, 0};
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
     SetFileTime(h, nullptr, nullptr, &ft);
     CloseHandle(h);
-    WriteBytes(out, "old content");
+    WriteFile(out, "old content");
 
     EXPECT_EQ(z.CopyFile(in, out), 0);
-    EXPECT_EQ(ReadBytes(out), data);
+    EXPECT_EQ(ReadFile(out), data);
     WIN32_FILE_ATTRIBUTE_DATA a;
     ASSERT_TRUE(GetFileAttributesExA(out.c_str(), GetFileExInfoStandard, &a));
     EXPECT_EQ(CompareFileTime(&a.ftLastWriteTime, &ft), 0);
@@ -182,12 +184,12 @@ TEST_F(ComponentTest, EraseAndCopyBuffer) {
     TZipPacker z;
     std::string f = scratch / "gone.txt";
     EXPECT_EQ(z.EraseFile(f, htdFinal), -1);
-    WriteBytes(f, "x");
+    WriteFile(f, "x");
     EXPECT_EQ(z.EraseFile(f, htdFinal), 0);
     EXPECT_FALSE(ui::FileExists(f));
 
     std::string in = scratch / "in.bin", out = scratch / "out.bin";
-    WriteBytes(in, std::string(20000, 'q') + "tail");
+    WriteFile(in, std::string(20000, 'q') + "tail");
     HANDLE hi = CreateFileA(in.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE ho = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     SetFilePointer(hi, 100, nullptr, FILE_BEGIN);
@@ -195,5 +197,5 @@ TEST_F(ComponentTest, EraseAndCopyBuffer) {
     EXPECT_EQ(z.CopyBuffer(hi, ho, 100000), -2);  // asks for more than is left
     CloseHandle(hi);
     CloseHandle(ho);
-    EXPECT_EQ(ReadBytes(out).substr(0, 16390), std::string(16390, 'q'));
+    EXPECT_EQ(ReadFile(out).substr(0, 16390), std::string(16390, 'q'));
 }

@@ -28,7 +28,6 @@ BOOL ExplorerDesktop::ShellExecuteEx(SHELLEXECUTEINFOA* info) {
 
 void MakeFile(const std::string& path, size_t bytes) { WriteFile(path, std::string(bytes, 'x')); }
 void MakeDir(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void ExplorerTest::Open() {
     ui::App->Terminated = false;
@@ -76,24 +75,26 @@ static LPARAM ItemPoint(HWND lv, int index) {
     return MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
 }
 
-void ExplorerTest::ClickItem(int index) {
-    ASSERT_GE(index, 0);
-    HWND lv = form->ListView1.Handle();
+// A press on the item's label as the mouse gives it: down and up, and for a double-click the
+// second press that Windows reports as a double-click.
+static void PressItem(HWND lv, int index, bool twice) {
     SendMessageA(lv, LVM_ENSUREVISIBLE, index, FALSE);
     LPARAM at = ItemPoint(lv, index);
     SendMessageA(lv, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageA(lv, WM_LBUTTONUP, 0, at);
+    if (!twice) return;
+    SendMessageA(lv, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(lv, WM_LBUTTONUP, 0, at);
+}
+
+void ExplorerTest::ClickItem(int index) {
+    ASSERT_GE(index, 0);
+    PressItem(form->ListView1.Handle(), index, false);
 }
 
 void ExplorerTest::DblClickItem(int index) {
     ASSERT_GE(index, 0);
-    HWND lv = form->ListView1.Handle();
-    SendMessageA(lv, LVM_ENSUREVISIBLE, index, FALSE);
-    LPARAM at = ItemPoint(lv, index);
-    SendMessageA(lv, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageA(lv, WM_LBUTTONUP, 0, at);
-    SendMessageA(lv, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageA(lv, WM_LBUTTONUP, 0, at);
+    PressItem(form->ListView1.Handle(), index, true);
 }
 
 void ExplorerTest::Click(const std::string& caption) { ClickItem(Item(caption)); }

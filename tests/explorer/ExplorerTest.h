@@ -9,6 +9,7 @@
 namespace explorer_test {
 
 using testing_support::Call;
+using testing_support::Exists;
 
 // A recording desktop that also keeps what the shell's file operation and extended execute
 // were handed, byte for byte.
@@ -24,7 +25,6 @@ public:
 
 void MakeFile(const std::string& path, size_t bytes = 10);
 void MakeDir(const std::string& path);
-bool Exists(const std::string& path);
 
 class ExplorerTest : public ::testing::Test {
 protected:

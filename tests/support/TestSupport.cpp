@@ -7,6 +7,7 @@ namespace testing_support {
 
 int FakeDesktop::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) {
     calls.push_back({"MessageBox", text, caption, flags, owner, ""});
+    if (onMessage) return onMessage(text);
     if (messageAnswers.empty()) return IDOK;
     int a = messageAnswers.front();
     messageAnswers.pop_front();
@@ -49,7 +50,7 @@ bool FakeDesktop::RunAndWait(const std::string& cmdLine, int show) {
 int FakeDesktop::FileOperation(SHFILEOPSTRUCTA* op) {
     std::string from = op->pFrom ? op->pFrom : "";
     calls.push_back({"FileOperation", from, "", op->wFunc, op->hwnd, std::to_string(op->fFlags)});
-    return fileOperationResult;
+    return realFileOperations ? ui::Desktop::FileOperation(op) : fileOperationResult;
 }
 
 void FakeDesktop::AddToRecentDocs(const std::string& path) { calls.push_back({"AddToRecentDocs", path}); }
@@ -106,12 +107,18 @@ TempInstallDir::~TempInstallDir() {
     RemoveTree(path_);
 }
 
+ScratchDir::ScratchDir() : path_(MakeTempDir()) { path_.pop_back(); }
+
+ScratchDir::~ScratchDir() { RemoveTree(path_); }
+
 std::string ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
 }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void WriteFile(const std::string& path, const std::string& data) {
     std::ofstream f(path, std::ios::binary);
@@ -129,6 +136,44 @@ std::string ExeDir() {
     char p[MAX_PATH];
     GetModuleFileNameA(nullptr, p, MAX_PATH);
     return ui::ExtractFilePath(p);
+}
+
+std::string DistFile(const std::string& name) { return ExeDir() + "..\\dist\\" + name; }
+
+std::string UnixPath(const std::string& win) {
+    typedef char*(__cdecl * Fn)(LPCWSTR);
+    auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!fn) return "";
+    std::wstring w(win.begin(), win.end());
+    char* p = fn(w.c_str());
+    std::string s = p ? p : "";
+    if (p) HeapFree(GetProcessHeap(), 0, p);
+    return s;
+}
+
+std::string Host(const std::string& command, const ScratchDir& dir) {
+    static int n = 0;
+    std::string out = dir / ("host-out" + std::to_string(++n) + ".txt");
+    std::string line =
+        "/bin/sh -c \"" + command + " > '" + UnixPath(out) + "' 2>&1; echo rc=$? >> '" + UnixPath(out) + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::vector<char> cmd(line.begin(), line.end());
+    cmd.push_back(0);
+    if (!CreateProcessA("Z:\\bin\\sh", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return "<not run>";
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    // A host program started from Wine is not waited for through its handle: its last line
+    // tells that it has finished.
+    std::string text;
+    for (int i = 0; i < 1200 && text.find("rc=") == std::string::npos; ++i) {
+        Sleep(100);
+        text = ReadFile(out);
+    }
+    return text;
 }
 
 void Pump(DWORD ms) {

@@ -1,5 +1,5 @@
-// What the form tests share: a desktop that records instead of showing, a temporary
-// install directory, and small file helpers.
+// What the tests under Wine share: a desktop that records instead of showing, a temporary
+// install directory, scratch folders, small file helpers and commands run on the host.
 #pragma once
 #include <windows.h>
 
@@ -32,7 +32,9 @@ public:
     std::deque<int> messageAnswers;             // next message box results (default IDOK)
     std::deque<std::string> fileAnswers;        // next chosen files ("" = cancelled)
     std::function<void(ui::FileDialog&)> onOpenFile;  // sees each open-file request
+    std::function<int(const std::string& text)> onMessage;  // when set, answers every message box
     int fileOperationResult = 0;
+    bool realFileOperations = false;  // file operations are recorded and also carried out
     bool runAndWaitResult = true;
 
     int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
@@ -63,7 +65,22 @@ private:
     std::string path_;
 };
 
+// A fresh folder for a test's own files, removed with everything in it afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return path_; }  // without trailing backslash
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
 std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);  // a file or a folder
 void WriteFile(const std::string& path, const std::string& data);
 std::string IniValue(const std::string& path, const std::string& section, const std::string& key,
                      const std::string& def = "<absent>");
@@ -71,6 +88,13 @@ std::string MakeTempDir();
 void RemoveTree(const std::string& dir);
 // The program's own directory (where the test program and its copies of the DLLs are).
 std::string ExeDir();
+// A file of the build's install directory (the programs, DLLs and stub the tests copy).
+std::string DistFile(const std::string& name);
+// The host's path of a Windows path, through Wine's own mapping; "" outside Wine.
+std::string UnixPath(const std::string& win);
+// Runs a host shell command and returns its output with a last line "rc=N", or "<not run>".
+// The output is kept in a file of dir.
+std::string Host(const std::string& command, const ScratchDir& dir);
 // Lets pending window messages run for a while (timers, repaints).
 void Pump(DWORD ms);
 
