@@ -4,6 +4,7 @@
 
 #include "Destination.h"
 #include "InstallerTest.h"
+#include "QuietProgress.h"
 #include "SetupForm.h"
 #include "TestSupport.h"
 #include "Uninstall.h"
@@ -19,16 +20,6 @@ using testing_support::WriteFile;
 using Files = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
-
-struct Quiet : zc::Progress {
-    bool file_count(uint64_t) override { return false; }
-    bool byte_count(uint64_t) override { return false; }
-    bool file_start(const std::string&, uint64_t) override { return false; }
-    bool bytes_done(uint64_t) override { return false; }
-    bool batch_done() override { return false; }
-    bool message(int, const std::string&) override { return false; }
-    bool tick() override { return false; }
-};
 
 const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string kCfg = "[General]\r\nTitle=FS\r\n\r\n[Area.001]\r\nTitle=World\r\nLocal=Scenery\\World\r\nLayer=1\r\n";
@@ -48,7 +39,7 @@ protected:
         char old[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, old);
         SetCurrentDirectoryA(src.c_str());
-        Quiet quiet;
+        testing_support::QuietProgress quiet;
         zc::AddOptions o;
         o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};

@@ -9,20 +9,10 @@
 #include <filesystem>
 #include <string>
 
+#include "QuietProgress.h"
 #include "engine.h"
 
 namespace {
-
-class Quiet : public zc::Progress {
- public:
-  bool file_count(uint64_t) override { return false; }
-  bool byte_count(uint64_t) override { return false; }
-  bool file_start(const std::string&, uint64_t) override { return false; }
-  bool bytes_done(uint64_t) override { return false; }
-  bool batch_done() override { return false; }
-  bool message(int, const std::string&) override { return false; }
-  bool tick() override { return false; }
-};
 
 std::string Base() {
   static std::string base = [] {
@@ -41,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
-  Quiet q;
+  testing_support::QuietProgress q;
   zc::ExtractOptions x;
   x.archive = zip;
   x.password = "pw";
