@@ -1,5 +1,6 @@
 // What the builder's form tests share: the forms that reach each other, created as the
-// program creates them, a fresh install directory, the simulators' registry keys, bitmaps.
+// program creates them, a fresh install directory, the simulators' registry keys, bitmaps,
+// and the project-complete dialog over a package directory.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "Build2.h"
 #include "Build5.h"
 #include "Build9.h"
+#include "Done.h"
 #include "TestSupport.h"
 
 namespace builder_tests {
@@ -118,6 +120,68 @@ struct BuilderForms : ::testing::Test {
         ui::IniFile(dir.ini()).WriteString(section, key, value);
     }
     std::vector<testing_support::Call> Messages() const { return desk.Of("MessageBox"); }
+    // Three developers on the main form, each with a name and an address.
+    void FillAuthors() {
+        Form1->Edit2.SetText("Ann");
+        Form1->Edit3.SetText("ann@example.com");
+        Form1->Edit4.SetText("Bob");
+        Form1->Edit5.SetText("bob@example.com");
+        Form1->Edit6.SetText("Cid");
+        Form1->Edit7.SetText("cid@example.com");
+    }
+};
+
+// The project-complete dialog and the main form behind it, with a recording desktop and an
+// install directory holding the builder (the dialog shows the shell's icon of it).
+struct DoneDialog : ::testing::Test {
+    testing_support::FakeDesktop desk;
+    testing_support::TempInstallDir dir;
+    TDone1* done = nullptr;
+    void SetUp() override {
+        CopyFileA(testing_support::DistFile("Kitpress.exe").c_str(), dir.file("Kitpress.exe").c_str(), FALSE);
+        ui::App->Terminated = false;
+        ui::App->Title = "Skykit Builder";
+        Form1 = new TForm1();
+        done = Done1 = new TDone1();
+    }
+    void TearDown() override {
+        delete Done1;
+        Done1 = nullptr;
+        Form1->Destroy();
+        delete Form1;
+        Form1 = nullptr;
+    }
+    // The project as a completed build leaves it: its package directory (returned) named in the
+    // settings and on the main form.
+    std::string Project(const std::string& sub) {
+        std::string pkg = dir.path() + sub + "\\";
+        ui::ForceDirectories(pkg);
+        ui::IniFile(dir.ini()).WriteString("Temp", "Project", sub);
+        Form1->Edit9.SetText(sub);
+        return pkg;
+    }
+    // A package directory with five files and one subdirectory.
+    std::string MakePackage(const std::string& sub) {
+        std::string pkg = Project(sub);
+        ui::ForceDirectories(pkg + "Textures");
+        for (const char* f : {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"})
+            testing_support::WriteFile(pkg + f, std::string(1000, 'x'));
+        testing_support::WriteFile(pkg + "Textures\\ground.bmp", "BM");
+        done->PackageFiles = {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"};
+        return pkg;
+    }
+    // Runs the dialog modally and does something inside it, as a person would.
+    void WhileShown(std::function<void()> action) {
+        ui::Timer t;
+        t.SetInterval(50);
+        t.OnTimer = [&] {
+            t.SetEnabled(false);
+            action();
+            if (done->Modal()) done->ModalResult = ui::mrCancel;
+        };
+        t.SetEnabled(true);
+        done->ShowModal();
+    }
 };
 
 }  // namespace builder_tests

@@ -31,9 +31,8 @@ struct Build : BuilderForms {
         Form3 = new TForm3();
         Done1 = new TDone1();
         // What the build copies into the package comes from the install directory.
-        std::string dist = ExeDir() + "..\\dist\\";
         for (const char* f : {"Skin32.dll", "UNZENG.DLL", "Setup.dll", "Kitpress.exe"})
-            CopyFileA((dist + f).c_str(), dir.file(f).c_str(), FALSE);
+            CopyFileA(DistFile(f).c_str(), dir.file(f).c_str(), FALSE);
         addon = MakeTempDir();
         ui::ForceDirectories(addon + "scenery\\night");
         WriteFile(addon + "scenery\\EGLL.bgl", std::string(20000, 'b'));
@@ -41,9 +40,7 @@ struct Build : BuilderForms {
         WriteFile(addon + "readme.txt", "Heathrow\r\n");
         WriteFile(addon + "empty.dat", "");
         ui::ForceDirectories(addon + "sound");  // an empty folder is kept too
-        Form1->Edit1.SetText("Heathrow 2000");
-        Form1->Edit8.SetText(addon);
-        Form1->Edit9.SetText("EGLL");
+        FillProject();
         watcher.SetInterval(20);
         watcher.OnTimer = [this] {
             if (Done1->Showing() && Done1->ModalResult == ui::mrNone) {
@@ -63,6 +60,12 @@ struct Build : BuilderForms {
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\SKKT\\CurrentVersion");
         RemoveTree(addon);
         BuilderForms::TearDown();
+    }
+    // The project's title, add-on folder and subdirectory on the main form.
+    void FillProject() {
+        Form1->Edit1.SetText("Heathrow 2000");
+        Form1->Edit8.SetText(addon);
+        Form1->Edit9.SetText("EGLL");
     }
     std::string Package() const { return dir.path() + "EGLL\\"; }
     std::string Setup(const std::string& section, const std::string& key) {
@@ -218,12 +221,7 @@ TEST_F(Build, InstallerSettingsForEveryTypeVersionAndCondition) {
 }
 
 TEST_F(Build, NamesOnEvenKeysAddressesOnOddAndOldKeysStay) {
-    Form1->Edit2.SetText("Ann");
-    Form1->Edit3.SetText("ann@example.com");
-    Form1->Edit4.SetText("Bob");
-    Form1->Edit5.SetText("bob@example.com");
-    Form1->Edit6.SetText("Cid");
-    Form1->Edit7.SetText("cid@example.com");
+    FillAuthors();
     Complete();
     EXPECT_EQ(Setup("Authors", "2"), "Ann");
     EXPECT_EQ(Setup("Authors", "1"), "ann@example.com");
@@ -489,7 +487,7 @@ TEST_F(Build, ACancelledBuildOrAQuitDuringOneLeavesTheEarlierPackageByteForByte)
 }
 
 TEST_F(Build, ASecondReleaseAfterADownloadHoldsExactlyThePackagesFilesAndItsVersion) {
-    CopyFileA((ExeDir() + "..\\dist\\SFXSTUB.BIN").c_str(), dir.file("SFXSTUB.BIN").c_str(), FALSE);
+    CopyFileA(DistFile("SFXSTUB.BIN").c_str(), dir.file("SFXSTUB.BIN").c_str(), FALSE);
     Form1->Edit10.SetText("1.1"), Form2->Memo2.SetText("Version 1.1");
     std::string proposed;
     bool acting = false;
@@ -502,7 +500,7 @@ TEST_F(Build, ASecondReleaseAfterADownloadHoldsExactlyThePackagesFilesAndItsVers
     Form1->Image7Click();
     EXPECT_EQ(Setup("Addon", "Version"), "1.1");
     WriteFile(Package() + "notes.txt", "the author's own");
-    Form1->Edit1.SetText("Heathrow 2000"), Form1->Edit8.SetText(addon), Form1->Edit9.SetText("EGLL");
+    FillProject();
     Form1->Image7Click();  // the second release has no version
     EXPECT_EQ(proposed, "Heathrow-2000-1.1|Heathrow-2000|");
     EXPECT_EQ(Setup("Addon", "Version"), "<absent>");

@@ -1,60 +1,12 @@
 // The project-complete dialog: the package summary, Create Zip and Cancel.
-#include <gtest/gtest.h>
-
-#include "Build1.h"
-#include "Done.h"
-#include "TestSupport.h"
+#include "BuilderForms.h"
 
 using namespace testing_support;
+using namespace builder_tests;
 
 namespace {
 
 int SixPixels(const std::string& s) { return 6 * (int)s.size(); }
-
-struct DoneDialog : ::testing::Test {
-    FakeDesktop desk;
-    TempInstallDir dir;
-    TDone1* done = nullptr;
-    void SetUp() override {
-        // The dialog shows the shell's icon of the builder in its install directory.
-        CopyFileA((ExeDir() + "..\\dist\\Kitpress.exe").c_str(), dir.file("Kitpress.exe").c_str(), FALSE);
-        ui::App->Terminated = false;
-        ui::App->Title = "Skykit Builder";
-        Form1 = new TForm1();
-        done = Done1 = new TDone1();
-    }
-    void TearDown() override {
-        delete Done1;
-        Done1 = nullptr;
-        Form1->Destroy();
-        delete Form1;
-        Form1 = nullptr;
-    }
-    // A package directory with five files and one subdirectory.
-    std::string MakePackage(const std::string& sub) {
-        std::string pkg = dir.path() + sub + "\\";
-        ui::ForceDirectories(pkg + "Textures");
-        for (const char* f : {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"})
-            WriteFile(pkg + f, std::string(1000, 'x'));
-        WriteFile(pkg + "Textures\\ground.bmp", "BM");
-        done->PackageFiles = {"Setup.skb", "Setup.exe", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll"};
-        ui::IniFile(dir.ini()).WriteString("Temp", "Project", sub);
-        Form1->Edit9.SetText(sub);
-        return pkg;
-    }
-    // Runs the dialog modally and does something inside it, as a person would.
-    void WhileShown(std::function<void()> action) {
-        ui::Timer t;
-        t.SetInterval(50);
-        t.OnTimer = [&] {
-            t.SetEnabled(false);
-            action();
-            if (done->Modal()) done->ModalResult = ui::mrCancel;
-        };
-        t.SetEnabled(true);
-        done->ShowModal();
-    }
-};
 
 }  // namespace
 

@@ -4,13 +4,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <gtest/gtest.h>
-
-#include "Build1.h"
-#include "Done.h"
-#include "TestSupport.h"
+#include "BuilderForms.h"
 
 using namespace testing_support;
+using namespace builder_tests;
 
 namespace {
 
@@ -42,32 +39,19 @@ HWND InstallerWindow(DWORD& pid) {
 
 }  // namespace
 
-TEST(DoneDownload, OneFileStartsTheInstallerFromATemporaryFolder) {
-    FakeDesktop desk;
-    TempInstallDir dir;
-    ui::App->Terminated = false;
-    ui::App->Title = "Skykit Builder";
-    const std::string dist = ExeDir() + "..\\dist\\";
-    CopyFileA((dist + "SFXSTUB.BIN").c_str(), dir.file("SFXSTUB.BIN").c_str(), FALSE);
-    Form1 = new TForm1();
-    Done1 = new TDone1();
-    const std::string pkg = dir.path() + "DLTEST\\";
-    ui::ForceDirectories(pkg);
-    CopyFileA((dist + "Setup.dll").c_str(), (pkg + "Setup.exe").c_str(), FALSE);
+using DoneDownload = DoneDialog;
+
+TEST_F(DoneDownload, OneFileStartsTheInstallerFromATemporaryFolder) {
+    CopyFileA(DistFile("SFXSTUB.BIN").c_str(), dir.file("SFXSTUB.BIN").c_str(), FALSE);
+    const std::string pkg = Project("DLTEST");
+    CopyFileA(DistFile("Setup.dll").c_str(), (pkg + "Setup.exe").c_str(), FALSE);
     WriteFile(pkg + "Kitsetup.ini", "[Title]\r\nhl=Download Test\r\n");
-    ui::IniFile(dir.ini()).WriteString("Temp", "Project", "DLTEST");
-    Form1->Edit9.SetText("DLTEST");
     Done1->PackageFiles = {"Setup.exe", "Kitsetup.ini"};
 
-    ui::Timer t;
-    t.SetInterval(50);
-    t.OnTimer = [&] {
-        t.SetEnabled(false);
+    WhileShown([] {
         Done1->CheckBox1.SetChecked(true), Done1->Edit1.SetText("Download");
         Done1->Button1Click();
-    };
-    t.SetEnabled(true);
-    Done1->ShowModal();
+    });
     const std::string exe = pkg + "Download.exe";
     ASSERT_TRUE(ui::FileExists(exe));
     EXPECT_FALSE(ui::FileExists(exe + ".zip"));
@@ -104,9 +88,4 @@ TEST(DoneDownload, OneFileStartsTheInstallerFromATemporaryFolder) {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     RemoveTree(std::string(temp) + "DLTEST");
-    delete Done1;
-    Done1 = nullptr;
-    Form1->Destroy();
-    delete Form1;
-    Form1 = nullptr;
 }

@@ -246,12 +246,7 @@ TEST_F(MainProjectForm, ALongArchiveNameIsShortenedWithItsFullNameAsHint) {
 }
 
 TEST_F(MainProjectForm, DeveloperButtonsFillTheAuthorsDialogForTheirRow) {
-    Form1->Edit2.SetText("Ann");
-    Form1->Edit3.SetText("ann@example.com");
-    Form1->Edit4.SetText("Bob");
-    Form1->Edit5.SetText("bob@example.com");
-    Form1->Edit6.SetText("Cid");
-    Form1->Edit7.SetText("cid@example.com");
+    FillAuthors();
     struct Row {
         ui::SpeedButton* button;
         const char* number;
