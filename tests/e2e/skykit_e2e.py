@@ -118,10 +118,59 @@ BUILDING = ("Skykit Builder", "Building...")
 DONE = ("TSkykitForm", "SKKT Project Builder")
 PANEL = 26        # the main form's client panel starts below the title strip and its line
 DLG_PANEL = 25    # the settings dialog's client panel
+FS2000_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 
 
 def win_path(path):
     return "Z:" + path.replace("/", "\\")
+
+
+def reg(*args):
+    # Not captured: a Wine server that this call may start keeps the output open for as long
+    # as it runs, which a captured call would wait for.
+    subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+
+def ok(code, what):
+    if code != 0:
+        raise AssertionError(what)
+
+
+def texts(w):
+    return [l.split("|") for l in drv("texts", *w)[1]]
+
+
+def edit_box(w, x, y):
+    """The driver's index and the text of the visible edit box at a client point of a window."""
+    i = 0
+    for parts in texts(w):
+        if parts[0] not in ("Edit", "RichEdit20A"):
+            continue
+        ex, ey, ew, eh = (int(v) for v in parts[2].split())
+        if parts[4] == "1" and ex <= x < ex + ew and ey <= y < ey + eh:
+            return i, parts[1]
+        i += 1
+    raise AssertionError(f"no edit box at {x},{y}")
+
+
+def type_into(w, x, y, text):
+    ok(drv("settext", *w, edit_box(w, x, y)[0], text)[0], f"cannot type into {w}")
+
+
+def edit_text(w, x, y):
+    return edit_box(w, x, y)[1]
+
+
+def click(w, x, y, *how):
+    ok(drv("click", *w, x, y, *how)[0], f"no window {w}")
+
+
+def choose_file(title, path):
+    """Answers the platform's open dialog titled `title` with a file name."""
+    ok(drv("wait", "#32770", title, 30000)[0], f"no file dialog '{title}'")
+    ok(drv("settext", "#32770", title, 0, path)[0], "cannot type the file name")
+    ok(drv("press", "#32770", title, "Open")[0], "no Open button")
+    ok(drv("gone", "#32770", title, 10000)[0], f"'{title}' stayed open")
 
 
 class Builder:
@@ -134,34 +183,27 @@ class Builder:
         if code != 0:
             self.fail(what)
 
-    def texts(self, w):
-        return [l.split("|") for l in drv("texts", *w)[1]]
+    def _step(self, step, *args):
+        """One of the shared steps above, its failure reported through fail."""
+        try:
+            return step(*args)
+        except AssertionError as e:
+            self.fail(str(e))
 
-    def _edit_at(self, w, x, y):
-        i = 0
-        for parts in self.texts(w):
-            if parts[0] not in ("Edit", "RichEdit20A"):
-                continue
-            ex, ey, ew, eh = (int(v) for v in parts[2].split())
-            if parts[4] == "1" and ex <= x < ex + ew and ey <= y < ey + eh:
-                return i, parts[1]
-            i += 1
-        self.fail(f"no edit box at {x},{y}")
+    def texts(self, w):
+        return texts(w)
 
     def type_into(self, w, x, y, text):
-        self.ok(drv("settext", *w, self._edit_at(w, x, y)[0], text)[0], f"cannot type into {w}")
+        self._step(type_into, w, x, y, text)
 
     def edit_text(self, w, x, y):
-        return self._edit_at(w, x, y)[1]
+        return self._step(edit_text, w, x, y)
 
     def click(self, w, x, y, *how):
-        self.ok(drv("click", *w, x, y, *how)[0], f"no window {w}")
+        self._step(click, w, x, y, *how)
 
     def choose_file(self, title, path):
-        self.ok(drv("wait", "#32770", title, 30000)[0], f"no file dialog '{title}'")
-        self.ok(drv("settext", "#32770", title, 0, path)[0], "cannot type the file name")
-        self.ok(drv("press", "#32770", title, "Open")[0], "no Open button")
-        self.ok(drv("gone", "#32770", title, 10000)[0], f"'{title}' stayed open")
+        self._step(choose_file, title, path)
 
     def wait_main(self):
         code, out = drv("wait", *MAIN, 120000)

@@ -8,13 +8,8 @@ import subprocess
 import unittest
 import zipfile
 
-from skykit_e2e import DLG_PANEL, DONE, MAIN, PANEL, ROOT, SETTINGS, Builder, InstallDir, drv, shot, wait_exit, win_path
-
-FS2000_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
-
-
-def reg(*args):
-    subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+from skykit_e2e import (DLG_PANEL, DONE, FS2000_KEY, MAIN, PANEL, ROOT, SETTINGS, Builder, InstallDir, drv, reg, shot,
+                        wait_exit, win_path)
 
 
 def peers_accept(archive):

@@ -7,16 +7,12 @@ import struct
 import subprocess
 import unittest
 
-from skykit_e2e import InstallDir, drv, rect, shot, wait_exit
+from skykit_e2e import (DLG_PANEL, FS2000_KEY, MAIN, PANEL, SETTINGS, InstallDir, choose_file, click, drv,
+                        edit_text, rect, reg, shot, texts, type_into, wait_exit, win_path)
 
-MAIN = ("Skykit Builder", "Skykit Builder")              # window class, window text
-SETTINGS = ("Skykit Builder", "SKKT Project settings")
 AUTHORS = ("Skykit Builder", "Standard user")
-FS2000_KEY = r"HKLM\Software\Microsoft\Microsoft Games\Flight Simulator\7.0"
 SUBDIR_MESSAGE = ("Skykit Builder|Please type the name of the Kitforge subdirectory,~"
                   "where your Skykit project will be build.|exclamation")
-PANEL = 26        # the main form's client panel starts below the title strip and its line
-DLG_PANEL = 25    # the settings dialog's client panel
 
 
 def write_bitmap(path, w, h, rgb):
@@ -35,38 +31,6 @@ def pixel(png, x, y):
     return tuple(out[:3])
 
 
-def texts(win):
-    code, lines = drv("texts", *win)
-    return [l.split("|") for l in lines]
-
-
-def edit_index(win, x, y):
-    """The driver's index of the edit box at a client point of a window."""
-    i = 0
-    for parts in texts(win):
-        if parts[0] not in ("Edit", "RichEdit20A"):
-            continue
-        ex, ey, ew, eh = (int(v) for v in parts[2].split())
-        if parts[4] == "1" and ex <= x < ex + ew and ey <= y < ey + eh:
-            return i
-        i += 1
-    raise AssertionError(f"no edit box at {x},{y}")
-
-
-def edit_text(win, x, y):
-    for parts in texts(win):
-        if parts[0] in ("Edit", "RichEdit20A"):
-            ex, ey, ew, eh = (int(v) for v in parts[2].split())
-            if parts[4] == "1" and ex <= x < ex + ew and ey <= y < ey + eh:
-                return parts[1]
-    raise AssertionError(f"no edit box at {x},{y}")
-
-
-def type_into(win, x, y, text):
-    code, _ = drv("settext", *win, edit_index(win, x, y), text)
-    assert code == 0
-
-
 class BuilderForms(unittest.TestCase):
     def setUp(self):
         # A Wine server that the first captured driver call started would hold that call's
@@ -77,21 +41,12 @@ class BuilderForms(unittest.TestCase):
         self.proc = None
         self.sim = os.path.join(self.inst.path, "FS2000")
         os.makedirs(self.sim)
-        self.reg("add", FS2000_KEY, "/v", "path", "/d", self.win(self.sim) + "\\", "/f")
+        reg("add", FS2000_KEY, "/v", "path", "/d", win_path(self.sim) + "\\", "/f")
 
     def tearDown(self):
-        self.reg("delete", FS2000_KEY, "/f")
+        reg("delete", FS2000_KEY, "/f")
         self.inst.stop(self.proc, "Kitpress.exe")
         self.inst.remove()
-
-    @staticmethod
-    def reg(*args):
-        # Not captured: a Wine server that this call may start keeps the output open for as
-        # long as it runs, which a captured call would wait for.
-        subprocess.run(["wine", "reg", *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-
-    def win(self, path):
-        return "Z:" + path.replace("/", "\\")
 
     def launch(self):
         self.proc = self.inst.start("Kitpress.exe")
@@ -100,19 +55,8 @@ class BuilderForms(unittest.TestCase):
         drv("gone", "TSkykitForm", "*", 10000)     # the splash
         return rect(out[0])
 
-    def click(self, win, x, y, *how):
-        self.assertEqual(drv("click", *win, x, y, *how)[0], 0, f"no window {win}")
-
-    def choose_file(self, title, path):
-        """Answers the platform's open dialog titled `title` with a file name."""
-        code, _ = drv("wait", "#32770", title, 30000)
-        self.assertEqual(code, 0, f"no file dialog '{title}'")
-        self.assertEqual(drv("settext", "#32770", title, 0, path)[0], 0)
-        self.assertEqual(drv("press", "#32770", title, "Open")[0], 0)
-        self.assertEqual(drv("gone", "#32770", title, 10000)[0], 0, f"'{title}' stayed open")
-
     def quit(self):
-        self.click(MAIN, 472, PANEL + 337)
+        click(MAIN, 472, PANEL + 337)
         self.assertTrue(wait_exit(self.proc, 30), "the builder did not end")
 
     def test_a_whole_project_is_entered_and_its_lasting_parts_come_back(self):
@@ -139,31 +83,31 @@ class BuilderForms(unittest.TestCase):
         type_into(MAIN, 150, PANEL + 40, "1.1")                         # the add-on's version
         type_into(MAIN, 220, PANEL + 40, "HARBOUR99")
         self.assertEqual(edit_text(MAIN, 220, PANEL + 40), "HARBOUR")   # seven characters at most
-        self.click(MAIN, 444, PANEL + 150)                               # "Aircraft"
+        click(MAIN, 444, PANEL + 150)                               # "Aircraft"
 
         # Developer 1 through the authors dialog.
-        self.click(MAIN, 378, PANEL + 130)
+        click(MAIN, 378, PANEL + 130)
         code, out = drv("wait", *AUTHORS, 20000)
         self.assertEqual(code, 0, "no authors dialog")
         type_into(AUTHORS, 20, 60, "Ann Berg")
         type_into(AUTHORS, 204, 60, "ann@example.com")
         shot("builder-authors")
-        self.click(AUTHORS, 256, 104)                                    # OK
+        click(AUTHORS, 256, 104)                                    # OK
         self.assertEqual(drv("gone", *AUTHORS, 10000)[0], 0)
         self.assertEqual(edit_text(MAIN, 20, PANEL + 128), "Ann Berg")
         self.assertEqual(edit_text(MAIN, 212, PANEL + 128), "ann@example.com")
         shot("builder-main-filled")
 
         # The project settings dialog: a splash and a screenshot from the platform's dialog.
-        self.click(MAIN, 378, PANEL + 290)
+        click(MAIN, 378, PANEL + 290)
         code, out = drv("wait", *SETTINGS, 20000)
         self.assertEqual(code, 0, "no settings dialog")
         sx, sy, sw, sh = rect(out[0])
         shot("builder-settings-empty")
-        self.click(SETTINGS, 192, DLG_PANEL + 181)                       # "Import..."
-        self.choose_file("Import splashscreen", self.win(splash))
-        self.click(SETTINGS, 39, DLG_PANEL + 56)                         # slot 1
-        self.choose_file("Please select a screenshot", self.win(screenshot))
+        click(SETTINGS, 192, DLG_PANEL + 181)                       # "Import..."
+        choose_file("Import splashscreen", win_path(splash))
+        click(SETTINGS, 39, DLG_PANEL + 56)                         # slot 1
+        choose_file("Please select a screenshot", win_path(screenshot))
         png = shot("builder-settings-chosen")
         # The 200 x 100 splash is shown unscaled in the middle of the preview box.
         border = (sw - 411) // 2
@@ -172,7 +116,7 @@ class BuilderForms(unittest.TestCase):
         self.assertEqual(pixel(png, cx, cy), (200, 40, 40))
         self.assertNotEqual(pixel(png, cx - 108, cy), (200, 40, 40))  # the margin left of it
 
-        self.click(SETTINGS, 363, DLG_PANEL + 274)                       # "Next >>"
+        click(SETTINGS, 363, DLG_PANEL + 274)                       # "Next >>"
         self.assertEqual(drv("gone", *SETTINGS, 10000)[0], 0)
         # The add-on location dialog follows by itself, proposing "Setup.skb".
         code, _ = drv("wait", "#32770", "Location of Addon files", 30000)
@@ -180,25 +124,25 @@ class BuilderForms(unittest.TestCase):
         names = [p[1] for p in texts(("#32770", "Location of Addon files")) if p[0] == "Edit"]
         self.assertIn("Setup.skb", names)
         shot("builder-location")
-        self.choose_file("Location of Addon files", self.win(addon) + "\\Setup.skb")
-        self.assertEqual(edit_text(MAIN, 212, PANEL + 284), self.win(addon) + "\\")
+        choose_file("Location of Addon files", win_path(addon) + "\\Setup.skb")
+        self.assertEqual(edit_text(MAIN, 212, PANEL + 284), win_path(addon) + "\\")
 
         ini = self.inst.ini()
         self.assertEqual(ini.get("Flightsim", "Version"), "Flightsimulator 2000")
-        self.assertEqual(ini.get("Temp", "One"), self.win(screenshot))
-        self.assertEqual(ini.get("Temp", "Splash"), self.win(splash))
+        self.assertEqual(ini.get("Temp", "One"), win_path(screenshot))
+        self.assertEqual(ini.get("Temp", "Splash"), win_path(splash))
         self.assertEqual((ini.get("Temp", "Splash_Width"), ini.get("Temp", "Splash_Height")), ("200", "100"))
         self.assertEqual((ini.get("Authors", "Name1"), ini.get("Authors", "Email1")), ("Ann Berg", "ann@example.com"))
 
         # "Note": the legal texts editor over the client panel, the standard terms, a replace.
-        self.click(MAIN, 328, PANEL + 337)
+        click(MAIN, 328, PANEL + 337)
         type_into(MAIN, 30, PANEL + 40, "Harbour scenery for FS2000 by Ann Berg")
-        self.click(MAIN, 400, PANEL + 337)                               # "Standard"
+        click(MAIN, 400, PANEL + 337)                               # "Standard"
         terms = edit_text(MAIN, 30, PANEL + 160)
         self.assertTrue(terms.startswith("TERMS OF USE"), terms[:40])
         self.assertIn("add-on", terms)
         shot("builder-note")
-        self.click(MAIN, 328, PANEL + 337)                               # "Replace"
+        click(MAIN, 328, PANEL + 337)                               # "Replace"
         code, _ = drv("wait", "#32770", "Replace", 20000)
         self.assertEqual(code, 0, "no replace dialog")
         drv("settext", "#32770", "Replace", 0, "add-on")
@@ -211,7 +155,7 @@ class BuilderForms(unittest.TestCase):
         self.assertEqual(edit_text(MAIN, 30, PANEL + 40), "Harbour scenery for FS2000 by Ann Berg")
         drv("press", "#32770", "Replace", "Cancel")
         self.assertEqual(drv("gone", "#32770", "Replace", 10000)[0], 0)
-        self.click(MAIN, 472, PANEL + 337)                               # "OK" of the editor
+        click(MAIN, 472, PANEL + 337)                               # "OK" of the editor
         self.assertEqual(edit_text(MAIN, 20, PANEL + 40), "Harbour Scenery")
 
         self.quit()
@@ -231,7 +175,7 @@ class BuilderForms(unittest.TestCase):
 
     def test_settings_need_a_subdirectory_and_a_bitmap(self):
         self.launch()
-        self.click(MAIN, 378, PANEL + 290)
+        click(MAIN, 378, PANEL + 290)
         code, out = drv("msgbox", 20000)
         self.assertEqual(code, 0, "no message")
         self.assertEqual(out[0], SUBDIR_MESSAGE)
@@ -239,38 +183,38 @@ class BuilderForms(unittest.TestCase):
         self.assertEqual(drv("wait", *SETTINGS, 500)[0], 1)
 
         type_into(MAIN, 220, PANEL + 40, "TEST")
-        self.click(MAIN, 378, PANEL + 290)
+        click(MAIN, 378, PANEL + 290)
         self.assertEqual(drv("wait", *SETTINGS, 20000)[0], 0)
         notes = os.path.join(self.inst.path, "notes.bmp")
         with open(notes, "w") as f:
             f.write("not a picture")
         big = os.path.join(self.inst.path, "big.bmp")
         write_bitmap(big, 501, 375, (0, 0, 255))
-        self.click(SETTINGS, 192, DLG_PANEL + 181)
-        self.choose_file("Import splashscreen", self.win(notes))
+        click(SETTINGS, 192, DLG_PANEL + 181)
+        choose_file("Import splashscreen", win_path(notes))
         code, out = drv("msgbox", 20000)
         self.assertEqual(code, 0)
         self.assertIn("Bitmap image is not valid", out[0])
-        self.click(SETTINGS, 192, DLG_PANEL + 181)
-        self.choose_file("Import splashscreen", self.win(big))
+        click(SETTINGS, 192, DLG_PANEL + 181)
+        choose_file("Import splashscreen", win_path(big))
         code, out = drv("msgbox", 20000)
         self.assertEqual(code, 0)
         self.assertEqual(out[0], "Skykit Builder|This image is to wide. Maximum width is 500 pixels.~"
                                  "Please resize current image, or select another.|exclamation")
         shot("builder-settings-rejected")
-        self.click(SETTINGS, 282, DLG_PANEL + 274)                       # Cancel
+        click(SETTINGS, 282, DLG_PANEL + 274)                       # Cancel
         self.assertEqual(drv("gone", *SETTINGS, 10000)[0], 0)
         self.assertFalse(self.inst.ini().has_section("Temp"))
 
         # The editor's "About" shows the dialog library's about box.
-        self.click(MAIN, 328, PANEL + 337)                               # "Note"
-        self.click(MAIN, 48, PANEL + 337)                                # "About"
+        click(MAIN, 328, PANEL + 337)                               # "Note"
+        click(MAIN, 48, PANEL + 337)                                # "About"
         code, _ = drv("wait", "*", "About Skykit", 20000)
         self.assertEqual(code, 0, "no about box")
         shot("builder-note-about")
         drv("close", "*", "About Skykit")
         self.assertEqual(drv("gone", "*", "About Skykit", 10000)[0], 0)
-        self.click(MAIN, 472, PANEL + 337)                               # "OK" of the editor
+        click(MAIN, 472, PANEL + 337)                               # "OK" of the editor
         self.quit()
 
 
