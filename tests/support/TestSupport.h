@@ -32,7 +32,8 @@ public:
     std::deque<int> messageAnswers;             // next message box results (default IDOK)
     std::deque<std::string> fileAnswers;        // next chosen files ("" = cancelled)
     std::function<void(ui::FileDialog&)> onOpenFile;  // sees each open-file request
-    std::function<int(const std::string& text)> onMessage;  // when set, answers every message box
+    // When set, answers every message box in place of messageAnswers.
+    std::function<int(const std::string& text)> onMessage;
     int fileOperationResult = 0;
     bool realFileOperations = false;  // file operations are recorded and also carried out
     bool runAndWaitResult = true;
