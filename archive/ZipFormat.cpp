@@ -6,9 +6,9 @@
 #include "Bytes.h"
 #include "ZipMsg.h"
 
-namespace zipfmt {
-
 using zip::Get32;
+using zip::ByteSource;
+using zip::ZipEndOfCentral;
 
 bool SequentialReader::Fill() {
     if (buf_.size() != cap_) buf_.resize(cap_);
@@ -45,11 +45,11 @@ bool SequentialReader::Skip(uint64_t n) {
     return true;
 }
 
-bool NeedsOemConversion(CodePageMode mode, uint8_t host, uint8_t version) {
-    switch (mode) {
-    case CodePageMode::None: return false;
-    case CodePageMode::Oem: return true;
-    case CodePageMode::Auto: return host == 0 || host == 6 || (host == 11 && version == 50);
+bool NamesInOemCharset(zip::NameRule rule, uint8_t host, uint8_t version) {
+    switch (rule) {
+    case zip::NameRule::None: return false;
+    case zip::NameRule::Oem: return true;
+    case zip::NameRule::Auto: return host == 0 || host == 6 || (host == 11 && version == 50);
     }
     return false;
 }
@@ -61,8 +61,8 @@ void ConvertHighBytes(std::string& s, const std::array<char, 128>& table) {
     }
 }
 
-EndRecordResult FindEndRecord(ByteSource& src) {
-    EndRecordResult r;
+ZipEndRecord FindZipEndRecord(ByteSource& src) {
+    ZipEndRecord r;
     r.fileSize = r.usableSize = src.Size();
     uint8_t head[8];
     if (src.ReadExactly(0, head, 8) && Get32(head) == zip::kSpanMarkerSig && Get32(head + 4) == zip::kLocalSig)
@@ -110,21 +110,21 @@ void FillZip64Sizes(ZipDirEntry& e, const std::string& extra) {
         if (value <= 0xFFFFFFFF) *field = uint32_t(value);
 }
 
-int NotFoundError(bool spanFirstPart, int labelDisk) {
+int NotFoundMessage(bool spanFirstPart, int labelDisk) {
     if (spanFirstPart) return labelDisk == 1 ? ZIPMSG_FIRST_DISK : ZIPMSG_FIRST_FILE;
     if (labelDisk >= 0) return ZIPMSG_NTH_DISK;
     return ZIPMSG_NOT_A_ZIP;
 }
 
-Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
-    Listing L;
-    L.end = FindEndRecord(src);
+ZipListing ReadZipListing(ByteSource& src, const ZipListOptions& opt) {
+    ZipListing L;
+    L.end = FindZipEndRecord(src);
     if (L.end.error) {
         L.error = L.end.error;
         return L;
     }
     if (!L.end.found) {
-        L.error = NotFoundError(L.end.spanFirstPart, opt.labelDisk);
+        L.error = NotFoundMessage(L.end.spanFirstPart, opt.labelDisk);
         return L;
     }
     const ZipEndOfCentral& eoc = L.end.eoc;
@@ -194,7 +194,7 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
         e.DecodeHeader(hdr + 4);
         L.lastHost = e.HostVersionNo;
         L.lastVersion = e.MadeByVersion;
-        bool convert = opt.oemTable && NeedsOemConversion(opt.codePage, e.HostVersionNo, e.MadeByVersion);
+        bool convert = opt.oemTable && NamesInOemCharset(opt.codePage, e.HostVersionNo, e.MadeByVersion);
         e.FileName.resize(e.FileNameLength);
         if (!in.Read(e.FileName.data(), e.FileNameLength)) {
             L.error = ZIPMSG_CEH_NAME;
@@ -223,5 +223,3 @@ Listing ReadDirectory(ByteSource& src, const ListOptions& opt) {
     }
     return finish();
 }
-
-}  // namespace zipfmt

@@ -9,8 +9,6 @@
 #include "../ui/ui.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 // ---------------------------------------------------------------------------------------
 // Messages
 
@@ -642,7 +640,7 @@ const std::array<char, 128>& TZipPacker::OemTable() const {
 }
 
 void TZipPacker::ConvertOem2Iso(char* text) {
-    if (!text || !zipfmt::NeedsOemConversion(zipfmt::CodePageMode(CodePage), lastHost_, lastVersion_)) return;
+    if (!text || !NamesInOemCharset(CodePage, lastHost_, lastVersion_)) return;
     const auto& t = OemTable();
     for (char* p = text; *p; ++p)
         if (static_cast<unsigned char>(*p) & 0x80) *p = t[static_cast<unsigned char>(*p) - 128];
@@ -655,8 +653,8 @@ int TZipPacker::GetCount() const { return zipFileName_.empty() ? 0 : int(dir_.si
 
 std::string TZipPacker::GetZipComment() const {
     std::string c = zipComment_;
-    if (zipfmt::NeedsOemConversion(zipfmt::CodePageMode(CodePage), lastHost_, lastVersion_))
-        zipfmt::ConvertHighBytes(c, OemTable());
+    if (NamesInOemCharset(CodePage, lastHost_, lastVersion_))
+        ConvertHighBytes(c, OemTable());
     return c;
 }
 
@@ -749,14 +747,14 @@ int TZipPacker::LabelDiskNumber() const {
     return std::stoi(digits);
 }
 
-void TZipPacker::ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk) {
+void TZipPacker::ReportEndRecord(const ZipEndRecord& r, bool MustFind, int labelDisk) {
     if (r.error) throw EZipPacker(r.error, true);
     if (r.found) {
         if (r.garbage) ShowZipMessage(ZIPMSG_GARBAGE, "");
         return;
     }
     if (!MustFind) return;
-    int id = zipfmt::NotFoundError(r.spanFirstPart, labelDisk);
+    int id = NotFoundMessage(r.spanFirstPart, labelDisk);
     if (id == ZIPMSG_NTH_DISK) throw EZipPacker(id, labelDisk);
     throw EZipPacker(id, true);
 }
@@ -769,7 +767,7 @@ bool TZipPacker::CheckIfLastDisk(ZipEndOfCentral& eoc, bool MustFind) {
         ShowZipMessage(ZIPMSG_OPEN_FAILED, "");
         return false;
     }
-    zipfmt::EndRecordResult r = zipfmt::FindEndRecord(src);
+    ZipEndRecord r = FindZipEndRecord(src);
     if (r.spanFirstPart) spanned_ = true;
     ReportEndRecord(r, MustFind, LabelDiskNumber());
     if (!r.found) return false;
@@ -801,17 +799,17 @@ void TZipPacker::List() {
 
             FileSource src(fullPath_);
             if (!src.Ok()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-            zipfmt::ListOptions opt;
-            opt.codePage = zipfmt::CodePageMode(CodePage);
+            ZipListOptions opt;
+            opt.codePage = CodePage;
             opt.oemTable = &OemTable();
             int labelDisk = LabelDiskNumber();
             opt.labelDisk = labelDisk;
             // The last disk of a set whose directory starts on an earlier disk: that disk (and
             // the ones after it) are asked for.
             std::unique_ptr<FileSource> other;
-            opt.diskSource = [&](int disk) -> zipfmt::ByteSource* {
+            opt.diskSource = [&](int disk) -> zip::ByteSource* {
                 if (!other) {
-                    zipfmt::EndRecordResult e = zipfmt::FindEndRecord(src);
+                    ZipEndRecord e = FindZipEndRecord(src);
                     reading_ = true;
                     spanIn_ = fullPath_;
                     lastDisk_ = diskNr_ = e.eoc.ThisDiskNo;
@@ -825,9 +823,9 @@ void TZipPacker::List() {
                 other = std::make_unique<FileSource>(spanIn_);
                 return other->Ok() ? other.get() : nullptr;
             };
-            zipfmt::Listing L;
+            ZipListing L;
             try {
-                L = zipfmt::ReadDirectory(src, opt);
+                L = ReadZipListing(src, opt);
             } catch (...) {
                 reading_ = zipStyle_ = false;
                 throw;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "EngineBlocks.h"
+#include "NameRule.h"
 #include "ZipFormat.h"
 #include "ZipMsg.h"
 
@@ -62,7 +63,6 @@ enum AddOptsEnum {
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 enum SFXOptsEnum { SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize };
 enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
-enum CPOpts { cpAUTO, cpNone, cpOEM };
 enum DeleteOpts { htdFinal, htdAllowUndo };
 enum ProgressType { ptFileStart, ptBytesDone, ptBatchDone, ptFileCount, ptByteCount };
 
@@ -70,8 +70,12 @@ using AddOpts = TSet<AddOptsEnum, uint16_t>;
 using ExtrOpts = TSet<ExtrOptsEnum, uint8_t>;
 using SFXOpts = TSet<SFXOptsEnum, uint8_t>;
 
-using ZipDirEntry = zipfmt::ZipDirEntry;
-using ZipEndOfCentral = zipfmt::ZipEndOfCentral;
+// The CodePage property: how names without the UTF-8 flag are read, the system's one name rule.
+// The component's spellings of its values stay for its callers.
+using CPOpts = zip::NameRule;
+constexpr CPOpts cpAUTO = zip::NameRule::Auto, cpNone = zip::NameRule::None, cpOEM = zip::NameRule::Oem;
+
+using ZipEndOfCentral = zip::ZipEndOfCentral;
 
 using TProgressEvent = std::function<void(TObject* Sender, ProgressType ProgrType,
                                           const std::string& FileName, long FileSize)>;
@@ -373,7 +377,7 @@ private:
     void ResetResult();
     void Dispatch(const zeng::ZCallBackStruct& rec);
     int RunZipEngine(bool forDelete, const std::string& target);
-    void ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk);
+    void ReportEndRecord(const ZipEndRecord& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;
     int ReplaceWithTemp(const std::string& temp, const std::string& target);
     bool RefuseSetPart();

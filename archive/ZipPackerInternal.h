@@ -10,7 +10,8 @@
 #include "../ui/ui.h"
 #include "ZipFormat.h"
 
-namespace zipinternal {
+// File-local in every source file that includes it.
+namespace {
 
 // An hourglass for the length of a scope.
 class WaitCursor {
@@ -40,7 +41,7 @@ private:
 };
 
 // An archive opened for reading with others denied writing.
-class FileSource : public zipfmt::ByteSource {
+class FileSource : public zip::ByteSource {
 public:
     explicit FileSource(const std::string& path)
         : h_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -83,4 +84,4 @@ inline std::string UpperExt(const std::string& name) {
 }
 
 
-}  // namespace zipinternal
+}  // namespace

@@ -10,8 +10,6 @@
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 namespace {
 
 uint8_t SfxBits(const SFXOpts& o, OvrOpts mode) {
@@ -200,7 +198,7 @@ int TZipPacker::ConvertSFX(bool Auto) {
             result = -2;
         } else if (Auto) {
             stubLen = len.QuadPart;
-            auto end = zipfmt::EmptyArchiveEnd(uint32_t(stubLen + zip::kSfxHeaderSize));
+            auto end = zip::EmptyArchiveEnd(uint32_t(stubLen + zip::kSfxHeaderSize));
             if (!WriteAll(o.Get(), end.data(), DWORD(end.size()))) result = -2;
         } else {
             stubLen = len.QuadPart;

@@ -15,8 +15,6 @@
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 namespace {
 
 const char kLabelPrefix[] = "PKBACK# ";
@@ -230,7 +228,7 @@ UINT TZipPacker::CheckForDisk() {
 }
 
 bool TZipPacker::IsRightDisk(UINT driveType) {
-    std::string number = zipfmt::PartNumberText(diskNr_);
+    std::string number = zip::PartNumberText(diskNr_);
     if (driveType == DRIVE_FIXED || driveType == DRIVE_REMOTE) {
         spanIn_ = PartPath(diskNr_);
         return true;
@@ -244,10 +242,10 @@ bool TZipPacker::IsRightDisk(UINT driveType) {
 void TZipPacker::DetectZipStyle() {
     zipStyle_ = false;
     if (!FixedDrive()) return;
-    if (zipfmt::IsZipStylePart(spanIn_)) {
+    if (zip::IsZipStylePart(spanIn_)) {
         zipStyle_ = true;
-        spanIn_ = zipfmt::WithExtension(spanIn_, ".zip");
-    } else if (!zipfmt::ExtensionOf(spanIn_).empty() && ui::FileExists(zipfmt::WithExtension(spanIn_, ".z01"))) {
+        spanIn_ = zip::WithExtension(spanIn_, ".zip");
+    } else if (!zip::ExtensionOf(spanIn_).empty() && ui::FileExists(zip::WithExtension(spanIn_, ".z01"))) {
         zipStyle_ = true;
     }
     setName_ = spanIn_;
@@ -255,12 +253,12 @@ void TZipPacker::DetectZipStyle() {
 
 // The file of a part on a fixed or network drive, named as the set being read names its parts.
 std::string TZipPacker::PartPath(int disk) const {
-    if (zipStyle_) return zipfmt::ZipStylePartName(setName_, disk, lastDisk_);
+    if (zipStyle_) return zip::ZipStylePartName(setName_, disk, lastDisk_);
     // A set of one part is the file itself, whatever its name.
     if (reading_ && lastDisk_ == 0) return spanIn_;
     std::string name = spanIn_;
     std::string base = ChangeExt(name, "");
-    if (base.size() >= 3) name.replace(base.size() - 3, 3, zipfmt::PartNumberText(disk));
+    if (base.size() >= 3) name.replace(base.size() - 3, 3, zip::PartNumberText(disk));
     return name;
 }
 
@@ -285,7 +283,7 @@ void TZipPacker::GetNewDisk(int disk) {
         if (OpenIn()) return;
         // The part that is missing, by its number and its file.
         if (FixedDrive())
-            throw EZipPacker(ZIPMSG_INPUT_MISSING, true, "part " + zipfmt::PartNumberText(disk) + " of the set, " + spanIn_);
+            throw EZipPacker(ZIPMSG_INPUT_MISSING, true, "part " + zip::PartNumberText(disk) + " of the set, " + spanIn_);
         ShowZipMessage(ZIPMSG_INPUT_MISSING, "");
         newDisk_ = true;
     }
@@ -331,12 +329,12 @@ void TZipPacker::CloseSpanFiles() {
 
 void TZipPacker::OpenPart() {
     for (;;) {
-        if (diskNr_ >= zipfmt::kMaxParts)
+        if (diskNr_ >= zip::kMaxParts)
             throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true, "a set has at most 999 parts; choose larger parts");
         CheckForDisk();
-        partName_ = FixedDrive() ? zipfmt::PartFileName(spanOut_, diskNr_) : spanOut_;
+        partName_ = FixedDrive() ? zip::PartFileName(spanOut_, diskNr_) : spanOut_;
         if (!FixedDrive() && AddOptions.Contains(AddDiskSpanErase)) {
-            FormatLabel = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            FormatLabel = kLabelPrefix + zip::PartNumberText(diskNr_);
             int r = ZipFormat();
             if (r == -2) throw EZipPacker(ZIPMSG_CANCELED, false);
             if (r == -1) throw EZipPacker(ZIPMSG_CANCELED, true);
@@ -390,7 +388,7 @@ void TZipPacker::OpenPart() {
         }
         usable_ = usable;
         if (!FixedDrive()) {
-            std::string label = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            std::string label = kLabelPrefix + zip::PartNumberText(diskNr_);
             if (!diskDrive().SetVolumeLabel(driveRoot_, label)) throw EZipPacker(ZIPMSG_LABEL_SET, true);
             volumeLabel_ = label;
         }
@@ -505,11 +503,11 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         newDisk_ = true;
         if (Verbose && OnMessage) OnMessage(this, 0, "Now creating spanning chunks from " + InFileName + " to " + OutFileName);
         if (!ui::FileExists(InFileName)) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-        zipfmt::Listing L;
+        ZipListing L;
         {
             FileSource src(InFileName);
             if (!src.Ok()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-            L = zipfmt::ReadDirectory(src);
+            L = ReadZipListing(src);
             ReportEndRecord(L.end, true, -1);
             if (L.error) throw EZipPacker(L.error, true);
         }
@@ -531,7 +529,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         const UINT outType = diskDrive().DriveType(driveRoot_);
         if ((outType == DRIVE_FIXED || outType == DRIVE_REMOTE) && maxVolumeSize_ > 0) {
             int64_t parts = (inSize_ + 4 + keepFreeOnDisk1_ + maxVolumeSize_ - 1) / maxVolumeSize_;
-            if (parts > zipfmt::kMaxParts)
+            if (parts > zip::kMaxParts)
                 throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true,
                                  "a set has at most 999 parts, and parts of " + std::to_string(maxVolumeSize_) +
                                      " bytes would make " + std::to_string(parts) + "; choose larger parts");
@@ -634,8 +632,8 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         // Written over an earlier, longer set: its parts after this set's last would be taken
         // for this set's by a join, so they go now that the new set is complete.
         if (FixedDrive() && overwroteOld_)
-            for (int k = diskNr_ + 1; k < zipfmt::kMaxParts && ui::FileExists(zipfmt::PartFileName(spanOut_, k)); ++k)
-                DeleteFileA(zipfmt::PartFileName(spanOut_, k).c_str());
+            for (int k = diskNr_ + 1; k < zip::kMaxParts && ui::FileExists(zip::PartFileName(spanOut_, k)); ++k)
+                DeleteFileA(zip::PartFileName(spanOut_, k).c_str());
     } catch (...) {
         result = SpanFailure();
     }
@@ -719,11 +717,11 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         // The last part: it holds the end record.
         CheckForDisk();
         DetectZipStyle();
-        zipfmt::EndRecordResult end;
+        ZipEndRecord end;
         for (;;) {
             {
                 FileSource src(spanIn_);
-                if (src.Ok()) end = zipfmt::FindEndRecord(src);
+                if (src.Ok()) end = FindZipEndRecord(src);
                 else if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
             }
             if (end.error) throw EZipPacker(end.error, true);
@@ -744,7 +742,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         if (FixedDrive() && !dirOnly)
             for (int k = 0; k <= lastDisk_; ++k)
                 if (SamePath(PartPath(k), target))
-                    throw EZipPacker(ZIPMSG_SAME_ARCHIVE, true, target + " is part " + zipfmt::PartNumberText(k) + " of the set");
+                    throw EZipPacker(ZIPMSG_SAME_ARCHIVE, true, target + " is part " + zip::PartNumberText(k) + " of the set");
         if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true, spanIn_);
         FILETIME c, a;
         GetFileTime(inFile_, &c, &a, &spanDate_);

@@ -76,7 +76,7 @@ protected:
         ui::SetDesktop(nullptr);
     }
     bool Exists(const std::string& p) { return ui::FileExists(p); }
-    std::string Part(int n) { return scratch / ("set" + zipfmt::PartNumberText(n - 1) + ".zip"); }
+    std::string Part(int n) { return scratch / ("set" + zip::PartNumberText(n - 1) + ".zip"); }
 };
 
 }  // namespace
@@ -192,7 +192,7 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     EXPECT_EQ(desk.boxes[2].flags, UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2));
     const int count = int(disks.labels.size());
     ASSERT_GE(count, 2);
-    for (int d = 0; d < count; ++d) EXPECT_EQ(disks.labels[size_t(d)], "PKBACK# " + zipfmt::PartNumberText(d));
+    for (int d = 0; d < count; ++d) EXPECT_EQ(disks.labels[size_t(d)], "PKBACK# " + zip::PartNumberText(d));
     disks.Insert(0);
     EXPECT_EQ(ReadBytes(set).substr(0, 4), std::string("PK\x07\x08", 4));
 
@@ -257,7 +257,7 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     takeOut();
     const std::string count = std::to_string((size + 4) / 100000 + 1);
     ASSERT_EQ(std::to_string(labels.size()), count);
-    for (size_t d = 0; d < labels.size(); ++d) EXPECT_EQ(labels[d].substr(0, 11), "PKBACK# " + zipfmt::PartNumberText(int(d)));
+    for (size_t d = 0; d < labels.size(); ++d) EXPECT_EQ(labels[d].substr(0, 11), "PKBACK# " + zip::PartNumberText(int(d)));
     EXPECT_EQ(desk.boxes[0].text, "Please insert disk volume 1 of " + count + "\nin drive: A:");
     // The disks' files, laid side by side as parts, are the set.
     std::string out = scratch / "joined.zip";
