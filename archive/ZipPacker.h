@@ -381,6 +381,11 @@ private:
     int LabelDiskNumber() const;
     int ReplaceWithTemp(const std::string& temp, const std::string& target);
     bool RefuseSetPart();
+    // The conversions' work; each failure is an EZipPacker naming it (see ZipPackerInternal.h).
+    int ConvertInto(const std::string& out, const std::function<void(const std::string& temp)>& write);
+    void CopyCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift);
+    void WriteSfx(const std::string& temp, bool Auto);
+    void WriteWithoutStub(const std::string& temp, int64_t start);
     const std::array<char, 128>& OemTable() const;
 };
 

@@ -1,5 +1,14 @@
 // Small pieces shared by the component's source files: an hourglass for a scope, an owned
 // file handle, an archive file as a byte source, and the extension test.
+//
+// How a failure travels inside the component, one way: the code below a public method throws an
+// EZipPacker carrying the message-table id that names exactly what failed, and nothing on the
+// way catches it to pass on something vaguer. The directory reading returns its fault as data,
+// already such an id (ZipListing::error). Each public method turns the exception into
+// its documented result in one place: List shows it (ShowExceptionError) and forgets the archive;
+// WriteSpan and ReadSpan show it and return -7 (SpanFailure); ConvertSFX and ConvertZIP return
+// the code the id stands for (ConvertInto, ZipSfx.cpp) without a message, as RWCentralDir
+// returns -2.
 #pragma once
 
 #include <windows.h>
