@@ -26,7 +26,7 @@ struct Item {
   std::string name;      // member name, UTF-8, '/' separators, directories end in '/'
   FileInfo info;
   uint32_t dostime = 0;
-  bool is_dir() const { return info.is_dir; }
+  bool IsDir() const { return info.is_dir; }
 };
 
 // One piece of work for a worker: a whole member, or one piece of a large one.
@@ -243,21 +243,21 @@ void Adder::apply_dos_names() {
 Entry Adder::new_entry(const Item& it) const {
   Entry e;
   EncodedName n = encode_name(it.name);
-  e.raw_name = n.bytes;
+  e.rawName = n.bytes;
   e.extra = n.extra;
   e.name = it.name;
-  e.made_by = uint16_t(kHostFat << 8 | 20);
+  e.madeBy = uint16_t(kHostFat << 8 | 20);
   e.flags = n.utf8 ? kFlagUtf8 : 0;
   e.dostime = it.dostime;
-  e.ext_attr = it.info.attrs & 0xFF;
+  e.extAttr = it.info.attrs & 0xFF;
   return e;
 }
 
 void Adder::write_stored_dir(ArchiveWriter& w, const Item& it) {
   Entry e = new_entry(it);
   e.needed = 20;
-  e.ext_attr |= kAttrDir;
-  e.local_offset = w.member_offset();
+  e.extAttr |= kAttrDir;
+  e.localOffset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.add_central(e);
 }
@@ -418,7 +418,7 @@ void Adder::plan_jobs() {
   first_job_.assign(items_.size(), size_t(-1));
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
-    if (it.is_dir() || (large(it) && !in_pieces(it))) continue;
+    if (it.IsDir() || (large(it) && !in_pieces(it))) continue;
     first_job_[i] = plan_.size();
     if (!large(it)) {
       plan_.push_back({i, 0, size_t(it.info.size), true, true});
@@ -477,7 +477,7 @@ static void finish_streamed(ArchiveWriter& w, Entry& e, uint64_t header_at, bool
     Put32(fix + 4, uint32_t(e.usize));
     w.patch(header_at + 18, fix, 8);
   }
-  e.zip64_sizes = zip64;
+  e.zip64Sizes = zip64;
   w.add_central(e);
 }
 
@@ -488,7 +488,7 @@ void Adder::write_pieces(ArchiveWriter& w, size_t i) {
   e.method = kMethodDeflated;
   e.needed = zip64 ? 45 : 20;
   e.flags |= level_flags(o_.level);
-  e.local_offset = w.member_offset();
+  e.localOffset = w.member_offset();
   uint64_t header_at = w.pos();
   w.write(local_header(e, e.extra, zip64));
   uint64_t data_at = w.pos();
@@ -529,7 +529,7 @@ void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
   e.crc = r.crc;
   e.usize = r.usize;
   e.csize = r.data.size();
-  e.local_offset = w.member_offset();
+  e.localOffset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.write(r.data);
   w.add_central(e);
@@ -560,7 +560,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
     e.flags = uint16_t((e.flags & kFlagUtf8) | (o_.encrypt ? kFlagEncrypted : 0) |
                        (e.method == kMethodDeflated ? level_flags(o_.level) : 0));
     e.crc = crc;
-    e.local_offset = w.member_offset();
+    e.localOffset = w.member_offset();
     uint64_t header_at = w.pos();
     w.write(local_header(e, e.extra, zip64));
     uint64_t data_at = w.pos();
@@ -627,8 +627,8 @@ void Adder::write_members(ArchiveWriter& w) {
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
     dispatch();
-    check(p_.file_start(it.name, it.is_dir() ? 0 : it.info.size));
-    if (it.is_dir()) {
+    check(p_.file_start(it.name, it.IsDir() ? 0 : it.info.size));
+    if (it.IsDir()) {
       write_stored_dir(w, it);
       continue;
     }
@@ -676,7 +676,7 @@ int Adder::run() {
   if (old_info.exists && old_info.is_dir) throw ZipError(kNoArchive, "The archive name is a folder: " + o_.archive);
   if (old_info.exists && old_info.size > 0) {
     old = fs_.open_read(archive_full_);
-    dir = read_directory(*old);
+    dir = ReadDirectory(*old);
     check_rewritable(dir);
     check_member_ranges(*old, dir);
   }
@@ -693,7 +693,7 @@ int Adder::run() {
     auto f = old_index.find(fold_case(it.name));
     bool exists = f != old_index.end();
     if (o_.freshen || o_.update) {
-      if (exists && (it.is_dir() || it.dostime <= dir.entries[f->second].dostime)) continue;
+      if (exists && (it.IsDir() || it.dostime <= dir.entries[f->second].dostime)) continue;
       if (!exists && o_.freshen) continue;
     }
     if (exists) replaced[f->second] = true;
@@ -707,7 +707,7 @@ int Adder::run() {
   }
 
   uint64_t bytes = 0;
-  for (const Item& it : items_) bytes += it.is_dir() ? 0 : it.info.size;
+  for (const Item& it : items_) bytes += it.IsDir() ? 0 : it.info.size;
   check(p_.file_count(items_.size()));
   check(p_.byte_count(bytes));
 
@@ -715,14 +715,14 @@ int Adder::run() {
   temp_full_ = w.temp_path();
   if (old) {
     // A stub in front (self-extractor) stays; members keep their order, replaced ones go.
-    w.copy_from(*old, 0, dir.data_start, &p_);
+    w.copy_from(*old, 0, dir.dataStart, &p_);
     for (size_t k = 0; k < dir.entries.size(); ++k)
-      if (!replaced[k]) w.copy_member(*old, dir.entries[k], dir.file_size, &p_);
+      if (!replaced[k]) w.copy_member(*old, dir.entries[k], dir.fileSize, &p_);
   }
   write_members(w);
   if (w.count() == (old ? dir.entries.size() - std::count(replaced.begin(), replaced.end(), true) : 0))
     throw ZipError(kOpen, "None of the files could be read; the archive was not changed");
-  w.finish(dir.comment);
+  w.finish(dir.end.comment);
   old.reset();
   w.commit();
 
@@ -736,10 +736,10 @@ int Adder::run() {
     std::set<std::string> skipped(skipped_.begin(), skipped_.end());
     // Files first, then folders deepest first (those that are empty now).
     for (const Item& it : items_)
-      if (!it.is_dir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
+      if (!it.IsDir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
         p_.message(kWarning, "Could not delete " + it.path + " after adding it: " + fs_.last_error());
     for (auto it = items_.rbegin(); it != items_.rend(); ++it)
-      if (it->is_dir()) fs_.remove_dir(it->path);
+      if (it->IsDir()) fs_.remove_dir(it->path);
   }
   if (!skipped_.empty())
     p_.message(kOpen, std::to_string(skipped_.size()) + " file(s) could not be read and were left out");

@@ -74,7 +74,7 @@ class Extractor {
 };
 
 MemberDecoder Extractor::decoder() {
-  return MemberDecoder(*f_, dir_.file_size, Words,
+  return MemberDecoder(*f_, dir_.fileSize, Words,
                        [this](std::string& password, bool retry) {
                          if (retry) return PasswordReply::NoMoreTries;
                          password = o_.password;
@@ -90,7 +90,7 @@ MemberDecoder Extractor::decoder() {
 bool Extractor::extract_one(const Entry& e) {
   reported_ = 0;
   if (o_.test_only) {
-    if (e.is_dir()) return true;
+    if (e.IsDir()) return true;
     decoder().Decode(e, [](const uint8_t*, size_t) {});
     if (o_.verbose) check(p_.message(0, "  testing: " + e.name + "  OK"));
     return true;
@@ -110,7 +110,7 @@ bool Extractor::extract_one(const Entry& e) {
   std::string rel = name.rel;
   if (rel.empty()) return false;
   if (!o_.dir_names) {
-    if (e.is_dir()) return false;
+    if (e.IsDir()) return false;
     rel = rel.substr(rel.rfind('/') == std::string::npos ? 0 : rel.rfind('/') + 1);
   }
   std::string base = fs_.current_dir();
@@ -129,7 +129,7 @@ bool Extractor::extract_one(const Entry& e) {
       i = j + 1;
     }
   };
-  if (e.is_dir()) {
+  if (e.IsDir()) {
     make_parents(rel, true);
     return true;
   }
@@ -158,10 +158,10 @@ int Extractor::run() {
   FileInfo info = fs_.stat(path);
   if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
   f_ = fs_.open_read(path);
-  dir_ = read_directory(*f_, o_.names);
+  dir_ = ReadDirectory(*f_, o_.names);
   check_member_ranges(*f_, dir_);
-  if (!dir_.count_mismatch.empty())
-    check(p_.message(kFormat, "Warning: the zip file is damaged: " + dir_.count_mismatch + "; the " +
+  if (!CountMismatchNote(dir_).empty())
+    check(p_.message(kFormat, "Warning: the zip file is damaged: " + CountMismatchNote(dir_) + "; the " +
                                   std::to_string(dir_.entries.size()) + " members found are read"));
 
   std::vector<const Entry*> chosen;

@@ -56,7 +56,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
     uint64_t pos = data_offset(archive_, e, fileSize_);
     uint64_t left = e.csize;
     std::unique_ptr<ZipCrypto> keys;
-    if (e.encrypted()) {
+    if (e.Encrypted()) {
         if (left < ZipCrypto::kHeaderSize) Fail(e, MemberFault::HeaderMissing);
         uint8_t head[ZipCrypto::kHeaderSize];
         archive_.read_at(pos, head, sizeof head, "an encryption header");
@@ -141,11 +141,11 @@ void MemberDecoder::Write(FileSystem& fs, const Entry& e, const std::string& tar
         Fail(e, MemberFault::Rename, 0, 0, err, target);
     }
     fs.set_mtime(target, fs.from_dos_time(e.dostime));
-    const uint8_t host = e.host();
-    const uint32_t mode = e.ext_attr >> 16;
+    const uint8_t host = e.Host();
+    const uint32_t mode = e.extAttr >> 16;
     uint32_t attrs = 0;
     if (host == kHostFat || host == kHostNtfs || host == kHostHpfs)
-        attrs = e.ext_attr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
+        attrs = e.extAttr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
     else if (unixReadOnly && host == kHostUnix && mode && !(mode & 0200))
         attrs = kAttrReadOnly;
     if (attrs) fs.set_attrs(target, attrs | kAttrArchive);

@@ -51,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
     std::unique_ptr<zc::File> file = zc::host_fs().open_read(Input());
     try {
-        zc::Directory d = zc::read_directory(*file);
+        zc::Directory d = zc::ReadDirectory(*file);
         zc::check_member_ranges(*file, d);
         for (const zc::Entry& e : d.entries)
-            if (e.header_pos + zip::kLocalSize > d.cd_start) __builtin_trap();  // checked on reading
+            if (e.headerPos + zip::kLocalSize > d.cdStart) __builtin_trap();  // checked on reading
     } catch (const zc::ZipError&) {
     }
     kit::SfxLocation where;

@@ -111,13 +111,13 @@ TEST(Names, EncodedForTheArchive) {
 
   // Reading it back: the Unicode path wins over the code page.
   Entry e;
-  e.raw_name = oem.bytes;
+  e.rawName = oem.bytes;
   e.extra = oem.extra;
-  e.made_by = kHostUnix << 8;
+  e.madeBy = kHostUnix << 8;
   EXPECT_EQ(decode_name(e, NameRule::None), "Grüße.txt");
   // A stale Unicode path field (CRC of another name) is ignored.
-  e.raw_name = "Gr\x81\xE1" "x.txt";
-  e.made_by = kHostFat << 8;
+  e.rawName = "Gr\x81\xE1" "x.txt";
+  e.madeBy = kHostFat << 8;
   EXPECT_EQ(decode_name(e, NameRule::Auto), "Grüßx.txt");
   EXPECT_EQ(decode_name(e, NameRule::None), "Gr\xC2\x81\xC3\xA1x.txt");
 }
