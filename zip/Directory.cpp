@@ -70,6 +70,8 @@ Entry FromHeader(const CentralHeader& h) {
     e.intAttr = h.IntFileAttrib;
     e.extAttr = h.ExtFileAttrib;
     e.localOffset = h.RelOffLocalHdr;
+    e.extraLength = h.ExtraFieldLength;
+    e.commentLength = h.FileCommentLen;
     return e;
 }
 

@@ -27,6 +27,7 @@ struct Entry {
     uint32_t extAttr = 0;
     uint64_t localOffset = 0;
     std::string rawName, extra, comment;  // extra without any ZIP64 field (rebuilt on writing)
+    uint16_t extraLength = 0, commentLength = 0;  // as the central header records them
     bool zip64Sizes = false;              // the sizes were in a ZIP64 field (kept so when copied)
     uint64_t headerPos = 0;               // where its local header is in the file (offset + shift)
     std::string name;                     // decoded to UTF-8 by the caller's name rule
