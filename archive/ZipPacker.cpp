@@ -747,14 +747,14 @@ int TZipPacker::LabelDiskNumber() const {
     return std::stoi(digits);
 }
 
-void TZipPacker::ReportEndRecord(const ZipEndRecord& r, bool MustFind, int labelDisk) {
-    if (r.error) throw EZipPacker(r.error, true);
+void TZipPacker::ReportEndRecord(const zip::EndRecord& r, bool MustFind, int labelDisk) {
     if (r.found) {
         if (r.garbage) ShowZipMessage(ZIPMSG_GARBAGE, "");
         return;
     }
-    if (!MustFind) return;
-    int id = NotFoundMessage(r.spanFirstPart, labelDisk);
+    // A file that could not be read is an error; one without an end record only when asked.
+    if (!MustFind && r.fault.kind != zip::Fault::EndUnreadable) return;
+    int id = ListingFault(r.fault, r.spanFirstPart, labelDisk);
     if (id == ZIPMSG_NTH_DISK) throw EZipPacker(id, labelDisk);
     throw EZipPacker(id, true);
 }
@@ -767,11 +767,11 @@ bool TZipPacker::CheckIfLastDisk(ZipEndOfCentral& eoc, bool MustFind) {
         ShowZipMessage(ZIPMSG_OPEN_FAILED, "");
         return false;
     }
-    ZipEndRecord r = FindZipEndRecord(src);
+    zip::EndRecord r = ReadComponentEndRecord(src);
     if (r.spanFirstPart) spanned_ = true;
     ReportEndRecord(r, MustFind, LabelDiskNumber());
     if (!r.found) return false;
-    eoc = r.eoc;
+    eoc = r.record;
     zipComment_ = r.comment;
     fileSize_ = r.fileSize;
     usableSize_ = r.usableSize;
@@ -809,10 +809,10 @@ void TZipPacker::List() {
             std::unique_ptr<FileSource> other;
             opt.diskSource = [&](int disk) -> zip::ByteSource* {
                 if (!other) {
-                    ZipEndRecord e = FindZipEndRecord(src);
+                    zip::EndRecord e = ReadComponentEndRecord(src);
                     reading_ = true;
                     spanIn_ = fullPath_;
-                    lastDisk_ = diskNr_ = e.eoc.ThisDiskNo;
+                    lastDisk_ = diskNr_ = e.record.ThisDiskNo;
                     newDisk_ = false;
                     driveType_ = diskDrive().DriveType(driveRoot_);
                     DetectZipStyle();
@@ -836,7 +836,7 @@ void TZipPacker::List() {
             zipComment_ = L.end.comment;
             fileSize_ = L.end.fileSize;
             usableSize_ = L.end.usableSize;
-            endDiskNo_ = L.end.eoc.ThisDiskNo;
+            endDiskNo_ = L.end.record.ThisDiskNo;
             if (endDiskNo_ != 0) spanned_ = true;
             if (L.structureWarning) {
                 structureWarning_ = true;

@@ -377,7 +377,7 @@ private:
     void ResetResult();
     void Dispatch(const zeng::ZCallBackStruct& rec);
     int RunZipEngine(bool forDelete, const std::string& target);
-    void ReportEndRecord(const ZipEndRecord& r, bool MustFind, int labelDisk);
+    void ReportEndRecord(const zip::EndRecord& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;
     int ReplaceWithTemp(const std::string& temp, const std::string& target);
     bool RefuseSetPart();

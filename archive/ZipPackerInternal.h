@@ -3,8 +3,8 @@
 //
 // How a failure travels inside the component, one way: the code below a public method throws an
 // EZipPacker carrying the message-table id that names exactly what failed, and nothing on the
-// way catches it to pass on something vaguer. The directory reading returns its fault as data,
-// already such an id (ZipListing::error). Each public method turns the exception into
+// way catches it to pass on something vaguer. The directory reader returns its faults as data;
+// they become such an id by one rule (ListingFault, ZipFormat.h). Each public method turns the exception into
 // its documented result in one place: List shows it (ShowExceptionError) and forgets the archive;
 // WriteSpan and ReadSpan show it and return -7 (SpanFailure); ConvertSFX and ConvertZIP return
 // the code the id stands for (ConvertInto, ZipSfx.cpp) without a message, as RWCentralDir

@@ -511,7 +511,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
             ReportEndRecord(L.end, true, -1);
             if (L.error) throw EZipPacker(L.error, true);
         }
-        const ZipEndOfCentral eoc = L.end.eoc;
+        const ZipEndOfCentral eoc = L.end.record;
         AllocSpanMem(int(L.entries.size()));
         for (size_t i = 0; i < L.entries.size(); ++i) {
             mdz_[i].FileName = L.entries[i].FileName;
@@ -583,7 +583,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         Progress(ptFileStart, cdText, int64_t(eoc.CentralSize) + eoc.ZipCommentLen + 22);
         // Members and directory lie back to back, but an archive may hold more between them.
         LARGE_INTEGER pos;
-        pos.QuadPart = L.expectedCentralOffset;
+        pos.QuadPart = L.centralStart;
         if (!SetFilePointerEx(inFile_, pos, nullptr, FILE_BEGIN)) throw EZipPacker(ZIPMSG_SEEK_INPUT, true);
         inAt_ = inLen_ = 0;
         int cdDisk = -1;
@@ -717,15 +717,15 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         // The last part: it holds the end record.
         CheckForDisk();
         DetectZipStyle();
-        ZipEndRecord end;
+        zip::EndRecord end;
         for (;;) {
             {
                 FileSource src(spanIn_);
-                if (src.Ok()) end = FindZipEndRecord(src);
+                if (src.Ok()) end = ReadComponentEndRecord(src);
                 else if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
             }
-            if (end.error) throw EZipPacker(end.error, true);
             if (end.found) break;
+            if (end.fault.kind == zip::Fault::EndUnreadable) throw EZipPacker(ListingFault(end.fault, false, -1), true);
             if (FixedDrive()) {
                 int number = NumberBeforeExt(spanIn_);
                 if (zipStyle_ || number < 0)
@@ -736,7 +736,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             newDisk_ = true;
             CheckForDisk();
         }
-        const ZipEndOfCentral eoc = end.eoc;
+        const ZipEndOfCentral eoc = end.record;
         lastDisk_ = diskNr_ = eoc.ThisDiskNo;
         // The joined archive must not take the place of a part it is made from.
         if (FixedDrive() && !dirOnly)

@@ -230,8 +230,8 @@ bool IsPartDigits(const std::string& name) {
 int EndRecordDisk(const std::string& file) {
     FileSource src(file);
     if (!src.Ok()) return -1;
-    ZipEndRecord r = FindZipEndRecord(src);
-    return r.found ? int(r.eoc.ThisDiskNo) : -1;
+    zip::EndRecord r = ReadComponentEndRecord(src);
+    return r.found ? int(r.record.ThisDiskNo) : -1;
 }
 
 // In our numbering any part names the set: its last part is the first one, counted from part

@@ -32,8 +32,8 @@ TEST(SfxHeader, LayoutAndLengthLimit) {
 TEST(SfxHeader, EmptyArchiveBehindTheStubPointsAfterIt) {
     auto e = zip::EmptyArchiveEnd(5000 + 256);
     zip::MemorySource src(std::vector<uint8_t>(e.begin(), e.end()));
-    auto r = FindZipEndRecord(src);
+    auto r = ReadComponentEndRecord(src);
     ASSERT_TRUE(r.found);
-    EXPECT_EQ(r.eoc.CentralOffset, 5256u);
-    EXPECT_EQ(r.eoc.TotalEntries, 0);
+    EXPECT_EQ(r.record.CentralOffset, 5256u);
+    EXPECT_EQ(r.record.TotalEntries, 0);
 }

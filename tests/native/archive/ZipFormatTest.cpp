@@ -128,7 +128,7 @@ TEST(EndRecord, SpannedDirectoryOnAnotherDiskNeedsItsDisk) {
     b[b.size() - 22 + 4] = 2;  // this disk 2, directory on disk 0
     auto L = List(b);
     EXPECT_EQ(L.error, ZIPMSG_CEH_READ);
-    EXPECT_EQ(L.end.eoc.ThisDiskNo, 2);
+    EXPECT_EQ(L.end.record.ThisDiskNo, 2);
 
     // Given the disks, the directory is read across them.
     Bytes whole = MakeArchive(kTwo);
