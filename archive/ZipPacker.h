@@ -349,6 +349,10 @@ private:
     void ClosePart();
     void CloseSpanFiles();
     void ReadIn(void* buf, int64_t len, int errId, bool crossDisks);
+    zip::CentralHeader ReadCentralHeader(uint8_t* ch, std::string& name, bool crossDisks);
+    MDZipData& ReadLocalHeader(uint8_t* lh, bool started, zip::LocalHeader& h, std::string& name, std::string& shown,
+                               bool crossDisks);
+    int64_t ReadDescriptor(uint8_t* dd, bool crossDisks);
     bool OpenIn();
     void SetDriveRoot(const std::string& path);
     void Progress(ProgressType t, const std::string& name, int64_t size);

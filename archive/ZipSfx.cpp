@@ -53,13 +53,6 @@ bool ReadAll(HANDLE h, void* p, DWORD n) {
     return ReadFile(h, p, n, &got, nullptr) && got == n;
 }
 
-std::string WithExt(const std::string& name, const std::string& ext) {
-    size_t slash = name.find_last_of("\\/:");
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
-    return name.substr(0, dot) + ext;
-}
-
 // A fresh name beside target for the file that will replace it: written there whole first, so
 // that a conversion that fails (a full disk) never costs the earlier file of that name.
 std::string TempBeside(const std::string& target) {
@@ -214,7 +207,7 @@ int TZipPacker::ConvertSFX(bool Auto) {
             ShowZipMessage(ZIPMSG_NOT_ZIP_INPUT, "");
             return -9;
         }
-        out = WithExt(out, ".exe");
+        out = zip::WithExtension(out, ".exe");
     }
     if (int r = ConvertInto(out, [&](const std::string& temp) { WriteSfx(temp, Auto); })) return r;
     if (!Auto) {
@@ -280,7 +273,7 @@ int TZipPacker::ConvertZIP() {
         return -9;
     }
     WaitCursor wait;
-    const std::string out = WithExt(ZipFileName(), ".zip");
+    const std::string out = zip::WithExtension(ZipFileName(), ".zip");
     if (int r = ConvertInto(out, [&](const std::string& temp) { WriteWithoutStub(temp, start); })) return r;
     if (!KeepSourceOnConvert) EraseFile(ZipFileName(), HowToDelete);
     SetZipFileName(out);

@@ -22,13 +22,6 @@ const char kLabelPrefix[] = "PKBACK# ";
 constexpr int64_t kChunk = 8192;
 constexpr DWORD kInBuffer = 1 << 20;
 
-std::string ChangeExt(const std::string& name, const std::string& ext) {
-    size_t slash = name.find_last_of("\\/:");
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
-    return name.substr(0, dot) + ext;
-}
-
 std::string DirOf(const std::string& name) {
     size_t slash = name.find_last_of("\\/:");
     return slash == std::string::npos ? "." : name.substr(0, slash + 1);
@@ -36,7 +29,7 @@ std::string DirOf(const std::string& name) {
 
 // The three characters before the extension as a number (a part file's number), or -1.
 int NumberBeforeExt(const std::string& name) {
-    std::string base = ChangeExt(name, "");
+    std::string base = zip::WithExtension(name, "");
     if (base.size() < 3) return -1;
     std::string d = base.substr(base.size() - 3);
     for (char c : d)
@@ -257,7 +250,7 @@ std::string TZipPacker::PartPath(int disk) const {
     // A set of one part is the file itself, whatever its name.
     if (reading_ && lastDisk_ == 0) return spanIn_;
     std::string name = spanIn_;
-    std::string base = ChangeExt(name, "");
+    std::string base = zip::WithExtension(name, "");
     if (base.size() >= 3) name.replace(base.size() - 3, 3, zip::PartNumberText(disk));
     return name;
 }
@@ -322,6 +315,47 @@ void TZipPacker::CloseSpanFiles() {
     inFile_ = INVALID_HANDLE_VALUE;
     if (outFile_ != INVALID_HANDLE_VALUE) CloseHandle(outFile_);
     outFile_ = INVALID_HANDLE_VALUE;
+}
+
+// ---------------------------------------------------------------------------------------
+// The headers of the input, one walk for splitting and joining
+
+// The next central header: its fixed part (raw in ch, decoded in the result) and its name; the
+// extra field and the comment are left for the caller to copy.
+zip::CentralHeader TZipPacker::ReadCentralHeader(uint8_t* ch, std::string& name, bool crossDisks) {
+    ReadIn(ch, zip::kCentralSize, ZIPMSG_CEH_READ, crossDisks);
+    if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+    zip::CentralHeader h;
+    h.DecodeHeader(ch + 4);
+    name.assign(h.FileNameLength, '\0');
+    ReadIn(name.data(), h.FileNameLength, ZIPMSG_CEH_NAME, crossDisks);
+    return h;
+}
+
+// The next local header (its signature already in lh when started), its name as stored and as
+// shown, and the member's row in the table, marked as met.
+MDZipData& TZipPacker::ReadLocalHeader(uint8_t* lh, bool started, zip::LocalHeader& h, std::string& name,
+                                       std::string& shown, bool crossDisks) {
+    if (started) ReadIn(lh + 4, zip::kLocalSize - 4, ZIPMSG_LOH_READ, crossDisks);
+    else ReadIn(lh, zip::kLocalSize, ZIPMSG_LOH_READ, crossDisks);
+    if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+    h.DecodeHeader(lh + 4);
+    name.assign(h.FileNameLength, '\0');
+    ReadIn(name.data(), h.FileNameLength, ZIPMSG_LOH_NAME, crossDisks);
+    shown = ReplaceForwardSlash(name.c_str());
+    int row = FindZipEntry(shown);
+    if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+    MDZipData& r = mdz_[size_t(row)];
+    r.Seen = true;
+    return r;
+}
+
+// A data descriptor into dd: 16 bytes with its signature, 12 without one. Returns its length.
+int64_t TZipPacker::ReadDescriptor(uint8_t* dd, bool crossDisks) {
+    ReadIn(dd, 4, ZIPMSG_DATA_DESC, crossDisks);
+    int64_t len = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
+    ReadIn(dd + 4, len - 4, ZIPMSG_DATA_DESC, crossDisks);
+    return len;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -545,18 +579,10 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
 
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t lh[zip::kLocalSize];
-            ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, false);
-            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
             zip::LocalHeader h;
-            h.DecodeHeader(lh + 4);
+            std::string name, shown;
+            MDZipData& r = ReadLocalHeader(lh, false, h, name, shown, false);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, false);
-            std::string shown = ReplaceForwardSlash(name.c_str());
-            int row = FindZipEntry(shown);
-            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            MDZipData& r = mdz_[size_t(row)];
-            r.Seen = true;
             // The central directory's size: a member written with a data descriptor may hold
             // 0 in its local header.
             const bool descriptor = h.Flag & zip::kFlagDescriptor;
@@ -571,10 +597,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
             if (descriptor) {
                 // 16 bytes with its signature, 12 without one.
                 uint8_t dd[16];
-                ReadIn(dd, 4, ZIPMSG_DATA_DESC, false);
-                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
-                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, false);
-                WriteSplit(dd, ddLen, 0);
+                WriteSplit(dd, ReadDescriptor(dd, false), 0);
             }
         }
 
@@ -590,13 +613,9 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         int64_t cdOffset = 0;
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, false);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            std::string name;
+            zip::CentralHeader h = ReadCentralHeader(ch, name, false);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, c = h.FileCommentLen;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_CEH_NAME, false);
             // Rows are in directory order: this header's member is row i.
             const MDZipData& r = mdz_[i];
             if (!r.Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
@@ -702,7 +721,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         if (!GetTempFileNameA(dir.c_str(), "zip", 0, tmp)) throw EZipPacker(ZIPMSG_TEMP_CREATE, true);
         if (dirOnly) {
             DeleteFileA(tmp);
-            target = joined = ChangeExt(tmp, ".zip");
+            target = joined = zip::WithExtension(tmp, ".zip");
         } else {
             // The name as given: a join asked for "out.bin" writes "out.bin".
             joined = tmp;
@@ -758,14 +777,9 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         std::string field;
         for (MDZipData& r : mdz_) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            zip::CentralHeader h = ReadCentralHeader(ch, r.FileName, true);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             r.FileNameLen = n;
-            r.FileName.assign(n, '\0');
-            ReadIn(r.FileName.data(), n, ZIPMSG_CEH_NAME, true);
             r.FileName = ReplaceForwardSlash(r.FileName.c_str());
             r.ComprSize = h.ComprSize;
             r.Flag = h.Flag;
@@ -790,21 +804,12 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             throw EZipPacker(ZIPMSG_EXT_LOCAL_SIG, true);
         const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
         for (size_t i = 0; i < mdz_.size(); ++i) {
-            if (pending) ReadIn(lh + 4, sizeof lh - 4, ZIPMSG_LOH_READ, true);
-            else ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, true);
-            pending = false;
-            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
             zip::LocalHeader h;
-            h.DecodeHeader(lh + 4);
+            std::string name, shown;
+            MDZipData& r = ReadLocalHeader(lh, pending, h, name, shown, true);
+            pending = false;
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
             uint32_t size = h.ComprSize;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, true);
-            std::string shown = ReplaceForwardSlash(name.c_str());
-            int row = FindZipEntry(shown);
-            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            MDZipData& r = mdz_[size_t(row)];
-            r.Seen = true;
             r.DiskStart = 0;
             r.RelOffLocal = outPos_;
             // The directory's size when the local header has none: 0 behind a data descriptor,
@@ -841,28 +846,20 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             }
             if (descriptor) {
                 uint8_t dd[16];
-                ReadIn(dd, 4, ZIPMSG_DATA_DESC, true);
-                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
-                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, true);
-                WriteJoin(dd, ddLen, ZIPMSG_DATA_DESC);
+                WriteJoin(dd, ReadDescriptor(dd, true), ZIPMSG_DATA_DESC);
             }
         }
 
         const int64_t cdStart = outPos_;
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            zip::CentralHeader h = ReadCentralHeader(ch, field, true);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             if (!mdz_[i].Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
             h.StartOnDisk = 0;
             h.RelOffLocalHdr = uint32_t(mdz_[i].RelOffLocal);
             h.EncodeHeader(ch + 4);
             WriteJoin(ch, sizeof ch, ZIPMSG_CEH_WRITE);
-            field.resize(n);
-            ReadIn(field.data(), n, ZIPMSG_CEH_NAME, true);
             WriteJoin(field.data(), n, ZIPMSG_CEH_WRITE);
             RWJoinData(e, ZIPMSG_CEH_EXTRA);
             RWJoinData(cl, ZIPMSG_FILE_COMMENT);
