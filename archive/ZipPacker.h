@@ -1,6 +1,7 @@
 // TZipPacker: the non-visual archive component. It drives the zip engine (ZIPENG.DLL adds and
-// deletes, UNZENG.DLL extracts and tests), reads archive directories itself and reports
-// everything through its events, its message table and message boxes.
+// deletes, UNZENG.DLL extracts and tests), reads archive directories through the one reader of
+// zip/ (ZipFormat.h says by which rule) and reports everything through its events, its message
+// table and message boxes.
 //
 // All operations run on the caller's thread and return when done; engine callbacks arrive on
 // that thread too, and pending window messages are processed between them so the program
