@@ -220,9 +220,11 @@ Directory ReadDirectory(ByteSource& src, const DirectoryRules& rules) {
     // Until a member says otherwise the data starts where the directory was recorded to start,
     // which for an empty archive behind a stub is the stub's length.
     uint64_t firstOffset = d.cdOffset;
-    auto finish = [&] {
+    // Hands the result on by moving it: a copy of tens of thousands of entries costs more than
+    // reading them.
+    auto finish = [&]() -> Directory&& {
         d.dataStart = uint64_t(std::clamp<int64_t>(int64_t(firstOffset) + d.shift, 0, int64_t(src.Size())));
-        return d;
+        return std::move(d);
     };
 
     const bool counted = rules.walk == Walk::Counted;
