@@ -180,7 +180,8 @@ protected:
 
     int Run(const std::string& cmd) { return std::system(("cd '" + dir.string() + "' && (" + cmd + ") >/dev/null 2>&1").c_str()); }
 
-    // name, crc, size, compressed size, comment per line, as Python reads them.
+    // name, crc, size, compressed size, extra field length, comment per line, as Python reads
+    // them.
     std::vector<std::string> PythonView(const fs::path& zip) {
         fs::path out = dir / "view.txt";
         std::string py =
@@ -188,7 +189,7 @@ protected:
             "z=zipfile.ZipFile(sys.argv[1])\n"
             "o=open(sys.argv[2],'w')\n"
             "o.write('comment=%s\\n' % z.comment.hex())\n"
-            "for i in z.infolist(): o.write('%s|%08x|%d|%d|%s\\n' % (i.filename.replace('/','\\\\'), i.CRC, i.file_size, i.compress_size, i.comment.hex()))\n";
+            "for i in z.infolist(): o.write('%s|%08x|%d|%d|%d|%s\\n' % (i.filename.replace('/','\\\\'), i.CRC, i.file_size, i.compress_size, len(i.extra), i.comment.hex()))\n";
         std::ofstream(dir / "view.py") << py;
         EXPECT_EQ(Run("python3 view.py '" + zip.string() + "' '" + out.string() + "'"), 0);
         std::vector<std::string> lines;
@@ -219,8 +220,8 @@ protected:
         for (size_t i = 0; i < L.entries.size(); ++i) {
             const auto& e = L.entries[i];
             char line[600];
-            snprintf(line, sizeof line, "%s|%08x|%u|%u|%s", e.FileName.c_str(), e.CRC32, e.UncomprSize, e.ComprSize,
-                     Hex(e.FileComment).c_str());
+            snprintf(line, sizeof line, "%s|%08x|%u|%u|%u|%s", e.FileName.c_str(), e.CRC32, e.UncomprSize, e.ComprSize,
+                     unsigned(e.ExtraFieldLength), Hex(e.FileComment).c_str());
             EXPECT_EQ(view[i + 1], line);
         }
     }
