@@ -256,7 +256,7 @@ int TZipPacker::GetUnzVers() {
 // ---------------------------------------------------------------------------------------
 // Callback dispatch
 
-BOOL __stdcall TZipPacker::ZCallback(zeng::ZCallBackStruct* rec) {
+BOOL __stdcall TZipPacker::ZCallback(zc::ZCallBackStruct* rec) {
     auto* self = static_cast<TZipPacker*>(rec->caller.get());
     if (!self) return 0;
     // Nothing may unwind through the engine's frames: a handler's exception stops the engine
@@ -269,23 +269,23 @@ BOOL __stdcall TZipPacker::ZCallback(zeng::ZCallBackStruct* rec) {
     return (self->CancelRequested || self->handlerFailed_) ? 1 : 0;
 }
 
-void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
+void TZipPacker::Dispatch(const zc::ZCallBackStruct& rec) {
     if (OnProgress) {
         switch (rec.action) {
-        case zeng::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
-        case zeng::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
-        case zeng::kActionBatchDone:
+        case zc::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
+        case zc::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
+        case zc::kActionBatchDone:
             // Held while a spanned Add lets the engine write its temporary archive: the batch
             // is done when the set is, and its handlers hear of it once.
             if (holdBatchDone_) batchHeld_ = true;
             else OnProgress(this, ptBatchDone, "", 0);
             break;
-        case zeng::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
-        case zeng::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
+        case zc::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
+        case zc::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
         default: break;
         }
     }
-    if (rec.action == zeng::kActionMessage) {
+    if (rec.action == zc::kActionMessage) {
         std::string msg = ReplaceForwardSlash(rec.text);
         while (!msg.empty() && static_cast<unsigned char>(msg.back()) <= 32) msg.pop_back();
         if (rec.errorCode != 0) {
@@ -295,12 +295,12 @@ void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
         ErrorText = msg;
         if (OnMessage) OnMessage(this, rec.errorCode, msg);
     }
-    if (rec.action == zeng::kActionByteCount) TotalBytes = rec.size;
+    if (rec.action == zc::kActionByteCount) TotalBytes = rec.size;
     // Windows repaint and a Cancel gets in a few dozen times a second: a round of the message
     // queue on every one of a build's thousands of reports costs more than it shows. The
     // engine's "still working" report keeps the rounds coming while a large file is packed.
     DWORD now = GetTickCount();
-    if (rec.action == zeng::kActionBatchDone || now - lastPump_ >= kPumpInterval) {
+    if (rec.action == zc::kActionBatchDone || now - lastPump_ >= kPumpInterval) {
         lastPump_ = now;
         ProcessPending();
     }
@@ -331,13 +331,13 @@ struct StringCopies {
 
 int TZipPacker::RunZipEngine(bool forDelete, const std::string& target) {
     StringCopies copies;
-    zeng::ZipBlock block(GetZipVers() > zeng::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    zc::ZipBlock block(GetZipVers() > zc::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
     if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_ZIPENG_ABORT, "\nMore than 4097 file patterns for this engine version");
         return 0;
     }
     const AddOpts& o = AddOptions;
-    zeng::ZipExecHead& h = block.Head();
+    zc::ZipExecHead& h = block.Head();
     h.trace = Trace;
     h.password = copies.Copy(Password);
     h.encrypt = o.Contains(AddEncrypt);
@@ -506,12 +506,12 @@ void TZipPacker::Extract() {
     if (!ExtrBaseDir.empty() && ui::DirectoryExists(ExtrBaseDir)) SetCurrentDirectoryA(ExtrBaseDir.c_str());
 
     StringCopies copies;
-    zeng::UnzBlock block(GetUnzVers() > zeng::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    zc::UnzBlock block(GetUnzVers() > zc::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
     if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_UNZENG_ABORT, "\nMore than 4097 file patterns for this engine version");
     } else {
         const ExtrOpts& o = ExtrOptions;
-        zeng::UnzExecHead& h = block.Head();
+        zc::UnzExecHead& h = block.Head();
         h.trace = Trace;
         h.codePage = uint16_t(CodePage);
         h.password = copies.Copy(Password);

@@ -289,7 +289,7 @@ public:
     static BOOL CALLBACK EnumThreadWndProc(HWND wnd, LPARAM self);
     HWND ApplicationWindow() const { return AppWindow(); }
 
-    static BOOL __stdcall ZCallback(zeng::ZCallBackStruct* rec);
+    static BOOL __stdcall ZCallback(zc::ZCallBackStruct* rec);
 
 private:
     std::string zipFileName_;
@@ -380,7 +380,7 @@ private:
                     ExecFn& exec, VersFn& vers, int loadedMsg, int execMissing, int versMissing,
                     int dllMissing);
     void ResetResult();
-    void Dispatch(const zeng::ZCallBackStruct& rec);
+    void Dispatch(const zc::ZCallBackStruct& rec);
     int RunZipEngine(bool forDelete, const std::string& target);
     void ReportEndRecord(const zip::EndRecord& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;

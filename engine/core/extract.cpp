@@ -7,20 +7,20 @@
 #include "engine.h"
 #include "errors.h"
 #include "member.h"
-#include "names.h"
+#include "Names.h"
 
 namespace zc {
 
 bool member_selected(const std::vector<std::string>& patterns, const std::string& name) {
   if (patterns.empty()) return true;
-  std::string n = to_slashes(name);
+  std::string n = ToSlashes(name);
   for (const std::string& s : patterns) {
-    std::string p = to_slashes(s);
+    std::string p = ToSlashes(s);
     if (p.empty()) continue;
-    if (wild_match(p, n)) return true;
+    if (WildMatch(p, n)) return true;
     // A folder name selects what is in it.
     std::string folder = p.back() == '/' ? p : p + "/";
-    if (wild_match(folder + "*", n)) return true;
+    if (WildMatch(folder + "*", n)) return true;
   }
   return false;
 }
@@ -99,7 +99,7 @@ bool Extractor::extract_one(const Entry& e) {
   if (!name.Ok()) {
     // Escapes are said as such; names Windows cannot hold as files (devices, streams, control
     // characters) are said for what they are.
-    std::string why = unsafe_name_reason(name);
+    std::string why = UnsafeNameReason(name);
     std::string reason = name.Escapes() ? why + " would leave the target folder"
                          : name.fault == zip::NameFault::Device
                              ? "\"" + name.part + "\" is the name of a device on Windows, not of a file"
@@ -154,7 +154,7 @@ bool Extractor::extract_one(const Entry& e) {
 
 int Extractor::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
-  std::string path = fs_.full_path(to_slashes(o_.archive));
+  std::string path = fs_.full_path(ToSlashes(o_.archive));
   FileInfo info = fs_.stat(path);
   if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
   f_ = fs_.open_read(path);

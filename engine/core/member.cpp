@@ -6,7 +6,7 @@
 
 #include "codec.h"
 #include "errors.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 
 namespace zc {
 
@@ -22,7 +22,7 @@ bool Fits(const Entry& e, const uint8_t* head, std::unique_ptr<ZipCrypto>& keys,
     keys = std::make_unique<ZipCrypto>(password);
     uint8_t h[ZipCrypto::kHeaderSize];
     std::copy(head, head + sizeof h, h);
-    keys->decrypt(h, sizeof h);
+    keys->Decrypt(h, sizeof h);
     return h[11] == uint8_t(e.crc >> 24) || ((e.flags & kFlagDescriptor) && h[11] == uint8_t(e.dostime >> 8));
 }
 
@@ -83,7 +83,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
         if (inAvail == 0 && left > 0) {
             size_t n = size_t(std::min<uint64_t>(left, in.size()));
             if (archive_.read(in.data(), n) != n) Fail(e, MemberFault::ArchiveEnds);
-            if (keys) keys->decrypt(in.data(), n);
+            if (keys) keys->Decrypt(in.data(), n);
             left -= n;
             inOff = 0;
             inAvail = n;
@@ -107,7 +107,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
         }
         produced += out.size();
         if (produced > e.usize) Fail(e, MemberFault::TooLong, produced, e.usize);
-        crc = crc32_update(crc, out.data(), out.size());
+        crc = Crc32Update(crc, out.data(), out.size());
         if (!out.empty()) {
             sink(out.data(), out.size());
             if (progress_(out.size())) throw Cancelled();

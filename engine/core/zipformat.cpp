@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "errors.h"
-#include "text.h"
-#include "zipcrypt.h"
+#include "Text.h"
+#include "ZipCrypto.h"
 
 namespace zc {
 
@@ -29,9 +29,9 @@ bool unicode_path(const Entry& e, std::string& out) {
     if (!body) return false;
     if (id != kExtraUnicodePath || len < 5 || body[0] != 1) continue;
     uint32_t crc = Get32(body + 1);
-    if (crc != crc32_update(0, e.rawName.data(), e.rawName.size())) continue;
+    if (crc != Crc32Update(0, e.rawName.data(), e.rawName.size())) continue;
     out.assign(reinterpret_cast<const char*>(body + 5), len - 5);
-    return is_valid_utf8(out) && !out.empty();
+    return IsValidUtf8(out) && !out.empty();
   }
   return false;
 }
@@ -41,20 +41,20 @@ bool unicode_path(const Entry& e, std::string& out) {
 std::string decode_name(const Entry& e, NameRule rule) {
   std::string u;
   if (unicode_path(e, u)) return u;
-  if ((e.flags & kFlagUtf8) && is_valid_utf8(e.rawName)) return e.rawName;
-  if (is_ascii(e.rawName)) return e.rawName;
+  if ((e.flags & kFlagUtf8) && IsValidUtf8(e.rawName)) return e.rawName;
+  if (IsAscii(e.rawName)) return e.rawName;
   switch (rule) {
     case NameRule::Oem:
-      return cp_to_utf8(e.rawName, CodePage::Oem437);
+      return CpToUtf8(e.rawName, CodePage::Oem437);
     case NameRule::None:
-      return cp_to_utf8(e.rawName, CodePage::Ansi1252);
+      return CpToUtf8(e.rawName, CodePage::Ansi1252);
     case NameRule::Auto:
     default: {
       uint8_t host = e.Host();
-      if (host == kHostFat || host == kHostHpfs || host == kHostNtfs) return cp_to_utf8(e.rawName, CodePage::Oem437);
+      if (host == kHostFat || host == kHostHpfs || host == kHostNtfs) return CpToUtf8(e.rawName, CodePage::Oem437);
       // Unix and the rest: today's tools write UTF-8 without saying so; older ones a Latin set.
-      if (is_valid_utf8(e.rawName)) return e.rawName;
-      return cp_to_utf8(e.rawName, CodePage::Ansi1252);
+      if (IsValidUtf8(e.rawName)) return e.rawName;
+      return CpToUtf8(e.rawName, CodePage::Ansi1252);
     }
   }
 }
@@ -340,16 +340,16 @@ std::string unicode_path_extra(const std::string& stored_name, const std::string
   w.U16(uint32_t(5 + utf8_name.size()));
   uint8_t version = 1;
   w.Bytes(&version, 1);
-  w.U32(crc32_update(0, stored_name.data(), stored_name.size()));
+  w.U32(Crc32Update(0, stored_name.data(), stored_name.size()));
   w.Str(utf8_name);
   return std::string(out.begin(), out.end());
 }
 
 EncodedName encode_name(const std::string& utf8_name) {
   EncodedName n;
-  if (is_ascii(utf8_name)) {
+  if (IsAscii(utf8_name)) {
     n.bytes = utf8_name;
-  } else if (utf8_to_cp(utf8_name, CodePage::Oem437, n.bytes)) {
+  } else if (Utf8ToCp(utf8_name, CodePage::Oem437, n.bytes)) {
     n.extra = unicode_path_extra(n.bytes, utf8_name);
   } else {
     // Not in code page 437: UTF-8 with flag bit 11 (Python, 7-Zip), and the Unicode path field

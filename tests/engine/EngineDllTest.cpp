@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 #include "zipformat.h"
 
 namespace {
@@ -522,7 +522,7 @@ TEST(EngineDll, ArchiveInTheFolderAndRefusedNames) {
       e.rawName = name;
       e.madeBy = 20;
       e.needed = 10;
-      e.crc = zc::crc32_update(0, "data", 4);
+      e.crc = zip::Crc32Update(0, "data", 4);
       e.csize = e.usize = 4;
       e.dostime = 0x21 << 16;
       e.localOffset = uint32_t(out.size());

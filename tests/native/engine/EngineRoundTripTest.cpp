@@ -5,8 +5,8 @@
 #include <sys/time.h>
 
 #include "EngineTestSupport.h"
-#include "names.h"
-#include "text.h"
+#include "Names.h"
+#include "Text.h"
 #include "zipformat.h"
 
 using namespace enginetest;
@@ -116,7 +116,7 @@ TEST(EngineAdd, BuilderFolderRoundTripAndPeers) {
     if (e.name == std::string("panel/") + kUmlaut) {
       EXPECT_EQ(e.rawName, "panel/Gr\x81\xE1" "e \xA4.txt");
       EXPECT_FALSE(e.extra.empty());
-    } else if (zc::is_ascii(e.name)) {
+    } else if (zip::IsAscii(e.name)) {
       EXPECT_TRUE(e.extra.empty()) << e.name;
     }
   }
