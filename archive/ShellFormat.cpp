@@ -136,7 +136,7 @@ int TZipPacker::ZipFormat() {
     if (!thread) return -3;
     // Waiting keeps this thread's windows answering: the dialog's owner lives here.
     while (FormatState == 0) {
-        zipinternal::ProcessPending();
+        ProcessPending();
         EnumThreadWindows(id, &TZipPacker::EnumThreadWndProc, reinterpret_cast<LPARAM>(this));
         if (FormatState == 0) MsgWaitForMultipleObjects(1, &thread, FALSE, 10, QS_ALLINPUT);
     }

@@ -1,8 +1,8 @@
 #include "SpanFormat.h"
 
-#include "ZipFormat.h"
+#include "Records.h"
 
-namespace zipfmt {
+namespace zip {
 
 std::string PartNumberText(int diskIndex) { return std::to_string(diskIndex + 1001).substr(1); }
 
@@ -48,4 +48,4 @@ std::array<uint8_t, 22> EmptyArchiveEnd(uint32_t centralOffset) {
     return out;
 }
 
-}  // namespace zipfmt
+}  // namespace zip

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace zipfmt {
+namespace zip {
 
 // "001" for the first part (disk index 0): the text of index + 1001 without its first digit.
 std::string PartNumberText(int diskIndex);
@@ -34,4 +34,4 @@ std::string ExtensionOf(const std::string& name);
 // The 22-byte end record of an empty archive whose directory would start at offset.
 std::array<uint8_t, 22> EmptyArchiveEnd(uint32_t centralOffset);
 
-}  // namespace zipfmt
+}  // namespace zip

@@ -1,9 +1,8 @@
-// Reading the directory of a ZIP archive: the end-of-central-directory record and the central
-// headers. Plain portable C++ (no windows.h), so that it builds and is fuzzed natively as well;
-// TZipPacker::List (ZipPacker.cpp) drives it and turns its outcome into the component's messages.
-//
-// Errors are data here: every failure is one of the message ids of the component's table
-// (ZipMsg.h), and the caller decides how to show it.
+// The component's listing of an archive: the one directory reader (zip/Directory.h) under the
+// listing rules, its members as the component shows them (names in the character set the name
+// rule says, backslashes), and its faults as the component's message ids. Plain portable C++
+// (no windows.h), so that it builds and is fuzzed natively as well; TZipPacker::List
+// (ZipPacker.cpp) drives it and shows its outcome.
 #pragma once
 
 #include <array>
@@ -13,14 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "Directory.h"
+#include "NameRule.h"
 #include "Records.h"
-
-namespace zipfmt {
-
-using zip::ByteSource;
-using zip::MemorySource;
-// The 22-byte end-of-central-directory record.
-using ZipEndOfCentral = zip::ZipEndOfCentral;
 
 // One archive member: the 42 bytes of its central header after the signature, decoded, then
 // its name (forward slashes turned into backslashes) and comment.
@@ -29,80 +23,50 @@ struct ZipDirEntry : zip::CentralHeader {
     std::string FileComment;
 };
 
-// Reads a run of bytes front to back through a buffer, so that a directory of tens of
-// thousands of headers costs a handful of reads of the file instead of three per member.
-class SequentialReader {
-public:
-    SequentialReader(ByteSource& src, uint64_t start, size_t bufferSize = 1 << 20)
-        : src_(&src), pos_(start), cap_(bufferSize) {}
-    // Copies exactly n bytes; false (with what was there copied) on a short read.
-    bool Read(void* out, size_t n);
-    bool Skip(uint64_t n);
-    uint64_t Pos() const { return pos_ - (len_ - at_); }
-
-private:
-    ByteSource* src_;
-    uint64_t pos_;  // file position of the end of the buffered bytes
-    size_t cap_;
-    std::vector<uint8_t> buf_;
-    size_t at_ = 0, len_ = 0;
-    bool Fill();
-};
-
-// Which character set conversion applies to the names and comments read from an archive.
-enum class CodePageMode { Auto = 0, None = 1, Oem = 2 };
-
-// True when names written by this host and version are in the OEM character set.
-bool NeedsOemConversion(CodePageMode mode, uint8_t host, uint8_t version);
+// The component's reading of the name rule: true when the names and comments written by this
+// host and version are in the DOS (OEM) character set and are converted for showing. Auto says
+// so for FAT and HPFS, and for NTFS of format version 5.0.
+bool NamesInOemCharset(zip::NameRule rule, uint8_t host, uint8_t version);
 
 // Replaces every byte with the high bit set through a 128-entry table (OEM byte 128+i maps to
 // table[i]).
 void ConvertHighBytes(std::string& s, const std::array<char, 128>& table);
 
-// What finding the end record yielded.
-struct EndRecordResult {
-    bool found = false;
-    ZipEndOfCentral eoc;
-    uint64_t fileSize = 0;     // as found
-    uint64_t usableSize = 0;   // without garbage after the archive
-    uint64_t endPos = 0;       // position of the end record
-    std::string comment;       // raw bytes
-    bool garbage = false;      // 10204 is due
-    bool spanFirstPart = false;
-    int error = 0;             // message id when reading failed (11008, 11011)
-};
-
-// Finds the end record: the fast path of the last 22 bytes, then a backward search over the
-// last 65,557 bytes. Garbage after the archive is noted, except zero fill to a multiple of 512.
-EndRecordResult FindEndRecord(ByteSource& src);
+// The end record of a file as the component reads it: a record in the last 22 bytes first (as
+// archivers of disk sets do), else the nearest whole one.
+zip::EndRecord ReadComponentEndRecord(zip::ByteSource& src);
 
 // The message id of "not found" for CheckIfLastDisk with MustFind: it tells a first part of a
 // backup set and a numbered disk apart from a file that is just no archive. labelDisk is the
 // number read from a "PKBACK# " volume label, or -1.
-int NotFoundError(bool spanFirstPart, int labelDisk);
+int NotFoundMessage(bool spanFirstPart, int labelDisk);
+
+// The component's tolerance, as one rule: the message id that a fault of the reader stands for
+// (0 for none). The members read before the fault are listed all the same; a file without an
+// end record says what it is (NotFoundMessage), a directory on a disk not at hand or cut short
+// is 11013, and a header, name, extra field or comment cut short names which.
+int ListingFault(const zip::Fault& fault, bool spanFirstPart, int labelDisk);
 
 // The listing of one archive, in the order the component reports it.
-struct Listing {
+struct ZipListing {
     std::vector<ZipDirEntry> entries;
-    EndRecordResult end;
-    int64_t expectedCentralOffset = 0;
+    zip::EndRecord end;
+    int64_t centralStart = 0;        // where the central directory lies (on its disk)
     int64_t dataStart = 0;
     bool structureWarning = false;   // 10203: recorded central directory offset is not where it lies
-    int error = 0;                   // first fatal message id, 0 when the whole directory was read
+    int error = 0;                   // the fault's message id, 0 when the whole directory was read
     uint8_t lastHost = 0, lastVersion = 0;
 };
 
-struct ListOptions {
-    CodePageMode codePage = CodePageMode::Auto;
+struct ZipListOptions {
+    zip::NameRule codePage = zip::NameRule::Auto;
     const std::array<char, 128>* oemTable = nullptr;  // nullptr: names are kept as stored
     int labelDisk = -1;
     // Spanned sets whose central directory starts on another disk: supplies that disk's source
     // (and the following ones on short reads). Unset: such an archive ends with 11013.
-    std::function<ByteSource*(int disk)> diskSource;
+    std::function<zip::ByteSource*(int disk)> diskSource;
 };
 
 // Reads the directory of the archive in src. Never throws for bad data; errors end up in
-// Listing::error with the entries read so far kept.
-Listing ReadDirectory(ByteSource& src, const ListOptions& opt = {});
-
-}  // namespace zipfmt
+// ZipListing::error with the entries read so far kept.
+ZipListing ReadZipListing(zip::ByteSource& src, const ZipListOptions& opt = {});

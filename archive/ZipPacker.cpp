@@ -9,8 +9,6 @@
 #include "../ui/ui.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 // ---------------------------------------------------------------------------------------
 // Messages
 
@@ -258,7 +256,7 @@ int TZipPacker::GetUnzVers() {
 // ---------------------------------------------------------------------------------------
 // Callback dispatch
 
-BOOL __stdcall TZipPacker::ZCallback(zeng::ZCallBackStruct* rec) {
+BOOL __stdcall TZipPacker::ZCallback(zc::ZCallBackStruct* rec) {
     auto* self = static_cast<TZipPacker*>(rec->caller.get());
     if (!self) return 0;
     // Nothing may unwind through the engine's frames: a handler's exception stops the engine
@@ -271,23 +269,23 @@ BOOL __stdcall TZipPacker::ZCallback(zeng::ZCallBackStruct* rec) {
     return (self->CancelRequested || self->handlerFailed_) ? 1 : 0;
 }
 
-void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
+void TZipPacker::Dispatch(const zc::ZCallBackStruct& rec) {
     if (OnProgress) {
         switch (rec.action) {
-        case zeng::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
-        case zeng::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
-        case zeng::kActionBatchDone:
+        case zc::kActionFileStart: OnProgress(this, ptFileStart, ReplaceForwardSlash(rec.text), rec.size); break;
+        case zc::kActionBytesDone: OnProgress(this, ptBytesDone, "", rec.size); break;
+        case zc::kActionBatchDone:
             // Held while a spanned Add lets the engine write its temporary archive: the batch
             // is done when the set is, and its handlers hear of it once.
             if (holdBatchDone_) batchHeld_ = true;
             else OnProgress(this, ptBatchDone, "", 0);
             break;
-        case zeng::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
-        case zeng::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
+        case zc::kActionFileCount: OnProgress(this, ptFileCount, "", rec.size); break;
+        case zc::kActionByteCount: OnProgress(this, ptByteCount, "", rec.size); break;
         default: break;
         }
     }
-    if (rec.action == zeng::kActionMessage) {
+    if (rec.action == zc::kActionMessage) {
         std::string msg = ReplaceForwardSlash(rec.text);
         while (!msg.empty() && static_cast<unsigned char>(msg.back()) <= 32) msg.pop_back();
         if (rec.errorCode != 0) {
@@ -297,12 +295,12 @@ void TZipPacker::Dispatch(const zeng::ZCallBackStruct& rec) {
         ErrorText = msg;
         if (OnMessage) OnMessage(this, rec.errorCode, msg);
     }
-    if (rec.action == zeng::kActionByteCount) TotalBytes = rec.size;
+    if (rec.action == zc::kActionByteCount) TotalBytes = rec.size;
     // Windows repaint and a Cancel gets in a few dozen times a second: a round of the message
     // queue on every one of a build's thousands of reports costs more than it shows. The
     // engine's "still working" report keeps the rounds coming while a large file is packed.
     DWORD now = GetTickCount();
-    if (rec.action == zeng::kActionBatchDone || now - lastPump_ >= kPumpInterval) {
+    if (rec.action == zc::kActionBatchDone || now - lastPump_ >= kPumpInterval) {
         lastPump_ = now;
         ProcessPending();
     }
@@ -333,13 +331,13 @@ struct StringCopies {
 
 int TZipPacker::RunZipEngine(bool forDelete, const std::string& target) {
     StringCopies copies;
-    zeng::ZipBlock block(GetZipVers() > zeng::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    zc::ZipBlock block(GetZipVers() > zc::kZipNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
     if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_ZIPENG_ABORT, "\nMore than 4097 file patterns for this engine version");
         return 0;
     }
     const AddOpts& o = AddOptions;
-    zeng::ZipExecHead& h = block.Head();
+    zc::ZipExecHead& h = block.Head();
     h.trace = Trace;
     h.password = copies.Copy(Password);
     h.encrypt = o.Contains(AddEncrypt);
@@ -508,12 +506,12 @@ void TZipPacker::Extract() {
     if (!ExtrBaseDir.empty() && ui::DirectoryExists(ExtrBaseDir)) SetCurrentDirectoryA(ExtrBaseDir.c_str());
 
     StringCopies copies;
-    zeng::UnzBlock block(GetUnzVers() > zeng::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
+    zc::UnzBlock block(GetUnzVers() > zc::kUnzNewLayoutAbove, AppWindow(), this, &TZipPacker::ZCallback);
     if (!block.SetPatterns(copies.CopyAll(FSpecArgs))) {
         ShowZipMessage(ZIPMSG_UNZENG_ABORT, "\nMore than 4097 file patterns for this engine version");
     } else {
         const ExtrOpts& o = ExtrOptions;
-        zeng::UnzExecHead& h = block.Head();
+        zc::UnzExecHead& h = block.Head();
         h.trace = Trace;
         h.codePage = uint16_t(CodePage);
         h.password = copies.Copy(Password);
@@ -642,7 +640,7 @@ const std::array<char, 128>& TZipPacker::OemTable() const {
 }
 
 void TZipPacker::ConvertOem2Iso(char* text) {
-    if (!text || !zipfmt::NeedsOemConversion(zipfmt::CodePageMode(CodePage), lastHost_, lastVersion_)) return;
+    if (!text || !NamesInOemCharset(CodePage, lastHost_, lastVersion_)) return;
     const auto& t = OemTable();
     for (char* p = text; *p; ++p)
         if (static_cast<unsigned char>(*p) & 0x80) *p = t[static_cast<unsigned char>(*p) - 128];
@@ -655,8 +653,8 @@ int TZipPacker::GetCount() const { return zipFileName_.empty() ? 0 : int(dir_.si
 
 std::string TZipPacker::GetZipComment() const {
     std::string c = zipComment_;
-    if (zipfmt::NeedsOemConversion(zipfmt::CodePageMode(CodePage), lastHost_, lastVersion_))
-        zipfmt::ConvertHighBytes(c, OemTable());
+    if (NamesInOemCharset(CodePage, lastHost_, lastVersion_))
+        ConvertHighBytes(c, OemTable());
     return c;
 }
 
@@ -749,14 +747,14 @@ int TZipPacker::LabelDiskNumber() const {
     return std::stoi(digits);
 }
 
-void TZipPacker::ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk) {
-    if (r.error) throw EZipPacker(r.error, true);
+void TZipPacker::ReportEndRecord(const zip::EndRecord& r, bool MustFind, int labelDisk) {
     if (r.found) {
         if (r.garbage) ShowZipMessage(ZIPMSG_GARBAGE, "");
         return;
     }
-    if (!MustFind) return;
-    int id = zipfmt::NotFoundError(r.spanFirstPart, labelDisk);
+    // A file that could not be read is an error; one without an end record only when asked.
+    if (!MustFind && r.fault.kind != zip::Fault::EndUnreadable) return;
+    int id = ListingFault(r.fault, r.spanFirstPart, labelDisk);
     if (id == ZIPMSG_NTH_DISK) throw EZipPacker(id, labelDisk);
     throw EZipPacker(id, true);
 }
@@ -769,11 +767,11 @@ bool TZipPacker::CheckIfLastDisk(ZipEndOfCentral& eoc, bool MustFind) {
         ShowZipMessage(ZIPMSG_OPEN_FAILED, "");
         return false;
     }
-    zipfmt::EndRecordResult r = zipfmt::FindEndRecord(src);
+    zip::EndRecord r = ReadComponentEndRecord(src);
     if (r.spanFirstPart) spanned_ = true;
     ReportEndRecord(r, MustFind, LabelDiskNumber());
     if (!r.found) return false;
-    eoc = r.eoc;
+    eoc = r.record;
     zipComment_ = r.comment;
     fileSize_ = r.fileSize;
     usableSize_ = r.usableSize;
@@ -801,20 +799,20 @@ void TZipPacker::List() {
 
             FileSource src(fullPath_);
             if (!src.Ok()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-            zipfmt::ListOptions opt;
-            opt.codePage = zipfmt::CodePageMode(CodePage);
+            ZipListOptions opt;
+            opt.codePage = CodePage;
             opt.oemTable = &OemTable();
             int labelDisk = LabelDiskNumber();
             opt.labelDisk = labelDisk;
             // The last disk of a set whose directory starts on an earlier disk: that disk (and
             // the ones after it) are asked for.
             std::unique_ptr<FileSource> other;
-            opt.diskSource = [&](int disk) -> zipfmt::ByteSource* {
+            opt.diskSource = [&](int disk) -> zip::ByteSource* {
                 if (!other) {
-                    zipfmt::EndRecordResult e = zipfmt::FindEndRecord(src);
+                    zip::EndRecord e = ReadComponentEndRecord(src);
                     reading_ = true;
                     spanIn_ = fullPath_;
-                    lastDisk_ = diskNr_ = e.eoc.ThisDiskNo;
+                    lastDisk_ = diskNr_ = e.record.ThisDiskNo;
                     newDisk_ = false;
                     driveType_ = diskDrive().DriveType(driveRoot_);
                     DetectZipStyle();
@@ -825,9 +823,9 @@ void TZipPacker::List() {
                 other = std::make_unique<FileSource>(spanIn_);
                 return other->Ok() ? other.get() : nullptr;
             };
-            zipfmt::Listing L;
+            ZipListing L;
             try {
-                L = zipfmt::ReadDirectory(src, opt);
+                L = ReadZipListing(src, opt);
             } catch (...) {
                 reading_ = zipStyle_ = false;
                 throw;
@@ -838,7 +836,7 @@ void TZipPacker::List() {
             zipComment_ = L.end.comment;
             fileSize_ = L.end.fileSize;
             usableSize_ = L.end.usableSize;
-            endDiskNo_ = L.end.eoc.ThisDiskNo;
+            endDiskNo_ = L.end.record.ThisDiskNo;
             if (endDiskNo_ != 0) spanned_ = true;
             if (L.structureWarning) {
                 structureWarning_ = true;

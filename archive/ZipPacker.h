@@ -1,6 +1,7 @@
 // TZipPacker: the non-visual archive component. It drives the zip engine (ZIPENG.DLL adds and
-// deletes, UNZENG.DLL extracts and tests), reads archive directories itself and reports
-// everything through its events, its message table and message boxes.
+// deletes, UNZENG.DLL extracts and tests), reads archive directories through the one reader of
+// zip/ (ZipFormat.h says by which rule) and reports everything through its events, its message
+// table and message boxes.
 //
 // All operations run on the caller's thread and return when done; engine callbacks arrive on
 // that thread too, and pending window messages are processed between them so the program
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "EngineBlocks.h"
+#include "NameRule.h"
 #include "ZipFormat.h"
 #include "ZipMsg.h"
 
@@ -62,7 +64,6 @@ enum AddOptsEnum {
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 enum SFXOptsEnum { SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize };
 enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
-enum CPOpts { cpAUTO, cpNone, cpOEM };
 enum DeleteOpts { htdFinal, htdAllowUndo };
 enum ProgressType { ptFileStart, ptBytesDone, ptBatchDone, ptFileCount, ptByteCount };
 
@@ -70,8 +71,12 @@ using AddOpts = TSet<AddOptsEnum, uint16_t>;
 using ExtrOpts = TSet<ExtrOptsEnum, uint8_t>;
 using SFXOpts = TSet<SFXOptsEnum, uint8_t>;
 
-using ZipDirEntry = zipfmt::ZipDirEntry;
-using ZipEndOfCentral = zipfmt::ZipEndOfCentral;
+// The CodePage property: how names without the UTF-8 flag are read, the system's one name rule.
+// The component's spellings of its values stay for its callers.
+using CPOpts = zip::NameRule;
+constexpr CPOpts cpAUTO = zip::NameRule::Auto, cpNone = zip::NameRule::None, cpOEM = zip::NameRule::Oem;
+
+using ZipEndOfCentral = zip::ZipEndOfCentral;
 
 using TProgressEvent = std::function<void(TObject* Sender, ProgressType ProgrType,
                                           const std::string& FileName, long FileSize)>;
@@ -284,7 +289,7 @@ public:
     static BOOL CALLBACK EnumThreadWndProc(HWND wnd, LPARAM self);
     HWND ApplicationWindow() const { return AppWindow(); }
 
-    static BOOL __stdcall ZCallback(zeng::ZCallBackStruct* rec);
+    static BOOL __stdcall ZCallback(zc::ZCallBackStruct* rec);
 
 private:
     std::string zipFileName_;
@@ -345,6 +350,10 @@ private:
     void ClosePart();
     void CloseSpanFiles();
     void ReadIn(void* buf, int64_t len, int errId, bool crossDisks);
+    zip::CentralHeader ReadCentralHeader(uint8_t* ch, std::string& name, bool crossDisks);
+    MDZipData& ReadLocalHeader(uint8_t* lh, bool started, zip::LocalHeader& h, std::string& name, std::string& shown,
+                               bool crossDisks);
+    int64_t ReadDescriptor(uint8_t* dd, bool crossDisks);
     bool OpenIn();
     void SetDriveRoot(const std::string& path);
     void Progress(ProgressType t, const std::string& name, int64_t size);
@@ -371,12 +380,17 @@ private:
                     ExecFn& exec, VersFn& vers, int loadedMsg, int execMissing, int versMissing,
                     int dllMissing);
     void ResetResult();
-    void Dispatch(const zeng::ZCallBackStruct& rec);
+    void Dispatch(const zc::ZCallBackStruct& rec);
     int RunZipEngine(bool forDelete, const std::string& target);
-    void ReportEndRecord(const zipfmt::EndRecordResult& r, bool MustFind, int labelDisk);
+    void ReportEndRecord(const zip::EndRecord& r, bool MustFind, int labelDisk);
     int LabelDiskNumber() const;
     int ReplaceWithTemp(const std::string& temp, const std::string& target);
     bool RefuseSetPart();
+    // The conversions' work; each failure is an EZipPacker naming it (see ZipPackerInternal.h).
+    int ConvertInto(const std::string& out, const std::function<void(const std::string& temp)>& write);
+    void CopyCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift);
+    void WriteSfx(const std::string& temp, bool Auto);
+    void WriteWithoutStub(const std::string& temp, int64_t start);
     const std::array<char, 128>& OemTable() const;
 };
 

@@ -1,5 +1,14 @@
 // Small pieces shared by the component's source files: an hourglass for a scope, an owned
 // file handle, an archive file as a byte source, and the extension test.
+//
+// How a failure travels inside the component, one way: the code below a public method throws an
+// EZipPacker carrying the message-table id that names exactly what failed, and nothing on the
+// way catches it to pass on something vaguer. The directory reader returns its faults as data;
+// they become such an id by one rule (ListingFault, ZipFormat.h). Each public method turns the exception into
+// its documented result in one place: List shows it (ShowExceptionError) and forgets the archive;
+// WriteSpan and ReadSpan show it and return -7 (SpanFailure); ConvertSFX and ConvertZIP return
+// the code the id stands for (ConvertInto, ZipSfx.cpp) without a message, as RWCentralDir
+// returns -2.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +19,8 @@
 #include "../ui/ui.h"
 #include "ZipFormat.h"
 
-namespace zipinternal {
+// File-local in every source file that includes it.
+namespace {
 
 // An hourglass for the length of a scope.
 class WaitCursor {
@@ -40,7 +50,7 @@ private:
 };
 
 // An archive opened for reading with others denied writing.
-class FileSource : public zipfmt::ByteSource {
+class FileSource : public zip::ByteSource {
 public:
     explicit FileSource(const std::string& path)
         : h_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -83,4 +93,4 @@ inline std::string UpperExt(const std::string& name) {
 }
 
 
-}  // namespace zipinternal
+}  // namespace

@@ -10,8 +10,6 @@
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 namespace {
 
 uint8_t SfxBits(const SFXOpts& o, OvrOpts mode) {
@@ -55,13 +53,6 @@ bool ReadAll(HANDLE h, void* p, DWORD n) {
     return ReadFile(h, p, n, &got, nullptr) && got == n;
 }
 
-std::string WithExt(const std::string& name, const std::string& ext) {
-    size_t slash = name.find_last_of("\\/:");
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
-    return name.substr(0, dot) + ext;
-}
-
 // A fresh name beside target for the file that will replace it: written there whole first, so
 // that a conversion that fails (a full disk) never costs the earlier file of that name.
 std::string TempBeside(const std::string& target) {
@@ -72,36 +63,65 @@ std::string TempBeside(const std::string& target) {
     return tmp;
 }
 
+// The documented result of a conversion that failed with this message id: -1 the new file could
+// not be made, -2 copying into it failed, -9 it did not come out as long as it must; anything
+// else is the stub or the archive that could not be read (-3).
+int ConversionResult(int id) {
+    switch (id) {
+    case ZIPMSG_CREATE_OUTPUT: return -1;
+    case ZIPMSG_SFX_HEADER_COPY:
+    case ZIPMSG_SFX_DATA_COPY:
+    case ZIPMSG_CEH_READ:
+    case ZIPMSG_CEH_SIG:
+    case ZIPMSG_CEH_WRITE:
+    case ZIPMSG_CEH_NAME_COPY:
+    case ZIPMSG_EOC_SKIP:
+    case ZIPMSG_EOC_WRITE:
+    case ZIPMSG_ZIP_COMMENT_COPY: return -2;
+    case ZIPMSG_COPY_FAILED: return -9;
+    default: return -3;
+    }
+}
+
+HANDLE OpenForReading(const std::string& name) {
+    return CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                       nullptr);
+}
+
 }  // namespace
 
 int TZipPacker::RWCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift) {
     try {
-        for (unsigned i = 0; i < eoc.TotalEntries; ++i) {
-            uint8_t ch[zip::kCentralSize];
-            if (!ReadAll(in, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_READ, true);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
-            int64_t offset = int64_t(h.RelOffLocalHdr) + shift;
-            if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
-            h.RelOffLocalHdr = uint32_t(offset);
-            h.EncodeHeader(ch + 4);
-            if (!WriteAll(out, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
-            if (CopyBuffer(in, out, int(h.VariableLength())) != 0) throw EZipPacker(ZIPMSG_CEH_NAME_COPY, true);
-        }
-        uint8_t end[zip::kEndSize];
-        if (!ReadAll(in, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_SKIP, true);
-        ZipEndOfCentral e = ZipEndOfCentral::Decode(end);
-        int64_t offset = int64_t(e.CentralOffset) + shift;
-        if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
-        e.CentralOffset = uint32_t(offset);
-        e.Encode(end);
-        if (!WriteAll(out, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
-        if (CopyBuffer(in, out, e.ZipCommentLen) != 0) throw EZipPacker(ZIPMSG_ZIP_COMMENT_COPY, true);
+        CopyCentralDir(in, out, eoc, shift);
         return 0;
     } catch (const EZipPacker&) {
         return -2;
     }
+}
+
+void TZipPacker::CopyCentralDir(HANDLE in, HANDLE out, const ZipEndOfCentral& eoc, int64_t shift) {
+    for (unsigned i = 0; i < eoc.TotalEntries; ++i) {
+        uint8_t ch[zip::kCentralSize];
+        if (!ReadAll(in, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_READ, true);
+        if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+        zip::CentralHeader h;
+        h.DecodeHeader(ch + 4);
+        int64_t offset = int64_t(h.RelOffLocalHdr) + shift;
+        if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
+        h.RelOffLocalHdr = uint32_t(offset);
+        h.EncodeHeader(ch + 4);
+        if (!WriteAll(out, ch, sizeof ch)) throw EZipPacker(ZIPMSG_CEH_WRITE, true);
+        if (CopyBuffer(in, out, int(h.VariableLength())) != 0) throw EZipPacker(ZIPMSG_CEH_NAME_COPY, true);
+    }
+    uint8_t end[zip::kEndSize];
+    if (!ReadAll(in, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_SKIP, true);
+    ZipEndOfCentral e = ZipEndOfCentral::Decode(end);
+    int64_t offset = int64_t(e.CentralOffset) + shift;
+    if (offset < 0 || offset > 0xFFFFFFFFll) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
+    e.CentralOffset = uint32_t(offset);
+    e.Encode(end);
+    if (!WriteAll(out, end, sizeof end)) throw EZipPacker(ZIPMSG_EOC_WRITE, true);
+    if (CopyBuffer(in, out, e.ZipCommentLen) != 0) throw EZipPacker(ZIPMSG_ZIP_COMMENT_COPY, true);
 }
 
 // The end record of the archive as it stands; false when it has none (a damaged one is
@@ -112,11 +132,6 @@ bool TZipPacker::ArchiveEnd(ZipEndOfCentral& eoc) {
     } catch (const EZipPacker&) {
         return false;
     }
-}
-
-static HANDLE OpenForReading(const std::string& name) {
-    return CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                       nullptr);
 }
 
 // Puts a finished conversion in place of target: the earlier file goes only now (as the
@@ -130,6 +145,20 @@ int TZipPacker::ReplaceWithTemp(const std::string& temp, const std::string& targ
         return -1;
     }
     return 0;
+}
+
+// The one place where a conversion's failure becomes its result: the new file is written beside
+// out under a temporary name and takes out's place only when whole. 0, or the code of what failed.
+int TZipPacker::ConvertInto(const std::string& out, const std::function<void(const std::string& temp)>& write) {
+    const std::string temp = TempBeside(out);
+    if (temp.empty()) return -1;
+    try {
+        write(temp);
+    } catch (const EZipPacker& e) {
+        DeleteFileA(temp.c_str());
+        return ConversionResult(e.ResId);
+    }
+    return ReplaceWithTemp(temp, out) != 0 ? -1 : 0;
 }
 
 // A part of a disk set is no archive of its own: converted, its set could no longer be joined.
@@ -172,70 +201,60 @@ int TZipPacker::ConvertSFX(bool Auto) {
         return -9;
     }
     WaitCursor wait;
-    std::array<uint8_t, zip::kSfxHeaderSize> header;
-    zip::BuildSfxHeader(SfxBits(SFXOptions, SFXOverWriteMode), SFXCaption, SFXDefaultDir, SFXCommandLine, header);
     std::string out = ZipFileName();
     if (!Auto) {
         if (UpperExt(out) != ".ZIP") {
             ShowZipMessage(ZIPMSG_NOT_ZIP_INPUT, "");
             return -9;
         }
-        out = WithExt(out, ".exe");
+        out = zip::WithExtension(out, ".exe");
     }
-    const std::string temp = TempBeside(out);
-    if (temp.empty()) return -1;
-    int result = 0;
-    int64_t stubLen = 0;
-    {
-        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!o.Ok()) {
-            DeleteFileA(temp.c_str());
-            return -1;
-        }
-        Handle stub(CreateFileA(SFXPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        LARGE_INTEGER len{};
-        if (!stub.Ok() || !GetFileSizeEx(stub.Get(), &len) || len.QuadPart > 0x7FFFFF00) {
-            result = -3;
-        } else if (CopyBuffer(stub.Get(), o.Get(), -1) != 0 || !WriteAll(o.Get(), header.data(), DWORD(header.size()))) {
-            result = -2;
-        } else if (Auto) {
-            stubLen = len.QuadPart;
-            auto end = zipfmt::EmptyArchiveEnd(uint32_t(stubLen + zip::kSfxHeaderSize));
-            if (!WriteAll(o.Get(), end.data(), DWORD(end.size()))) result = -2;
-        } else {
-            stubLen = len.QuadPart;
-            const int64_t shift = stubLen + int64_t(zip::kSfxHeaderSize);
-            ZipEndOfCentral eoc;
-            const bool found = ArchiveEnd(eoc);
-            Handle in(OpenForReading(ZipFileName()));
-            if (!found || !in.Ok()) {
-                result = -3;
-            } else if (StructureWarning()) {
-                // Offsets that do not match the file are copied as they are: shifting them
-                // would not mend them.
-                if (CopyBuffer(in.Get(), o.Get(), -1) != 0) result = -2;
-            } else if (CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset)) != 0) {
-                result = -2;
-            } else {
-                result = RWCentralDir(in.Get(), o.Get(), eoc, shift);
-            }
-        }
-    }
-    if (result == 0 && !Auto) {
-        // Garbage after the archive is not taken along: the archive as used is what counts.
-        int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
-        if (FileLength(temp) != stubLen + int64_t(zip::kSfxHeaderSize) + inLen) result = -9;
-    }
-    if (result != 0) {
-        DeleteFileA(temp.c_str());
-        return result;
-    }
-    if (ReplaceWithTemp(temp, out) != 0) return -1;
+    if (int r = ConvertInto(out, [&](const std::string& temp) { WriteSfx(temp, Auto); })) return r;
     if (!Auto) {
         if (!KeepSourceOnConvert) EraseFile(ZipFileName(), HowToDelete);
         SetZipFileName(out);
     }
     return 0;
+}
+
+// Writes the self-extractor into temp: the stub, the settings header, then the archive with
+// every offset moved behind them (for a new one, the end record of an empty archive).
+void TZipPacker::WriteSfx(const std::string& temp, bool Auto) {
+    std::array<uint8_t, zip::kSfxHeaderSize> header;
+    zip::BuildSfxHeader(SfxBits(SFXOptions, SFXOverWriteMode), SFXCaption, SFXDefaultDir, SFXCommandLine, header);
+    int64_t stubLen = 0;
+    {
+        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, false);
+        Handle stub(CreateFileA(SFXPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER len{};
+        if (!stub.Ok() || !GetFileSizeEx(stub.Get(), &len) || len.QuadPart > 0x7FFFFF00)
+            throw EZipPacker(ZIPMSG_NO_STUB, false);
+        if (CopyBuffer(stub.Get(), o.Get(), -1) != 0 || !WriteAll(o.Get(), header.data(), DWORD(header.size())))
+            throw EZipPacker(ZIPMSG_SFX_HEADER_COPY, false);
+        stubLen = len.QuadPart;
+        if (Auto) {
+            auto end = zip::EmptyArchiveEnd(uint32_t(stubLen + zip::kSfxHeaderSize));
+            if (!WriteAll(o.Get(), end.data(), DWORD(end.size()))) throw EZipPacker(ZIPMSG_SFX_DATA_COPY, false);
+            return;
+        }
+        const int64_t shift = stubLen + int64_t(zip::kSfxHeaderSize);
+        ZipEndOfCentral eoc;
+        if (!CheckIfLastDisk(eoc, true)) throw EZipPacker(ZIPMSG_NOT_A_ZIP, false);
+        Handle in(OpenForReading(ZipFileName()));
+        if (!in.Ok()) throw EZipPacker(ZIPMSG_OPEN_FAILED, false);
+        if (StructureWarning()) {
+            // Offsets that do not match the file are copied as they are: shifting them would
+            // not mend them.
+            if (CopyBuffer(in.Get(), o.Get(), -1) != 0) throw EZipPacker(ZIPMSG_SFX_DATA_COPY, false);
+        } else {
+            if (CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset)) != 0) throw EZipPacker(ZIPMSG_SFX_DATA_COPY, false);
+            CopyCentralDir(in.Get(), o.Get(), eoc, shift);
+        }
+    }
+    // Garbage after the archive is not taken along: the archive as used is what counts.
+    int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
+    if (FileLength(temp) != stubLen + int64_t(zip::kSfxHeaderSize) + inLen) throw EZipPacker(ZIPMSG_COPY_FAILED, false);
 }
 
 int TZipPacker::ConvertZIP() {
@@ -254,39 +273,32 @@ int TZipPacker::ConvertZIP() {
         return -9;
     }
     WaitCursor wait;
-    const std::string out = WithExt(ZipFileName(), ".zip");
-    const std::string temp = TempBeside(out);
-    if (temp.empty()) return -1;
-    int result = 0;
-    {
-        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!o.Ok()) {
-            DeleteFileA(temp.c_str());
-            return -1;
-        }
-        ZipEndOfCentral eoc;
-        const bool found = ArchiveEnd(eoc);
-        Handle in(OpenForReading(ZipFileName()));
-        if (!found || !in.Ok() || !Seek(in.Get(), start)) {
-            result = -3;
-        } else if (StructureWarning()) {
-            if (CopyBuffer(in.Get(), o.Get(), -1) != 0) result = -2;
-        } else if (int64_t(eoc.CentralOffset) < start || CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset - start)) != 0) {
-            result = -2;
-        } else {
-            result = RWCentralDir(in.Get(), o.Get(), eoc, -start);
-        }
-    }
-    if (result == 0) {
-        int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
-        if (FileLength(temp) != inLen - start) result = -9;
-    }
-    if (result != 0) {
-        DeleteFileA(temp.c_str());
-        return result;
-    }
-    if (ReplaceWithTemp(temp, out) != 0) return -1;
+    const std::string out = zip::WithExtension(ZipFileName(), ".zip");
+    if (int r = ConvertInto(out, [&](const std::string& temp) { WriteWithoutStub(temp, start); })) return r;
     if (!KeepSourceOnConvert) EraseFile(ZipFileName(), HowToDelete);
     SetZipFileName(out);
     return 0;
+}
+
+// Writes the archive into temp without the start bytes in front of it, every offset moved back
+// by as many.
+void TZipPacker::WriteWithoutStub(const std::string& temp, int64_t start) {
+    {
+        Handle o(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!o.Ok()) throw EZipPacker(ZIPMSG_CREATE_OUTPUT, false);
+        ZipEndOfCentral eoc;
+        if (!CheckIfLastDisk(eoc, true)) throw EZipPacker(ZIPMSG_NOT_A_ZIP, false);
+        Handle in(OpenForReading(ZipFileName()));
+        if (!in.Ok()) throw EZipPacker(ZIPMSG_OPEN_FAILED, false);
+        if (!Seek(in.Get(), start)) throw EZipPacker(ZIPMSG_SEEK_INPUT, false);
+        if (StructureWarning()) {
+            if (CopyBuffer(in.Get(), o.Get(), -1) != 0) throw EZipPacker(ZIPMSG_SFX_DATA_COPY, false);
+        } else {
+            if (int64_t(eoc.CentralOffset) < start || CopyBuffer(in.Get(), o.Get(), int(eoc.CentralOffset - start)) != 0)
+                throw EZipPacker(ZIPMSG_SFX_DATA_COPY, false);
+            CopyCentralDir(in.Get(), o.Get(), eoc, -start);
+        }
+    }
+    int64_t inLen = StructureWarning() ? FileLength(ZipFileName()) : int64_t(usableSize_);
+    if (FileLength(temp) != inLen - start) throw EZipPacker(ZIPMSG_COPY_FAILED, false);
 }

@@ -15,21 +15,12 @@
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
 
-using namespace zipinternal;
-
 namespace {
 
 const char kLabelPrefix[] = "PKBACK# ";
 // Data is copied in chunks of this size; each chunk lets the window repaint and a cancel in.
 constexpr int64_t kChunk = 8192;
 constexpr DWORD kInBuffer = 1 << 20;
-
-std::string ChangeExt(const std::string& name, const std::string& ext) {
-    size_t slash = name.find_last_of("\\/:");
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
-    return name.substr(0, dot) + ext;
-}
 
 std::string DirOf(const std::string& name) {
     size_t slash = name.find_last_of("\\/:");
@@ -38,7 +29,7 @@ std::string DirOf(const std::string& name) {
 
 // The three characters before the extension as a number (a part file's number), or -1.
 int NumberBeforeExt(const std::string& name) {
-    std::string base = ChangeExt(name, "");
+    std::string base = zip::WithExtension(name, "");
     if (base.size() < 3) return -1;
     std::string d = base.substr(base.size() - 3);
     for (char c : d)
@@ -230,7 +221,7 @@ UINT TZipPacker::CheckForDisk() {
 }
 
 bool TZipPacker::IsRightDisk(UINT driveType) {
-    std::string number = zipfmt::PartNumberText(diskNr_);
+    std::string number = zip::PartNumberText(diskNr_);
     if (driveType == DRIVE_FIXED || driveType == DRIVE_REMOTE) {
         spanIn_ = PartPath(diskNr_);
         return true;
@@ -244,10 +235,10 @@ bool TZipPacker::IsRightDisk(UINT driveType) {
 void TZipPacker::DetectZipStyle() {
     zipStyle_ = false;
     if (!FixedDrive()) return;
-    if (zipfmt::IsZipStylePart(spanIn_)) {
+    if (zip::IsZipStylePart(spanIn_)) {
         zipStyle_ = true;
-        spanIn_ = zipfmt::WithExtension(spanIn_, ".zip");
-    } else if (!zipfmt::ExtensionOf(spanIn_).empty() && ui::FileExists(zipfmt::WithExtension(spanIn_, ".z01"))) {
+        spanIn_ = zip::WithExtension(spanIn_, ".zip");
+    } else if (!zip::ExtensionOf(spanIn_).empty() && ui::FileExists(zip::WithExtension(spanIn_, ".z01"))) {
         zipStyle_ = true;
     }
     setName_ = spanIn_;
@@ -255,12 +246,12 @@ void TZipPacker::DetectZipStyle() {
 
 // The file of a part on a fixed or network drive, named as the set being read names its parts.
 std::string TZipPacker::PartPath(int disk) const {
-    if (zipStyle_) return zipfmt::ZipStylePartName(setName_, disk, lastDisk_);
+    if (zipStyle_) return zip::ZipStylePartName(setName_, disk, lastDisk_);
     // A set of one part is the file itself, whatever its name.
     if (reading_ && lastDisk_ == 0) return spanIn_;
     std::string name = spanIn_;
-    std::string base = ChangeExt(name, "");
-    if (base.size() >= 3) name.replace(base.size() - 3, 3, zipfmt::PartNumberText(disk));
+    std::string base = zip::WithExtension(name, "");
+    if (base.size() >= 3) name.replace(base.size() - 3, 3, zip::PartNumberText(disk));
     return name;
 }
 
@@ -285,7 +276,7 @@ void TZipPacker::GetNewDisk(int disk) {
         if (OpenIn()) return;
         // The part that is missing, by its number and its file.
         if (FixedDrive())
-            throw EZipPacker(ZIPMSG_INPUT_MISSING, true, "part " + zipfmt::PartNumberText(disk) + " of the set, " + spanIn_);
+            throw EZipPacker(ZIPMSG_INPUT_MISSING, true, "part " + zip::PartNumberText(disk) + " of the set, " + spanIn_);
         ShowZipMessage(ZIPMSG_INPUT_MISSING, "");
         newDisk_ = true;
     }
@@ -327,16 +318,57 @@ void TZipPacker::CloseSpanFiles() {
 }
 
 // ---------------------------------------------------------------------------------------
+// The headers of the input, one walk for splitting and joining
+
+// The next central header: its fixed part (raw in ch, decoded in the result) and its name; the
+// extra field and the comment are left for the caller to copy.
+zip::CentralHeader TZipPacker::ReadCentralHeader(uint8_t* ch, std::string& name, bool crossDisks) {
+    ReadIn(ch, zip::kCentralSize, ZIPMSG_CEH_READ, crossDisks);
+    if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
+    zip::CentralHeader h;
+    h.DecodeHeader(ch + 4);
+    name.assign(h.FileNameLength, '\0');
+    ReadIn(name.data(), h.FileNameLength, ZIPMSG_CEH_NAME, crossDisks);
+    return h;
+}
+
+// The next local header (its signature already in lh when started), its name as stored and as
+// shown, and the member's row in the table, marked as met.
+MDZipData& TZipPacker::ReadLocalHeader(uint8_t* lh, bool started, zip::LocalHeader& h, std::string& name,
+                                       std::string& shown, bool crossDisks) {
+    if (started) ReadIn(lh + 4, zip::kLocalSize - 4, ZIPMSG_LOH_READ, crossDisks);
+    else ReadIn(lh, zip::kLocalSize, ZIPMSG_LOH_READ, crossDisks);
+    if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
+    h.DecodeHeader(lh + 4);
+    name.assign(h.FileNameLength, '\0');
+    ReadIn(name.data(), h.FileNameLength, ZIPMSG_LOH_NAME, crossDisks);
+    shown = ReplaceForwardSlash(name.c_str());
+    int row = FindZipEntry(shown);
+    if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
+    MDZipData& r = mdz_[size_t(row)];
+    r.Seen = true;
+    return r;
+}
+
+// A data descriptor into dd: 16 bytes with its signature, 12 without one. Returns its length.
+int64_t TZipPacker::ReadDescriptor(uint8_t* dd, bool crossDisks) {
+    ReadIn(dd, 4, ZIPMSG_DATA_DESC, crossDisks);
+    int64_t len = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
+    ReadIn(dd + 4, len - 4, ZIPMSG_DATA_DESC, crossDisks);
+    return len;
+}
+
+// ---------------------------------------------------------------------------------------
 // Writing a set
 
 void TZipPacker::OpenPart() {
     for (;;) {
-        if (diskNr_ >= zipfmt::kMaxParts)
+        if (diskNr_ >= zip::kMaxParts)
             throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true, "a set has at most 999 parts; choose larger parts");
         CheckForDisk();
-        partName_ = FixedDrive() ? zipfmt::PartFileName(spanOut_, diskNr_) : spanOut_;
+        partName_ = FixedDrive() ? zip::PartFileName(spanOut_, diskNr_) : spanOut_;
         if (!FixedDrive() && AddOptions.Contains(AddDiskSpanErase)) {
-            FormatLabel = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            FormatLabel = kLabelPrefix + zip::PartNumberText(diskNr_);
             int r = ZipFormat();
             if (r == -2) throw EZipPacker(ZIPMSG_CANCELED, false);
             if (r == -1) throw EZipPacker(ZIPMSG_CANCELED, true);
@@ -390,7 +422,7 @@ void TZipPacker::OpenPart() {
         }
         usable_ = usable;
         if (!FixedDrive()) {
-            std::string label = kLabelPrefix + zipfmt::PartNumberText(diskNr_);
+            std::string label = kLabelPrefix + zip::PartNumberText(diskNr_);
             if (!diskDrive().SetVolumeLabel(driveRoot_, label)) throw EZipPacker(ZIPMSG_LABEL_SET, true);
             volumeLabel_ = label;
         }
@@ -505,15 +537,15 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         newDisk_ = true;
         if (Verbose && OnMessage) OnMessage(this, 0, "Now creating spanning chunks from " + InFileName + " to " + OutFileName);
         if (!ui::FileExists(InFileName)) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-        zipfmt::Listing L;
+        ZipListing L;
         {
             FileSource src(InFileName);
             if (!src.Ok()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
-            L = zipfmt::ReadDirectory(src);
+            L = ReadZipListing(src);
             ReportEndRecord(L.end, true, -1);
             if (L.error) throw EZipPacker(L.error, true);
         }
-        const ZipEndOfCentral eoc = L.end.eoc;
+        const ZipEndOfCentral eoc = L.end.record;
         AllocSpanMem(int(L.entries.size()));
         for (size_t i = 0; i < L.entries.size(); ++i) {
             mdz_[i].FileName = L.entries[i].FileName;
@@ -531,7 +563,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         const UINT outType = diskDrive().DriveType(driveRoot_);
         if ((outType == DRIVE_FIXED || outType == DRIVE_REMOTE) && maxVolumeSize_ > 0) {
             int64_t parts = (inSize_ + 4 + keepFreeOnDisk1_ + maxVolumeSize_ - 1) / maxVolumeSize_;
-            if (parts > zipfmt::kMaxParts)
+            if (parts > zip::kMaxParts)
                 throw EZipPacker(ZIPMSG_CREATE_OUTPUT, true,
                                  "a set has at most 999 parts, and parts of " + std::to_string(maxVolumeSize_) +
                                      " bytes would make " + std::to_string(parts) + "; choose larger parts");
@@ -547,18 +579,10 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
 
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t lh[zip::kLocalSize];
-            ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, false);
-            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
             zip::LocalHeader h;
-            h.DecodeHeader(lh + 4);
+            std::string name, shown;
+            MDZipData& r = ReadLocalHeader(lh, false, h, name, shown, false);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, false);
-            std::string shown = ReplaceForwardSlash(name.c_str());
-            int row = FindZipEntry(shown);
-            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            MDZipData& r = mdz_[size_t(row)];
-            r.Seen = true;
             // The central directory's size: a member written with a data descriptor may hold
             // 0 in its local header.
             const bool descriptor = h.Flag & zip::kFlagDescriptor;
@@ -573,10 +597,7 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
             if (descriptor) {
                 // 16 bytes with its signature, 12 without one.
                 uint8_t dd[16];
-                ReadIn(dd, 4, ZIPMSG_DATA_DESC, false);
-                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
-                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, false);
-                WriteSplit(dd, ddLen, 0);
+                WriteSplit(dd, ReadDescriptor(dd, false), 0);
             }
         }
 
@@ -585,20 +606,16 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         Progress(ptFileStart, cdText, int64_t(eoc.CentralSize) + eoc.ZipCommentLen + 22);
         // Members and directory lie back to back, but an archive may hold more between them.
         LARGE_INTEGER pos;
-        pos.QuadPart = L.expectedCentralOffset;
+        pos.QuadPart = L.centralStart;
         if (!SetFilePointerEx(inFile_, pos, nullptr, FILE_BEGIN)) throw EZipPacker(ZIPMSG_SEEK_INPUT, true);
         inAt_ = inLen_ = 0;
         int cdDisk = -1;
         int64_t cdOffset = 0;
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, false);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            std::string name;
+            zip::CentralHeader h = ReadCentralHeader(ch, name, false);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, c = h.FileCommentLen;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_CEH_NAME, false);
             // Rows are in directory order: this header's member is row i.
             const MDZipData& r = mdz_[i];
             if (!r.Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
@@ -634,8 +651,8 @@ int TZipPacker::WriteSpan(const std::string& InFileName, const std::string& OutF
         // Written over an earlier, longer set: its parts after this set's last would be taken
         // for this set's by a join, so they go now that the new set is complete.
         if (FixedDrive() && overwroteOld_)
-            for (int k = diskNr_ + 1; k < zipfmt::kMaxParts && ui::FileExists(zipfmt::PartFileName(spanOut_, k)); ++k)
-                DeleteFileA(zipfmt::PartFileName(spanOut_, k).c_str());
+            for (int k = diskNr_ + 1; k < zip::kMaxParts && ui::FileExists(zip::PartFileName(spanOut_, k)); ++k)
+                DeleteFileA(zip::PartFileName(spanOut_, k).c_str());
     } catch (...) {
         result = SpanFailure();
     }
@@ -704,7 +721,7 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         if (!GetTempFileNameA(dir.c_str(), "zip", 0, tmp)) throw EZipPacker(ZIPMSG_TEMP_CREATE, true);
         if (dirOnly) {
             DeleteFileA(tmp);
-            target = joined = ChangeExt(tmp, ".zip");
+            target = joined = zip::WithExtension(tmp, ".zip");
         } else {
             // The name as given: a join asked for "out.bin" writes "out.bin".
             joined = tmp;
@@ -719,15 +736,15 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         // The last part: it holds the end record.
         CheckForDisk();
         DetectZipStyle();
-        zipfmt::EndRecordResult end;
+        zip::EndRecord end;
         for (;;) {
             {
                 FileSource src(spanIn_);
-                if (src.Ok()) end = zipfmt::FindEndRecord(src);
+                if (src.Ok()) end = ReadComponentEndRecord(src);
                 else if (FixedDrive()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true);
             }
-            if (end.error) throw EZipPacker(end.error, true);
             if (end.found) break;
+            if (end.fault.kind == zip::Fault::EndUnreadable) throw EZipPacker(ListingFault(end.fault, false, -1), true);
             if (FixedDrive()) {
                 int number = NumberBeforeExt(spanIn_);
                 if (zipStyle_ || number < 0)
@@ -738,13 +755,13 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             newDisk_ = true;
             CheckForDisk();
         }
-        const ZipEndOfCentral eoc = end.eoc;
+        const ZipEndOfCentral eoc = end.record;
         lastDisk_ = diskNr_ = eoc.ThisDiskNo;
         // The joined archive must not take the place of a part it is made from.
         if (FixedDrive() && !dirOnly)
             for (int k = 0; k <= lastDisk_; ++k)
                 if (SamePath(PartPath(k), target))
-                    throw EZipPacker(ZIPMSG_SAME_ARCHIVE, true, target + " is part " + zipfmt::PartNumberText(k) + " of the set");
+                    throw EZipPacker(ZIPMSG_SAME_ARCHIVE, true, target + " is part " + zip::PartNumberText(k) + " of the set");
         if (!OpenIn()) throw EZipPacker(ZIPMSG_INPUT_MISSING, true, spanIn_);
         FILETIME c, a;
         GetFileTime(inFile_, &c, &a, &spanDate_);
@@ -760,14 +777,9 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
         std::string field;
         for (MDZipData& r : mdz_) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            zip::CentralHeader h = ReadCentralHeader(ch, r.FileName, true);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             r.FileNameLen = n;
-            r.FileName.assign(n, '\0');
-            ReadIn(r.FileName.data(), n, ZIPMSG_CEH_NAME, true);
             r.FileName = ReplaceForwardSlash(r.FileName.c_str());
             r.ComprSize = h.ComprSize;
             r.Flag = h.Flag;
@@ -792,21 +804,12 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             throw EZipPacker(ZIPMSG_EXT_LOCAL_SIG, true);
         const std::string copying = LoadZipStr(ZIPMSG_COPYING, "Copying: ");
         for (size_t i = 0; i < mdz_.size(); ++i) {
-            if (pending) ReadIn(lh + 4, sizeof lh - 4, ZIPMSG_LOH_READ, true);
-            else ReadIn(lh, sizeof lh, ZIPMSG_LOH_READ, true);
-            pending = false;
-            if (zip::Get32(lh) != zip::kLocalSig) throw EZipPacker(ZIPMSG_LOH_SIG, true);
             zip::LocalHeader h;
-            h.DecodeHeader(lh + 4);
+            std::string name, shown;
+            MDZipData& r = ReadLocalHeader(lh, pending, h, name, shown, true);
+            pending = false;
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength;
             uint32_t size = h.ComprSize;
-            std::string name(n, '\0');
-            ReadIn(name.data(), n, ZIPMSG_LOH_NAME, true);
-            std::string shown = ReplaceForwardSlash(name.c_str());
-            int row = FindZipEntry(shown);
-            if (row < 0) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
-            MDZipData& r = mdz_[size_t(row)];
-            r.Seen = true;
             r.DiskStart = 0;
             r.RelOffLocal = outPos_;
             // The directory's size when the local header has none: 0 behind a data descriptor,
@@ -843,28 +846,20 @@ int TZipPacker::ReadSpan(const std::string& InFileName, std::string& TmpFile) {
             }
             if (descriptor) {
                 uint8_t dd[16];
-                ReadIn(dd, 4, ZIPMSG_DATA_DESC, true);
-                int64_t ddLen = zip::Get32(dd) == zip::kDescriptorSig ? 16 : 12;
-                ReadIn(dd + 4, ddLen - 4, ZIPMSG_DATA_DESC, true);
-                WriteJoin(dd, ddLen, ZIPMSG_DATA_DESC);
+                WriteJoin(dd, ReadDescriptor(dd, true), ZIPMSG_DATA_DESC);
             }
         }
 
         const int64_t cdStart = outPos_;
         for (size_t i = 0; i < mdz_.size(); ++i) {
             uint8_t ch[zip::kCentralSize];
-            ReadIn(ch, sizeof ch, ZIPMSG_CEH_READ, true);
-            if (zip::Get32(ch) != zip::kCentralSig) throw EZipPacker(ZIPMSG_CEH_SIG, true);
-            zip::CentralHeader h;
-            h.DecodeHeader(ch + 4);
+            zip::CentralHeader h = ReadCentralHeader(ch, field, true);
             uint16_t n = h.FileNameLength, e = h.ExtraFieldLength, cl = h.FileCommentLen;
             if (!mdz_[i].Seen) throw EZipPacker(ZIPMSG_LOH_NOT_FOUND, true);
             h.StartOnDisk = 0;
             h.RelOffLocalHdr = uint32_t(mdz_[i].RelOffLocal);
             h.EncodeHeader(ch + 4);
             WriteJoin(ch, sizeof ch, ZIPMSG_CEH_WRITE);
-            field.resize(n);
-            ReadIn(field.data(), n, ZIPMSG_CEH_NAME, true);
             WriteJoin(field.data(), n, ZIPMSG_CEH_WRITE);
             RWJoinData(e, ZIPMSG_CEH_EXTRA);
             RWJoinData(cl, ZIPMSG_FILE_COMMENT);

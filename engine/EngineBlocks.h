@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-namespace zeng {
+namespace zc {
 
 constexpr int32_t kCheckValue = 7;         // where each layout expects it: how the engine tells them apart
 constexpr int32_t kZipBlockVersion = 158;  // the block version callers write at offset 8
@@ -255,4 +255,4 @@ static_assert(sizeof(UnzPatternRecord) == 72 && offsetof(UnzExecParams, patterns
 static_assert(offsetof(UnzExecParamsOld, check) == 72 && offsetof(UnzExecParamsOld, patterns) == 76 &&
               sizeof(UnzExecParamsOld) == 16464);
 
-}  // namespace zeng
+}  // namespace zc

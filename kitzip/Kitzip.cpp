@@ -219,7 +219,7 @@ std::string DosDateTime(uint16_t date, uint16_t time) {
 }
 
 bool IsPartDigits(const std::string& name) {
-    std::string base = zipfmt::WithExtension(name, "");
+    std::string base = zip::WithExtension(name, "");
     if (base.size() < 3) return false;
     for (size_t i = base.size() - 3; i < base.size(); ++i)
         if (!isdigit(static_cast<unsigned char>(base[i]))) return false;
@@ -228,25 +228,25 @@ bool IsPartDigits(const std::string& name) {
 
 // The end record's disk number of a file, or -1 when it has none.
 int EndRecordDisk(const std::string& file) {
-    zipinternal::FileSource src(file);
+    FileSource src(file);
     if (!src.Ok()) return -1;
-    zipfmt::EndRecordResult r = zipfmt::FindEndRecord(src);
-    return r.found ? int(r.eoc.ThisDiskNo) : -1;
+    zip::EndRecord r = ReadComponentEndRecord(src);
+    return r.found ? int(r.record.ThisDiskNo) : -1;
 }
 
 // In our numbering any part names the set: its last part is the first one, counted from part
 // 001, whose end record says that it is that part. Parts of an earlier, longer set that are
 // still beside it come after it and are never taken. "" with the reason when there is none.
 std::string LastPart(const std::string& part, std::string& why) {
-    if (!IsPartDigits(part) || zipfmt::IsZipStylePart(part)) return part;
-    std::string base = zipfmt::WithExtension(part, "");
-    std::string set = base.substr(0, base.size() - 3) + zipfmt::ExtensionOf(part);
-    for (int k = 0; k < zipfmt::kMaxParts; ++k) {
-        std::string name = zipfmt::PartFileName(set, k);
+    if (!IsPartDigits(part) || zip::IsZipStylePart(part)) return part;
+    std::string base = zip::WithExtension(part, "");
+    std::string set = base.substr(0, base.size() - 3) + zip::ExtensionOf(part);
+    for (int k = 0; k < zip::kMaxParts; ++k) {
+        std::string name = zip::PartFileName(set, k);
         if (!ui::FileExists(name)) {
             // A name with digits that is an archive of its own is joined (or refused) as it is.
             if (k == 0 && EndRecordDisk(part) >= 0) return part;
-            why = "part " + zipfmt::PartNumberText(k) + " of the set (" + name + ") is missing";
+            why = "part " + zip::PartNumberText(k) + " of the set (" + name + ") is missing";
             return "";
         }
         if (EndRecordDisk(name) == k) return name;
@@ -259,10 +259,10 @@ std::string LastPart(const std::string& part, std::string& why) {
 // target itself is the last part.
 std::vector<std::string> ExistingParts(const std::string& target, bool zipStyle) {
     std::vector<std::string> found;
-    for (int k = 0; k < zipfmt::kMaxParts; ++k) {
-        std::string ours = zipfmt::PartFileName(target, k);
+    for (int k = 0; k < zip::kMaxParts; ++k) {
+        std::string ours = zip::PartFileName(target, k);
         if (ui::FileExists(ours)) found.push_back(ours);
-        std::string theirs = zipfmt::ZipStylePartName(target, k, -1);
+        std::string theirs = zip::ZipStylePartName(target, k, -1);
         if (ui::FileExists(theirs)) found.push_back(theirs);
     }
     if (zipStyle && ui::FileExists(target)) found.push_back(target);
@@ -353,7 +353,7 @@ int Span(Run& r, const std::vector<std::string>& args) {
     r.file = archive;
     if (!ui::FileExists(archive)) return r.Error(kNotFound, "the archive is not there");
     // Parts always carry the archive's extension: "disk" becomes disk001.zip...
-    if (zipfmt::ExtensionOf(target).empty()) target += zipfmt::ExtensionOf(archive).empty() ? ".zip" : zipfmt::ExtensionOf(archive);
+    if (zip::ExtensionOf(target).empty()) target += zip::ExtensionOf(archive).empty() ? ".zip" : zip::ExtensionOf(archive);
     r.z.SetMaxVolumeSize(size);
     // Parts smaller than the usual least free space are what was asked for.
     if (size > 0 && size < r.z.MinFreeVolumeSize()) r.z.SetMinFreeVolumeSize(size);
@@ -379,19 +379,19 @@ int Span(Run& r, const std::vector<std::string>& args) {
     char tmp[MAX_PATH + 1];
     if (!GetTempFileNameA(DirPart(target).c_str(), "kzs", 0, tmp)) return r.Error(kWrite, "no file can be made beside " + target);
     DeleteFileA(tmp);
-    const std::string staging = zipfmt::WithExtension(tmp, zipfmt::ExtensionOf(target));
+    const std::string staging = zip::WithExtension(tmp, zip::ExtensionOf(target));
     if (r.z.WriteSpan(archive, staging) != 0) return r.Failed(kWrite);
     int parts = 0;
-    while (parts < zipfmt::kMaxParts && ui::FileExists(zipfmt::PartFileName(staging, parts))) ++parts;
+    while (parts < zip::kMaxParts && ui::FileExists(zip::PartFileName(staging, parts))) ++parts;
     for (const std::string& f : old)
         if (!DeleteFileA(f.c_str())) {
-            for (int k = 0; k < parts; ++k) DeleteFileA(zipfmt::PartFileName(staging, k).c_str());
+            for (int k = 0; k < parts; ++k) DeleteFileA(zip::PartFileName(staging, k).c_str());
             return r.Error(kWrite, "the earlier part " + f + " cannot be removed; the new set was not kept");
         }
     for (int k = 0; k < parts; ++k) {
-        std::string to = zipStyle ? zipfmt::ZipStylePartName(target, k, parts - 1) : zipfmt::PartFileName(target, k);
-        if (!MoveFileA(zipfmt::PartFileName(staging, k).c_str(), to.c_str()))
-            return r.Error(kWrite, "the part " + zipfmt::PartFileName(staging, k) + " cannot be renamed to " + to);
+        std::string to = zipStyle ? zip::ZipStylePartName(target, k, parts - 1) : zip::PartFileName(target, k);
+        if (!MoveFileA(zip::PartFileName(staging, k).c_str(), to.c_str()))
+            return r.Error(kWrite, "the part " + zip::PartFileName(staging, k) + " cannot be renamed to " + to);
         std::printf("%s\n", to.c_str());
     }
     return kOk;
@@ -439,7 +439,7 @@ int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args
     r.z.KeepSourceOnConvert = !replace;
     r.z.SetZipFileName(args[at]);
     if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
-    const std::string out = zipfmt::WithExtension(args[at], cmd == "sfx" ? ".exe" : ".zip");
+    const std::string out = zip::WithExtension(args[at], cmd == "sfx" ? ".exe" : ".zip");
     int result = cmd == "sfx" ? r.z.ConvertSFX() : r.z.ConvertZIP();
     if (result == -3) return r.Failed(kDamaged, "the archive cannot be read; " + out + " is as it was");
     if (result == -9) return r.Failed(kOther, "the result did not come out whole; " + out + " is as it was");

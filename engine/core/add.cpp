@@ -13,10 +13,10 @@
 #include "codec.h"
 #include "engine.h"
 #include "errors.h"
-#include "names.h"
+#include "Names.h"
 #include "threads.h"
 #include "writer.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 
 namespace zc {
 namespace {
@@ -26,7 +26,7 @@ struct Item {
   std::string name;      // member name, UTF-8, '/' separators, directories end in '/'
   FileInfo info;
   uint32_t dostime = 0;
-  bool is_dir() const { return info.is_dir; }
+  bool IsDir() const { return info.is_dir; }
 };
 
 // One piece of work for a worker: a whole member, or one piece of a large one.
@@ -121,7 +121,7 @@ class Adder {
 bool Adder::is_own_archive(const std::string& path) const {
   std::string full = fs_.full_path(path);
   auto same = [&](const std::string& a, const std::string& b) {
-    return fs_.case_insensitive() ? fold_case(a) == fold_case(b) : a == b;
+    return fs_.case_insensitive() ? FoldCase(a) == FoldCase(b) : a == b;
   };
   return same(full, archive_full_) || (!temp_full_.empty() && same(full, temp_full_));
 }
@@ -134,7 +134,7 @@ void Adder::add_item(const std::string& path, const std::string& name, const Fil
     if (!o_.dir_entries || o_.junk_dirs) return;
     member += '/';
   }
-  auto [where, fresh] = seen_.emplace(fold_case(member), path);
+  auto [where, fresh] = seen_.emplace(FoldCase(member), path);
   if (!fresh) {
     // Named twice: the first one counts. Two different files under one name (folder names
     // junked) is worth a word.
@@ -157,11 +157,11 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
     return;
   }
   std::sort(list.begin(), list.end(), [](const DirEntry& a, const DirEntry& b) {
-    std::string fa = fold_case(a.name), fb = fold_case(b.name);
+    std::string fa = FoldCase(a.name), fb = FoldCase(b.name);
     return fa != fb ? fa < fb : a.name < b.name;
   });
   for (const DirEntry& d : list)
-    if (!d.info.is_dir && included(d.info) && wild_match(pattern, d.name, false))
+    if (!d.info.is_dir && included(d.info) && WildMatch(pattern, d.name, false))
       add_item(join(dir, d.name), join(prefix, d.name), d.info);
   if (!o_.recurse) return;
   for (const DirEntry& d : list) {
@@ -174,17 +174,17 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
 
 void Adder::gather() {
   for (const std::string& raw : o_.patterns) {
-    std::string arg = to_slashes(raw);
+    std::string arg = ToSlashes(raw);
     while (arg.size() > 1 && arg.back() == '/' && !(arg.size() == 3 && arg[1] == ':')) arg.pop_back();
     if (arg.empty()) continue;
-    if (!has_wildcards(arg)) {
+    if (!HasWildcards(arg)) {
       std::string full = fs_.full_path(arg);
       FileInfo info = fs_.stat(full);
       if (!info.exists) {
         check(p_.message(kWarning, "File not found: " + raw));
         continue;
       }
-      std::string name = clean_add_path(arg);
+      std::string name = CleanAddPath(arg);
       if (info.is_dir) {
         // A folder: its entry, and with recursion everything in it.
         if (!name.empty()) add_item(full, name, info);
@@ -197,7 +197,7 @@ void Adder::gather() {
     size_t slash = arg.rfind('/');
     std::string dirpart = slash == std::string::npos ? "" : arg.substr(0, slash + 1);
     std::string pattern = slash == std::string::npos ? arg : arg.substr(slash + 1);
-    if (has_wildcards(dirpart)) {
+    if (HasWildcards(dirpart)) {
       check(p_.message(kParams, "Wildcards are allowed in the last part of a file pattern only: " + raw));
       continue;
     }
@@ -206,7 +206,7 @@ void Adder::gather() {
       check(p_.message(kWarning, "Folder not found: " + raw));
       continue;
     }
-    walk(dir, pattern, clean_add_path(dirpart));
+    walk(dir, pattern, CleanAddPath(dirpart));
   }
 }
 
@@ -220,13 +220,13 @@ void Adder::apply_dos_names() {
       size_t j = name.find('/', i);
       bool last = j == std::string::npos;
       std::string comp = name.substr(i, last ? std::string::npos : j - i);
-      std::string key = fold_case(orig.empty() ? comp : orig + "/" + comp);
+      std::string key = FoldCase(orig.empty() ? comp : orig + "/" + comp);
       auto it = dirs.find(key);
       std::string dos;
       if (!last && it != dirs.end()) {
         dos = it->second;
       } else {
-        dos = dos83_name(comp, used[out]);
+        dos = Dos83Name(comp, used[out]);
         if (!last) dirs[key] = dos;
       }
       orig = orig.empty() ? comp : orig + "/" + comp;
@@ -243,21 +243,21 @@ void Adder::apply_dos_names() {
 Entry Adder::new_entry(const Item& it) const {
   Entry e;
   EncodedName n = encode_name(it.name);
-  e.raw_name = n.bytes;
+  e.rawName = n.bytes;
   e.extra = n.extra;
   e.name = it.name;
-  e.made_by = uint16_t(kHostFat << 8 | 20);
+  e.madeBy = uint16_t(kHostFat << 8 | 20);
   e.flags = n.utf8 ? kFlagUtf8 : 0;
   e.dostime = it.dostime;
-  e.ext_attr = it.info.attrs & 0xFF;
+  e.extAttr = it.info.attrs & 0xFF;
   return e;
 }
 
 void Adder::write_stored_dir(ArchiveWriter& w, const Item& it) {
   Entry e = new_entry(it);
   e.needed = 20;
-  e.ext_attr |= kAttrDir;
-  e.local_offset = w.member_offset();
+  e.extAttr |= kAttrDir;
+  e.localOffset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.add_central(e);
 }
@@ -314,7 +314,7 @@ void Adder::compress_job(size_t j, Deflaters& d) {
       in.reset();
       const uint8_t* data = d.in.data();
       r.usize = got;
-      r.crc = crc32_update(0, data, got);
+      r.crc = Crc32Update(0, data, got);
       size_t off = o_.encrypt ? ZipCrypto::kHeaderSize : 0;
       if (o_.level > 0 && got > 0) {
         // Above level 6 a sample tells data that does not compress, which the slow levels would
@@ -338,8 +338,8 @@ void Adder::compress_job(size_t j, Deflaters& d) {
       }
       if (o_.encrypt) {
         ZipCrypto keys(o_.password);
-        make_crypt_header(keys, r.data.data(), uint8_t(r.crc >> 24), seed(it, r.crc));
-        keys.encrypt(r.data.data() + ZipCrypto::kHeaderSize, r.data.size() - ZipCrypto::kHeaderSize);
+        MakeCryptHeader(keys, r.data.data(), uint8_t(r.crc >> 24), seed(it, r.crc));
+        keys.Encrypt(r.data.data() + ZipCrypto::kHeaderSize, r.data.size() - ZipCrypto::kHeaderSize);
       }
     }
   } catch (const ZipError& e) {
@@ -366,7 +366,7 @@ void Adder::compress_piece(const Job& job, Result& r, Deflaters& d) {
   if (in->read(d.in.data(), job.length) != job.length)
     throw ZipError(kRead, "The file " + it.path + " became shorter while it was being added");
   r.usize = job.length;
-  r.crc = crc32_update(0, data, job.length);
+  r.crc = Crc32Update(0, data, job.length);
   BlockDeflater& def = looks_incompressible(data, job.length, d.quick()) ? d.quick() : d.piece();
   grow(d.out, def.bound(job.length));
   size_t n = def.compress(data, job.length, d.out.data(), d.out.size());
@@ -418,7 +418,7 @@ void Adder::plan_jobs() {
   first_job_.assign(items_.size(), size_t(-1));
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
-    if (it.is_dir() || (large(it) && !in_pieces(it))) continue;
+    if (it.IsDir() || (large(it) && !in_pieces(it))) continue;
     first_job_[i] = plan_.size();
     if (!large(it)) {
       plan_.push_back({i, 0, size_t(it.info.size), true, true});
@@ -477,7 +477,7 @@ static void finish_streamed(ArchiveWriter& w, Entry& e, uint64_t header_at, bool
     Put32(fix + 4, uint32_t(e.usize));
     w.patch(header_at + 18, fix, 8);
   }
-  e.zip64_sizes = zip64;
+  e.zip64Sizes = zip64;
   w.add_central(e);
 }
 
@@ -488,7 +488,7 @@ void Adder::write_pieces(ArchiveWriter& w, size_t i) {
   e.method = kMethodDeflated;
   e.needed = zip64 ? 45 : 20;
   e.flags |= level_flags(o_.level);
-  e.local_offset = w.member_offset();
+  e.localOffset = w.member_offset();
   uint64_t header_at = w.pos();
   w.write(local_header(e, e.extra, zip64));
   uint64_t data_at = w.pos();
@@ -529,7 +529,7 @@ void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
   e.crc = r.crc;
   e.usize = r.usize;
   e.csize = r.data.size();
-  e.local_offset = w.member_offset();
+  e.localOffset = w.member_offset();
   w.write(local_header(e, e.extra));
   w.write(r.data);
   w.add_central(e);
@@ -546,7 +546,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
     for (;;) {
       size_t n = in->read(buf.data(), buf.size());
       if (n == 0) break;
-      crc = crc32_update(crc, buf.data(), n);
+      crc = Crc32Update(crc, buf.data(), n);
       check(p_.tick());
     }
   }
@@ -560,7 +560,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
     e.flags = uint16_t((e.flags & kFlagUtf8) | (o_.encrypt ? kFlagEncrypted : 0) |
                        (e.method == kMethodDeflated ? level_flags(o_.level) : 0));
     e.crc = crc;
-    e.local_offset = w.member_offset();
+    e.localOffset = w.member_offset();
     uint64_t header_at = w.pos();
     w.write(local_header(e, e.extra, zip64));
     uint64_t data_at = w.pos();
@@ -568,7 +568,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
     if (o_.encrypt) {
       keys.reset(new ZipCrypto(o_.password));
       uint8_t h[ZipCrypto::kHeaderSize];
-      make_crypt_header(*keys, h, uint8_t(crc >> 24), seed(it, crc));
+      MakeCryptHeader(*keys, h, uint8_t(crc >> 24), seed(it, crc));
       w.write(h, sizeof h);
     }
     std::unique_ptr<StreamDeflater> z;
@@ -580,7 +580,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
       // A file that grew meanwhile is taken as far as it was announced.
       size_t n = in->read(buf.data(), size_t(std::min<uint64_t>(buf.size(), it.info.size - total)));
       total += n;
-      run_crc = crc32_update(run_crc, buf.data(), n);
+      run_crc = Crc32Update(run_crc, buf.data(), n);
       out.clear();
       const std::vector<uint8_t>* chunk = &buf;
       size_t len = n;
@@ -590,7 +590,7 @@ void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
         len = out.size();
       }
       std::vector<uint8_t>& c = const_cast<std::vector<uint8_t>&>(*chunk);
-      if (keys) keys->encrypt(c.data(), len);
+      if (keys) keys->Encrypt(c.data(), len);
       w.write(c.data(), len);
       if (pass == 0 && n > 0) {
         // Bytes done never run past the size announced at the start of this file.
@@ -627,8 +627,8 @@ void Adder::write_members(ArchiveWriter& w) {
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& it = items_[i];
     dispatch();
-    check(p_.file_start(it.name, it.is_dir() ? 0 : it.info.size));
-    if (it.is_dir()) {
+    check(p_.file_start(it.name, it.IsDir() ? 0 : it.info.size));
+    if (it.IsDir()) {
       write_stored_dir(w, it);
       continue;
     }
@@ -667,7 +667,7 @@ int Adder::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
   if (o_.patterns.empty()) throw ZipError(kNothing, "No files to add were given");
   if (o_.encrypt && o_.password.empty()) throw ZipError(kPassword, "Encryption asked for but no password given");
-  archive_full_ = fs_.full_path(to_slashes(o_.archive));
+  archive_full_ = fs_.full_path(ToSlashes(o_.archive));
 
   // The old archive, when there is one (an empty file counts as none).
   FileInfo old_info = fs_.stat(archive_full_);
@@ -676,7 +676,7 @@ int Adder::run() {
   if (old_info.exists && old_info.is_dir) throw ZipError(kNoArchive, "The archive name is a folder: " + o_.archive);
   if (old_info.exists && old_info.size > 0) {
     old = fs_.open_read(archive_full_);
-    dir = read_directory(*old);
+    dir = ReadDirectory(*old);
     check_rewritable(dir);
     check_member_ranges(*old, dir);
   }
@@ -686,14 +686,14 @@ int Adder::run() {
 
   // Which old members stay; freshen and update keep only what is newer.
   std::map<std::string, size_t> old_index;
-  for (size_t k = 0; k < dir.entries.size(); ++k) old_index[fold_case(to_slashes(dir.entries[k].name))] = k;
+  for (size_t k = 0; k < dir.entries.size(); ++k) old_index[FoldCase(ToSlashes(dir.entries[k].name))] = k;
   std::vector<bool> replaced(dir.entries.size(), false);
   std::vector<Item> todo;
   for (Item& it : items_) {
-    auto f = old_index.find(fold_case(it.name));
+    auto f = old_index.find(FoldCase(it.name));
     bool exists = f != old_index.end();
     if (o_.freshen || o_.update) {
-      if (exists && (it.is_dir() || it.dostime <= dir.entries[f->second].dostime)) continue;
+      if (exists && (it.IsDir() || it.dostime <= dir.entries[f->second].dostime)) continue;
       if (!exists && o_.freshen) continue;
     }
     if (exists) replaced[f->second] = true;
@@ -707,22 +707,22 @@ int Adder::run() {
   }
 
   uint64_t bytes = 0;
-  for (const Item& it : items_) bytes += it.is_dir() ? 0 : it.info.size;
+  for (const Item& it : items_) bytes += it.IsDir() ? 0 : it.info.size;
   check(p_.file_count(items_.size()));
   check(p_.byte_count(bytes));
 
-  ArchiveWriter w(fs_, archive_full_, o_.temp_dir.empty() ? "" : fs_.full_path(to_slashes(o_.temp_dir)));
+  ArchiveWriter w(fs_, archive_full_, o_.temp_dir.empty() ? "" : fs_.full_path(ToSlashes(o_.temp_dir)));
   temp_full_ = w.temp_path();
   if (old) {
     // A stub in front (self-extractor) stays; members keep their order, replaced ones go.
-    w.copy_from(*old, 0, dir.data_start, &p_);
+    w.copy_from(*old, 0, dir.dataStart, &p_);
     for (size_t k = 0; k < dir.entries.size(); ++k)
-      if (!replaced[k]) w.copy_member(*old, dir.entries[k], dir.file_size, &p_);
+      if (!replaced[k]) w.copy_member(*old, dir.entries[k], dir.fileSize, &p_);
   }
   write_members(w);
   if (w.count() == (old ? dir.entries.size() - std::count(replaced.begin(), replaced.end(), true) : 0))
     throw ZipError(kOpen, "None of the files could be read; the archive was not changed");
-  w.finish(dir.comment);
+  w.finish(dir.end.comment);
   old.reset();
   w.commit();
 
@@ -736,10 +736,10 @@ int Adder::run() {
     std::set<std::string> skipped(skipped_.begin(), skipped_.end());
     // Files first, then folders deepest first (those that are empty now).
     for (const Item& it : items_)
-      if (!it.is_dir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
+      if (!it.IsDir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
         p_.message(kWarning, "Could not delete " + it.path + " after adding it: " + fs_.last_error());
     for (auto it = items_.rbegin(); it != items_.rend(); ++it)
-      if (it->is_dir()) fs_.remove_dir(it->path);
+      if (it->IsDir()) fs_.remove_dir(it->path);
   }
   if (!skipped_.empty())
     p_.message(kOpen, std::to_string(skipped_.size()) + " file(s) could not be read and were left out");

@@ -1,7 +1,7 @@
 // Delete: copies the members that stay into a new archive, which replaces the old one at the end.
 #include "engine.h"
 #include "errors.h"
-#include "names.h"
+#include "Names.h"
 #include "writer.h"
 
 namespace zc {
@@ -12,11 +12,11 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
   try {
     if (o.archive.empty()) throw ZipError(kParams, "No archive name given");
     if (o.patterns.empty()) throw ZipError(kNothing, "No members to delete were given");
-    std::string path = fs.full_path(to_slashes(o.archive));
+    std::string path = fs.full_path(ToSlashes(o.archive));
     FileInfo info = fs.stat(path);
     if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o.archive + " does not exist");
     std::unique_ptr<File> f = fs.open_read(path);
-    Directory dir = read_directory(*f);
+    Directory dir = ReadDirectory(*f);
     check_rewritable(dir);
     check_member_ranges(*f, dir);
     std::vector<bool> gone(dir.entries.size());
@@ -28,17 +28,17 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
       return 0;
     }
     if (p.file_count(n) || p.byte_count(0)) throw Cancelled();
-    ArchiveWriter w(fs, path, o.temp_dir.empty() ? "" : fs.full_path(to_slashes(o.temp_dir)));
-    w.copy_from(*f, 0, dir.data_start, &p);
+    ArchiveWriter w(fs, path, o.temp_dir.empty() ? "" : fs.full_path(ToSlashes(o.temp_dir)));
+    w.copy_from(*f, 0, dir.dataStart, &p);
     for (size_t k = 0; k < dir.entries.size(); ++k) {
       if (gone[k]) {
         if (p.file_start(dir.entries[k].name, 0)) throw Cancelled();
         if (o.verbose && p.message(0, "deleting: " + dir.entries[k].name)) throw Cancelled();
       } else {
-        w.copy_member(*f, dir.entries[k], dir.file_size, &p);
+        w.copy_member(*f, dir.entries[k], dir.fileSize, &p);
       }
     }
-    w.finish(dir.comment);
+    w.finish(dir.end.comment);
     f.reset();
     w.commit();
     p.batch_done();

@@ -7,20 +7,20 @@
 #include "engine.h"
 #include "errors.h"
 #include "member.h"
-#include "names.h"
+#include "Names.h"
 
 namespace zc {
 
 bool member_selected(const std::vector<std::string>& patterns, const std::string& name) {
   if (patterns.empty()) return true;
-  std::string n = to_slashes(name);
+  std::string n = ToSlashes(name);
   for (const std::string& s : patterns) {
-    std::string p = to_slashes(s);
+    std::string p = ToSlashes(s);
     if (p.empty()) continue;
-    if (wild_match(p, n)) return true;
+    if (WildMatch(p, n)) return true;
     // A folder name selects what is in it.
     std::string folder = p.back() == '/' ? p : p + "/";
-    if (wild_match(folder + "*", n)) return true;
+    if (WildMatch(folder + "*", n)) return true;
   }
   return false;
 }
@@ -74,7 +74,7 @@ class Extractor {
 };
 
 MemberDecoder Extractor::decoder() {
-  return MemberDecoder(*f_, dir_.file_size, Words,
+  return MemberDecoder(*f_, dir_.fileSize, Words,
                        [this](std::string& password, bool retry) {
                          if (retry) return PasswordReply::NoMoreTries;
                          password = o_.password;
@@ -90,7 +90,7 @@ MemberDecoder Extractor::decoder() {
 bool Extractor::extract_one(const Entry& e) {
   reported_ = 0;
   if (o_.test_only) {
-    if (e.is_dir()) return true;
+    if (e.IsDir()) return true;
     decoder().Decode(e, [](const uint8_t*, size_t) {});
     if (o_.verbose) check(p_.message(0, "  testing: " + e.name + "  OK"));
     return true;
@@ -99,7 +99,7 @@ bool Extractor::extract_one(const Entry& e) {
   if (!name.Ok()) {
     // Escapes are said as such; names Windows cannot hold as files (devices, streams, control
     // characters) are said for what they are.
-    std::string why = unsafe_name_reason(name);
+    std::string why = UnsafeNameReason(name);
     std::string reason = name.Escapes() ? why + " would leave the target folder"
                          : name.fault == zip::NameFault::Device
                              ? "\"" + name.part + "\" is the name of a device on Windows, not of a file"
@@ -110,7 +110,7 @@ bool Extractor::extract_one(const Entry& e) {
   std::string rel = name.rel;
   if (rel.empty()) return false;
   if (!o_.dir_names) {
-    if (e.is_dir()) return false;
+    if (e.IsDir()) return false;
     rel = rel.substr(rel.rfind('/') == std::string::npos ? 0 : rel.rfind('/') + 1);
   }
   std::string base = fs_.current_dir();
@@ -129,7 +129,7 @@ bool Extractor::extract_one(const Entry& e) {
       i = j + 1;
     }
   };
-  if (e.is_dir()) {
+  if (e.IsDir()) {
     make_parents(rel, true);
     return true;
   }
@@ -154,14 +154,14 @@ bool Extractor::extract_one(const Entry& e) {
 
 int Extractor::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
-  std::string path = fs_.full_path(to_slashes(o_.archive));
+  std::string path = fs_.full_path(ToSlashes(o_.archive));
   FileInfo info = fs_.stat(path);
   if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
   f_ = fs_.open_read(path);
-  dir_ = read_directory(*f_, o_.names);
+  dir_ = ReadDirectory(*f_, o_.names);
   check_member_ranges(*f_, dir_);
-  if (!dir_.count_mismatch.empty())
-    check(p_.message(kFormat, "Warning: the zip file is damaged: " + dir_.count_mismatch + "; the " +
+  if (!CountMismatchNote(dir_).empty())
+    check(p_.message(kFormat, "Warning: the zip file is damaged: " + CountMismatchNote(dir_) + "; the " +
                                   std::to_string(dir_.entries.size()) + " members found are read"));
 
   std::vector<const Entry*> chosen;

@@ -6,7 +6,7 @@
 
 #include "codec.h"
 #include "errors.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 
 namespace zc {
 
@@ -22,7 +22,7 @@ bool Fits(const Entry& e, const uint8_t* head, std::unique_ptr<ZipCrypto>& keys,
     keys = std::make_unique<ZipCrypto>(password);
     uint8_t h[ZipCrypto::kHeaderSize];
     std::copy(head, head + sizeof h, h);
-    keys->decrypt(h, sizeof h);
+    keys->Decrypt(h, sizeof h);
     return h[11] == uint8_t(e.crc >> 24) || ((e.flags & kFlagDescriptor) && h[11] == uint8_t(e.dostime >> 8));
 }
 
@@ -56,7 +56,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
     uint64_t pos = data_offset(archive_, e, fileSize_);
     uint64_t left = e.csize;
     std::unique_ptr<ZipCrypto> keys;
-    if (e.encrypted()) {
+    if (e.Encrypted()) {
         if (left < ZipCrypto::kHeaderSize) Fail(e, MemberFault::HeaderMissing);
         uint8_t head[ZipCrypto::kHeaderSize];
         archive_.read_at(pos, head, sizeof head, "an encryption header");
@@ -83,7 +83,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
         if (inAvail == 0 && left > 0) {
             size_t n = size_t(std::min<uint64_t>(left, in.size()));
             if (archive_.read(in.data(), n) != n) Fail(e, MemberFault::ArchiveEnds);
-            if (keys) keys->decrypt(in.data(), n);
+            if (keys) keys->Decrypt(in.data(), n);
             left -= n;
             inOff = 0;
             inAvail = n;
@@ -107,7 +107,7 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
         }
         produced += out.size();
         if (produced > e.usize) Fail(e, MemberFault::TooLong, produced, e.usize);
-        crc = crc32_update(crc, out.data(), out.size());
+        crc = Crc32Update(crc, out.data(), out.size());
         if (!out.empty()) {
             sink(out.data(), out.size());
             if (progress_(out.size())) throw Cancelled();
@@ -141,11 +141,11 @@ void MemberDecoder::Write(FileSystem& fs, const Entry& e, const std::string& tar
         Fail(e, MemberFault::Rename, 0, 0, err, target);
     }
     fs.set_mtime(target, fs.from_dos_time(e.dostime));
-    const uint8_t host = e.host();
-    const uint32_t mode = e.ext_attr >> 16;
+    const uint8_t host = e.Host();
+    const uint32_t mode = e.extAttr >> 16;
     uint32_t attrs = 0;
     if (host == kHostFat || host == kHostNtfs || host == kHostHpfs)
-        attrs = e.ext_attr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
+        attrs = e.extAttr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
     else if (unixReadOnly && host == kHostUnix && mode && !(mode & 0200))
         attrs = kAttrReadOnly;
     if (attrs) fs.set_attrs(target, attrs | kAttrArchive);

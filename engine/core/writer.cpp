@@ -103,15 +103,15 @@ void ArchiveWriter::copy_member(File& src, const Entry& e, uint64_t src_size, Pr
   uint64_t end = data + e.csize;
   end += descriptor_length(src, e, end, src_size);
   Entry copy = e;
-  copy.local_offset = member_offset();
-  copy_from(src, e.header_pos, end - e.header_pos, progress);
+  copy.localOffset = member_offset();
+  copy_from(src, e.headerPos, end - e.headerPos, progress);
   central_.push_back(std::move(copy));
 }
 
 void ArchiveWriter::finish(const std::string& comment) {
-  uint64_t cd_start = pos_;
+  uint64_t cdStart = pos_;
   for (const Entry& e : central_) write(central_header(e));
-  write(end_record(central_.size(), pos_ - cd_start, cd_start, comment));
+  write(end_record(central_.size(), pos_ - cdStart, cdStart, comment));
   flush();
   out_->close();
   out_.reset();

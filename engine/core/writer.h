@@ -35,7 +35,7 @@ class ArchiveWriter {
   // Copies an existing member whole (local header, data, descriptor) and records its central
   // header with the new offset.
   void copy_member(File& src, const Entry& e, uint64_t src_size, Progress* progress);
-  // Records the central header of a member written by the caller (local_offset must be set).
+  // Records the central header of a member written by the caller (localOffset must be set).
   void add_central(const Entry& e) { central_.push_back(e); }
   // The offset a new local header gets.
   uint64_t member_offset() const { return pos_; }

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "errors.h"
-#include "text.h"
-#include "zipcrypt.h"
+#include "Text.h"
+#include "ZipCrypto.h"
 
 namespace zc {
 
@@ -29,9 +29,9 @@ bool unicode_path(const Entry& e, std::string& out) {
     if (!body) return false;
     if (id != kExtraUnicodePath || len < 5 || body[0] != 1) continue;
     uint32_t crc = Get32(body + 1);
-    if (crc != crc32_update(0, e.raw_name.data(), e.raw_name.size())) continue;
+    if (crc != Crc32Update(0, e.rawName.data(), e.rawName.size())) continue;
     out.assign(reinterpret_cast<const char*>(body + 5), len - 5);
-    return is_valid_utf8(out) && !out.empty();
+    return IsValidUtf8(out) && !out.empty();
   }
   return false;
 }
@@ -41,20 +41,20 @@ bool unicode_path(const Entry& e, std::string& out) {
 std::string decode_name(const Entry& e, NameRule rule) {
   std::string u;
   if (unicode_path(e, u)) return u;
-  if ((e.flags & kFlagUtf8) && is_valid_utf8(e.raw_name)) return e.raw_name;
-  if (is_ascii(e.raw_name)) return e.raw_name;
+  if ((e.flags & kFlagUtf8) && IsValidUtf8(e.rawName)) return e.rawName;
+  if (IsAscii(e.rawName)) return e.rawName;
   switch (rule) {
     case NameRule::Oem:
-      return cp_to_utf8(e.raw_name, CodePage::Oem437);
+      return CpToUtf8(e.rawName, CodePage::Oem437);
     case NameRule::None:
-      return cp_to_utf8(e.raw_name, CodePage::Ansi1252);
+      return CpToUtf8(e.rawName, CodePage::Ansi1252);
     case NameRule::Auto:
     default: {
-      uint8_t host = e.host();
-      if (host == kHostFat || host == kHostHpfs || host == kHostNtfs) return cp_to_utf8(e.raw_name, CodePage::Oem437);
+      uint8_t host = e.Host();
+      if (host == kHostFat || host == kHostHpfs || host == kHostNtfs) return CpToUtf8(e.rawName, CodePage::Oem437);
       // Unix and the rest: today's tools write UTF-8 without saying so; older ones a Latin set.
-      if (is_valid_utf8(e.raw_name)) return e.raw_name;
-      return cp_to_utf8(e.raw_name, CodePage::Ansi1252);
+      if (IsValidUtf8(e.rawName)) return e.rawName;
+      return CpToUtf8(e.rawName, CodePage::Ansi1252);
     }
   }
 }
@@ -62,22 +62,6 @@ std::string decode_name(const Entry& e, NameRule rule) {
 namespace {
 
 std::string num(uint64_t v) { return std::to_string(v); }
-
-// Fills the saturated fields of a central header from its ZIP64 field.
-void read_zip64_extra(Entry& e, const std::string& which) {
-  bool u = e.usize == kZip64Mark, c = e.csize == kZip64Mark, o = e.local_offset == kZip64Mark;
-  bool disk = e.disk_start == 0xFFFF;
-  if (!u && !c && !o && !disk) return;
-  Zip64Values v;
-  if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size(), u, c, o, disk, v))
-    throw ZipError(kFormat, "The zip file is damaged: " + which + " (\"" + e.raw_name +
-                                "\") marks its sizes as ZIP64 but its ZIP64 field is missing or too short");
-  if (u) e.usize = v.uncompressed;
-  if (c) e.csize = v.compressed;
-  if (o) e.local_offset = v.offset;
-  if (disk) e.disk_start = uint16_t(std::min<uint32_t>(v.disk, 0xFFFF));
-  e.zip64_sizes = u || c;
-}
 
 // The engine's files as the format's readers see them.
 class FileBytes : public ByteSource {
@@ -95,142 +79,80 @@ class FileBytes : public ByteSource {
   uint64_t size_;
 };
 
-// The end record: the nearest one whose comment fits in the file wins, else the nearest one at
-// all (a comment cut short loses nothing of the members).
-ZipEndOfCentral find_end_record(File& f, uint64_t file_size, uint64_t& pos, std::string& comment) {
-  uint64_t tail_len = EndSearchLength(file_size);
-  std::vector<uint8_t> tail(tail_len);
-  f.read_at(file_size - tail_len, tail.data(), tail.size(), "the end of the archive");
-  EndRecordHits hits = FindEndRecord(tail.data(), tail.size());
-  int64_t found = hits.complete >= 0 ? hits.complete : hits.nearest;
-  if (found < 0) throw ZipError(kNoArchive, "This is not a zip archive (no end of central directory record)");
-  ZipEndOfCentral end = ZipEndOfCentral::Decode(&tail[found]);
-  pos = file_size - tail_len + uint64_t(found);
-  size_t clen = std::min<size_t>(end.ZipCommentLen, tail_len - found - kEndSize);
-  comment.assign(reinterpret_cast<const char*>(&tail[found + kEndSize]), clen);
-  return end;
+const char* const kSpanned =
+    "This is part of a spanned (multi-disk) archive; join the disks into one archive first";
+
+// The engine's code and text for each fault of the reader.
+[[noreturn]] void Throw(const zip::Fault& f, const Directory& d) {
+  using F = zip::Fault;
+  const std::string damaged = "The zip file is damaged: ";
+  const std::string which = "central header " + num(f.index + 1) + " of " + num(d.count);
+  switch (f.kind) {
+    case F::TooShort:
+      throw ZipError(kNoArchive, "This is not a zip archive (" + num(f.fileSize) +
+                                     " bytes, less than the 22 of an end record)");
+    case F::EndUnreadable:
+      throw ZipError(kEof, "Unexpected end of the zip file while reading the end of the archive: need " +
+                               num(f.need) + " bytes, found " + num(f.found));
+    case F::NoEndRecord:
+      throw ZipError(kNoArchive, "This is not a zip archive (no end of central directory record)");
+    case F::Spanned:
+    case F::DiskMissing:
+      throw ZipError(kUnsupported, kSpanned);
+    case F::Zip64EndMissing:
+      throw ZipError(kFormat, damaged + "its ZIP64 locator points at offset " + num(f.offset) +
+                                  ", where there is no ZIP64 end record");
+    case F::DirectoryTooLarge:
+      throw ZipError(kFormat, damaged + "its central directory (" + num(f.need) +
+                                  " bytes) is larger than the space before the end record (" + num(f.found) +
+                                  " bytes)");
+    case F::DirectoryOffsetTooLate:
+      throw ZipError(kFormat, damaged + "central directory recorded at " + num(f.offset) + " but it can start at " +
+                                  num(f.limit) + " at most");
+    case F::DirectoryUnreadable:
+      throw ZipError(kEof, "Unexpected end of the zip file while reading the central directory: need " +
+                               num(d.cdSize) + " bytes, found " + num(f.offset - d.cdStart));
+    case F::HeaderCut:
+      throw ZipError(kFormat, damaged + which + " is truncated (need 46 bytes, found " + num(f.found) + ")");
+    case F::HeaderSignature:
+      throw ZipError(kFormat, damaged + which + " has a wrong signature");
+    case F::NameCut:
+    case F::ExtraCut:
+    case F::CommentCut:
+      throw ZipError(kFormat, damaged + "the name, extra field and comment of " + which +
+                                  " run past the central directory (need " + num(f.need) + " bytes, found " +
+                                  num(f.found) + ")");
+    case F::Zip64FieldMissing:
+      throw ZipError(kFormat, damaged + which + " (\"" + f.name +
+                                  "\") marks its sizes as ZIP64 but its ZIP64 field is missing or too short");
+    case F::LocalHeaderPastData:
+      throw ZipError(kFormat, damaged + which + " points at offset " + num(f.offset) +
+                                  ", past the member data (which ends at " + num(f.limit) + ")");
+    case F::None:
+      break;
+  }
+  throw ZipError(kLogic, "Reading the central directory failed");
 }
 
 }  // namespace
 
-Directory read_directory(File& f, NameRule rule) {
-  Directory d;
-  d.file_size = f.size();
-  if (d.file_size < kEndSize)
-    throw ZipError(kNoArchive, "This is not a zip archive (" + num(d.file_size) +
-                                   " bytes, less than the 22 of an end record)");
-  ZipEndOfCentral end = find_end_record(f, d.file_size, d.end_pos, d.comment);
-  uint64_t n_total = end.TotalEntries, n_disk = end.CentralEntries, cd_offset = end.CentralOffset;
-  uint32_t this_disk = end.ThisDiskNo, cd_disk = end.CentralDiskNo;
-  d.cd_size = end.CentralSize;
-  uint64_t cd_end = d.end_pos;
-
-  // A ZIP64 locator right before the end record points at the ZIP64 end record, whose fields
-  // replace the classic ones. Without a locator a count of 0xFFFF is just that count.
+Directory ReadDirectory(File& f, NameRule rule) {
   FileBytes bytes(f);
-  Zip64Lookup z = FindZip64End(bytes, d.end_pos);
-  if (z.hasLocator) {
-    if (z.endDisk != 0 || z.totalDisks > 1)
-      throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
-                                   "archive first");
-    if (!z.found)
-      throw ZipError(kFormat, "The zip file is damaged: its ZIP64 locator points at offset " + num(z.recordedPos) +
-                                  ", where there is no ZIP64 end record");
-    d.zip64 = true;
-    this_disk = z.thisDisk;
-    cd_disk = z.centralDisk;
-    n_disk = z.centralEntries;
-    n_total = z.totalEntries;
-    d.cd_size = z.centralSize;
-    cd_offset = z.centralOffset;
-    cd_end = z.pos;
-  }
-  if (this_disk != 0 || cd_disk != 0 || n_disk != n_total)
-    throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
-                                 "archive first");
-
-  // The central directory cannot extend past the end record.
-  if (d.cd_size > cd_end)
-    throw ZipError(kFormat, "The zip file is damaged: its central directory (" + num(d.cd_size) +
-                                " bytes) is larger than the space before the end record (" + num(cd_end) + " bytes)");
-  d.cd_start = cd_end - d.cd_size;
-  // Offsets recorded without the length of a stub in front are corrected by the difference.
-  if (cd_offset > d.cd_start)
-    throw ZipError(kFormat, "The zip file is damaged: central directory recorded at " + num(cd_offset) +
-                                " but it can start at " + num(d.cd_start) + " at most");
-  d.shift = d.cd_start - cd_offset;
-
-  std::vector<uint8_t> cd(size_t(d.cd_size));
-  if (!cd.empty()) f.read_at(d.cd_start, cd.data(), cd.size(), "the central directory");
-
-  // Every central header there is, whatever the count says: a count that lies must not make
-  // members vanish. Headers stop at the end of the directory or at bytes that are not one.
-  ByteReader r(cd.data(), cd.size());
-  d.data_start = d.cd_start;
-  std::string damage;   // why reading stopped before the directory's end
-  for (uint64_t i = 0;; ++i) {
-    std::string which = "central header " + num(i + 1) + " of " + num(n_total);
-    if (r.Left() == 0) break;
-    if (!r.Has(kCentralSize)) {
-      damage = "The zip file is damaged: " + which + " is truncated (need 46 bytes, found " + num(r.Left()) + ")";
-      break;
-    }
-    if (Get32(cd.data() + r.Pos()) != kCentralSig) {
-      damage = "The zip file is damaged: " + which + " has a wrong signature";
-      break;
-    }
-    CentralHeader h;
-    h.DecodeHeader(r.Bytes(kCentralSize) + 4);
-    Entry e;
-    e.made_by = uint16_t(h.HostVersionNo << 8 | h.MadeByVersion);
-    e.needed = h.VersionNeeded;
-    e.flags = h.Flag;
-    e.method = h.ComprMethod;
-    e.dostime = uint32_t(h.ModifDate) << 16 | h.ModifTime;
-    e.crc = h.CRC32;
-    e.csize = h.ComprSize;
-    e.usize = h.UncomprSize;
-    uint16_t nlen = h.FileNameLength, xlen = h.ExtraFieldLength, clen = h.FileCommentLen;
-    e.disk_start = h.StartOnDisk;
-    e.int_attr = h.IntFileAttrib;
-    e.ext_attr = h.ExtFileAttrib;
-    e.local_offset = h.RelOffLocalHdr;
-    if (!r.Has(size_t(nlen) + xlen + clen)) {
-      damage = "The zip file is damaged: the name, extra field and comment of " + which +
-               " run past the central directory (need " + num(nlen + xlen + clen) + " bytes, found " +
-               num(r.Left()) + ")";
-      break;
-    }
-    e.raw_name.assign(reinterpret_cast<const char*>(r.Bytes(nlen)), nlen);
-    e.extra.assign(reinterpret_cast<const char*>(r.Bytes(xlen)), xlen);
-    e.comment.assign(reinterpret_cast<const char*>(r.Bytes(clen)), clen);
-    read_zip64_extra(e, which);
-    e.extra = WithoutExtraField(e.extra, kExtraZip64);
-    e.header_pos = e.local_offset + d.shift;
-    // A local header lies before the central directory.
-    if (e.local_offset > d.cd_start || e.header_pos + kLocalSize > d.cd_start)
-      throw ZipError(kFormat, "The zip file is damaged: " + which + " points at offset " + num(e.header_pos) +
-                                  ", past the member data (which ends at " + num(d.cd_start) + ")");
-    if (e.disk_start != 0)
-      throw ZipError(kUnsupported, "This is part of a spanned (multi-disk) archive; join the disks into one "
-                                   "archive first");
-    e.name = decode_name(e, rule);
-    d.data_start = std::min(d.data_start, e.header_pos);
-    d.entries.push_back(std::move(e));
-  }
-  uint64_t found = d.entries.size();
-  // Fewer headers than counted and stopped by damage: the directory itself is broken.
-  if (found < n_total && !damage.empty()) throw ZipError(kFormat, damage);
-  if (found != n_total)
-    d.count_mismatch = "its end record counts " + num(n_total) + " member" + (n_total == 1 ? "" : "s") +
-                       " but its central directory holds " + num(found);
-  if (d.entries.empty()) d.data_start = d.cd_start;
+  Directory d = zip::ReadDirectory(bytes, zip::RewriteRules());
+  if (d.fault) Throw(d.fault, d);
+  for (Entry& e : d.entries) e.name = decode_name(e, rule);
   return d;
 }
 
+std::string CountMismatchNote(const Directory& d) {
+  if (!d.CountDiffers()) return "";
+  return "its end record counts " + num(d.count) + " member" + (d.count == 1 ? "" : "s") +
+         " but its central directory holds " + num(d.entries.size());
+}
+
 void check_rewritable(const Directory& d) {
-  if (!d.count_mismatch.empty())
-    throw ZipError(kFormat, "The zip file is damaged: " + d.count_mismatch +
+  if (d.CountDiffers())
+    throw ZipError(kFormat, "The zip file is damaged: " + CountMismatchNote(d) +
                                 "; it is not rewritten, since members could be lost. Extract what it holds "
                                 "and make a new archive");
 }
@@ -241,16 +163,16 @@ void check_member_ranges(File& f, const Directory& d) {
   for (size_t i = 0; i < d.entries.size(); ++i) {
     const Entry& e = d.entries[i];
     // A member whose header or data cannot be read fails on its own; it still holds its header.
-    uint64_t to = e.header_pos + kLocalSize;
+    uint64_t to = e.headerPos + kLocalSize;
     try {
-      uint64_t data = data_offset(f, e, d.file_size);
+      uint64_t data = data_offset(f, e, d.fileSize);
       to = data + e.csize;
-      to += descriptor_length(f, e, to, d.file_size);
+      to += descriptor_length(f, e, to, d.fileSize);
     } catch (const ZipError&) {
     }
-    ranges.push_back({e.header_pos, to, i});
+    ranges.push_back({e.headerPos, to, i});
   }
-  zip::RangeClash c = zip::FindRangeClash(std::move(ranges), d.cd_start);
+  zip::RangeClash c = zip::FindRangeClash(std::move(ranges), d.cdStart);
   if (!c.found) return;
   if (c.withDirectory)
     throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.first].name +
@@ -262,13 +184,13 @@ void check_member_ranges(File& f, const Directory& d) {
 
 uint64_t data_offset(File& f, const Entry& e, uint64_t file_size) {
   uint8_t h[kLocalSize];
-  f.read_at(e.header_pos, h, sizeof h, "a local header");
+  f.read_at(e.headerPos, h, sizeof h, "a local header");
   if (Get32(h) != kLocalSig)
     throw ZipError(kFormat, "The zip file is damaged: the local header of \"" + e.name + "\" at offset " +
-                                num(e.header_pos) + " has a wrong signature");
+                                num(e.headerPos) + " has a wrong signature");
   LocalHeader lh;
   lh.DecodeHeader(h + 4);
-  uint64_t start = e.header_pos + lh.Length();
+  uint64_t start = e.headerPos + lh.Length();
   // The data must lie inside the file.
   if (start > file_size || e.csize > file_size - start)
     throw ZipError(kFormat, "The zip file is damaged: the data of \"" + e.name + "\" (" + num(e.csize) +
@@ -315,7 +237,7 @@ MemberFields member_fields(const Entry& e, size_t extra_len, bool zip64_field, b
   h.CRC32 = e.crc;
   h.ComprSize = c ? uint32_t(kZip64Mark) : uint32_t(e.csize);
   h.UncomprSize = u ? uint32_t(kZip64Mark) : uint32_t(e.usize);
-  h.FileNameLength = uint16_t(e.raw_name.size());
+  h.FileNameLength = uint16_t(e.rawName.size());
   h.ExtraFieldLength = uint16_t(extra_len);
   return h;
 }
@@ -330,7 +252,7 @@ std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra
   Put32(out.data(), kLocalSig);
   h.EncodeHeader(out.data() + 4);
   ByteWriter w(out);
-  w.Str(e.raw_name);
+  w.Str(e.rawName);
   if (zip64) {
     // First in the extra block, so that its values sit at zip64_sizes_at().
     w.U16(kExtraZip64);
@@ -343,47 +265,47 @@ std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra
 }
 
 std::vector<uint8_t> central_header(const Entry& e) {
-  bool u = e.zip64_sizes || e.usize >= kZip64Mark, c = e.zip64_sizes || e.csize >= kZip64Mark;
-  bool o = e.local_offset >= kZip64Mark;
+  bool u = e.zip64Sizes || e.usize >= kZip64Mark, c = e.zip64Sizes || e.csize >= kZip64Mark;
+  bool o = e.localOffset >= kZip64Mark;
   std::vector<uint8_t> z64;
   if (u || c || o) {
     ByteWriter zw(z64);
     zw.U16(kExtraZip64);
     zw.U16(8 * (u + c + o));
-    for (auto [on, v] : {std::pair<bool, uint64_t>{u, e.usize}, {c, e.csize}, {o, e.local_offset}})
+    for (auto [on, v] : {std::pair<bool, uint64_t>{u, e.usize}, {c, e.csize}, {o, e.localOffset}})
       if (on) zw.U64(v);
   }
   CentralHeader h;
   static_cast<MemberFields&>(h) = member_fields(e, z64.size() + e.extra.size(), !z64.empty(), c, u);
-  h.MadeByVersion = uint8_t(e.made_by);
-  h.HostVersionNo = uint8_t(e.made_by >> 8);
+  h.MadeByVersion = uint8_t(e.madeBy);
+  h.HostVersionNo = uint8_t(e.madeBy >> 8);
   h.FileCommentLen = uint16_t(e.comment.size());
-  h.StartOnDisk = e.disk_start;
-  h.IntFileAttrib = e.int_attr;
-  h.ExtFileAttrib = e.ext_attr;
-  h.RelOffLocalHdr = o ? uint32_t(kZip64Mark) : uint32_t(e.local_offset);
+  h.StartOnDisk = e.diskStart;
+  h.IntFileAttrib = e.intAttr;
+  h.ExtFileAttrib = e.extAttr;
+  h.RelOffLocalHdr = o ? uint32_t(kZip64Mark) : uint32_t(e.localOffset);
   std::vector<uint8_t> out(kCentralSize);
   out.reserve(kCentralSize + h.VariableLength());
   Put32(out.data(), kCentralSig);
   h.EncodeHeader(out.data() + 4);
   ByteWriter w(out);
-  w.Str(e.raw_name);
+  w.Str(e.rawName);
   w.Bytes(z64.data(), z64.size());
   w.Str(e.extra);
   w.Str(e.comment);
   return out;
 }
 
-bool needs_zip64_end(uint64_t count, uint64_t cd_size, uint64_t cd_offset) {
+bool needs_zip64_end(uint64_t count, uint64_t cdSize, uint64_t cd_offset) {
   // 65,535 members still fit: readers take 0xFFFF as a count where no locator follows.
-  return count > 0xFFFF || cd_size >= kZip64Mark || cd_offset >= kZip64Mark;
+  return count > 0xFFFF || cdSize >= kZip64Mark || cd_offset >= kZip64Mark;
 }
 
-std::vector<uint8_t> end_record(uint64_t count, uint64_t cd_size, uint64_t cd_offset, const std::string& comment) {
+std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cd_offset, const std::string& comment) {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  if (needs_zip64_end(count, cd_size, cd_offset)) {
-    uint64_t at = cd_offset + cd_size;
+  if (needs_zip64_end(count, cdSize, cd_offset)) {
+    uint64_t at = cd_offset + cdSize;
     w.U32(kZip64EndSig);
     w.U64(kZip64EndSize - 12);
     w.U16(uint32_t(kHostFat << 8 | 45));
@@ -392,7 +314,7 @@ std::vector<uint8_t> end_record(uint64_t count, uint64_t cd_size, uint64_t cd_of
     w.U32(0);
     w.U64(count);
     w.U64(count);
-    w.U64(cd_size);
+    w.U64(cdSize);
     w.U64(cd_offset);
     w.U32(kZip64LocatorSig);
     w.U32(0);
@@ -402,7 +324,7 @@ std::vector<uint8_t> end_record(uint64_t count, uint64_t cd_size, uint64_t cd_of
   ZipEndOfCentral end;
   end.HeaderSig = kEndSig;
   end.CentralEntries = end.TotalEntries = uint16_t(std::min<uint64_t>(count, 0xFFFF));
-  end.CentralSize = uint32_t(std::min<uint64_t>(cd_size, kZip64Mark));
+  end.CentralSize = uint32_t(std::min<uint64_t>(cdSize, kZip64Mark));
   end.CentralOffset = uint32_t(std::min<uint64_t>(cd_offset, kZip64Mark));
   end.ZipCommentLen = uint16_t(comment.size());
   out.resize(out.size() + kEndSize);
@@ -418,16 +340,16 @@ std::string unicode_path_extra(const std::string& stored_name, const std::string
   w.U16(uint32_t(5 + utf8_name.size()));
   uint8_t version = 1;
   w.Bytes(&version, 1);
-  w.U32(crc32_update(0, stored_name.data(), stored_name.size()));
+  w.U32(Crc32Update(0, stored_name.data(), stored_name.size()));
   w.Str(utf8_name);
   return std::string(out.begin(), out.end());
 }
 
 EncodedName encode_name(const std::string& utf8_name) {
   EncodedName n;
-  if (is_ascii(utf8_name)) {
+  if (IsAscii(utf8_name)) {
     n.bytes = utf8_name;
-  } else if (utf8_to_cp(utf8_name, CodePage::Oem437, n.bytes)) {
+  } else if (Utf8ToCp(utf8_name, CodePage::Oem437, n.bytes)) {
     n.extra = unicode_path_extra(n.bytes, utf8_name);
   } else {
     // Not in code page 437: UTF-8 with flag bit 11 (Python, 7-Zip), and the Unicode path field

@@ -15,7 +15,7 @@
 #include "../os/win32_text.h"
 #include "EngineBlocks.h"
 
-namespace zeng {
+namespace zc {
 
 class BlockProgress : public zc::Progress {
 public:
@@ -113,4 +113,4 @@ int32_t RunBlock(Params* p, bool isZip, Body body) {
     return 0;
 }
 
-}  // namespace zeng
+}  // namespace zc

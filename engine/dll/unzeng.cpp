@@ -3,7 +3,7 @@
 
 #include "callback.h"
 
-using namespace zeng;
+using namespace zc;
 
 extern "C" {
 

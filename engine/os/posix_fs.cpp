@@ -13,7 +13,7 @@
 
 #include "../core/errors.h"
 #include "../core/fsys.h"
-#include "../core/names.h"
+#include "Names.h"
 
 namespace zc {
 namespace {
@@ -159,17 +159,17 @@ class PosixFs : public FileSystem {
   uint32_t to_dos_time(int64_t t) override {
     time_t tt = time_t(t);
     struct tm tm;
-    if (!::localtime_r(&tt, &tm)) return pack_dos_time(1980, 1, 1, 0, 0, 0);
+    if (!::localtime_r(&tt, &tm)) return zip::PackDosTime(1980, 1, 1, 0, 0, 0);
     // DOS times have 2-second steps; round odd seconds up as Info-ZIP does.
     if (tm.tm_sec & 1) {
       tt += 1;
       ::localtime_r(&tt, &tm);
     }
-    return pack_dos_time(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return zip::PackDosTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   }
   int64_t from_dos_time(uint32_t dos) override {
     struct tm tm = {};
-    unpack_dos_time(dos, tm.tm_year, tm.tm_mon, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    zip::UnpackDosTime(dos, tm.tm_year, tm.tm_mon, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     tm.tm_year -= 1900;
     tm.tm_mon -= 1;
     tm.tm_isdst = -1;

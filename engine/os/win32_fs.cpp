@@ -5,7 +5,7 @@
 
 #include "../core/errors.h"
 #include "../core/fsys.h"
-#include "../core/names.h"
+#include "Names.h"
 #include "win32_text.h"
 
 namespace zc {
@@ -218,7 +218,7 @@ class Win32Fs : public FileSystem {
     wchar_t buf[MAX_PATH * 4];
     DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, buf);
     std::string s = narrow(std::wstring(buf, n), CP_UTF8);
-    s = to_slashes(s);
+    s = zip::ToSlashes(s);
     if (s.size() > 3 && s.back() == '/') s.pop_back();
     return s;
   }
@@ -226,8 +226,8 @@ class Win32Fs : public FileSystem {
     wchar_t buf[MAX_PATH * 4];
     std::wstring w = wpath(path.empty() ? "." : path);
     DWORD n = GetFullPathNameW(w.c_str(), MAX_PATH * 4, buf, nullptr);
-    if (n == 0 || n >= MAX_PATH * 4) return to_slashes(path);
-    std::string s = to_slashes(narrow(std::wstring(buf, n), CP_UTF8));
+    if (n == 0 || n >= MAX_PATH * 4) return zip::ToSlashes(path);
+    std::string s = zip::ToSlashes(narrow(std::wstring(buf, n), CP_UTF8));
     if (s.size() > 3 && s.back() == '/') s.pop_back();
     return s;
   }
@@ -238,7 +238,7 @@ class Win32Fs : public FileSystem {
     // Odd seconds round up, so a member is never older than its file (as Info-ZIP does).
     if (t & 1) ft = from_unix(t + 1);
     if (!FileTimeToLocalFileTime(&ft, &local) || !FileTimeToDosDateTime(&local, &date, &time))
-      return pack_dos_time(1980, 1, 1, 0, 0, 0);
+      return zip::PackDosTime(1980, 1, 1, 0, 0, 0);
     return uint32_t(date) << 16 | time;
   }
   int64_t from_dos_time(uint32_t dos) override {

@@ -56,9 +56,9 @@ class PrintProgress : public zc::Progress {
 // Packs a folder through ZIPENG.DLL itself (LoadLibrary, a 216-byte block, a callback that
 // counts), as the component does; prints wall time, size and the callbacks seen.
 int32_t g_callbacks = 0;
-int32_t __stdcall CountCallback(zeng::ZCallBackStruct* r) {
+int32_t __stdcall CountCallback(zc::ZCallBackStruct* r) {
   ++g_callbacks;
-  if (r->action == zeng::kActionMessage) std::fprintf(stderr, "engine message %d: %s\n", r->errorCode, r->text);
+  if (r->action == zc::kActionMessage) std::fprintf(stderr, "engine message %d: %s\n", r->errorCode, r->text);
   return 0;
 }
 
@@ -70,11 +70,11 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   GetFullPathNameA(archive.c_str(), MAX_PATH, full, nullptr);
   DeleteFileA(full);
   if (!SetCurrentDirectoryA(folder.c_str())) { std::fprintf(stderr, "no folder %s\n", folder.c_str()); return 1; }
-  zeng::ZipExecParams p = {};
-  zeng::ZipPatternRecord record = {};
+  zc::ZipExecParams p = {};
+  zc::ZipPatternRecord record = {};
   static char arg[] = "*.*", password[] = "";
   record.pattern = arg;
-  p.head.version = zeng::kZipBlockVersion;
+  p.head.version = zc::kZipBlockVersion;
   p.head.callback = &CountCallback;
   p.head.password = password;
   p.head.systemFiles = 1;
@@ -85,7 +85,7 @@ int dll_bench(int level, const std::string& folder, const std::string& archive) 
   p.head.argc = 1;
   p.head.zipName = full;
   p.patterns = &record;
-  p.check = zeng::kCheckValue;
+  p.check = zc::kCheckValue;
   auto t0 = std::chrono::steady_clock::now();
   int n = exec(&p);
   double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

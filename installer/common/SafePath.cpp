@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "names.h"
+#include "Names.h"
 
 namespace kit {
 
@@ -12,7 +12,7 @@ bool SafeMemberPath(const std::string& name, std::string& rel, std::string& why)
     // instead of failing the installation when the engine passes it by; worded as the engine
     // words it, but for the characters no Windows file name holds.
     zip::NameVerdict v = zip::CheckMemberName(name);
-    why = v.fault == zip::NameFault::Reserved ? "it contains \"" + v.part + "\"" : zc::unsafe_name_reason(v);
+    why = v.fault == zip::NameFault::Reserved ? "it contains \"" + v.part + "\"" : zip::UnsafeNameReason(v);
     rel = v.rel;
     std::replace(rel.begin(), rel.end(), '/', '\\');
     return v.Ok();

@@ -80,8 +80,8 @@ bool LocateSfxHeader(zc::File& f, SfxLocation& where) {
     // A stub that carries data of its own after its image (a signature, say): find the
     // archive instead and look just before its first byte.
     try {
-        zc::Directory d = zc::read_directory(f);
-        if (d.data_start >= kSfxHeaderSize && HeaderAt(f, d.data_start - kSfxHeaderSize, where)) return true;
+        zc::Directory d = zc::ReadDirectory(f);
+        if (d.dataStart >= kSfxHeaderSize && HeaderAt(f, d.dataStart - kSfxHeaderSize, where)) return true;
     } catch (const zc::ZipError&) {
     }
     return false;

@@ -171,7 +171,7 @@ UnpackResult Unpacker::Run() {
                     continue;
                 }
                 MakeFolders(it.rel, false);
-                zc::MemberDecoder decoder(f_, d_.file_size, Words,
+                zc::MemberDecoder decoder(f_, d_.fileSize, Words,
                                           [this](std::string& pw, bool retry) { return Password(pw, retry); },
                                           [&](uint64_t n) {
                                               done_ += n;
@@ -228,7 +228,7 @@ UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::str
         const zc::Entry& e = d.entries[i];
         UnpackItem it;
         it.entry = i;
-        it.isDir = e.is_dir();
+        it.isDir = e.IsDir();
         std::string why;
         if (!SafeMemberPath(e.name, it.rel, why)) {
             it.refusal = why + ", which would leave the target folder";

@@ -51,7 +51,7 @@ ArchiveScan ScanArchive(const std::string& path) {
     try {
         zc::FileSystem& fs = zc::host_fs();
         std::unique_ptr<zc::File> f = fs.open_read(zc::ansi_to_utf8(path.c_str()));
-        zc::Directory d = zc::read_directory(*f);
+        zc::Directory d = zc::ReadDirectory(*f);
         for (const zc::Entry& e : d.entries) {
             std::string name = zc::utf8_to_ansi(e.name);
             scan.names.push_back(name);
@@ -60,7 +60,7 @@ ArchiveScan ScanArchive(const std::string& path) {
                 scan.refused.push_back(name);
                 continue;
             }
-            if (e.is_dir() || rel.empty()) continue;
+            if (e.IsDir() || rel.empty()) continue;
             scan.files.push_back(rel);
             scan.crcs.push_back(e.crc);
             scan.sizes.push_back(e.usize);

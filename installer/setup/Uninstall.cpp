@@ -12,7 +12,7 @@
 #include "SafePath.h"
 #include "SceneryCfg.h"
 #include "ui.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 
 namespace kit {
 
@@ -53,7 +53,7 @@ bool FileCrc(const std::string& path, uint32_t& crc, uint64_t& size) {
     DWORD got = 0;
     bool ok = true;
     while ((ok = ReadFile(f, buf.data(), DWORD(buf.size()), &got, nullptr)) && got) {
-        crc = zc::crc32_update(crc, buf.data(), got);
+        crc = zip::Crc32Update(crc, buf.data(), got);
         size += got;
     }
     CloseHandle(f);

@@ -8,16 +8,16 @@ namespace kit {
 
 namespace {
 
-int32_t __stdcall Callback(zeng::ZCallBackStruct* r) {
+int32_t __stdcall Callback(zc::ZCallBackStruct* r) {
     auto* ev = static_cast<UnzEngine::Events*>(r->caller.get());
     if (!ev) return 0;
     bool stop = false;
     switch (r->action) {
-        case zeng::kActionFileStart: stop = ev->FileStart(r->text, uint32_t(r->size)); break;
-        case zeng::kActionBytesDone: stop = ev->BytesDone(uint32_t(r->size)); break;
-        case zeng::kActionMessage: stop = ev->Message(r->errorCode, r->text); break;
-        case zeng::kActionFileCount: stop = ev->FileCount(r->size); break;
-        case zeng::kActionByteCount: stop = ev->ByteCount(uint32_t(r->size)); break;
+        case zc::kActionFileStart: stop = ev->FileStart(r->text, uint32_t(r->size)); break;
+        case zc::kActionBytesDone: stop = ev->BytesDone(uint32_t(r->size)); break;
+        case zc::kActionMessage: stop = ev->Message(r->errorCode, r->text); break;
+        case zc::kActionFileCount: stop = ev->FileCount(r->size); break;
+        case zc::kActionByteCount: stop = ev->ByteCount(uint32_t(r->size)); break;
         default: stop = ev->Tick(); break;
     }
     return stop ? 1 : 0;
@@ -61,8 +61,8 @@ int UnzEngine::ExtractAll(HWND window, const std::string& archive, bool overwrit
     std::vector<char> name(archive.begin(), archive.end());
     name.push_back('\0');
     // Zero-filled, no file pattern: every member.
-    zeng::UnzBlock block(version_ > zeng::kUnzNewLayoutAbove, window, &events, &Callback);
-    zeng::UnzExecHead& h = block.Head();
+    zc::UnzBlock block(version_ > zc::kUnzNewLayoutAbove, window, &events, &Callback);
+    zc::UnzExecHead& h = block.Head();
     h.quiet = 1;
     h.directories = 1;
     h.overwrite = overwrite ? 1 : 0;

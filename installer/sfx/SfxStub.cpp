@@ -336,7 +336,7 @@ void FillFiles(Sfx& s) {
     int row = 0;
     for (size_t i = 0; i < s.dir.entries.size(); ++i) {
         const zc::Entry& e = s.dir.entries[i];
-        if (e.is_dir()) continue;
+        if (e.IsDir()) continue;
         std::wstring name = Backslashes(W(e.name)), size = SizeText(e.usize);
         LVITEMW it{};
         it.mask = LVIF_TEXT | LVIF_PARAM;
@@ -377,7 +377,7 @@ void InitMain(Sfx& s, HWND dlg) {
     uint64_t bytes = 0;
     int files = 0;
     for (const zc::Entry& e : s.dir.entries)
-        if (!e.is_dir()) {
+        if (!e.IsDir()) {
             ++files;
             bytes += e.usize;
         }
@@ -818,7 +818,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // Only what follows the program (and its settings) can be the archive.
         uint64_t from = s.where.hasHeader ? s.where.headerPos + kit::kSfxHeaderSize : kit::ProgramImageEnd(*s.file);
         if (!kit::HasArchiveAfter(*s.file, from)) throw zc::ZipError(zc::kNoArchive, "no archive follows the program");
-        s.dir = zc::read_directory(*s.file);
+        s.dir = zc::ReadDirectory(*s.file);
         // The same rule as the engine's: members that share their data are a zip bomb.
         zc::check_member_ranges(*s.file, s.dir);
     } catch (const zc::ZipError& e) {
@@ -837,7 +837,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     // Room for the settings between the program and its archive, but no settings there: they
     // are damaged, and defaults would extract somewhere else, without the author's rules.
-    if (!s.where.hasHeader && s.dir.data_start >= kit::ProgramImageEnd(*s.file) + kit::kSfxHeaderSize) {
+    if (!s.where.hasHeader && s.dir.dataStart >= kit::ProgramImageEnd(*s.file) + kit::kSfxHeaderSize) {
         Fail(s.caption, L"The settings of this self-extracting program are damaged, so it does not know where "
                         L"and how to extract its files. Nothing was extracted. Please get a new copy of " +
                             s.exeName + L".");

@@ -59,7 +59,7 @@ protected:
         z.HowToDelete = htdFinal;
     }
     void TearDown() override { SetDiskDrive(nullptr); }
-    std::string Part(int n) { return scratch / ("set" + zipfmt::PartNumberText(n - 1) + ".zip"); }
+    std::string Part(int n) { return scratch / ("set" + zip::PartNumberText(n - 1) + ".zip"); }
 };
 
 }  // namespace
@@ -175,7 +175,7 @@ TEST_F(SpanTest, SwappedDisksAreLabelledAskedForAndChecked) {
     EXPECT_EQ(Boxes()[2].flags, UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2));
     const int count = int(disks.labels.size());
     ASSERT_GE(count, 2);
-    for (int d = 0; d < count; ++d) EXPECT_EQ(disks.labels[size_t(d)], "PKBACK# " + zipfmt::PartNumberText(d));
+    for (int d = 0; d < count; ++d) EXPECT_EQ(disks.labels[size_t(d)], "PKBACK# " + zip::PartNumberText(d));
     disks.Insert(0);
     EXPECT_EQ(ReadFile(set).substr(0, 4), std::string("PK\x07\x08", 4));
 
@@ -240,7 +240,7 @@ TEST_F(SpanTest, FloppyDriveDisksReceiveTheirPartAndLabel) {
     takeOut();
     const std::string count = std::to_string((size + 4) / 100000 + 1);
     ASSERT_EQ(std::to_string(labels.size()), count);
-    for (size_t d = 0; d < labels.size(); ++d) EXPECT_EQ(labels[d].substr(0, 11), "PKBACK# " + zipfmt::PartNumberText(int(d)));
+    for (size_t d = 0; d < labels.size(); ++d) EXPECT_EQ(labels[d].substr(0, 11), "PKBACK# " + zip::PartNumberText(int(d)));
     EXPECT_EQ(Boxes()[0].text, "Please insert disk volume 1 of " + count + "\nin drive: A:");
     // The disks' files, laid side by side as parts, are the set.
     std::string out = scratch / "joined.zip";

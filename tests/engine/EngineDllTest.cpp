@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 #include "zipformat.h"
 
 namespace {
@@ -337,11 +337,11 @@ TEST(EngineDll, AddListExtractRoundTripWithCallbacks) {
 
   // Names: code page 437 for the umlaut (host FAT) with a Unicode path; UTF-8 for Cyrillic.
   auto file = zc::host_fs().open_read(zip);
-  zc::Directory d = zc::read_directory(*file);
+  zc::Directory d = zc::ReadDirectory(*file);
   file.reset();
   bool umlaut = false, cyr = false;
   for (auto& e : d.entries) {
-    if (e.name == "panel/Grüße.txt") { umlaut = true; EXPECT_EQ(e.raw_name, "panel/Gr\x81\xE1" "e.txt"); }
+    if (e.name == "panel/Grüße.txt") { umlaut = true; EXPECT_EQ(e.rawName, "panel/Gr\x81\xE1" "e.txt"); }
     if (e.name == "panel/Привет.cfg") cyr = true;
   }
   EXPECT_TRUE(umlaut && cyr);
@@ -492,7 +492,7 @@ TEST(EngineDll, DeleteThroughTheZipBlock) {
   auto d = ZipBlock(s, patterns, zip, {"panel\\*", "aircraft.cfg"}, AddSwitches(), true);
   EXPECT_EQ(RunZip(d, r), 4);   // panel\, its two files, aircraft.cfg
   auto file = zc::host_fs().open_read(zip);
-  zc::Directory dir = zc::read_directory(*file);
+  zc::Directory dir = zc::ReadDirectory(*file);
   for (auto& e : dir.entries) {
     EXPECT_EQ(e.name.find("panel"), std::string::npos);
     EXPECT_NE(e.name, "aircraft.cfg");
@@ -519,13 +519,13 @@ TEST(EngineDll, ArchiveInTheFolderAndRefusedNames) {
     std::vector<zc::Entry> central;
     for (std::string name : {"..\\up.txt", "C:\\drive.txt", "/abs.txt", "ok.txt"}) {
       zc::Entry e;
-      e.raw_name = name;
-      e.made_by = 20;
+      e.rawName = name;
+      e.madeBy = 20;
       e.needed = 10;
-      e.crc = zc::crc32_update(0, "data", 4);
+      e.crc = zip::Crc32Update(0, "data", 4);
       e.csize = e.usize = 4;
       e.dostime = 0x21 << 16;
-      e.local_offset = uint32_t(out.size());
+      e.localOffset = uint32_t(out.size());
       auto h = zc::local_header(e, "");
       out.insert(out.end(), h.begin(), h.end());
       out.insert(out.end(), {'d', 'a', 't', 'a'});

@@ -66,8 +66,8 @@ TEST(ComponentSelfExtractor, TheStubReadsWhatTheComponentWrites) {
     EXPECT_FALSE(where.header.AutoRun());
     ASSERT_TRUE(HasArchiveAfter(*f, where.headerPos + kSfxHeaderSize));
 
-    zc::Directory d = zc::read_directory(*f);
-    EXPECT_EQ(d.data_start, where.headerPos + kSfxHeaderSize);
+    zc::Directory d = zc::ReadDirectory(*f);
+    EXPECT_EQ(d.dataStart, where.headerPos + kSfxHeaderSize);
     UnpackPlan plan = PlanUnpack(zc::host_fs(), d, zc::ansi_to_utf8(out.c_str()));
     CreateDirectoryA(out.c_str(), nullptr);
     Quiet q;

@@ -61,7 +61,7 @@ protected:
 
     UnpackResult Run(const std::string& fixture, Overwrite rule, Recorder& rec) {
         file = zc::host_fs().open_read(zc::ansi_to_utf8(Fixture(fixture).c_str()));
-        dir = zc::read_directory(*file);
+        dir = zc::ReadDirectory(*file);
         plan = PlanUnpack(zc::host_fs(), dir, zc::ansi_to_utf8(out.c_str()));
         CreateDirectoryA(out.c_str(), nullptr);
         return RunUnpack(zc::host_fs(), *file, dir, plan, rule, rec);
@@ -216,7 +216,7 @@ TEST_F(Unpacking, PasswordIsAskedOnceAndAgainWhenWrong) {
 
 TEST_F(Unpacking, LeftOutMembersAreSkipped) {
     file = zc::host_fs().open_read(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
-    dir = zc::read_directory(*file);
+    dir = zc::ReadDirectory(*file);
     plan = PlanUnpack(zc::host_fs(), dir, zc::ansi_to_utf8(out.c_str()));
     for (UnpackItem& it : plan.items)
         if (dir.entries[it.entry].name.find("plane.mdl") != std::string::npos) it.selected = false;

@@ -202,8 +202,8 @@ TEST(ProblemArchives, TheEnginesProblemsThroughList) {
         if (p.path().extension() != ".zip") continue;
         std::ifstream in(p.path(), std::ios::binary);
         Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        zipfmt::MemorySource src(b);
-        zipfmt::Listing L = zipfmt::ReadDirectory(src);
+        zip::MemorySource src(b);
+        ZipListing L = ReadZipListing(src);
         const std::string name = p.path().filename().string();
         int got = L.error ? L.error : L.structureWarning ? ZIPMSG_STRUCTURE : L.end.garbage ? ZIPMSG_GARBAGE : 0;
         auto it = expected.find(name);

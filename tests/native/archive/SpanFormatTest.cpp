@@ -6,11 +6,11 @@
 #include "ZipFormat.h"
 
 TEST(SpanNames, PartsAreNumberedFromOneInThreeDigits) {
-    EXPECT_EQ(zipfmt::PartNumberText(0), "001");
-    EXPECT_EQ(zipfmt::PartNumberText(41), "042");
-    EXPECT_EQ(zipfmt::PartNumberText(998), "999");
-    EXPECT_EQ(zipfmt::PartFileName("D:\\out\\set.zip", 0), "D:\\out\\set001.zip");
-    EXPECT_EQ(zipfmt::PartFileName("D:\\out.d\\set", 2), "D:\\out.d\\set003");
+    EXPECT_EQ(zip::PartNumberText(0), "001");
+    EXPECT_EQ(zip::PartNumberText(41), "042");
+    EXPECT_EQ(zip::PartNumberText(998), "999");
+    EXPECT_EQ(zip::PartFileName("D:\\out\\set.zip", 0), "D:\\out\\set001.zip");
+    EXPECT_EQ(zip::PartFileName("D:\\out.d\\set", 2), "D:\\out.d\\set003");
 }
 
 TEST(SfxHeader, LayoutAndLengthLimit) {
@@ -30,10 +30,10 @@ TEST(SfxHeader, LayoutAndLengthLimit) {
 }
 
 TEST(SfxHeader, EmptyArchiveBehindTheStubPointsAfterIt) {
-    auto e = zipfmt::EmptyArchiveEnd(5000 + 256);
-    zipfmt::MemorySource src(std::vector<uint8_t>(e.begin(), e.end()));
-    auto r = zipfmt::FindEndRecord(src);
+    auto e = zip::EmptyArchiveEnd(5000 + 256);
+    zip::MemorySource src(std::vector<uint8_t>(e.begin(), e.end()));
+    auto r = ReadComponentEndRecord(src);
     ASSERT_TRUE(r.found);
-    EXPECT_EQ(r.eoc.CentralOffset, 5256u);
-    EXPECT_EQ(r.eoc.TotalEntries, 0);
+    EXPECT_EQ(r.record.CentralOffset, 5256u);
+    EXPECT_EQ(r.record.TotalEntries, 0);
 }

@@ -116,7 +116,7 @@ TEST(EndRecord, NonArchivesTellWhatTheyAre) {
     Put32(first, zip::kLocalSig);
     first.resize(200, 'd');
     EXPECT_EQ(List(first).error, ZIPMSG_FIRST_FILE);
-    zipfmt::ListOptions labelled;
+    ZipListOptions labelled;
     labelled.labelDisk = 1;
     EXPECT_EQ(List(first, labelled).error, ZIPMSG_FIRST_DISK);
     labelled.labelDisk = 3;
@@ -128,13 +128,13 @@ TEST(EndRecord, SpannedDirectoryOnAnotherDiskNeedsItsDisk) {
     b[b.size() - 22 + 4] = 2;  // this disk 2, directory on disk 0
     auto L = List(b);
     EXPECT_EQ(L.error, ZIPMSG_CEH_READ);
-    EXPECT_EQ(L.end.eoc.ThisDiskNo, 2);
+    EXPECT_EQ(L.end.record.ThisDiskNo, 2);
 
     // Given the disks, the directory is read across them.
     Bytes whole = MakeArchive(kTwo);
-    zipfmt::ListOptions opt;
-    zipfmt::MemorySource disk0(whole);
-    opt.diskSource = [&](int d) -> zipfmt::ByteSource* { return d == 0 ? &disk0 : nullptr; };
+    ZipListOptions opt;
+    zip::MemorySource disk0(whole);
+    opt.diskSource = [&](int d) -> zip::ByteSource* { return d == 0 ? &disk0 : nullptr; };
     auto S = List(b, opt);
     EXPECT_EQ(S.error, 0);
     EXPECT_EQ(S.entries.size(), 2u);
@@ -144,21 +144,21 @@ TEST(CodePage, OemNamesAreConvertedByHostAndMode) {
     std::array<char, 128> table;
     for (int i = 0; i < 128; ++i) table[i] = char(0xC0 + (i % 32));
     std::vector<Member> m = {{std::string("caf\x82.txt"), "x", "", 0, 20}, {std::string("n\x82w.txt"), "y", "", 3, 30}};
-    zipfmt::ListOptions opt;
+    ZipListOptions opt;
     opt.oemTable = &table;
     auto L = List(MakeArchive(m), opt);
     ASSERT_EQ(L.entries.size(), 2u);
     EXPECT_EQ(L.entries[0].FileName, std::string("caf\xC2.txt"));  // FAT: OEM
     EXPECT_EQ(L.entries[1].FileName, std::string("n\x82w.txt"));   // Unix: as stored
     EXPECT_EQ(L.lastHost, 3);
-    opt.codePage = zipfmt::CodePageMode::None;
+    opt.codePage = zip::NameRule::None;
     EXPECT_EQ(List(MakeArchive(m), opt).entries[0].FileName, std::string("caf\x82.txt"));
-    opt.codePage = zipfmt::CodePageMode::Oem;
+    opt.codePage = zip::NameRule::Oem;
     EXPECT_EQ(List(MakeArchive(m), opt).entries[1].FileName, std::string("n\xC2w.txt"));
 
-    EXPECT_TRUE(zipfmt::NeedsOemConversion(zipfmt::CodePageMode::Auto, 6, 20));
-    EXPECT_TRUE(zipfmt::NeedsOemConversion(zipfmt::CodePageMode::Auto, 11, 50));
-    EXPECT_FALSE(zipfmt::NeedsOemConversion(zipfmt::CodePageMode::Auto, 11, 20));
+    EXPECT_TRUE(NamesInOemCharset(zip::NameRule::Auto, 6, 20));
+    EXPECT_TRUE(NamesInOemCharset(zip::NameRule::Auto, 11, 50));
+    EXPECT_FALSE(NamesInOemCharset(zip::NameRule::Auto, 11, 20));
 }
 
 // Archives written by the peers users have: each listing is compared with what Python's
@@ -180,7 +180,8 @@ protected:
 
     int Run(const std::string& cmd) { return std::system(("cd '" + dir.string() + "' && (" + cmd + ") >/dev/null 2>&1").c_str()); }
 
-    // name, crc, size, compressed size, comment per line, as Python reads them.
+    // name, crc, size, compressed size, extra field length, comment per line, as Python reads
+    // them.
     std::vector<std::string> PythonView(const fs::path& zip) {
         fs::path out = dir / "view.txt";
         std::string py =
@@ -188,7 +189,7 @@ protected:
             "z=zipfile.ZipFile(sys.argv[1])\n"
             "o=open(sys.argv[2],'w')\n"
             "o.write('comment=%s\\n' % z.comment.hex())\n"
-            "for i in z.infolist(): o.write('%s|%08x|%d|%d|%s\\n' % (i.filename.replace('/','\\\\'), i.CRC, i.file_size, i.compress_size, i.comment.hex()))\n";
+            "for i in z.infolist(): o.write('%s|%08x|%d|%d|%d|%s\\n' % (i.filename.replace('/','\\\\'), i.CRC, i.file_size, i.compress_size, len(i.extra), i.comment.hex()))\n";
         std::ofstream(dir / "view.py") << py;
         EXPECT_EQ(Run("python3 view.py '" + zip.string() + "' '" + out.string() + "'"), 0);
         std::vector<std::string> lines;
@@ -219,8 +220,8 @@ protected:
         for (size_t i = 0; i < L.entries.size(); ++i) {
             const auto& e = L.entries[i];
             char line[600];
-            snprintf(line, sizeof line, "%s|%08x|%u|%u|%s", e.FileName.c_str(), e.CRC32, e.UncomprSize, e.ComprSize,
-                     Hex(e.FileComment).c_str());
+            snprintf(line, sizeof line, "%s|%08x|%u|%u|%u|%s", e.FileName.c_str(), e.CRC32, e.UncomprSize, e.ComprSize,
+                     unsigned(e.ExtraFieldLength), Hex(e.FileComment).c_str());
             EXPECT_EQ(view[i + 1], line);
         }
     }

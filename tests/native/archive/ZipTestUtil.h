@@ -55,9 +55,9 @@ inline Bytes MakeArchive(const std::vector<Member>& members, const std::string& 
     return out;
 }
 
-inline zipfmt::Listing List(const Bytes& b, const zipfmt::ListOptions& opt = {}) {
-    zipfmt::MemorySource src(b);
-    return zipfmt::ReadDirectory(src, opt);
+inline ZipListing List(const Bytes& b, const ZipListOptions& opt = {}) {
+    zip::MemorySource src(b);
+    return ReadZipListing(src, opt);
 }
 
 }  // namespace ztest

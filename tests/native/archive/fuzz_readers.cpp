@@ -36,13 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::array<char, 128> table = Table();
     std::vector<uint8_t> bytes(data, data + size);
 
-    zipfmt::MemorySource src(bytes), other(bytes);
-    zipfmt::ListOptions opt;
+    zip::MemorySource src(bytes), other(bytes);
+    ZipListOptions opt;
     opt.oemTable = &table;
-    opt.codePage = zipfmt::CodePageMode(size % 3);
+    opt.codePage = zip::NameRule(size % 3);
     int asked = 0;
-    opt.diskSource = [&](int) -> zipfmt::ByteSource* { return ++asked < 4 ? &other : nullptr; };
-    zipfmt::Listing L = zipfmt::ReadDirectory(src, opt);
+    opt.diskSource = [&](int) -> zip::ByteSource* { return ++asked < 4 ? &other : nullptr; };
+    ZipListing L = ReadZipListing(src, opt);
     if (L.entries.size() > size) __builtin_trap();  // every entry takes 46 bytes of the input
 
     FILE* f = std::fopen(Input().c_str(), "wb");
@@ -51,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
     std::unique_ptr<zc::File> file = zc::host_fs().open_read(Input());
     try {
-        zc::Directory d = zc::read_directory(*file);
+        zc::Directory d = zc::ReadDirectory(*file);
         zc::check_member_ranges(*file, d);
         for (const zc::Entry& e : d.entries)
-            if (e.header_pos + zip::kLocalSize > d.cd_start) __builtin_trap();  // checked on reading
+            if (e.headerPos + zip::kLocalSize > d.cdStart) __builtin_trap();  // checked on reading
     } catch (const zc::ZipError&) {
     }
     kit::SfxLocation where;

@@ -109,15 +109,15 @@ TEST(EngineLimits, MembersAndOffsetsOver4GiBAreWrittenAsZip64) {
   ASSERT_EQ(zc::zip_add(fs, o, r), 2) << r.dump();
   ExpectCallbackOrder(r, 2, kHuge + 17);
   SparseFile f(fs.kept, fs.kept.rbegin()->first + fs.kept.rbegin()->second.size());
-  zc::Directory d = zc::read_directory(f);
+  zc::Directory d = zc::ReadDirectory(f);
   EXPECT_TRUE(d.zip64);
   ASSERT_EQ(d.entries.size(), 2u);
   EXPECT_EQ(d.entries[0].name, "a.huge");
   EXPECT_EQ(d.entries[0].usize, kHuge);
   EXPECT_EQ(d.entries[0].csize, kHuge);
-  EXPECT_TRUE(d.entries[0].zip64_sizes);
-  EXPECT_GT(d.entries[1].local_offset, 0xFFFFFFFFull);
-  EXPECT_FALSE(d.entries[1].zip64_sizes);
+  EXPECT_TRUE(d.entries[0].zip64Sizes);
+  EXPECT_GT(d.entries[1].localOffset, 0xFFFFFFFFull);
+  EXPECT_FALSE(d.entries[1].zip64Sizes);
   EXPECT_NO_THROW(zc::check_member_ranges(f, d));
   // The local header of the big member carries its sizes in the ZIP64 field.
   uint8_t lh[30 + 6 + 20];

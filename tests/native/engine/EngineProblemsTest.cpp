@@ -164,7 +164,7 @@ TEST(EngineProblems, RandomMutationFuzz) {
       Recorder rd;
       if (zc::zip_delete(host_fs(), d, rd) > 0) {
         auto f = host_fs().open_read(zip);
-        EXPECT_NO_THROW(zc::read_directory(*f)) << rd.dump();
+        EXPECT_NO_THROW(zc::ReadDirectory(*f)) << rd.dump();
       }
     }
     if (HasFatalFailure() || HasNonfatalFailure()) {

@@ -5,8 +5,8 @@
 #include <sys/time.h>
 
 #include "EngineTestSupport.h"
-#include "names.h"
-#include "text.h"
+#include "Names.h"
+#include "Text.h"
 #include "zipformat.h"
 
 using namespace enginetest;
@@ -110,13 +110,13 @@ TEST(EngineAdd, BuilderFolderRoundTripAndPeers) {
 
   // The umlaut name is stored in code page 437 with host FAT, the Unicode path beside it.
   auto f = host_fs().open_read(zip);
-  zc::Directory d = zc::read_directory(*f);
+  zc::Directory d = zc::ReadDirectory(*f);
   for (auto& e : d.entries) {
-    EXPECT_EQ(e.host(), zc::kHostFat);
+    EXPECT_EQ(e.Host(), zc::kHostFat);
     if (e.name == std::string("panel/") + kUmlaut) {
-      EXPECT_EQ(e.raw_name, "panel/Gr\x81\xE1" "e \xA4.txt");
+      EXPECT_EQ(e.rawName, "panel/Gr\x81\xE1" "e \xA4.txt");
       EXPECT_FALSE(e.extra.empty());
-    } else if (zc::is_ascii(e.name)) {
+    } else if (zip::IsAscii(e.name)) {
       EXPECT_TRUE(e.extra.empty()) << e.name;
     }
   }
@@ -192,7 +192,7 @@ TEST(EngineExtract, InfoZipEncryptedWithDataDescriptors) {
   std::string zip = s.path("iz.zip"), out;
   ASSERT_EQ(Shell("cd " + Q(s.path("src")) + " && zip -q -P pw123 " + Q(zip) + " one.txt two.bin", &out), 0) << out;
   auto f = host_fs().open_read(zip);
-  zc::Directory d = zc::read_directory(*f);
+  zc::Directory d = zc::ReadDirectory(*f);
   ASSERT_EQ(d.entries.size(), 2u);
   EXPECT_TRUE(d.entries[0].flags & zc::kFlagDescriptor) << "zip -e no longer writes data descriptors?";
   zc::ExtractOptions x;
@@ -377,7 +377,7 @@ TEST(EngineAdd, LevelsStoreAndIncompressible) {
     Recorder r;
     ASSERT_EQ(zc::zip_add(host_fs(), o, r), 6) << r.dump();
     auto f = host_fs().open_read(zip);
-    zc::Directory d = zc::read_directory(*f);
+    zc::Directory d = zc::ReadDirectory(*f);
     for (auto& e : d.entries) {
       bool random = e.name.find("random") != std::string::npos;
       EXPECT_EQ(e.method, level == 0 || random ? zc::kMethodStored : zc::kMethodDeflated) << e.name << " " << level;
@@ -591,9 +591,9 @@ TEST(EngineAdd, GrowsAnArchiveBehindAStub) {
   std::string out = ReadFile(sfx);
   EXPECT_EQ(out.substr(0, stub.size()), stub);
   auto f = host_fs().open_read(sfx);
-  zc::Directory d = zc::read_directory(*f);
+  zc::Directory d = zc::ReadDirectory(*f);
   EXPECT_EQ(d.shift, 0u);   // offsets now count from the start of the file
-  EXPECT_EQ(d.data_start, stub.size());
+  EXPECT_EQ(d.dataStart, stub.size());
   EXPECT_EQ(Shell("unzip -t -qq " + Q(sfx), &out), 0) << out;
 }
 
@@ -666,7 +666,7 @@ TEST(EngineAdd, LargeMembersInPiecesReadByPeers) {
   ExpectCallbackOrder(r, 2, mixed.size() + noise.size());
   ExpectPeersAccept(s.path("big.zip"));
   auto f = host_fs().open_read(s.path("big.zip"));
-  zc::Directory d = zc::read_directory(*f);
+  zc::Directory d = zc::ReadDirectory(*f);
   ASSERT_EQ(d.entries.size(), 2u);
   EXPECT_EQ(d.entries[0].method, zc::kMethodDeflated);
   EXPECT_LT(d.entries[0].csize, mixed.size() * 3 / 4);

@@ -66,7 +66,7 @@ Outcome Delete(const std::string& zip, const std::string& pattern) {
 
 size_t Members(const std::string& zip) {
   auto f = host_fs().open_read(zip);
-  return zc::read_directory(*f).entries.size();
+  return zc::ReadDirectory(*f).entries.size();
 }
 
 }  // namespace

@@ -4,96 +4,96 @@
 #include <set>
 
 #include "Bytes.h"
-#include "names.h"
-#include "text.h"
+#include "Names.h"
+#include "Text.h"
 #include "progress32.h"
-#include "zipcrypt.h"
+#include "ZipCrypto.h"
 #include "zipformat.h"
 
 using namespace zc;
 
 TEST(Wildcards, DosRules) {
-  EXPECT_TRUE(wild_match("*.*", "README"));
-  EXPECT_TRUE(wild_match("*.*", "a.b.c"));
-  EXPECT_TRUE(wild_match("*", "x"));
-  EXPECT_TRUE(wild_match("*.TXT", "notes.txt"));
-  EXPECT_TRUE(wild_match("n?tes.*", "NOTES"));
-  EXPECT_TRUE(wild_match("data.*", "data"));
-  EXPECT_FALSE(wild_match("*.txt", "notes.text"));
-  EXPECT_FALSE(wild_match("a?c", "ac"));
-  EXPECT_TRUE(wild_match("dir/*", "dir/sub/file"));
-  EXPECT_FALSE(wild_match("dir/*", "dir/sub/file", false));
-  EXPECT_TRUE(wild_match("dir\\*.bgl", "dir/x.bgl"));
+  EXPECT_TRUE(WildMatch("*.*", "README"));
+  EXPECT_TRUE(WildMatch("*.*", "a.b.c"));
+  EXPECT_TRUE(WildMatch("*", "x"));
+  EXPECT_TRUE(WildMatch("*.TXT", "notes.txt"));
+  EXPECT_TRUE(WildMatch("n?tes.*", "NOTES"));
+  EXPECT_TRUE(WildMatch("data.*", "data"));
+  EXPECT_FALSE(WildMatch("*.txt", "notes.text"));
+  EXPECT_FALSE(WildMatch("a?c", "ac"));
+  EXPECT_TRUE(WildMatch("dir/*", "dir/sub/file"));
+  EXPECT_FALSE(WildMatch("dir/*", "dir/sub/file", false));
+  EXPECT_TRUE(WildMatch("dir\\*.bgl", "dir/x.bgl"));
   // Long patterns do not blow up.
-  EXPECT_FALSE(wild_match(std::string(200, '*') + "b", std::string(5000, 'a')));
+  EXPECT_FALSE(WildMatch(std::string(200, '*') + "b", std::string(5000, 'a')));
 }
 
 TEST(SafePaths, RefusesEscapes) {
   std::string rel, why;
-  EXPECT_TRUE(safe_relative_path("dir/./sub//file.txt", rel, why));
+  EXPECT_TRUE(SafeRelativePath("dir/./sub//file.txt", rel, why));
   EXPECT_EQ(rel, "dir/sub/file.txt");
-  EXPECT_TRUE(safe_relative_path("dir\\file.txt", rel, why));
+  EXPECT_TRUE(SafeRelativePath("dir\\file.txt", rel, why));
   EXPECT_EQ(rel, "dir/file.txt");
-  EXPECT_FALSE(safe_relative_path("../evil.txt", rel, why));
-  EXPECT_FALSE(safe_relative_path("dir/../../evil.txt", rel, why));
-  EXPECT_FALSE(safe_relative_path("..\\evil.txt", rel, why));
-  EXPECT_FALSE(safe_relative_path("/etc/passwd", rel, why));
-  EXPECT_FALSE(safe_relative_path("\\windows\\win.ini", rel, why));
-  EXPECT_FALSE(safe_relative_path("C:\\autoexec.bat", rel, why));
-  EXPECT_FALSE(safe_relative_path("c:evil", rel, why));
-  EXPECT_FALSE(safe_relative_path("file.txt:stream", rel, why));
-  EXPECT_FALSE(safe_relative_path("dir/.. /x", rel, why));
+  EXPECT_FALSE(SafeRelativePath("../evil.txt", rel, why));
+  EXPECT_FALSE(SafeRelativePath("dir/../../evil.txt", rel, why));
+  EXPECT_FALSE(SafeRelativePath("..\\evil.txt", rel, why));
+  EXPECT_FALSE(SafeRelativePath("/etc/passwd", rel, why));
+  EXPECT_FALSE(SafeRelativePath("\\windows\\win.ini", rel, why));
+  EXPECT_FALSE(SafeRelativePath("C:\\autoexec.bat", rel, why));
+  EXPECT_FALSE(SafeRelativePath("c:evil", rel, why));
+  EXPECT_FALSE(SafeRelativePath("file.txt:stream", rel, why));
+  EXPECT_FALSE(SafeRelativePath("dir/.. /x", rel, why));
   EXPECT_FALSE(std::string(why).empty());
 }
 
 TEST(SafePaths, RefusesDeviceNamesInAnyFolder) {
   std::string rel, why;
   for (const char* n : {"nul.txt", "NUL", "dir/con", "a/Com1.dat", "lpt9", "aux .txt", "clock$"})
-    EXPECT_FALSE(safe_relative_path(n, rel, why)) << n;
+    EXPECT_FALSE(SafeRelativePath(n, rel, why)) << n;
   for (const char* n : {"null.txt", "console.txt", "com10", "com", "lpt0.txt", "dir/auxiliary.bgl"})
-    EXPECT_TRUE(safe_relative_path(n, rel, why)) << n;
+    EXPECT_TRUE(SafeRelativePath(n, rel, why)) << n;
 }
 
 TEST(AddPaths, Cleaned) {
-  EXPECT_EQ(clean_add_path("C:\\fs\\scenery\\a.bgl"), "fs/scenery/a.bgl");
-  EXPECT_EQ(clean_add_path("//server/share/dir/a"), "dir/a");
-  EXPECT_EQ(clean_add_path("./a/../b"), "a/b");
-  EXPECT_EQ(clean_add_path("/abs/x"), "abs/x");
+  EXPECT_EQ(CleanAddPath("C:\\fs\\scenery\\a.bgl"), "fs/scenery/a.bgl");
+  EXPECT_EQ(CleanAddPath("//server/share/dir/a"), "dir/a");
+  EXPECT_EQ(CleanAddPath("./a/../b"), "a/b");
+  EXPECT_EQ(CleanAddPath("/abs/x"), "abs/x");
 }
 
 TEST(DosNames, EightDotThree) {
   std::set<std::string> used;
-  EXPECT_EQ(dos83_name("readme.txt", used), "README.TXT");
-  EXPECT_EQ(dos83_name("Long File Name.text", used), "LONGFI~1.TEX");
-  EXPECT_EQ(dos83_name("Long File Nothing.text", used), "LONGFI~2.TEX");
-  EXPECT_EQ(dos83_name("a+b.c", used), "A_B~1.C");
-  EXPECT_EQ(dos83_name(".hidden", used), "HIDDEN~1");
+  EXPECT_EQ(Dos83Name("readme.txt", used), "README.TXT");
+  EXPECT_EQ(Dos83Name("Long File Name.text", used), "LONGFI~1.TEX");
+  EXPECT_EQ(Dos83Name("Long File Nothing.text", used), "LONGFI~2.TEX");
+  EXPECT_EQ(Dos83Name("a+b.c", used), "A_B~1.C");
+  EXPECT_EQ(Dos83Name(".hidden", used), "HIDDEN~1");
 }
 
 TEST(DosTime, PackUnpack) {
-  uint32_t t = pack_dos_time(2004, 6, 1, 13, 45, 31);
+  uint32_t t = PackDosTime(2004, 6, 1, 13, 45, 31);
   int y, mo, d, h, mi, s;
-  unpack_dos_time(t, y, mo, d, h, mi, s);
+  UnpackDosTime(t, y, mo, d, h, mi, s);
   EXPECT_EQ(y, 2004);
   EXPECT_EQ(mo, 6);
   EXPECT_EQ(d, 1);
   EXPECT_EQ(h, 13);
   EXPECT_EQ(mi, 45);
   EXPECT_EQ(s, 30);
-  EXPECT_EQ(pack_dos_time(1970, 1, 1, 0, 0, 0), pack_dos_time(1980, 1, 1, 0, 0, 0));
+  EXPECT_EQ(PackDosTime(1970, 1, 1, 0, 0, 0), PackDosTime(1980, 1, 1, 0, 0, 0));
 }
 
 TEST(CodePages, Oem437AndAnsi) {
   std::string bytes;
-  ASSERT_TRUE(utf8_to_cp("Grüße", CodePage::Oem437, bytes));
+  ASSERT_TRUE(Utf8ToCp("Grüße", CodePage::Oem437, bytes));
   EXPECT_EQ(bytes, "Gr\x81\xE1" "e");
-  EXPECT_EQ(cp_to_utf8(bytes, CodePage::Oem437), "Grüße");
-  EXPECT_FALSE(utf8_to_cp("Привет", CodePage::Oem437, bytes));
-  ASSERT_TRUE(utf8_to_cp("café €", CodePage::Ansi1252, bytes));
+  EXPECT_EQ(CpToUtf8(bytes, CodePage::Oem437), "Grüße");
+  EXPECT_FALSE(Utf8ToCp("Привет", CodePage::Oem437, bytes));
+  ASSERT_TRUE(Utf8ToCp("café €", CodePage::Ansi1252, bytes));
   EXPECT_EQ(bytes, "caf\xE9 \x80");
-  EXPECT_TRUE(is_valid_utf8("Привет"));
-  EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));   // overlong '/'
-  EXPECT_FALSE(is_valid_utf8("caf\xE9"));
+  EXPECT_TRUE(IsValidUtf8("Привет"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));   // overlong '/'
+  EXPECT_FALSE(IsValidUtf8("caf\xE9"));
 }
 
 TEST(Names, EncodedForTheArchive) {
@@ -111,13 +111,13 @@ TEST(Names, EncodedForTheArchive) {
 
   // Reading it back: the Unicode path wins over the code page.
   Entry e;
-  e.raw_name = oem.bytes;
+  e.rawName = oem.bytes;
   e.extra = oem.extra;
-  e.made_by = kHostUnix << 8;
+  e.madeBy = kHostUnix << 8;
   EXPECT_EQ(decode_name(e, NameRule::None), "Grüße.txt");
   // A stale Unicode path field (CRC of another name) is ignored.
-  e.raw_name = "Gr\x81\xE1" "x.txt";
-  e.made_by = kHostFat << 8;
+  e.rawName = "Gr\x81\xE1" "x.txt";
+  e.madeBy = kHostFat << 8;
   EXPECT_EQ(decode_name(e, NameRule::Auto), "Grüßx.txt");
   EXPECT_EQ(decode_name(e, NameRule::None), "Gr\xC2\x81\xC3\xA1x.txt");
 }
@@ -127,15 +127,15 @@ TEST(Crypto, KnownKeysRoundTrip) {
   std::vector<uint8_t> buf(plain.begin(), plain.end());
   ZipCrypto enc("secret");
   uint8_t header[12];
-  make_crypt_header(enc, header, 0xAB, 42);
-  enc.encrypt(buf.data(), buf.size());
+  MakeCryptHeader(enc, header, 0xAB, 42);
+  enc.Encrypt(buf.data(), buf.size());
   EXPECT_NE(std::string(buf.begin(), buf.end()), plain);
   ZipCrypto dec("secret");
-  dec.decrypt(header, 12);
+  dec.Decrypt(header, 12);
   EXPECT_EQ(header[11], 0xAB);
-  dec.decrypt(buf.data(), buf.size());
+  dec.Decrypt(buf.data(), buf.size());
   EXPECT_EQ(std::string(buf.begin(), buf.end()), plain);
-  EXPECT_EQ(crc32_update(0, "123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32Update(0, "123456789", 9), 0xCBF43926u);
 }
 
 TEST(Records, EndRecordLayout) {

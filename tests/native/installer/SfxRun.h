@@ -39,7 +39,7 @@ inline Outcome UnpackInto(const std::string& zip, const std::string& target) {
     std::filesystem::create_directories(target);  // the self-extractor makes it first
     try {
         std::unique_ptr<zc::File> f = fs.open_read(zip);
-        zc::Directory d = zc::read_directory(*f);
+        zc::Directory d = zc::ReadDirectory(*f);
         o.read = true;
         Quiet events;
         o.plan = kit::PlanUnpack(fs, d, target);

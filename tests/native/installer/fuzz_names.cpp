@@ -7,7 +7,7 @@
 
 #include "SafeName.h"
 #include "SafePath.h"
-#include "names.h"
+#include "Names.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (v.Ok() && LeavesTheFolder(v.rel)) __builtin_trap();
     if (!v.Ok() && !v.rel.empty()) __builtin_trap();
     std::string engineRel, engineWhy, kitRel, kitWhy;
-    bool engine = zc::safe_relative_path(name, engineRel, engineWhy);
+    bool engine = zip::SafeRelativePath(name, engineRel, engineWhy);
     bool kit = kit::SafeMemberPath(name, kitRel, kitWhy);
     std::replace(kitRel.begin(), kitRel.end(), '\\', '/');
     if (engine != v.Ok() || kit != v.Ok() || engineRel != kitRel) __builtin_trap();

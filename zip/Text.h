@@ -8,19 +8,19 @@
 #include <cstdint>
 #include <string>
 
-namespace zc {
+namespace zip {
 
 enum class CodePage { Oem437, Ansi1252 };
 
-bool is_ascii(const std::string& s);
-bool is_valid_utf8(const std::string& s);
+bool IsAscii(const std::string& s);
+bool IsValidUtf8(const std::string& s);
 // Decodes bytes of the code page to UTF-8 (every byte has a mapping).
-std::string cp_to_utf8(const std::string& bytes, CodePage cp);
+std::string CpToUtf8(const std::string& bytes, CodePage cp);
 // Encodes UTF-8 to the code page; false (out is then undefined) when a character has no byte there.
-bool utf8_to_cp(const std::string& utf8, CodePage cp, std::string& out);
+bool Utf8ToCp(const std::string& utf8, CodePage cp, std::string& out);
 // Appends a code point as UTF-8.
-void append_utf8(std::string& out, uint32_t cp);
+void AppendUtf8(std::string& out, uint32_t cp);
 // Decodes the next code point at s[i] and advances i; invalid bytes give U+FFFD.
-uint32_t next_utf8(const std::string& s, size_t& i);
+uint32_t NextUtf8(const std::string& s, size_t& i);
 
-}  // namespace zc
+}  // namespace zip
