@@ -45,14 +45,6 @@ std::string Words(const zc::MemberFault& f, const std::string&) {
     return "it could not be read";
 }
 
-// A write failed with no room left: nothing after it can succeed either.
-bool IsFullDisk(const zc::ZipError& e) { return e.code() == zc::kWrite; }
-
-// The archive is at fault, not the disk: a damaged member (CRC, data, structure).
-bool IsDamage(const zc::ZipError& e) {
-    return e.code() == zc::kBadCrc || e.code() == zc::kFormat || e.code() == zc::kEof || e.code() == zc::kUnsupported;
-}
-
 class Unpacker {
 public:
     Unpacker(zc::FileSystem& fs, zc::File& f, const zc::Directory& d, const UnpackPlan& plan, Overwrite rule,
@@ -149,8 +141,7 @@ UnpackResult Unpacker::Run() {
                 continue;
             }
             if (!it.refusal.empty()) {
-                r_.problems.push_back(e.name + ": not extracted, " + it.refusal);
-                ++r_.refused;
+                r_.problems.push_back({e.name, zc::kUnsafeName, "not extracted, " + it.refusal});
                 continue;
             }
             if (it.rel.empty()) continue;
@@ -177,17 +168,16 @@ UnpackResult Unpacker::Run() {
                                               done_ += n;
                                               return ev_.Progress(e.name, done_, total_);
                                           });
-                decoder.Write(fs_, e, target, kPartialSuffix, st, false);
+                decoder.Write(fs_, e, target, kPartialSuffix, st, plan_.unixReadOnly);
                 ++r_.files;
             } catch (const zc::ZipError& err) {
                 done_ = before + (it.isDir ? 0 : e.usize);
-                if (IsFullDisk(err)) {
+                r_.problems.push_back({e.name, err.code(), err.what()});
+                // A write failed with no room left: nothing after it can succeed either.
+                if (err.code() == zc::kWrite) {
                     r_.diskFull = true;
-                    r_.problems.push_back(e.name + ": " + err.what());
                     return r_;
                 }
-                if (IsDamage(err)) ++r_.damaged;
-                r_.problems.push_back(e.name + ": " + err.what());
             }
         }
         done_ = total_;
@@ -199,6 +189,21 @@ UnpackResult Unpacker::Run() {
 }
 
 }  // namespace
+
+bool UnpackProblem::Refused() const { return code == zc::kUnsafeName; }
+
+bool UnpackProblem::Damaged() const {
+    // The archive is at fault, not the disk: a damaged member (CRC, data, structure).
+    return code == zc::kBadCrc || code == zc::kFormat || code == zc::kEof || code == zc::kUnsupported;
+}
+
+int UnpackResult::Refused() const {
+    return int(std::count_if(problems.begin(), problems.end(), [](const UnpackProblem& p) { return p.Refused(); }));
+}
+
+int UnpackResult::Damaged() const {
+    return int(std::count_if(problems.begin(), problems.end(), [](const UnpackProblem& p) { return p.Damaged(); }));
+}
 
 uint64_t UnpackPlan::Bytes(const zc::Directory& d) const {
     uint64_t n = 0;

@@ -611,12 +611,12 @@ bool Start(Sfx& s) {
 std::wstring Problems(const kit::UnpackResult& r) {
     std::wstring out;
     size_t shown = 0;
-    for (const std::string& p : r.problems) {
+    for (const kit::UnpackProblem& p : r.problems) {
         if (shown == 8) {
             out += L"\n(and " + std::to_wstring(r.problems.size() - shown) + L" more)";
             break;
         }
-        out += L"\n" + Backslashes(W(p));
+        out += L"\n" + Backslashes(W(p.Line()));
         ++shown;
     }
     return out;
@@ -648,7 +648,7 @@ void Finished(Sfx& s) {
     // Members left out for their names alone do not make the run a failure (as in Setup); a
     // member whose data is damaged makes it a damaged archive (3), one that could not be
     // written a failure to write (5).
-    s.exitCode = r.Complete() ? 0 : r.damaged > 0 ? 3 : 5;
+    s.exitCode = r.Complete() ? 0 : r.Damaged() > 0 ? 3 : 5;
     if (!r.problems.empty()) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done, with problems.");
         s.Message(std::to_wstring(r.problems.size()) + (r.problems.size() == 1 ? L" file" : L" files") +
