@@ -1,6 +1,6 @@
-// Extraction for the self-extractor: members of an archive written below one folder, each
-// through a temporary file that takes the member's name only after its CRC was right, with
-// the overwrite rule applied file by file and progress in bytes.
+// Extraction for the installer and the self-extractor: members of an archive written below one
+// folder, each through a temporary file that takes the member's name only after its CRC was
+// right, with the overwrite rule applied file by file and progress in bytes.
 //
 // Paths are UTF-8 (the engine's file-system layer); the caller converts for its windows.
 #pragma once
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "SfxLayout.h"
-#include "fsys.h"
+#include "FileSystem.h"
 #include "zipformat.h"
 
 namespace kit {
@@ -27,6 +27,9 @@ struct UnpackItem {
 struct UnpackPlan {
     std::string targetDir;    // absolute, '/'-separated, as the file-system layer gives it
     std::vector<UnpackItem> items;
+    // A member made on Unix without its owner's write bit becomes a read-only file, as the
+    // engine's extraction makes it (Setup); the self-extractor leaves such files writable.
+    bool unixReadOnly = false;
     // Over the selected, writable file members:
     uint64_t Bytes(const zc::Directory& d) const;
     int Files() const;
@@ -34,7 +37,7 @@ struct UnpackPlan {
 };
 
 // Decides what each member becomes below targetDir (which need not exist yet).
-UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::string& targetDir);
+UnpackPlan PlanUnpack(zip::FileSystem& fs, const zc::Directory& d, const std::string& targetDir);
 
 enum class Answer { Yes, YesToAll, No, NoToAll, Cancel };
 
@@ -49,22 +52,33 @@ public:
     virtual bool AskPassword(std::string& password, bool retry) = 0;
 };
 
+// A member that failed or was refused, as the unpacking met it: the engine's error code says
+// what it was (zip::kUnsafeName for a name left out, zip::kBadCrc, zip::kWrite, ...).
+struct UnpackProblem {
+    std::string member;   // its name in the archive
+    int code = 0;
+    std::string text;     // what happened, said after the name
+    std::string Line() const { return member + ": " + text; }
+    bool Refused() const;   // left out for its name
+    bool Damaged() const;   // its data in the archive is bad
+};
+
 struct UnpackResult {
     int files = 0;                   // files written
     int folders = 0;                 // folders made for folder members
     int skipped = 0;                 // kept existing files, members left out
     bool cancelled = false;
     bool diskFull = false;           // a write failed: the rest was not tried
-    std::vector<std::string> problems;  // one line per member that failed or was refused
-    int refused = 0;                 // of those, members left out for their names
-    int damaged = 0;                 // of those, members whose data in the archive is bad
+    std::vector<UnpackProblem> problems;  // in the order met
+    int Refused() const;             // of those, members left out for their names
+    int Damaged() const;             // of those, members whose data in the archive is bad
     bool Ok() const { return !cancelled && !diskFull && problems.empty(); }
     // Everything that could be written was: only members with unusable names were left out,
     // which the installer counts as a success too.
-    bool Complete() const { return !cancelled && !diskFull && int(problems.size()) == refused; }
+    bool Complete() const { return !cancelled && !diskFull && int(problems.size()) == Refused(); }
 };
 
-UnpackResult RunUnpack(zc::FileSystem& fs, zc::File& archive, const zc::Directory& d, const UnpackPlan& plan,
+UnpackResult RunUnpack(zip::FileSystem& fs, zip::File& archive, const zc::Directory& d, const UnpackPlan& plan,
                        Overwrite rule, UnpackEvents& events);
 
 // The suffix of the temporary file a member is written to before it gets its name.

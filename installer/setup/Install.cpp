@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <set>
 
+#include "Destination.h"
 #include "SafePath.h"
-#include "errors.h"
+#include "Errors.h"
 #include "os/win32_text.h"
 #include "zipformat.h"
 
@@ -49,9 +50,15 @@ ArchiveScan ScanArchive(const std::string& path) {
         return scan;
     }
     try {
-        zc::FileSystem& fs = zc::host_fs();
-        std::unique_ptr<zc::File> f = fs.open_read(zc::ansi_to_utf8(path.c_str()));
-        zc::Directory d = zc::ReadDirectory(*f);
+        zip::FileSystem& fs = zc::HostFs();
+        scan.file = fs.OpenRead(zc::ansi_to_utf8(path.c_str()));
+        scan.directory = zc::ReadDirectory(*scan.file);
+        const zc::Directory& d = scan.directory;
+        // The same rules as the engine's extraction: members that share their data are a zip
+        // bomb, and members the end record does not count are not installed from.
+        zc::CheckMemberRanges(*scan.file, d);
+        if (d.CountDiffers())
+            throw zip::ZipError(zip::kFormat, "the zip file is damaged: " + zc::CountMismatchNote(d));
         for (const zc::Entry& e : d.entries) {
             std::string name = zc::utf8_to_ansi(e.name);
             scan.names.push_back(name);
@@ -66,13 +73,31 @@ ArchiveScan ScanArchive(const std::string& path) {
             scan.sizes.push_back(e.usize);
             scan.bytes += e.usize;
         }
-    } catch (const zc::ZipError& e) {
-        scan.problem = e.code() == zc::kUnsupported ? ArchiveScan::Problem::Unsupported
-                       : e.code() == zc::kOpen     ? ArchiveScan::Problem::Missing
+    } catch (const zip::ZipError& e) {
+        scan.problem = e.code() == zip::kUnsupported ? ArchiveScan::Problem::Unsupported
+                       : e.code() == zip::kOpen     ? ArchiveScan::Problem::Missing
                                                    : ArchiveScan::Problem::Damaged;
         scan.detail = zc::utf8_to_ansi(e.what());
+        scan.file.reset();
     }
     return scan;
+}
+
+std::string PackageProblem(const ArchiveScan& scan, const std::string& title, const std::string& packageDir) {
+    const std::string archive = "\"" + std::string(kArchiveFile) + "\"";
+    switch (scan.problem) {
+        case ArchiveScan::Problem::None: break;
+        case ArchiveScan::Problem::Missing:
+            return "The package of " + title + " is incomplete: its archive " + archive + " is missing from\n" +
+                   packageDir + "\n\nSetup cannot install the add-on. Please get a complete copy of the package.";
+        case ArchiveScan::Problem::Damaged:
+            return "The archive " + archive + " of " + title + " is damaged:\n" + scan.detail +
+                   "\n\nSetup cannot install the add-on. Please get a new copy of the package.";
+        case ArchiveScan::Problem::Unsupported:
+            return "The archive " + archive + " of " + title + " cannot be unpacked here:\n" + scan.detail;
+    }
+    if (scan.files.empty()) return "The archive " + archive + " of " + title + " holds no files: there is nothing to install.";
+    return "";
 }
 
 namespace {
@@ -128,8 +153,8 @@ TargetSurvey SurveyTarget(const ArchiveScan& scan, const std::string& dest) {
 int RemoveInstalled(const TargetSurvey& survey) {
     int removed = 0;
     for (const std::string& f : survey.newFiles) {
-        // The engine writes each file under a temporary name first; one may be left behind.
-        DeleteFileW(LongPath(f + ".unz~tmp").c_str());
+        // Each file is written under a temporary name first; one may be left behind.
+        DeleteFileW(LongPath(f + kPartialSuffix).c_str());
         if (!Exists(f)) continue;
         SetFileAttributesW(LongPath(f).c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileW(LongPath(f).c_str())) ++removed;
@@ -170,47 +195,50 @@ std::string ProbeWrite(const std::string& dest) {
     return "";
 }
 
-void EngineOutcome::Add(int code, const std::string& text) {
-    using zc::ErrorCode;
-    if (code == 0 || code == zc::kWarning || code == zc::kNothing || code == zc::kExists) return;
-    bool aboutLeftOut = false;
-    for (std::string name : leftOut) {
-        std::replace(name.begin(), name.end(), '\\', '/');
-        std::string t = text;
-        std::replace(t.begin(), t.end(), '\\', '/');
-        aboutLeftOut = aboutLeftOut || (!name.empty() && t.find(name) != std::string::npos);
-    }
-    if (code == zc::kUnsafeName || aboutLeftOut) {
-        refused.push_back(text);
-        return;
-    }
-    Kind k;
+UnpackOutcome::Kind UnpackOutcome::KindOf(int code) {
     switch (code) {
-        case zc::kAbort: k = Kind::Cancelled; break;
-        case zc::kEof: case zc::kFormat: case zc::kBadCrc: case zc::kRead: k = Kind::Damaged; break;
-        case zc::kWrite: k = Kind::DiskFull; break;
-        case zc::kCreate: case zc::kTemp: k = Kind::NoAccess; break;
-        case zc::kPassword: k = Kind::Password; break;
-        case zc::kUnsupported: k = Kind::Unsupported; break;
-        case zc::kNoArchive: k = Kind::Missing; break;
-        default: k = Kind::Other; break;
+        case zip::kAbort: return Kind::Cancelled;
+        case zip::kEof: case zip::kFormat: case zip::kBadCrc: case zip::kRead: return Kind::Damaged;
+        case zip::kWrite: return Kind::DiskFull;
+        case zip::kCreate: case zip::kTemp: return Kind::NoAccess;
+        case zip::kPassword: return Kind::Password;
+        case zip::kUnsupported: return Kind::Unsupported;
+        case zip::kNoArchive: return Kind::Missing;
+        default: return Kind::Other;
     }
-    // The first failure names the outcome; a cancel wins over what it caused.
+}
+
+UnpackOutcome UnpackOutcome::Of(const UnpackResult& r) {
+    UnpackOutcome o;
+    for (const UnpackProblem& p : r.problems) {
+        // Shown in the window, in the ANSI code page as the rest of it.
+        const std::string line = zc::utf8_to_ansi(p.Line());
+        if (p.Refused())
+            o.refused.push_back(line);
+        else
+            o.Add(KindOf(p.code), line);
+    }
+    if (r.cancelled) o.Add(Kind::Cancelled, "Installation cancelled");
+    return o;
+}
+
+void UnpackOutcome::Add(Kind k, const std::string& text) {
+    if (k == Kind::Ok) return;
     if (kind == Kind::Ok || k == Kind::Cancelled) kind = k;
     if (errors.size() < 20) errors.push_back(text);
 }
 
-ExitCode ExitCodeFor(EngineOutcome::Kind kind) {
+ExitCode ExitCodeFor(UnpackOutcome::Kind kind) {
     switch (kind) {
-        case EngineOutcome::Kind::Ok: return kExitOk;
-        case EngineOutcome::Kind::Cancelled: return kExitCancelled;
-        case EngineOutcome::Kind::DiskFull: return kExitNoSpace;
-        case EngineOutcome::Kind::NoAccess: return kExitWriteRefused;
+        case UnpackOutcome::Kind::Ok: return kExitOk;
+        case UnpackOutcome::Kind::Cancelled: return kExitCancelled;
+        case UnpackOutcome::Kind::DiskFull: return kExitNoSpace;
+        case UnpackOutcome::Kind::NoAccess: return kExitWriteRefused;
         default: return kExitDamaged;
     }
 }
 
-std::string EngineOutcome::Advice() const {
+std::string UnpackOutcome::Advice() const {
     switch (kind) {
         case Kind::Ok: return "";
         case Kind::Cancelled: return "Setup was cancelled.";
@@ -228,6 +256,396 @@ std::string EngineOutcome::Advice() const {
         case Kind::Missing: return "The package's archive \"Setup.skb\" is missing or is not a zip archive.";
         default: return "The unzip engine reported an error.";
     }
+}
+
+std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+bool FindEarlier(const PackageInfo& info, const std::string& folder, InstallLog& earlier) {
+    const std::string title = info.DisplayTitle();
+    std::string text;
+    if (!ReadWholeFile(JoinPath(folder, LogFileName(title, folder)), text).empty()) return false;
+    InstallLog l = InstallLog::Parse(text);
+    // A damaged or foreign record is not built on: the installation starts afresh.
+    if (!l.damage.empty() || l.key != UninstallKeyName(title, folder)) return false;
+    earlier = l;
+    return true;
+}
+
+int UpgradeOrder(const PackageInfo& info, const InstallLog& earlier) {
+    if (earlier.version.empty() || info.addonVersion.empty()) return 0;
+    return CompareVersions(info.addonVersion, earlier.version);
+}
+
+std::string UpgradeNote(const PackageInfo& info, const InstallLog& e) {
+    const std::string title = info.DisplayTitle();
+    int order = UpgradeOrder(info, e);
+    if (order > 0)
+        return "Version " + e.version + " of " + title + " is installed here. Setup will update it to " +
+               info.addonVersion + " and remove the files " + info.addonVersion +
+               " no longer has, unless you changed them.";
+    if (order < 0)
+        return "A newer version (" + e.version + ") of " + title + " is installed here. Setup will ask before it "
+               "puts version " + info.addonVersion + " in its place.";
+    return title + (e.version.empty() ? "" : " " + e.version) +
+           " is already installed here. Setup will install it again over it.";
+}
+
+// --- The installation ----------------------------------------------------------------------
+
+namespace {
+
+std::string Lower(std::string x) {
+    for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return x;
+}
+
+// What the record says of one of the package's files (rel as the survey has it).
+LoggedFile Logged(const Installation& run, const std::string& rel) {
+    auto at = run.fileIndex.find(Lower(rel));
+    size_t i = at == run.fileIndex.end() ? 0 : at->second;
+    LoggedFile f;
+    f.rel = run.scan.files[i];
+    f.crc = run.scan.crcs[i];
+    f.size = run.scan.sizes[i];
+    return f;
+}
+
+}  // namespace
+
+bool Survey(Installation& run, InstallPerson& person) {
+    const std::string title = run.info.DisplayTitle();
+    // The archive may have changed since Setup started (a copy still arriving, say).
+    run.scan = ScanArchive(run.archive);
+    if (run.scan.problem != ArchiveScan::Problem::None) {
+        person.Ask(PackageProblem(run.scan, title, run.packageDir), MB_OK | MB_ICONSTOP);
+        run.exitCode = kExitDamaged;
+        return false;
+    }
+    run.survey = SurveyTarget(run.scan, run.dest);
+    run.folder = run.survey.dest;
+    // One installation is this add-on in this folder: its record, entry and uninstaller.
+    run.identity = InstallIdentity(title, run.folder);
+    run.logPath = JoinPath(run.folder, LogFileName(title, run.folder));
+    run.upgrading = FindEarlier(run.info, run.folder, run.earlier);
+    return true;
+}
+
+bool Confirm(Installation& run, InstallPerson& person) {
+    const std::string title = run.info.DisplayTitle();
+    if (run.upgrading && UpgradeOrder(run.info, run.earlier) < 0) {
+        std::string text = "A newer version (" + run.earlier.version + ") of " + title + " is installed in\n" +
+                           run.folder + "\n\nThis package holds version " + run.info.addonVersion + ".";
+        run.exitCode = kExitCancelled;
+        // Without a window the newer version stays: nobody was asked.
+        if (run.silent) {
+            person.Ask(text + " Nothing was changed.", MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+        if (person.Ask(text + " Replace the newer version with it?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+    }
+    // Files the earlier installation made or replaced and that are still as it left them are
+    // its own to replace; anything else already there is the person's, and they are asked.
+    std::map<std::string, const LoggedFile*> earlierFiles;
+    for (const std::vector<LoggedFile>* list : {&run.earlier.files, &run.earlier.replaced})
+        for (const LoggedFile& f : *list) earlierFiles[Lower(f.rel)] = &f;
+    for (const std::string& rel : run.survey.existing) {
+        auto e = earlierFiles.find(Lower(rel));
+        if (e != earlierFiles.end() && SameAsLogged(JoinPath(run.folder, rel), e->second->crc, e->second->size))
+            run.own.insert(Lower(rel));
+        else
+            run.foreign.push_back(rel);
+    }
+    if (!run.foreign.empty()) {
+        int r = person.Ask(Plural(run.foreign.size(), "file", "files") + " of " + title +
+                               " are already in this folder, for example\n" + run.foreign.front() +
+                               "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the "
+                               "files that are there and installs only the others. Cancel goes back.",
+                           MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (r == IDCANCEL) {
+            run.exitCode = kExitCancelled;
+            return false;
+        }
+        run.overwrite = r == IDYES;
+    }
+    const uint64_t needed = run.scan.bytes;
+    int64_t free = FreeBytes(run.dest);
+    if (free >= 0 && uint64_t(free) < needed) {
+        person.Ask("There is not enough free space for " + title + ": it needs " + FormatSize(needed) + ", but only " +
+                       FormatSize(uint64_t(free)) + " are free on the drive of\n" + run.dest +
+                       "\n\nPlease free some space or choose another drive, then press Install again.",
+                   MB_OK | MB_ICONSTOP);
+        run.exitCode = kExitNoSpace;
+        return false;
+    }
+    return true;
+}
+
+bool Prepare(Installation& run, InstallPerson& person) {
+    const std::string title = run.info.DisplayTitle();
+    auto refuse = [&](const std::string& text) {
+        RemoveInstalled(run.survey);
+        person.Ask(text, MB_OK | MB_ICONSTOP);
+        run.exitCode = kExitWriteRefused;
+        return false;
+    };
+    if (std::string err = MakeFolders(run.dest); !err.empty())
+        return refuse("Setup cannot create the folder\n" + run.dest + "\n" + err +
+                      ".\n\nYou may not be allowed to write there. Please choose another folder.");
+    if (std::string err = ProbeWrite(run.dest); !err.empty())
+        return refuse("Setup may not write into the folder\n" + run.dest + "\n" + err +
+                      ".\n\nPlease choose another folder, or run Setup as a user who may write there.");
+    // The entry and the uninstaller's folder: where the earlier installation has them, else
+    // for every user of the computer when Setup may write there.
+    InstallLog& log = run.log;
+    log.title = title;
+    log.version = run.info.addonVersion;
+    log.folder = run.folder;
+    log.key = UninstallKeyName(title, run.folder);
+    for (bool machine : {true, false})
+        if (run.upgrading && !run.earlier.backups.empty() && run.place.folder.empty()) {
+            std::string data = UninstallDataFolder(run.identity, machine);
+            if (!data.empty() && Lower(run.earlier.backups) == Lower(data + "\\Backup")) run.place = {machine, data, ""};
+        }
+    if (run.place.folder.empty()) run.place = ChooseUninstallPlace(log.key, run.identity);
+    if (!run.place.problem.empty())
+        return refuse("Setup cannot prepare the removal of " + title + ": " + run.place.problem +
+                      ".\n\nPlease run Setup as a user who may install programs.");
+    log.uninstaller = run.place.folder + "\\Uninstall.exe";
+    log.backups = run.place.folder + "\\Backup";
+    log.dirs = run.survey.newFolders;
+    for (size_t i = 0; i < run.scan.files.size(); ++i) run.fileIndex[Lower(run.scan.files[i])] = i;
+    // Copies of the files about to be replaced (not of the earlier installation's own, nor
+    // again of those it kept a copy of already).
+    std::set<std::string> copied;
+    for (const LoggedFile& f : run.earlier.replaced)
+        if (f.backup) copied.insert(Lower(f.rel));
+    if (run.overwrite) {
+        for (const std::string& rel : run.survey.existing) {
+            LoggedFile f = Logged(run, rel);
+            if (run.keepCopies && !run.own.count(Lower(rel)) && !copied.count(Lower(rel))) {
+                std::string copy = JoinPath(log.backups, rel);
+                f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
+                           CopyFileW(LongPath(JoinPath(run.folder, rel)).c_str(), LongPath(copy).c_str(), FALSE);
+                f.copyKnown = f.backup && FileCrc(copy, f.copyCrc, f.copySize);
+            }
+            log.replaced.push_back(f);
+        }
+    } else if (!run.own.empty()) {
+        // The person keeps their own files, but the earlier installation's are still to be
+        // replaced: they step aside under a temporary name and come back if the run fails.
+        for (const std::string& rel : run.survey.existing) {
+            if (!run.own.count(Lower(rel))) continue;
+            std::string p = JoinPath(run.folder, rel);
+            if (MoveFileExW(LongPath(p).c_str(), LongPath(p + ".skk~old").c_str(), MOVEFILE_REPLACE_EXISTING))
+                run.aside.push_back(p);
+        }
+        run.survey = SurveyTarget(run.scan, run.dest);
+    }
+    return true;
+}
+
+void Unpack(Installation& run, InstallPerson& person) {
+    using Kind = UnpackOutcome::Kind;
+    zip::FileSystem& fs = zc::HostFs();
+    UnpackPlan plan = PlanUnpack(fs, run.scan.directory, zc::ansi_to_utf8(run.dest.c_str()));
+    plan.unixReadOnly = true;
+    UnpackResult r = RunUnpack(fs, *run.scan.file, run.scan.directory, plan,
+                               run.overwrite ? Overwrite::Always : Overwrite::Never, person);
+    run.outcome = UnpackOutcome::Of(r);
+    if (person.Stopped() && !run.outcome.Failed()) run.outcome.Add(Kind::Cancelled, "Cancelled");
+    // Every file that was to be written must be there now.
+    if (!run.outcome.Failed()) {
+        std::vector<std::string> missing;
+        for (const std::string& f : run.survey.newFiles)
+            if (!IsFilePath(f)) missing.push_back(f.substr(run.survey.dest.size() + 1));
+        if (!missing.empty())
+            run.outcome.Add(Kind::Other, Plural(missing.size(), "file was", "files were") + " not written, for example " +
+                                             missing.front());
+    }
+    if (run.outcome.Failed()) return;
+    // In: what was set aside goes, and the record and the journal learn the files.
+    for (const std::string& p : run.aside) DeleteFileW(LongPath(p + ".skk~old").c_str());
+    for (const std::string& f : run.survey.newFiles) {
+        run.log.files.push_back(Logged(run, f.substr(run.survey.dest.size() + 1)));
+        run.journal.Add("Installed: " + f);
+    }
+    for (const LoggedFile& f : run.log.replaced)
+        run.journal.Add("Replaced: " + JoinPath(run.folder, f.rel) + (f.backup ? " (copy kept)" : ""));
+    if (!run.overwrite)
+        for (const std::string& rel : run.survey.existing) run.journal.Add("Kept as it was: " + JoinPath(run.folder, rel));
+}
+
+std::string RollBack(Installation& run) {
+    const std::string title = run.info.DisplayTitle();
+    const UnpackOutcome& o = run.outcome;
+    int removed = RemoveInstalled(run.survey);
+    for (const std::string& p : run.aside)
+        MoveFileExW(LongPath(p + ".skk~old").c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING);
+    std::string text;
+    if (o.kind == UnpackOutcome::Kind::Cancelled) {
+        text = "The installation was stopped. ";
+    } else {
+        text = "Setup could not install " + title + ":\n";
+        for (size_t i = 0; i < o.errors.size() && i < 5; ++i) text += "\n" + o.errors[i];
+        text += "\n\n" + o.Advice() + "\n\n";
+    }
+    text += removed ? "The " + Plural(size_t(removed), "file", "files") + " it had installed were removed again."
+                    : "No file was left behind.";
+    if (!run.overwrite && !run.survey.existing.empty()) text += " The files that were there before are unchanged.";
+    for (const LoggedFile& f : run.log.replaced)
+        if (f.backup) DeleteFileW(LongPath(JoinPath(run.log.backups, f.rel)).c_str());
+    if (!run.upgrading) {
+        DeleteUninstallEntry(run.log.key);
+        RemoveDirectoryW(LongPath(run.log.backups).c_str());
+        RemoveDirectoryW(LongPath(run.place.folder).c_str());
+    }
+    run.exitCode = ExitCodeFor(o.kind);
+    return text;
+}
+
+void ReplaceEarlier(Installation& run) {
+    // What the earlier version had and this one has not goes, unless the person changed it;
+    // the person's files only it replaced come back; all of them leave the earlier record.
+    if (!run.upgrading) return;
+    InstallLog& earlier = run.earlier;
+    const std::string& folder = run.folder;
+    std::set<std::string> now, needed;
+    for (const std::string& rel : run.scan.files) now.insert(Lower(rel));
+    for (const std::string& name : run.scan.names) {
+        std::string rel = name;
+        std::replace(rel.begin(), rel.end(), '/', '\\');
+        for (size_t cut = rel.find('\\'); cut != std::string::npos; cut = rel.find('\\', cut + 1))
+            needed.insert(Lower(JoinPath(folder, rel.substr(0, cut))));
+    }
+    auto ours = [](const std::string& rel) {
+        std::string clean, why;
+        return SafeMemberPath(rel, clean, why) && !clean.empty();
+    };
+    std::vector<LoggedFile> files, replaced;
+    for (const LoggedFile& f : earlier.files) {
+        std::string p = JoinPath(folder, f.rel);
+        if (now.count(Lower(f.rel))) files.push_back(f);
+        else if (!ours(f.rel) || !IsFilePath(p)) continue;
+        else if ((GetFileAttributesW(LongPath(p).c_str()) & FILE_ATTRIBUTE_READONLY) || !SameAsLogged(p, f.crc, f.size)) {
+            run.keptChanged.push_back(f.rel);   // the person's now
+            run.journal.Add("Kept (changed since the earlier version): " + p);
+        } else if (DeleteFileW(LongPath(p).c_str())) {
+            run.journal.Add("Removed (not in this version): " + p);
+        } else {
+            files.push_back(f);   // still the installation's, for the uninstaller
+        }
+    }
+    // A person's file that only the earlier version replaced: its kept copy goes back.
+    for (const LoggedFile& r : earlier.replaced) {
+        if (now.count(Lower(r.rel)) || !ours(r.rel)) {
+            if (ours(r.rel)) replaced.push_back(r);
+            continue;
+        }
+        std::string p = JoinPath(folder, r.rel), copy = JoinPath(run.log.backups, r.rel);
+        if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
+        if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) continue;
+        if (PutBackCopy(copy, p).empty()) {
+            DeleteFileW(LongPath(copy).c_str());
+            run.journal.Add("Put back: " + p);
+        } else {
+            replaced.push_back(r);
+        }
+    }
+    earlier.files = files;
+    earlier.replaced = replaced;
+    // The folders the earlier version made and this one has no use for, when empty now.
+    std::vector<std::string> dirs = earlier.dirs;
+    std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& d : dirs)
+        if (IsInside(folder, d) && !needed.count(Lower(d))) RemoveDirectoryW(LongPath(d).c_str());
+}
+
+void Register(Installation& run) {
+    run.exitCode = kExitOk;
+    const AddonType type = run.info.Type();
+    if (type != AddonType::Scenery && type != AddonType::SceneryMD) return;
+    const std::string title = run.info.DisplayTitle();
+    run.log.simulator = run.simulator;
+    std::vector<std::string> folders = SceneryAreaFolders(type, run.survey.dest, run.scan.files);
+    Registration reg = RegisterScenery(run.log.simulator, folders, title, run.earlier.areas);
+    run.log.areas = reg.added;
+    if (reg.problem.empty()) {
+        run.registration = reg.fresh ? "Added to the Scenery Library as " : "Already in the Scenery Library as ";
+        for (size_t i = 0; i < reg.titles.size(); ++i) run.registration += (i ? ", \"" : "\"") + reg.titles[i] + "\"";
+        run.registration += ".";
+    } else {
+        run.exitCode = kExitNotRegistered;
+        run.registration = "The Scenery Library was not changed: " + reg.problem +
+                           ". To see the scenery, start Flight Simulator, open World > Scenery Library, press Add "
+                           "Area and choose the folder " + folders.front() + ".";
+    }
+    run.journal.Add(run.registration);
+}
+
+void Record(Installation& run) {
+    const std::string title = run.info.DisplayTitle();
+    InstallLog& log = run.log;
+    log.MergeEarlier(run.earlier);
+    run.recordProblem = PlaceUninstaller(run.place.folder);
+    if (run.recordProblem.empty()) {
+        if (std::string why = ReplaceFileSafely(run.logPath, log.Text(), ""); !why.empty())
+            run.recordProblem = "the record " + run.logPath + " could not be written: " + why;
+    }
+    if (run.recordProblem.empty()) {
+        EntryFacts facts;
+        for (const Author& a : run.info.authors) {
+            facts.publisher += (facts.publisher.empty() ? "" : ", ") + (a.name.empty() ? a.email : a.name);
+            if (facts.contact.empty()) facts.contact = a.email;
+        }
+        facts.bytes = run.scan.bytes;
+        facts.machineWide = run.place.machineWide;
+        run.recordProblem = WriteUninstallEntry(log, run.logPath, facts);
+    }
+    run.removal = run.recordProblem.empty()
+                      ? "To remove " + title + ", choose \"" + DisplayNameOf(log) +
+                            "\" in Add or Remove Programs in the Control Panel."
+                      : "Setup could not prepare the removal of the add-on: " + run.recordProblem + ".";
+    if (!run.recordProblem.empty() && run.exitCode == kExitOk) run.exitCode = kExitWriteRefused;
+}
+
+std::string Report(const Installation& run) {
+    const ArchiveScan& scan = run.scan;
+    size_t written = run.overwrite ? run.survey.existing.size() : 0;
+    for (const std::string& f : run.survey.newFiles) written += IsFilePath(f) ? 1 : 0;
+    std::string report = run.info.TitleWithVersion() + " was installed into\r\n" + run.dest + "\r\n\r\n";
+    if (run.upgrading)
+        report += "It replaced " +
+                  (run.earlier.version.empty() ? std::string("the earlier installation") : "version " + run.earlier.version) +
+                  " in this folder.\r\n";
+    report += Plural(written, "file was", "files were") + " installed (" + FormatSize(scan.bytes) + ").";
+    if (!run.foreign.empty())
+        report += run.overwrite
+                      ? "\r\n" + Plural(run.foreign.size(), "file", "files") + " that were there before were replaced."
+                      : "\r\n" + Plural(run.foreign.size(), "file", "files") + " that were there before were kept as they were.";
+    if (!run.keptChanged.empty()) {
+        const bool one = run.keptChanged.size() == 1;
+        report += "\r\n\r\n" + Plural(run.keptChanged.size(), "file", "files") + " of the earlier version that this one no "
+                  "longer has " + (one ? "was kept, because you changed it:" : "were kept, because you changed them:");
+        for (const std::string& k : run.keptChanged) report += "\r\n  " + k;
+    }
+    if (!run.registration.empty()) report += "\r\n\r\n" + run.registration;
+    report += "\r\n\r\n" + run.removal;
+    if (!scan.refused.empty()) {
+        report += "\r\n\r\n" + Plural(scan.refused.size(), "file was", "files were") +
+                  " left out because their names cannot be used for files on Windows or would have put them outside "
+                  "this folder:";
+        for (const std::string& r : scan.refused) report += "\r\n  " + r;
+    }
+    report += "\r\n\r\nFiles of the add-on:";
+    size_t listedFiles = 0;
+    for (const std::string& rel : scan.files) {
+        if (++listedFiles > 500) {
+            report += "\r\n  ...";
+            break;
+        }
+        report += "\r\n  " + rel;
+    }
+    return report;
 }
 
 }  // namespace kit

@@ -12,6 +12,7 @@
 #include "SafePath.h"
 #include "SceneryCfg.h"
 #include "Uninstall.h"
+#include "os/win32_text.h"
 
 namespace kit {
 
@@ -54,8 +55,6 @@ std::string WithSlash(std::string s) {
     if (!s.empty() && s.back() != '\\') s += '\\';
     return s;
 }
-
-std::string Plural(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 // The package's splash picture: the file the settings name, taken from the package folder
 // only (a name with folders in it is cut to its last part), "Splash.bmp" when none is named.
@@ -575,8 +574,8 @@ void TSetupForm::ShowPage() {
             std::string folder = Destination();
             while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
             InstallLog earlier;
-            SubHeading.SetCaption(FindEarlier(folder, earlier)
-                                      ? UpgradeNote(earlier)
+            SubHeading.SetCaption(FindEarlier(Info, folder, earlier)
+                                      ? UpgradeNote(Info, earlier)
                                       : "Press Install to copy the files of " + title + " onto your computer.");
             ReadyAddon.SetCaption(Info.TitleWithVersion());
             ReadyFiles.SetCaption(Plural(Scan.files.size(), "file", "files") + ", " + FormatSize(Scan.bytes));
@@ -680,41 +679,11 @@ int TSetupForm::Ask(const std::string& text, UINT flags) {
 // --- The package check ---------------------------------------------------------------------
 
 bool TSetupForm::CheckPackage() {
-    const std::string title = Info.DisplayTitle();
     Scan = ScanArchive(PackageDir + kArchiveFile);
-    switch (Scan.problem) {
-        case ArchiveScan::Problem::None: break;
-        case ArchiveScan::Problem::Missing:
-            Ask("The package of " + title + " is incomplete: its archive \"" + kArchiveFile +
-                    "\" is missing from\n" + PackageDir + "\n\nSetup cannot install the add-on. Please get a complete "
-                    "copy of the package.",
-                MB_OK | MB_ICONSTOP);
-            return false;
-        case ArchiveScan::Problem::Damaged:
-            Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " is damaged:\n" + Scan.detail +
-                    "\n\nSetup cannot install the add-on. Please get a new copy of the package.",
-                MB_OK | MB_ICONSTOP);
-            return false;
-        case ArchiveScan::Problem::Unsupported:
-            Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " cannot be unpacked here:\n" +
-                    Scan.detail,
-                MB_OK | MB_ICONSTOP);
-            return false;
-    }
-    if (Scan.files.empty()) {
-        Ask("The archive \"" + std::string(kArchiveFile) + "\" of " + title + " holds no files: there is nothing to install.",
-            MB_OK | MB_ICONSTOP);
-        return false;
-    }
-    UnzEngine probe;
-    std::string why;
-    if (!probe.Load(PackageDir + kUnzipFile, why)) {
-        Ask("Setup cannot unpack the add-on: its unzip engine \"" + std::string(kUnzipFile) + "\" " + why +
-                ".\n\nPlease get a complete copy of the package.",
-            MB_OK | MB_ICONSTOP);
-        return false;
-    }
-    return true;
+    const std::string problem = PackageProblem(Scan, Info.DisplayTitle(), PackageDir);
+    if (problem.empty()) return true;
+    Ask(problem, MB_OK | MB_ICONSTOP);
+    return false;
 }
 
 // --- Destination ---------------------------------------------------------------------------
@@ -831,44 +800,32 @@ bool TSetupForm::LeaveDestination() {
 
 // --- Installing ----------------------------------------------------------------------------
 
-namespace {
-
-// The engine's reports, shown on the installing page. The window is brought up to date a few
-// times a second, not for each file: with tens of thousands of small files, repainting for
-// every one of them would take longer than unpacking them.
-class Progress : public UnzEngine::Events {
+// The person as the wizard meets them: the installation's questions in message boxes, and the
+// unpacking on the installing page. The window is brought up to date a few times a second,
+// not for each file: with tens of thousands of small files, repainting for every one of them
+// would take longer than unpacking them.
+class TSetupForm::Person : public InstallPerson {
 public:
-    // files: the archive's files; the engine's own count takes in its folders as well.
-    Progress(TSetupForm& f, int files) : f_(f) { files_ = files; }
-    EngineOutcome outcome;
-    int started = 0;
-
-    bool FileCount(int) override { return Pump(true); }
-    bool ByteCount(int64_t n) override {
-        total_ = n;
-        done_ = 0;
-        return Pump(true);
-    }
-    bool FileStart(const std::string& name, int64_t size) override {
-        if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return Pump(false);   // a folder
-        ++started;
-        fileSize_ = size;
-        fileDone_ = 0;
-        name_ = name;
+    explicit Person(TSetupForm& f) : f_(f) {}
+    int Ask(const std::string& text, unsigned flags) override { return f_.Ask(text, flags); }
+    bool Progress(const std::string& name, uint64_t done, uint64_t total) override {
+        if (!name.empty() && name != name_ && name.back() != '/' && name.back() != '\\') {   // a file begins
+            if (sizes_.empty())
+                for (const zc::Entry& e : f_.Scan.directory.entries) sizes_[e.name] = e.usize;
+            ++started_;
+            name_ = name;
+            fileSize_ = sizes_[name];
+            fileStart_ = done;
+        }
+        done_ = done;
+        total_ = total;
         return Pump(false);
     }
-    bool BytesDone(int64_t n) override {
-        fileDone_ += n;
-        done_ += n;
-        return Pump(false);
-    }
-    bool Message(int code, const std::string& text) override {
-        outcome.Add(code, text);
-        return Pump(false);
-    }
-    bool Tick() override { return Pump(false); }
     // The last state, shown whatever the time since the last update.
-    void Flush() { Pump(true); }
+    bool Stopped() override {
+        Pump(true);
+        return f_.CancelRequested;
+    }
 
 private:
     bool Pump(bool now) {
@@ -876,191 +833,40 @@ private:
         DWORD tick = GetTickCount();
         if (!now && tick - last_ < 50) return f_.CancelRequested;
         last_ = tick;
-        std::string shown = name_;
+        std::string shown = zc::utf8_to_ansi(name_);
         std::replace(shown.begin(), shown.end(), '/', '\\');
         if (!shown.empty()) f_.FileLabel.SetCaption("Installing " + shown);
         // Position = fraction x 10000 + 1, in 64 bits.
-        f_.FileBar.SetPosition(fileSize_ ? int(std::min<int64_t>(fileDone_, fileSize_) * 10000 / fileSize_ + 1) : 10001);
-        f_.TotalBar.SetPosition(total_ ? int(std::min<int64_t>(done_, total_) * 10000 / total_ + 1) : 1);
-        f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started) + " of " +
-                                 std::to_string(std::max(files_, started)));
+        const uint64_t fileDone = std::min(done_ - std::min(done_, fileStart_), fileSize_);
+        f_.FileBar.SetPosition(fileSize_ ? int(fileDone * 10000 / fileSize_ + 1) : 10001);
+        f_.TotalBar.SetPosition(total_ ? int(std::min(done_, total_) * 10000 / total_ + 1) : 1);
+        const int files = int(f_.Scan.files.size());
+        f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started_) + " of " +
+                                 std::to_string(std::max(files, started_)));
         ui::App->ProcessMessages();
         return f_.CancelRequested;
     }
     TSetupForm& f_;
+    std::map<std::string, uint64_t> sizes_;   // of the members, by name
     DWORD last_ = 0;
     std::string name_;
-    int files_ = 0;
-    int64_t total_ = 0, done_ = 0, fileSize_ = 0, fileDone_ = 0;
+    int started_ = 0;
+    uint64_t total_ = 0, done_ = 0, fileSize_ = 0, fileStart_ = 0;
 };
-
-}  // namespace
 
 void TSetupForm::Install() {
     const std::string title = Info.DisplayTitle();
-    const std::string dest = Destination();
+    Installation run(Info, Scan, RunLog);
+    run.archive = PackageDir + kArchiveFile;
+    run.packageDir = PackageDir;
+    run.dest = Destination();
+    run.silent = Silent;
+    run.keepCopies = Silent || KeepBackups.Checked();
+    Person person(*this);
+    const bool ready = Survey(run, person) && Confirm(run, person) && Prepare(run, person);
+    ExitCode = run.exitCode;
+    if (!ready) return;
 
-    // The archive may have changed since Setup started (a copy still arriving, say).
-    Scan = ScanArchive(PackageDir + kArchiveFile);
-    if (Scan.problem != ArchiveScan::Problem::None) {
-        CheckPackage();
-        ExitCode = kExitDamaged;
-        return;
-    }
-    UnzEngine engine;
-    std::string why;
-    if (!engine.Load(PackageDir + kUnzipFile, why)) {
-        Ask("Setup cannot unpack the add-on: its unzip engine \"" + std::string(kUnzipFile) + "\" " + why + ".",
-            MB_OK | MB_ICONSTOP);
-        ExitCode = kExitDamaged;
-        return;
-    }
-
-    TargetSurvey survey = SurveyTarget(Scan, dest);
-    const std::string folder = survey.dest;
-    // One installation is this add-on in this folder: its record, entry and uninstaller.
-    const std::string identity = InstallIdentity(title, folder);
-    const std::string logPath = JoinPath(folder, LogFileName(title, folder));
-    InstallLog earlier;
-    const bool upgrading = FindEarlier(folder, earlier);
-    if (upgrading && UpgradeOrder(earlier) < 0) {
-        std::string text = "A newer version (" + earlier.version + ") of " + title + " is installed in\n" + folder +
-                           "\n\nThis package holds version " + Info.addonVersion + ".";
-        if (Silent) {
-            Messages.push_back(text + " Nothing was changed.");
-            ExitCode = kExitCancelled;
-            return;
-        }
-        if (Ask(text + " Replace the newer version with it?", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-            ExitCode = kExitCancelled;
-            return;
-        }
-    }
-    auto lower = [](std::string x) {
-        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
-        return x;
-    };
-    // Files the earlier installation made or replaced and that are still as it left them are
-    // its own to replace; anything else already there is the person's, and they are asked.
-    std::map<std::string, const LoggedFile*> earlierFiles;
-    for (const std::vector<LoggedFile>* list : {&earlier.files, &earlier.replaced})
-        for (const LoggedFile& f : *list) earlierFiles[lower(f.rel)] = &f;
-    std::set<std::string> own;
-    std::vector<std::string> foreign;
-    for (const std::string& rel : survey.existing) {
-        auto e = earlierFiles.find(lower(rel));
-        if (e != earlierFiles.end() && SameAsLogged(JoinPath(folder, rel), e->second->crc, e->second->size))
-            own.insert(lower(rel));
-        else
-            foreign.push_back(rel);
-    }
-    bool overwrite = true;
-    if (!foreign.empty()) {
-        int r = Ask(Plural(foreign.size(), "file", "files") + " of " + title +
-                        " are already in this folder, for example\n" + foreign.front() +
-                        "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the files "
-                        "that are there and installs only the others. Cancel goes back.",
-                    MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (r == IDCANCEL) {
-            ExitCode = kExitCancelled;
-            return;
-        }
-        overwrite = r == IDYES;
-    }
-    const uint64_t needed = Scan.bytes;
-    int64_t free = FreeBytes(dest);
-    if (free >= 0 && uint64_t(free) < needed) {
-        Ask("There is not enough free space for " + title + ": it needs " + FormatSize(needed) + ", but only " +
-                FormatSize(uint64_t(free)) + " are free on the drive of\n" + dest +
-                "\n\nPlease free some space or choose another drive, then press Install again.",
-            MB_OK | MB_ICONSTOP);
-        ExitCode = kExitNoSpace;
-        return;
-    }
-    if (std::string err = MakeFolders(dest); !err.empty()) {
-        RemoveInstalled(survey);
-        Ask("Setup cannot create the folder\n" + dest + "\n" + err +
-                ".\n\nYou may not be allowed to write there. Please choose another folder.",
-            MB_OK | MB_ICONSTOP);
-        ExitCode = kExitWriteRefused;
-        return;
-    }
-    if (std::string err = ProbeWrite(dest); !err.empty()) {
-        RemoveInstalled(survey);
-        Ask("Setup may not write into the folder\n" + dest + "\n" + err +
-                ".\n\nPlease choose another folder, or run Setup as a user who may write there.",
-            MB_OK | MB_ICONSTOP);
-        ExitCode = kExitWriteRefused;
-        return;
-    }
-    // The entry and the uninstaller's folder: where the earlier installation has them, else
-    // for every user of the computer when Setup may write there.
-    InstallLog log;
-    log.title = title;
-    log.version = Info.addonVersion;
-    log.folder = folder;
-    log.key = UninstallKeyName(title, folder);
-    UninstallPlace place;
-    for (bool machine : {true, false})
-        if (upgrading && !earlier.backups.empty() && place.folder.empty()) {
-            std::string data = UninstallDataFolder(identity, machine);
-            if (!data.empty() && lower(earlier.backups) == lower(data + "\\Backup")) place = {machine, data, ""};
-        }
-    if (place.folder.empty()) place = ChooseUninstallPlace(log.key, identity);
-    if (!place.problem.empty()) {
-        RemoveInstalled(survey);
-        Ask("Setup cannot prepare the removal of " + title + ": " + place.problem +
-                ".\n\nPlease run Setup as a user who may install programs.",
-            MB_OK | MB_ICONSTOP);
-        ExitCode = kExitWriteRefused;
-        return;
-    }
-    log.uninstaller = place.folder + "\\Uninstall.exe";
-    log.backups = place.folder + "\\Backup";
-    log.dirs = survey.newFolders;
-    std::map<std::string, size_t> index;
-    for (size_t i = 0; i < Scan.files.size(); ++i) index[lower(Scan.files[i])] = i;
-    auto logged = [&](const std::string& rel) {
-        size_t i = index[lower(rel)];
-        LoggedFile f;
-        f.rel = Scan.files[i];
-        f.crc = Scan.crcs[i];
-        f.size = Scan.sizes[i];
-        return f;
-    };
-    // Copies of the files about to be replaced (not of the earlier installation's own, nor
-    // again of those it kept a copy of already).
-    const bool keepCopies = Silent || KeepBackups.Checked();
-    std::set<std::string> copied;
-    for (const LoggedFile& f : earlier.replaced)
-        if (f.backup) copied.insert(lower(f.rel));
-    std::vector<std::string> aside;   // the earlier installation's files, moved out of the way
-    if (overwrite) {
-        for (const std::string& rel : survey.existing) {
-            LoggedFile f = logged(rel);
-            if (keepCopies && !own.count(lower(rel)) && !copied.count(lower(rel))) {
-                std::string copy = JoinPath(log.backups, rel);
-                f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
-                           CopyFileW(LongPath(JoinPath(folder, rel)).c_str(), LongPath(copy).c_str(), FALSE);
-                f.copyKnown = f.backup && FileCrc(copy, f.copyCrc, f.copySize);
-            }
-            log.replaced.push_back(f);
-        }
-    } else if (!own.empty()) {
-        // The person keeps their own files, but the earlier installation's are still to be
-        // replaced: they step aside under a temporary name and come back if the run fails.
-        for (const std::string& rel : survey.existing) {
-            if (!own.count(lower(rel))) continue;
-            std::string p = JoinPath(folder, rel);
-            if (MoveFileExW(LongPath(p).c_str(), LongPath(p + ".skk~old").c_str(), MOVEFILE_REPLACE_EXISTING))
-                aside.push_back(p);
-        }
-        survey = SurveyTarget(Scan, dest);
-    }
-
-    // The engine works in the current directory: the destination, for the time of the call.
-    char oldDir[MAX_PATH * 2] = "";
-    GetCurrentDirectoryA(sizeof oldDir, oldDir);
     Installing = true;
     CancelRequested = false;
     BackButton.SetEnabled(false);
@@ -1070,250 +876,39 @@ void TSetupForm::Install() {
     SubHeading.SetCaption("Please wait while Setup copies the files of " + title + ".");
     FileLabel.SetCaption("Preparing...");
     if (!Silent) ui::App->ProcessMessages();
-    Progress progress(*this, int(Scan.files.size()));
-    progress.outcome.leftOut = Scan.refused;
-    if (SetCurrentDirectoryA(dest.c_str())) {
-        // The engine's count is not needed: every file is looked for afterwards.
-        engine.ExtractAll(Handle(), PackageDir + kArchiveFile, overwrite, progress);
-    } else {
-        progress.outcome.Add(15, "Could not open the folder " + dest + ": " + LastErrorText(GetLastError()));
-    }
-    SetCurrentDirectoryA(oldDir);
-    progress.Flush();
+    Unpack(run, person);
     Installing = false;
-    if (CancelRequested && !progress.outcome.Failed()) progress.outcome.Add(9, "Cancelled");
-
-    // Every file that was to be written must be there now.
-    std::vector<std::string> missing;
-    if (!progress.outcome.Failed()) {
-        for (const std::string& f : survey.newFiles)
-            if (!IsFilePath(f)) missing.push_back(f.substr(survey.dest.size() + 1));
-        if (!missing.empty()) progress.outcome.Add(5, Plural(missing.size(), "file was", "files were") +
-                                                          " not written, for example " + missing.front());
-    }
-
-    if (progress.outcome.Failed()) {
-        int removed = RemoveInstalled(survey);
-        for (const std::string& p : aside)
-            MoveFileExW(LongPath(p + ".skk~old").c_str(), LongPath(p).c_str(), MOVEFILE_REPLACE_EXISTING);
-        std::string text;
-        if (progress.outcome.kind == EngineOutcome::Kind::Cancelled) {
-            text = "The installation was stopped. ";
-        } else {
-            text = "Setup could not install " + title + ":\n";
-            for (size_t i = 0; i < progress.outcome.errors.size() && i < 5; ++i) text += "\n" + progress.outcome.errors[i];
-            text += "\n\n" + progress.outcome.Advice() + "\n\n";
-        }
-        text += removed ? "The " + Plural(size_t(removed), "file", "files") + " it had installed were removed again."
-                        : "No file was left behind.";
-        if (!overwrite && !survey.existing.empty()) text += " The files that were there before are unchanged.";
-        for (const LoggedFile& f : log.replaced)
-            if (f.backup) DeleteFileW(LongPath(JoinPath(log.backups, f.rel)).c_str());
-        if (!upgrading) {
-            DeleteUninstallEntry(log.key);
-            RemoveDirectoryW(LongPath(log.backups).c_str());
-            RemoveDirectoryW(LongPath(place.folder).c_str());
-        }
+    if (run.outcome.Failed()) {
+        const std::string text = RollBack(run);
         ShowPage();
-        Ask(text, MB_OK | (progress.outcome.kind == EngineOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
-        ExitCode = ExitCodeFor(progress.outcome.kind);
+        Ask(text, MB_OK | (run.outcome.kind == UnpackOutcome::Kind::Cancelled ? MB_ICONINFORMATION : MB_ICONSTOP));
+        ExitCode = run.exitCode;
         return;
     }
 
-    // Installed. What the earlier version had and this one has not goes; the scenery areas
-    // into the simulator's library, then the record and the uninstaller, so that the add-on
-    // can be taken out again.
-    for (const std::string& p : aside) DeleteFileW(LongPath(p + ".skk~old").c_str());
-    for (const std::string& f : survey.newFiles) {
-        log.files.push_back(logged(f.substr(survey.dest.size() + 1)));
-        RunLog.Add("Installed: " + f);
-    }
-    for (const LoggedFile& f : log.replaced) RunLog.Add("Replaced: " + JoinPath(folder, f.rel) + (f.backup ? " (copy kept)" : ""));
-    if (!overwrite)
-        for (const std::string& rel : survey.existing) RunLog.Add("Kept as it was: " + JoinPath(folder, rel));
-    std::vector<std::string> keptChanged;
-    if (upgrading) ClearOutEarlier(earlier, folder, log.backups, keptChanged);
-    ExitCode = kExitOk;
-    std::string registration;
-    const AddonType type = Info.Type();
-    if (type == AddonType::Scenery || type == AddonType::SceneryMD) {
-        log.simulator = SimulatorFolder();
-        std::vector<std::string> folders = SceneryAreaFolders(type, survey.dest, Scan.files);
-        Registration reg = RegisterScenery(log.simulator, folders, title, earlier.areas);
-        log.areas = reg.added;
-        if (reg.problem.empty()) {
-            registration = reg.fresh ? "Added to the Scenery Library as " : "Already in the Scenery Library as ";
-            for (size_t i = 0; i < reg.titles.size(); ++i)
-                registration += (i ? ", \"" : "\"") + reg.titles[i] + "\"";
-            registration += ".";
-            RunLog.Add(registration);
-        } else {
-            ExitCode = kExitNotRegistered;
-            registration = "The Scenery Library was not changed: " + reg.problem +
-                           ". To see the scenery, start Flight Simulator, open World > Scenery Library, press Add Area "
-                           "and choose the folder " + folders.front() + ".";
-            RunLog.Add(registration);
-        }
-    }
-    log.MergeEarlier(earlier);
-    std::string recordProblem = PlaceUninstaller(place.folder);
-    if (recordProblem.empty()) {
-        if (std::string why = ReplaceFileSafely(logPath, log.Text(), ""); !why.empty())
-            recordProblem = "the record " + logPath + " could not be written: " + why;
-    }
-    if (recordProblem.empty()) {
-        EntryFacts facts;
-        for (const Author& a : Info.authors) {
-            facts.publisher += (facts.publisher.empty() ? "" : ", ") + (a.name.empty() ? a.email : a.name);
-            if (facts.contact.empty()) facts.contact = a.email;
-        }
-        facts.bytes = Scan.bytes;
-        facts.machineWide = place.machineWide;
-        recordProblem = WriteUninstallEntry(log, logPath, facts);
-    }
-    Registered = registration;
-    const std::string listed = DisplayNameOf(log);
-    std::string removal = recordProblem.empty()
-                              ? "To remove " + title + ", choose \"" + listed +
-                                    "\" in Add or Remove Programs in the Control Panel."
-                              : "Setup could not prepare the removal of the add-on: " + recordProblem + ".";
-    if (!recordProblem.empty() && ExitCode == kExitOk) ExitCode = kExitWriteRefused;
-    if (!registration.empty()) Messages.push_back(registration);
-    Messages.push_back(removal);
-
-    // Done: the result page.
+    // Installed: the earlier version's leftovers go, the scenery areas into the simulator's
+    // library, then the record and the uninstaller, so that the add-on can be taken out again.
+    ReplaceEarlier(run);
+    run.simulator = SimulatorFolder();
+    Register(run);
+    Record(run);
+    ExitCode = run.exitCode;
+    Registered = run.registration;
+    if (!run.registration.empty()) Messages.push_back(run.registration);
+    Messages.push_back(run.removal);
     Installed = true;
-    installedTo_ = dest;
-    size_t written = overwrite ? survey.existing.size() : 0;
-    for (const std::string& f : survey.newFiles) written += IsFilePath(f) ? 1 : 0;
-    std::string report = Info.TitleWithVersion() + " was installed into\r\n" + dest + "\r\n\r\n";
-    if (upgrading)
-        report += "It replaced " + (earlier.version.empty() ? std::string("the earlier installation") : "version " + earlier.version) +
-                  " in this folder.\r\n";
-    report += Plural(written, "file was", "files were") + " installed (" + FormatSize(Scan.bytes) + ").";
-    if (!foreign.empty())
-        report += overwrite ? "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were replaced."
-                            : "\r\n" + Plural(foreign.size(), "file", "files") + " that were there before were kept as they were.";
-    if (!keptChanged.empty()) {
-        const bool one = keptChanged.size() == 1;
-        report += "\r\n\r\n" + Plural(keptChanged.size(), "file", "files") + " of the earlier version that this one no "
-                  "longer has " + (one ? "was kept, because you changed it:" : "were kept, because you changed them:");
-        for (const std::string& k : keptChanged) report += "\r\n  " + k;
-    }
-    if (!registration.empty()) report += "\r\n\r\n" + registration;
-    report += "\r\n\r\n" + removal;
-    if (!Scan.refused.empty()) {
-        report += "\r\n\r\n" + Plural(Scan.refused.size(), "file was", "files were") +
-                  " left out because their names cannot be used for files on Windows or would have put them outside "
-                  "this folder:";
-        for (const std::string& r : Scan.refused) report += "\r\n  " + r;
-    }
-    report += "\r\n\r\nFiles of the add-on:";
-    size_t listedFiles = 0;
-    for (const std::string& rel : Scan.files) {
-        if (++listedFiles > 500) {
-            report += "\r\n  ...";
-            break;
-        }
-        report += "\r\n  " + rel;
-    }
+    installedTo_ = run.dest;
     if (Silent) return;
     Current = Pages.size() - 1;
     ShowPage();
     Heading.SetCaption("Installation complete");
     SubHeading.SetCaption(title + " is ready to use. Press Finish to leave Setup.");
-    ResultMemo.SetText(report);
+    ResultMemo.SetText(Report(run));
     // The label is two lines: the entry's whole name (with its folder) is in the memo above.
-    const std::string removalShort =
-        recordProblem.empty() ? "To remove " + title + ", use Add or Remove Programs in the Control Panel." : removal;
-    NextStepLabel.SetCaption(registration.empty() ? removalShort : registration + " " + removalShort);
-}
-
-bool TSetupForm::FindEarlier(const std::string& folder, InstallLog& earlier) const {
-    const std::string title = Info.DisplayTitle();
-    std::string text;
-    if (!ReadWholeFile(JoinPath(folder, LogFileName(title, folder)), text).empty()) return false;
-    InstallLog l = InstallLog::Parse(text);
-    // A damaged or foreign record is not built on: the installation starts afresh.
-    if (!l.damage.empty() || l.key != UninstallKeyName(title, folder)) return false;
-    earlier = l;
-    return true;
-}
-
-int TSetupForm::UpgradeOrder(const InstallLog& earlier) const {
-    if (earlier.version.empty() || Info.addonVersion.empty()) return 0;
-    return CompareVersions(Info.addonVersion, earlier.version);
-}
-
-std::string TSetupForm::UpgradeNote(const InstallLog& e) const {
-    const std::string title = Info.DisplayTitle();
-    int order = UpgradeOrder(e);
-    if (order > 0)
-        return "Version " + e.version + " of " + title + " is installed here. Setup will update it to " +
-               Info.addonVersion + " and remove the files " + Info.addonVersion +
-               " no longer has, unless you changed them.";
-    if (order < 0)
-        return "A newer version (" + e.version + ") of " + title + " is installed here. Setup will ask before it "
-               "puts version " + Info.addonVersion + " in its place.";
-    return title + (e.version.empty() ? "" : " " + e.version) +
-           " is already installed here. Setup will install it again over it.";
-}
-
-void TSetupForm::ClearOutEarlier(InstallLog& earlier, const std::string& folder, const std::string& backups,
-                                 std::vector<std::string>& keptChanged) {
-    auto lower = [](std::string x) {
-        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
-        return x;
-    };
-    std::set<std::string> now, needed;
-    for (const std::string& rel : Scan.files) now.insert(lower(rel));
-    for (const std::string& name : Scan.names) {
-        std::string rel = name;
-        std::replace(rel.begin(), rel.end(), '/', '\\');
-        for (size_t cut = rel.find('\\'); cut != std::string::npos; cut = rel.find('\\', cut + 1))
-            needed.insert(lower(JoinPath(folder, rel.substr(0, cut))));
-    }
-    auto ours = [](const std::string& rel) {
-        std::string clean, why;
-        return SafeMemberPath(rel, clean, why) && !clean.empty();
-    };
-    std::vector<LoggedFile> files, replaced;
-    for (const LoggedFile& f : earlier.files) {
-        std::string p = JoinPath(folder, f.rel);
-        if (now.count(lower(f.rel))) files.push_back(f);
-        else if (!ours(f.rel) || !IsFilePath(p)) continue;
-        else if ((GetFileAttributesW(LongPath(p).c_str()) & FILE_ATTRIBUTE_READONLY) || !SameAsLogged(p, f.crc, f.size)) {
-            keptChanged.push_back(f.rel);   // the person's now
-            RunLog.Add("Kept (changed since the earlier version): " + p);
-        } else if (DeleteFileW(LongPath(p).c_str())) {
-            RunLog.Add("Removed (not in this version): " + p);
-        } else {
-            files.push_back(f);   // still the installation's, for the uninstaller
-        }
-    }
-    // A person's file that only the earlier version replaced: its kept copy goes back.
-    for (const LoggedFile& r : earlier.replaced) {
-        if (now.count(lower(r.rel)) || !ours(r.rel)) {
-            if (ours(r.rel)) replaced.push_back(r);
-            continue;
-        }
-        std::string p = JoinPath(folder, r.rel), copy = JoinPath(backups, r.rel);
-        if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
-        if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) continue;
-        if (PutBackCopy(copy, p).empty()) {
-            DeleteFileW(LongPath(copy).c_str());
-            RunLog.Add("Put back: " + p);
-        } else {
-            replaced.push_back(r);
-        }
-    }
-    earlier.files = files;
-    earlier.replaced = replaced;
-    // The folders the earlier version made and this one has no use for, when empty now.
-    std::vector<std::string> dirs = earlier.dirs;
-    std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& d : dirs)
-        if (IsInside(folder, d) && !needed.count(lower(d))) RemoveDirectoryW(LongPath(d).c_str());
+    const std::string removalShort = run.recordProblem.empty()
+                                         ? "To remove " + title + ", use Add or Remove Programs in the Control Panel."
+                                         : run.removal;
+    NextStepLabel.SetCaption(run.registration.empty() ? removalShort : run.registration + " " + removalShort);
 }
 
 std::string TSetupForm::SimulatorFolder() const {

@@ -11,7 +11,6 @@
 #include "InstallLog.h"
 #include "Uninstall.h"
 #include "PackageInfo.h"
-#include "UnzEngine.h"
 #include "ui.h"
 
 namespace kit {
@@ -139,12 +138,6 @@ public:
     // the destination page, or for "/D=" the registered one when the folder lies inside it,
     // else the nearest folder above it that holds a scenery library.
     std::string SimulatorFolder() const;
-    // The record of an earlier installation of this add-on into folder, when it is whole and
-    // its own; what the update will do, and how the versions stand (below 0: this package
-    // is the older one).
-    bool FindEarlier(const std::string& folder, InstallLog& earlier) const;
-    std::string UpgradeNote(const InstallLog& earlier) const;
-    int UpgradeOrder(const InstallLog& earlier) const;
 
     // Handlers
     void NextClick();
@@ -171,12 +164,9 @@ private:
     void FillDestination();
     void ShowPage();
     bool LeaveDestination();
+    // The installation's steps (Install.h), with the person asked and shown through Person.
     void Install();
-    // After an update: removes the earlier version's files that this one no longer has and
-    // that are as installed (the changed ones are kept and listed), puts back the person's
-    // files only it replaced, and drops all of them from the earlier record.
-    void ClearOutEarlier(InstallLog& earlier, const std::string& folder, const std::string& backups,
-                         std::vector<std::string>& keptChanged);
+    class Person;
     int Ask(const std::string& text, UINT flags);
     std::vector<ui::Control*> PageControls(Page p);
     bool destinationFilled_ = false;

@@ -391,7 +391,7 @@ int RunUninstall(const std::string& logPath, bool silent, Journal& journal) {
             continue;
         }
         std::string p = JoinPath(trust.folder, f.rel);
-        DeleteFileW(LongPath(p + ".unz~tmp").c_str());
+        DeleteFileW(LongPath(p + kPartialSuffix).c_str());
         if (replacedRels.count(Lower(f.rel)) || !Exists(p)) continue;
         DWORD attrs = GetFileAttributesW(LongPath(p).c_str());
         uint32_t crc = 0;

@@ -44,10 +44,9 @@ protected:
         o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};
         o.recurse = true;
-        zc::zip_add(zc::host_fs(), o, quiet);
+        zc::zip_add(zc::HostFs(), o, quiet);
         SetCurrentDirectoryA(old);
         testing_support::RemoveTree(src);
-        CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);
         for (auto [s, k, v] : {std::tuple{"Title", "hl", title.c_str()}, {"Addon", "Type", type}, {"Addon", "Version", version},
                                {"Authors", "1", "dev@example.dk"}})
             WritePrivateProfileStringA(s, k, v, (pkg + "Kitsetup.ini").c_str());

@@ -1,6 +1,6 @@
-// The package installer: its judgement of the engine's messages, the survey of the
-// destination and the clean-up after a failed run, the binding of the real UNZENG.DLL, and
-// the wizard itself driven in-process over a package made in a temporary folder.
+// The package installer: its judgement of the unpacking's problems, the survey of the
+// destination and the clean-up after a failed run, and the wizard itself driven in-process
+// over a package made in a temporary folder.
 #include <gtest/gtest.h>
 
 #include "Destination.h"
@@ -10,55 +10,44 @@
 #include "SafePath.h"
 #include "SetupForm.h"
 #include "TestSupport.h"
-#include "UnzEngine.h"
 #include "Uninstall.h"
 
 using namespace kit;
 using namespace installer_test;
 using testing_support::FakeDesktop;
 
-TEST(EngineOutcome, JudgesTheEnginesMessages) {
-    EngineOutcome o;
-    o.Add(0, "note");
-    o.Add(1, "2 of 5 members had errors");
-    o.Add(12, "nothing");
+TEST(UnpackOutcome, JudgesTheUnpackingsProblems) {
+    // A member left out for its name does not fail the run.
+    UnpackResult left;
+    left.problems = {{"../x", zip::kUnsafeName, "not extracted, it would leave the target folder"}};
+    UnpackOutcome o = UnpackOutcome::Of(left);
     EXPECT_FALSE(o.Failed());
-    o.Add(35, "Refused to extract \"../x\"");
-    EXPECT_FALSE(o.Failed());
-    EXPECT_EQ(o.refused.size(), 1u);
+    EXPECT_EQ(o.refused, std::vector<std::string>{"../x: not extracted, it would leave the target folder"});
 
     struct Case {
         int code;
-        EngineOutcome::Kind kind;
-    } cases[] = {{2, EngineOutcome::Kind::Damaged},       {3, EngineOutcome::Kind::Damaged},
-                 {51, EngineOutcome::Kind::Damaged},      {14, EngineOutcome::Kind::DiskFull},
-                 {15, EngineOutcome::Kind::NoAccess},     {82, EngineOutcome::Kind::Password},
-                 {81, EngineOutcome::Kind::Unsupported},  {13, EngineOutcome::Kind::Missing},
-                 {9, EngineOutcome::Kind::Cancelled},     {5, EngineOutcome::Kind::Other}};
+        UnpackOutcome::Kind kind;
+    } cases[] = {{zip::kEof, UnpackOutcome::Kind::Damaged},         {zip::kFormat, UnpackOutcome::Kind::Damaged},
+                 {zip::kBadCrc, UnpackOutcome::Kind::Damaged},      {zip::kWrite, UnpackOutcome::Kind::DiskFull},
+                 {zip::kCreate, UnpackOutcome::Kind::NoAccess},     {zip::kPassword, UnpackOutcome::Kind::Password},
+                 {zip::kUnsupported, UnpackOutcome::Kind::Unsupported}, {zip::kNoArchive, UnpackOutcome::Kind::Missing},
+                 {zip::kAbort, UnpackOutcome::Kind::Cancelled},     {zip::kLogic, UnpackOutcome::Kind::Other}};
     for (const Case& c : cases) {
-        EngineOutcome one;
-        one.Add(c.code, "x");
+        UnpackResult r;
+        r.problems = {{"m", c.code, "x"}};
+        UnpackOutcome one = UnpackOutcome::Of(r);
         EXPECT_EQ(one.kind, c.kind) << c.code;
+        EXPECT_EQ(one.errors, std::vector<std::string>{"m: x"}) << c.code;
         EXPECT_FALSE(one.Advice().empty()) << c.code;
     }
     // The first failure names the outcome, except that a cancel wins over what it caused.
-    EngineOutcome two;
-    two.Add(51, "CRC error");
-    two.Add(14, "write error");
-    EXPECT_EQ(two.kind, EngineOutcome::Kind::Damaged);
-    two.Add(9, "cancelled");
-    EXPECT_EQ(two.kind, EngineOutcome::Kind::Cancelled);
-    EXPECT_NE(EngineOutcome{}.Advice(), "x");
-
-    // A member the installer leaves out itself does not fail the run when the engine trips on it.
-    EngineOutcome device;
-    device.leftOut = {"nul.txt", "sub\\com1.log"};
-    device.Add(15, "Could not write C:/FS/Addon/nul.txt: Invalid parameter");
-    device.Add(15, "Could not write C:\\FS\\sub\\com1.log: Invalid parameter");
-    EXPECT_FALSE(device.Failed());
-    EXPECT_EQ(device.refused.size(), 2u);
-    device.Add(15, "Could not write C:/FS/Addon/real.txt: Access denied");
-    EXPECT_EQ(device.kind, EngineOutcome::Kind::NoAccess);
+    UnpackResult two;
+    two.problems = {{"a", zip::kBadCrc, "CRC error"}, {"b", zip::kWrite, "write error"}};
+    EXPECT_EQ(UnpackOutcome::Of(two).kind, UnpackOutcome::Kind::Damaged);
+    two.cancelled = true;
+    EXPECT_EQ(UnpackOutcome::Of(two).kind, UnpackOutcome::Kind::Cancelled);
+    EXPECT_EQ(ExitCodeFor(UnpackOutcome::Of(two).kind), kExitCancelled);
+    EXPECT_EQ(UnpackOutcome{}.Advice(), "");
 }
 
 TEST(ArchiveScan, WhatThePackageHolds) {
@@ -99,7 +88,7 @@ TEST(TargetSurvey, RemovesOnlyWhatTheRunCreated) {
     CreateDirectoryA((dest + "\\Demo\\model").c_str(), nullptr);
     CreateDirectoryA((dest + "\\Demo\\texture").c_str(), nullptr);
     testing_support::WriteFile(dest + "\\Demo\\model\\plane.mdl", "new");
-    testing_support::WriteFile(dest + "\\Demo\\texture\\plane.bmp.unz~tmp", "half");
+    testing_support::WriteFile(dest + "\\Demo\\texture\\plane.bmp" + kPartialSuffix, "half");
     EXPECT_EQ(RemoveInstalled(s), 1);
     EXPECT_FALSE(Exists(dest + "\\Demo\\model"));
     EXPECT_FALSE(Exists(dest + "\\Demo\\texture"));
@@ -115,77 +104,6 @@ TEST(TargetSurvey, RemovesOnlyWhatTheRunCreated) {
     EXPECT_FALSE(Exists(base + "New"));
     EXPECT_GT(FreeBytes(fresh), 0);
     testing_support::RemoveTree(base);
-}
-
-namespace {
-
-class Counting : public UnzEngine::Events {
-public:
-    int files = -1, starts = 0;
-    int64_t bytes = -1, done = 0;
-    bool cancelAtStart = false;
-    EngineOutcome outcome;
-    bool FileCount(int n) override { files = n; return false; }
-    bool ByteCount(int64_t n) override { bytes = n; return false; }
-    bool FileStart(const std::string&, int64_t) override { ++starts; return cancelAtStart; }
-    bool BytesDone(int64_t n) override { done += n; return false; }
-    bool Message(int code, const std::string& text) override { outcome.Add(code, text); return false; }
-    bool Tick() override { return false; }
-};
-
-struct CurrentDir {
-    explicit CurrentDir(const std::string& d) {
-        GetCurrentDirectoryA(sizeof old, old);
-        SetCurrentDirectoryA(d.c_str());
-    }
-    ~CurrentDir() { SetCurrentDirectoryA(old); }
-    char old[MAX_PATH] = "";
-};
-
-}  // namespace
-
-TEST(UnzEngineBinding, ExtractsThroughTheRealEntryPoints) {
-    UnzEngine e;
-    std::string why;
-    ASSERT_TRUE(e.Load(testing_support::ExeDir() + "UNZENG.DLL", why)) << why;
-    EXPECT_GT(e.Version(), 151);
-    std::string out = testing_support::MakeTempDir();
-    Counting ev;
-    int n;
-    {
-        CurrentDir cd(out);
-        n = e.ExtractAll(nullptr, Fixture("sevenzip_tree.zip"), false, ev);
-    }
-    EXPECT_EQ(n, 6);
-    EXPECT_EQ(ev.files, 6);
-    EXPECT_EQ(ev.starts, 6);
-    EXPECT_EQ(ev.done, ev.bytes);
-    EXPECT_FALSE(ev.outcome.Failed());
-    EXPECT_EQ(ReadBytes(out + "Demo\\model\\plane.mdl"), PlaneMdl());
-
-    // Cancel from the first file on: the engine stops and says so; no file is left behind.
-    std::string out2 = testing_support::MakeTempDir();
-    Counting stop;
-    stop.cancelAtStart = true;
-    {
-        CurrentDir cd(out2);
-        e.ExtractAll(nullptr, Fixture("infozip_tree.zip"), true, stop);
-    }
-    EXPECT_EQ(stop.outcome.kind, EngineOutcome::Kind::Cancelled);
-    EXPECT_FALSE(Exists(out2 + "Demo\\model\\plane.mdl"));
-    testing_support::RemoveTree(out);
-    testing_support::RemoveTree(out2);
-}
-
-TEST(UnzEngineBinding, MissingOrWrongLibrary) {
-    UnzEngine e;
-    std::string why;
-    EXPECT_FALSE(e.Load(testing_support::ExeDir() + "no-such-engine.dll", why));
-    EXPECT_NE(why.find("missing"), std::string::npos);
-    UnzEngine skin;
-    EXPECT_FALSE(skin.Load(testing_support::ExeDir() + "Skin32.dll", why));
-    EXPECT_NE(why.find("UnzEngExec"), std::string::npos);
-    EXPECT_FALSE(skin.Loaded());
 }
 
 TEST(Pictures, FitInside) {
@@ -216,7 +134,6 @@ protected:
         CreateDirectoryA(pkg.c_str(), nullptr);
         CreateDirectoryA(fs.c_str(), nullptr);
         CopyFileA(Fixture("infozip_tree.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
-        CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);
         CopyFileA((testing_support::ExeDir() + "Skin32.dll").c_str(), (pkg + "Skin32.dll").c_str(), FALSE);
         std::string ini = pkg + "Kitsetup.ini";
         WritePrivateProfileStringA("Flightsim", "Version", "Flightsimulator 2000", ini.c_str());
@@ -425,19 +342,12 @@ TEST_F(SetupWizard, ADamagedArchiveInstallsNothing) {
     EXPECT_FALSE(Exists(fs + "\\Aircraft"));
 }
 
-TEST_F(SetupWizard, APackageWithoutItsArchiveOrEngineSaysSo) {
+TEST_F(SetupWizard, APackageWithoutItsArchiveSaysSo) {
     DeleteFileA((pkg + "Setup.skb").c_str());
     TSetupForm& f = Make();
     EXPECT_FALSE(f.CheckPackage());
     ASSERT_EQ(desk.Of("MessageBox").size(), 1u);
     EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"Setup.skb\" is missing"), std::string::npos);
-
-    CopyFileA(Fixture("infozip_tree.zip").c_str(), (pkg + "Setup.skb").c_str(), FALSE);
-    DeleteFileA((pkg + "Unzeng.dll").c_str());
-    desk.Clear();
-    TSetupForm& g = Make();
-    EXPECT_FALSE(g.CheckPackage());
-    EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"Unzeng.dll\" is missing from the package"), std::string::npos);
 }
 
 // Packages from anywhere: each case was once a fault.

@@ -60,11 +60,11 @@ protected:
     void TearDown() override { testing_support::RemoveTree(base); }
 
     UnpackResult Run(const std::string& fixture, Overwrite rule, Recorder& rec) {
-        file = zc::host_fs().open_read(zc::ansi_to_utf8(Fixture(fixture).c_str()));
+        file = zc::HostFs().OpenRead(zc::ansi_to_utf8(Fixture(fixture).c_str()));
         dir = zc::ReadDirectory(*file);
-        plan = PlanUnpack(zc::host_fs(), dir, zc::ansi_to_utf8(out.c_str()));
+        plan = PlanUnpack(zc::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
         CreateDirectoryA(out.c_str(), nullptr);
-        return RunUnpack(zc::host_fs(), *file, dir, plan, rule, rec);
+        return RunUnpack(zc::HostFs(), *file, dir, plan, rule, rec);
     }
     std::string Text(const std::string& rel) {
         std::vector<uint8_t> b = ReadBytes(out + "\\" + rel);
@@ -72,7 +72,7 @@ protected:
     }
 
     std::string base, out;
-    std::unique_ptr<zc::File> file;
+    std::unique_ptr<zip::File> file;
     zc::Directory dir;
     UnpackPlan plan;
 };
@@ -171,7 +171,7 @@ TEST_F(Unpacking, NamesThatWouldLeaveTheFolderAreRefused) {
     EXPECT_EQ(Text("safe.txt"), "payload of safe.txt");
     EXPECT_EQ(Text("ok\\good.txt"), "payload of ok/good.txt");
     EXPECT_EQ(r.problems.size(), 8u);
-    for (const std::string& p : r.problems) EXPECT_NE(p.find("would leave the target folder"), std::string::npos) << p;
+    for (const UnpackProblem& p : r.problems) EXPECT_NE(p.text.find("would leave the target folder"), std::string::npos) << p.text;
     // Nothing landed beside or above the target folder, nor at the root of the drive.
     for (const char* f : {"evil.txt", "evil2.txt", "up.txt", "abs.txt", "drive.txt", "drive2.txt"}) {
         EXPECT_FALSE(Exists(base + f)) << f;
@@ -179,7 +179,7 @@ TEST_F(Unpacking, NamesThatWouldLeaveTheFolderAreRefused) {
     }
     // "nul.txt" would have been written to the null device, not into the folder.
     bool deviceRefused = false;
-    for (const std::string& p : r.problems) deviceRefused = deviceRefused || p.find("nul.txt: not extracted") == 0;
+    for (const UnpackProblem& p : r.problems) deviceRefused = deviceRefused || p.Line().find("nul.txt: not extracted") == 0;
     EXPECT_TRUE(deviceRefused);
 }
 
@@ -189,8 +189,8 @@ TEST_F(Unpacking, ADamagedMemberIsReportedAndNotLeftBehind) {
     EXPECT_FALSE(r.Ok());
     EXPECT_FALSE(r.diskFull);
     ASSERT_EQ(r.problems.size(), 1u);
-    EXPECT_NE(r.problems[0].find("broken.bin"), std::string::npos);
-    EXPECT_NE(r.problems[0].find("CRC"), std::string::npos);
+    EXPECT_EQ(r.problems[0].member, "broken.bin");
+    EXPECT_NE(r.problems[0].text.find("CRC"), std::string::npos);
     EXPECT_EQ(Text("good.txt"), "this one is fine\r\n");
     EXPECT_FALSE(Exists(out + "\\broken.bin"));
     EXPECT_FALSE(Exists(out + "\\broken.bin" + kPartialSuffix));
@@ -200,7 +200,7 @@ TEST_F(Unpacking, PasswordIsAskedOnceAndAgainWhenWrong) {
     Recorder rec;
     rec.passwords = {"wrong", "secret"};
     UnpackResult r = Run("infozip_secret.zip", Overwrite::Always, rec);
-    EXPECT_TRUE(r.Ok()) << (r.problems.empty() ? "" : r.problems[0]);
+    EXPECT_TRUE(r.Ok()) << (r.problems.empty() ? "" : r.problems[0].Line());
     EXPECT_EQ(rec.passwordPrompts, 2);
     EXPECT_EQ(ReadBytes(out + "\\Demo\\model\\plane.mdl"), PlaneMdl());
 
@@ -215,15 +215,15 @@ TEST_F(Unpacking, PasswordIsAskedOnceAndAgainWhenWrong) {
 }
 
 TEST_F(Unpacking, LeftOutMembersAreSkipped) {
-    file = zc::host_fs().open_read(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
+    file = zc::HostFs().OpenRead(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
     dir = zc::ReadDirectory(*file);
-    plan = PlanUnpack(zc::host_fs(), dir, zc::ansi_to_utf8(out.c_str()));
+    plan = PlanUnpack(zc::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
     for (UnpackItem& it : plan.items)
         if (dir.entries[it.entry].name.find("plane.mdl") != std::string::npos) it.selected = false;
     EXPECT_EQ(plan.Files(), 2);
     CreateDirectoryA(out.c_str(), nullptr);
     Recorder rec;
-    UnpackResult r = RunUnpack(zc::host_fs(), *file, dir, plan, Overwrite::Always, rec);
+    UnpackResult r = RunUnpack(zc::HostFs(), *file, dir, plan, Overwrite::Always, rec);
     EXPECT_TRUE(r.Ok());
     EXPECT_EQ(r.files, 2);
     EXPECT_FALSE(Exists(out + "\\Demo\\model\\plane.mdl"));

@@ -73,7 +73,7 @@ TEST(SfxProblems, EachKeptArchiveIsReadOrRefusedInsideTheFolder) {
         sfxrun::Outcome o = sfxrun::UnpackInto(p.path().string(), (root / "target").string());
         Verdict got = !o.read ? Verdict::Refused : o.result.problems.empty() ? Verdict::Clean : Verdict::LeftOut;
         EXPECT_EQ(int(got), int(expected.at(name)))
-            << (o.read ? (o.result.problems.empty() ? "" : o.result.problems[0]) : o.refusal);
+            << (o.read ? (o.result.problems.empty() ? "" : o.result.problems[0].Line()) : o.refusal);
         EXPECT_FALSE(o.result.cancelled || o.result.diskFull);
         EXPECT_EQ(sfxrun::Strays(root, o), "");
         ++seen;
