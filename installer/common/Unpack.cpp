@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "SafePath.h"
-#include "errors.h"
-#include "member.h"
+#include "Errors.h"
+#include "Member.h"
 
 namespace kit {
 
@@ -22,8 +22,8 @@ std::string Slashes(std::string s) {
 }
 
 // The installer's words for a member's faults, said after its name ("name: it ...").
-std::string Words(const zc::MemberFault& f, const std::string&) {
-    using F = zc::MemberFault;
+std::string Words(const zip::MemberFault& f, const std::string&) {
+    using F = zip::MemberFault;
     switch (f.kind) {
         case F::Aes:
         case F::Method:
@@ -46,16 +46,16 @@ std::string Words(const zc::MemberFault& f, const std::string&) {
 }
 
 // A write failed with no room left: nothing after it can succeed either.
-bool IsFullDisk(const zc::ZipError& e) { return e.code() == zc::kWrite; }
+bool IsFullDisk(const zip::ZipError& e) { return e.code() == zip::kWrite; }
 
 // The archive is at fault, not the disk: a damaged member (CRC, data, structure).
-bool IsDamage(const zc::ZipError& e) {
-    return e.code() == zc::kBadCrc || e.code() == zc::kFormat || e.code() == zc::kEof || e.code() == zc::kUnsupported;
+bool IsDamage(const zip::ZipError& e) {
+    return e.code() == zip::kBadCrc || e.code() == zip::kFormat || e.code() == zip::kEof || e.code() == zip::kUnsupported;
 }
 
 class Unpacker {
 public:
-    Unpacker(zc::FileSystem& fs, zc::File& f, const zc::Directory& d, const UnpackPlan& plan, Overwrite rule,
+    Unpacker(zip::FileSystem& fs, zip::File& f, const zc::Directory& d, const UnpackPlan& plan, Overwrite rule,
              UnpackEvents& ev)
         : fs_(fs), f_(f), d_(d), plan_(plan), rule_(rule), ev_(ev) {}
 
@@ -63,14 +63,14 @@ public:
 
 private:
     void Tick(const std::string& name) {
-        if (ev_.Progress(name, done_, total_)) throw zc::Cancelled();
+        if (ev_.Progress(name, done_, total_)) throw zip::Cancelled();
     }
     void MakeFolders(const std::string& rel, bool includeLast);
     bool WantWrite(const UnpackItem& it, const std::string& target);
-    zc::PasswordReply Password(std::string& password, bool retry);
+    zip::PasswordReply Password(std::string& password, bool retry);
 
-    zc::FileSystem& fs_;
-    zc::File& f_;
+    zip::FileSystem& fs_;
+    zip::File& f_;
     const zc::Directory& d_;
     const UnpackPlan& plan_;
     Overwrite rule_;
@@ -91,12 +91,12 @@ void Unpacker::MakeFolders(const std::string& rel, bool includeLast) {
         if (j == std::string::npos && !includeLast) return;
         std::string part = rel.substr(i, j == std::string::npos ? std::string::npos : j - i);
         path += "/" + part;
-        zc::FileInfo st = fs_.stat(path);
+        zip::FileInfo st = fs_.stat(path);
         if (!st.exists) {
-            if (!fs_.make_dir(path))
-                throw zc::ZipError(zc::kCreate, "the folder " + Backslashes(path) + " could not be made: " + fs_.last_error());
-        } else if (!st.is_dir) {
-            throw zc::ZipError(zc::kCreate, "a file named " + Backslashes(path) + " is in the way of a folder");
+            if (!fs_.MakeDir(path))
+                throw zip::ZipError(zip::kCreate, "the folder " + Backslashes(path) + " could not be made: " + fs_.LastError());
+        } else if (!st.isDir) {
+            throw zip::ZipError(zip::kCreate, "a file named " + Backslashes(path) + " is in the way of a folder");
         }
         if (j == std::string::npos) return;
         i = j + 1;
@@ -115,28 +115,28 @@ bool Unpacker::WantWrite(const UnpackItem& it, const std::string& target) {
         case Answer::YesToAll: rule_ = Overwrite::Always; return true;
         case Answer::No: return false;
         case Answer::NoToAll: rule_ = Overwrite::Never; return false;
-        case Answer::Cancel: default: throw zc::Cancelled();
+        case Answer::Cancel: default: throw zip::Cancelled();
     }
 }
 
-zc::PasswordReply Unpacker::Password(std::string& password, bool retry) {
+zip::PasswordReply Unpacker::Password(std::string& password, bool retry) {
     // The password that opened the members before is tried first, and the person is asked
     // only when it does not fit: up to three times per member, and never again after saying no.
     if (!retry) asks_ = 0;
     if (!retry && asked_) {
         password = password_;
-        return zc::PasswordReply::Given;
+        return zip::PasswordReply::Given;
     }
-    if (gaveUp_) return zc::PasswordReply::NoneGiven;
-    if (asks_ == 3) return zc::PasswordReply::NoMoreTries;
+    if (gaveUp_) return zip::PasswordReply::NoneGiven;
+    if (asks_ == 3) return zip::PasswordReply::NoMoreTries;
     ++asks_;
     if (!ev_.AskPassword(password, asked_ || retry)) {
         gaveUp_ = true;
-        return zc::PasswordReply::NoneGiven;
+        return zip::PasswordReply::NoneGiven;
     }
     asked_ = true;
     password_ = password;
-    return zc::PasswordReply::Given;
+    return zip::PasswordReply::Given;
 }
 
 UnpackResult Unpacker::Run() {
@@ -163,15 +163,15 @@ UnpackResult Unpacker::Run() {
                     continue;
                 }
                 const std::string target = plan_.targetDir + "/" + Slashes(it.rel);
-                zc::FileInfo st = fs_.stat(target);
-                if (st.is_dir) throw zc::ZipError(zc::kCreate, "a folder of that name is in the way");
+                zip::FileInfo st = fs_.stat(target);
+                if (st.isDir) throw zip::ZipError(zip::kCreate, "a folder of that name is in the way");
                 if (!WantWrite(it, target)) {
                     ++r_.skipped;
                     done_ = before + e.usize;
                     continue;
                 }
                 MakeFolders(it.rel, false);
-                zc::MemberDecoder decoder(f_, d_.fileSize, Words,
+                zip::MemberDecoder decoder(f_, d_.fileSize, Words,
                                           [this](std::string& pw, bool retry) { return Password(pw, retry); },
                                           [&](uint64_t n) {
                                               done_ += n;
@@ -179,7 +179,7 @@ UnpackResult Unpacker::Run() {
                                           });
                 decoder.Write(fs_, e, target, kPartialSuffix, st, false);
                 ++r_.files;
-            } catch (const zc::ZipError& err) {
+            } catch (const zip::ZipError& err) {
                 done_ = before + (it.isDir ? 0 : e.usize);
                 if (IsFullDisk(err)) {
                     r_.diskFull = true;
@@ -192,7 +192,7 @@ UnpackResult Unpacker::Run() {
         }
         done_ = total_;
         ev_.Progress("", done_, total_);
-    } catch (const zc::Cancelled&) {
+    } catch (const zip::Cancelled&) {
         r_.cancelled = true;
     }
     return r_;
@@ -218,9 +218,9 @@ int UnpackPlan::Existing() const {
     }));
 }
 
-UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::string& targetDir) {
+UnpackPlan PlanUnpack(zip::FileSystem& fs, const zc::Directory& d, const std::string& targetDir) {
     UnpackPlan plan;
-    plan.targetDir = fs.full_path(targetDir);
+    plan.targetDir = fs.FullPath(targetDir);
     while (plan.targetDir.size() > 3 && plan.targetDir.back() == '/') plan.targetDir.pop_back();
     if (!plan.targetDir.empty() && plan.targetDir.back() == '/') plan.targetDir.pop_back();
     const std::string base = Backslashes(plan.targetDir);
@@ -233,7 +233,7 @@ UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::str
         if (!SafeMemberPath(e.name, it.rel, why)) {
             it.refusal = why + ", which would leave the target folder";
             it.rel.clear();
-        } else if (!it.rel.empty() && !IsInside(base, Backslashes(fs.full_path(plan.targetDir + "/" + Slashes(it.rel))))) {
+        } else if (!it.rel.empty() && !IsInside(base, Backslashes(fs.FullPath(plan.targetDir + "/" + Slashes(it.rel))))) {
             // What the platform makes of the name must still be inside the folder.
             it.refusal = "its name resolves to a place outside the target folder";
             it.rel.clear();
@@ -245,7 +245,7 @@ UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::str
     return plan;
 }
 
-UnpackResult RunUnpack(zc::FileSystem& fs, zc::File& archive, const zc::Directory& d, const UnpackPlan& plan,
+UnpackResult RunUnpack(zip::FileSystem& fs, zip::File& archive, const zc::Directory& d, const UnpackPlan& plan,
                        Overwrite rule, UnpackEvents& events) {
     Unpacker u(fs, archive, d, plan, rule, events);
     return u.Run();

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "SfxLayout.h"
-#include "fsys.h"
+#include "FileSystem.h"
 #include "zipformat.h"
 
 namespace kit {
@@ -34,7 +34,7 @@ struct UnpackPlan {
 };
 
 // Decides what each member becomes below targetDir (which need not exist yet).
-UnpackPlan PlanUnpack(zc::FileSystem& fs, const zc::Directory& d, const std::string& targetDir);
+UnpackPlan PlanUnpack(zip::FileSystem& fs, const zc::Directory& d, const std::string& targetDir);
 
 enum class Answer { Yes, YesToAll, No, NoToAll, Cancel };
 
@@ -64,7 +64,7 @@ struct UnpackResult {
     bool Complete() const { return !cancelled && !diskFull && int(problems.size()) == refused; }
 };
 
-UnpackResult RunUnpack(zc::FileSystem& fs, zc::File& archive, const zc::Directory& d, const UnpackPlan& plan,
+UnpackResult RunUnpack(zip::FileSystem& fs, zip::File& archive, const zc::Directory& d, const UnpackPlan& plan,
                        Overwrite rule, UnpackEvents& events);
 
 // The suffix of the temporary file a member is written to before it gets its name.

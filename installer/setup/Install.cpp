@@ -6,7 +6,7 @@
 #include <set>
 
 #include "SafePath.h"
-#include "errors.h"
+#include "Errors.h"
 #include "os/win32_text.h"
 #include "zipformat.h"
 
@@ -49,8 +49,8 @@ ArchiveScan ScanArchive(const std::string& path) {
         return scan;
     }
     try {
-        zc::FileSystem& fs = zc::host_fs();
-        std::unique_ptr<zc::File> f = fs.open_read(zc::ansi_to_utf8(path.c_str()));
+        zip::FileSystem& fs = zip::HostFs();
+        std::unique_ptr<zip::File> f = fs.OpenRead(zc::ansi_to_utf8(path.c_str()));
         zc::Directory d = zc::ReadDirectory(*f);
         for (const zc::Entry& e : d.entries) {
             std::string name = zc::utf8_to_ansi(e.name);
@@ -66,9 +66,9 @@ ArchiveScan ScanArchive(const std::string& path) {
             scan.sizes.push_back(e.usize);
             scan.bytes += e.usize;
         }
-    } catch (const zc::ZipError& e) {
-        scan.problem = e.code() == zc::kUnsupported ? ArchiveScan::Problem::Unsupported
-                       : e.code() == zc::kOpen     ? ArchiveScan::Problem::Missing
+    } catch (const zip::ZipError& e) {
+        scan.problem = e.code() == zip::kUnsupported ? ArchiveScan::Problem::Unsupported
+                       : e.code() == zip::kOpen     ? ArchiveScan::Problem::Missing
                                                    : ArchiveScan::Problem::Damaged;
         scan.detail = zc::utf8_to_ansi(e.what());
     }
@@ -171,8 +171,8 @@ std::string ProbeWrite(const std::string& dest) {
 }
 
 void EngineOutcome::Add(int code, const std::string& text) {
-    using zc::ErrorCode;
-    if (code == 0 || code == zc::kWarning || code == zc::kNothing || code == zc::kExists) return;
+    using zip::ErrorCode;
+    if (code == 0 || code == zip::kWarning || code == zip::kNothing || code == zip::kExists) return;
     bool aboutLeftOut = false;
     for (std::string name : leftOut) {
         std::replace(name.begin(), name.end(), '\\', '/');
@@ -180,19 +180,19 @@ void EngineOutcome::Add(int code, const std::string& text) {
         std::replace(t.begin(), t.end(), '\\', '/');
         aboutLeftOut = aboutLeftOut || (!name.empty() && t.find(name) != std::string::npos);
     }
-    if (code == zc::kUnsafeName || aboutLeftOut) {
+    if (code == zip::kUnsafeName || aboutLeftOut) {
         refused.push_back(text);
         return;
     }
     Kind k;
     switch (code) {
-        case zc::kAbort: k = Kind::Cancelled; break;
-        case zc::kEof: case zc::kFormat: case zc::kBadCrc: case zc::kRead: k = Kind::Damaged; break;
-        case zc::kWrite: k = Kind::DiskFull; break;
-        case zc::kCreate: case zc::kTemp: k = Kind::NoAccess; break;
-        case zc::kPassword: k = Kind::Password; break;
-        case zc::kUnsupported: k = Kind::Unsupported; break;
-        case zc::kNoArchive: k = Kind::Missing; break;
+        case zip::kAbort: k = Kind::Cancelled; break;
+        case zip::kEof: case zip::kFormat: case zip::kBadCrc: case zip::kRead: k = Kind::Damaged; break;
+        case zip::kWrite: k = Kind::DiskFull; break;
+        case zip::kCreate: case zip::kTemp: k = Kind::NoAccess; break;
+        case zip::kPassword: k = Kind::Password; break;
+        case zip::kUnsupported: k = Kind::Unsupported; break;
+        case zip::kNoArchive: k = Kind::Missing; break;
         default: k = Kind::Other; break;
     }
     // The first failure names the outcome; a cancel wins over what it caused.

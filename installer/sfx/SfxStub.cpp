@@ -20,7 +20,7 @@
 #include "PackageInfo.h"
 #include "SfxLayout.h"
 #include "Unpack.h"
-#include "errors.h"
+#include "Errors.h"
 #include "os/win32_text.h"
 #include "resource.h"
 #include "threads.h"
@@ -107,7 +107,7 @@ private:
 // Everything the self-extractor knows about itself and its current run.
 struct Sfx {
     std::wstring exePath, exeDir, exeName;
-    std::unique_ptr<zc::File> file;
+    std::unique_ptr<zip::File> file;
     zc::Directory dir;
     kit::SfxLocation where;
     std::wstring caption;
@@ -168,7 +168,7 @@ kit::Answer Events::AskOverwrite(const std::string& target, const zc::Entry& e) 
         int64_t unix = int64_t((t.QuadPart - 116444736000000000ull) / 10000000ull);
         there = SizeText((uint64_t(a.nFileSizeHigh) << 32) | a.nFileSizeLow) + L", " + FileTimeText(unix);
     }
-    std::wstring inArchive = SizeText(e.usize) + L", " + FileTimeText(zc::host_fs().from_dos_time(e.dostime));
+    std::wstring inArchive = SizeText(e.usize) + L", " + FileTimeText(zip::HostFs().FromDosTime(e.dostime));
     q.text = L"This file is already there:\n" + Backslashes(W(target)) + L"\n(" + there +
              L")\n\nReplace it with the one from the archive (" + inArchive + L")?";
     SendMessageW(s_.dlg, WM_APP_ASK, 0, reinterpret_cast<LPARAM>(&q));
@@ -541,7 +541,7 @@ bool Start(Sfx& s) {
     s.target = full;
     while (s.target.size() > 3 && s.target.back() == L'\\') s.target.pop_back();
 
-    zc::FileSystem& fs = zc::host_fs();
+    zip::FileSystem& fs = zip::HostFs();
     s.plan = kit::PlanUnpack(fs, s.dir, U8(s.target));
     if (s.where.header.AskFiles()) {
         HWND list = GetDlgItem(s.dlg, IDC_FILES);
@@ -602,7 +602,7 @@ bool Start(Sfx& s) {
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Extracting...");
     s.worker = zc::Thread([&s] {
         Events ev(s);
-        s.result = kit::RunUnpack(zc::host_fs(), *s.file, s.dir, s.plan, s.rule, ev);
+        s.result = kit::RunUnpack(zip::HostFs(), *s.file, s.dir, s.plan, s.rule, ev);
         PostMessageW(s.dlg, WM_APP_DONE, 0, 0);
     });
     return true;
@@ -807,8 +807,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
 
     try {
-        s.file = zc::host_fs().open_read(U8(s.exePath));
-    } catch (const zc::ZipError& e) {
+        s.file = zip::HostFs().OpenRead(U8(s.exePath));
+    } catch (const zip::ZipError& e) {
         Fail(s.caption, L"This self-extractor cannot read its own file:\n" + W(e.what()));
         return 1;
     }
@@ -817,15 +817,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         // Only what follows the program (and its settings) can be the archive.
         uint64_t from = s.where.hasHeader ? s.where.headerPos + kit::kSfxHeaderSize : kit::ProgramImageEnd(*s.file);
-        if (!kit::HasArchiveAfter(*s.file, from)) throw zc::ZipError(zc::kNoArchive, "no archive follows the program");
+        if (!kit::HasArchiveAfter(*s.file, from)) throw zip::ZipError(zip::kNoArchive, "no archive follows the program");
         s.dir = zc::ReadDirectory(*s.file);
         // The same rule as the engine's: members that share their data are a zip bomb.
-        zc::check_member_ranges(*s.file, s.dir);
-    } catch (const zc::ZipError& e) {
-        if (!s.where.hasHeader && e.code() == zc::kNoArchive)
+        zip::CheckMemberRanges(*s.file, s.dir);
+    } catch (const zip::ZipError& e) {
+        if (!s.where.hasHeader && e.code() == zip::kNoArchive)
             Fail(s.caption, L"This is the Skykit self-extractor program on its own. No archive is joined to it, "
                             L"so there is nothing to extract.");
-        else if (e.code() == zc::kNoArchive)
+        else if (e.code() == zip::kNoArchive)
             Fail(s.caption, L"The archive of this self-extracting program is missing: " + s.exeName +
                                 L" ends before it. The file was probably cut short while it was copied or "
                                 L"downloaded; please get a new copy.");
@@ -833,7 +833,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             Fail(s.caption, L"The archive of this self-extracting program is damaged:\n" + W(e.what()) +
                                 L"\n\nNothing was extracted. Please get a new copy of " + s.exeName + L".");
         // The stub on its own is no damaged package; an archive missing or cut short is.
-        return !s.where.hasHeader && e.code() == zc::kNoArchive ? 1 : 3;
+        return !s.where.hasHeader && e.code() == zip::kNoArchive ? 1 : 3;
     }
     // Room for the settings between the program and its archive, but no settings there: they
     // are damaged, and defaults would extract somewhere else, without the author's rules.

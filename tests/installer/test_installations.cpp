@@ -53,7 +53,7 @@ protected:
         o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};
         o.recurse = true;
-        zc::zip_add(zc::host_fs(), o, quiet);
+        zc::zip_add(zip::HostFs(), o, quiet);
         SetCurrentDirectoryA(old);
         testing_support::RemoveTree(src);
         CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);

@@ -10,7 +10,7 @@
 #include "zipformat.h"
 
 using namespace enginetest;
-using zc::host_fs;
+using zip::HostFs;
 
 namespace {
 
@@ -29,11 +29,11 @@ std::vector<Event> ExtractAndTest(const std::string& zip, const std::string& pas
   Recorder r;
   {
     InDir in(s.path("target"));
-    zc::unzip_extract(host_fs(), x, r);
+    zc::unzip_extract(HostFs(), x, r);
   }
   x.test_only = true;
   Recorder rt;
-  zc::unzip_extract(host_fs(), x, rt);
+  zc::unzip_extract(HostFs(), x, rt);
   for (auto& p : fs::directory_iterator(s.path()))
     EXPECT_EQ(p.path().filename(), "target") << "written outside the target: " << p.path() << " from " << zip;
   auto m = r.messages();
@@ -47,34 +47,34 @@ std::vector<Event> ExtractAndTest(const std::string& zip, const std::string& pas
 TEST(EngineProblems, EachKeptArchiveGivesItsMessage) {
   // The code of the first message each problem gives (0: the archive is fine to read).
   std::map<std::string, int> expected = {
-      {"truncated_central_directory.zip", zc::kNoArchive},
-      {"truncated_member_data.zip", zc::kNoArchive},
-      {"incorrect_number_entries.zip", zc::kFormat},
-      {"huge_number_entries.zip", zc::kFormat},
-      {"cd_offset_past_end.zip", zc::kFormat},
-      {"cd_size_past_start.zip", zc::kFormat},
-      {"local_offset_past_end.zip", zc::kFormat},
-      {"name_length_past_directory.zip", zc::kFormat},
-      {"compressed_size_past_end.zip", zc::kFormat},
-      {"uncompressed_size_too_small.zip", zc::kFormat},
-      {"uncompressed_size_too_large.zip", zc::kFormat},
-      {"bad_local_signature.zip", zc::kFormat},
-      {"bad_central_signature.zip", zc::kFormat},
-      {"bad_deflate_data.zip", zc::kEof},
-      {"unsupported_method_lzma.zip", zc::kUnsupported},
-      {"spanned_disk_number.zip", zc::kUnsupported},
-      {"zip64_locator.zip", zc::kFormat},
-      {"wrong_crc.zip", zc::kBadCrc},
-      {"empty_archive.zip", zc::kNothing},
-      {"not_an_archive.zip", zc::kNoArchive},
-      {"end_record_comment_too_long.zip", zc::kNothing},
-      {"dot_dot_slash_name.zip", zc::kUnsafeName},
-      {"dot_dot_backslash_name.zip", zc::kUnsafeName},
-      {"nested_dot_dot_name.zip", zc::kUnsafeName},
-      {"absolute_path_name.zip", zc::kUnsafeName},
-      {"absolute_backslash_name.zip", zc::kUnsafeName},
-      {"drive_letter_name.zip", zc::kUnsafeName},
-      {"drive_relative_name.zip", zc::kUnsafeName},
+      {"truncated_central_directory.zip", zip::kNoArchive},
+      {"truncated_member_data.zip", zip::kNoArchive},
+      {"incorrect_number_entries.zip", zip::kFormat},
+      {"huge_number_entries.zip", zip::kFormat},
+      {"cd_offset_past_end.zip", zip::kFormat},
+      {"cd_size_past_start.zip", zip::kFormat},
+      {"local_offset_past_end.zip", zip::kFormat},
+      {"name_length_past_directory.zip", zip::kFormat},
+      {"compressed_size_past_end.zip", zip::kFormat},
+      {"uncompressed_size_too_small.zip", zip::kFormat},
+      {"uncompressed_size_too_large.zip", zip::kFormat},
+      {"bad_local_signature.zip", zip::kFormat},
+      {"bad_central_signature.zip", zip::kFormat},
+      {"bad_deflate_data.zip", zip::kEof},
+      {"unsupported_method_lzma.zip", zip::kUnsupported},
+      {"spanned_disk_number.zip", zip::kUnsupported},
+      {"zip64_locator.zip", zip::kFormat},
+      {"wrong_crc.zip", zip::kBadCrc},
+      {"empty_archive.zip", zip::kNothing},
+      {"not_an_archive.zip", zip::kNoArchive},
+      {"end_record_comment_too_long.zip", zip::kNothing},
+      {"dot_dot_slash_name.zip", zip::kUnsafeName},
+      {"dot_dot_backslash_name.zip", zip::kUnsafeName},
+      {"nested_dot_dot_name.zip", zip::kUnsafeName},
+      {"absolute_path_name.zip", zip::kUnsafeName},
+      {"absolute_backslash_name.zip", zip::kUnsafeName},
+      {"drive_letter_name.zip", zip::kUnsafeName},
+      {"drive_relative_name.zip", zip::kUnsafeName},
   };
   int seen = 0;
   for (auto& p : fs::directory_iterator(ProblemsDir())) {
@@ -102,14 +102,14 @@ TEST(EngineProblems, DeleteAndGrowRefuseDamagedArchivesAndKeepThem) {
     d.archive = zip;
     d.patterns = {"a.txt"};
     Recorder r;
-    EXPECT_EQ(zc::zip_delete(host_fs(), d, r), 0);
+    EXPECT_EQ(zc::zip_delete(HostFs(), d, r), 0);
     EXPECT_FALSE(r.messages().empty());
     WriteFile(s.path("new.txt"), "new");
     zc::AddOptions o;
     o.archive = zip;
     o.patterns = {s.path("new.txt")};
     Recorder ra;
-    EXPECT_EQ(zc::zip_add(host_fs(), o, ra), 0);
+    EXPECT_EQ(zc::zip_add(HostFs(), o, ra), 0);
     EXPECT_FALSE(ra.messages().empty());
     EXPECT_EQ(ReadFile(zip), before);
   }
@@ -162,8 +162,8 @@ TEST(EngineProblems, RandomMutationFuzz) {
       d.archive = zip;
       d.patterns = {"a.txt"};
       Recorder rd;
-      if (zc::zip_delete(host_fs(), d, rd) > 0) {
-        auto f = host_fs().open_read(zip);
+      if (zc::zip_delete(HostFs(), d, rd) > 0) {
+        auto f = HostFs().OpenRead(zip);
         EXPECT_NO_THROW(zc::ReadDirectory(*f)) << rd.dump();
       }
     }
