@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "Errors.h"
+#include "Member.h"
+
 namespace zip {
 
 RangeClash FindRangeClash(std::vector<MemberRange> ranges, uint64_t directoryStart) {
@@ -25,6 +28,31 @@ RangeClash FindRangeClash(std::vector<MemberRange> ranges, uint64_t directorySta
         }
     }
     return c;
+}
+
+void CheckMemberRanges(File& f, const Directory& d) {
+    std::vector<MemberRange> ranges;
+    ranges.reserve(d.entries.size());
+    for (size_t i = 0; i < d.entries.size(); ++i) {
+        const Entry& e = d.entries[i];
+        // A member whose header or data cannot be read fails on its own; it still holds its header.
+        uint64_t to = e.headerPos + kLocalSize;
+        try {
+            uint64_t data = DataOffset(f, e, d.fileSize);
+            to = data + e.csize;
+            to += DescriptorLength(f, e, to, d.fileSize);
+        } catch (const ZipError&) {
+        }
+        ranges.push_back({e.headerPos, to, i});
+    }
+    RangeClash c = FindRangeClash(std::move(ranges), d.cdStart);
+    if (!c.found) return;
+    if (c.withDirectory)
+        throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.first].name +
+                                    "\" overlaps the central directory; nothing is read from it");
+    throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.second].name +
+                                "\" overlaps that of \"" + d.entries[c.first].name +
+                                "\" (one piece of data counted twice, as zip bombs do); nothing is read from it");
 }
 
 }  // namespace zip

@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "Directory.h"
+#include "FileSystem.h"
+
 namespace zip {
 
 // The bytes of one member in the file: [from, to).
 struct MemberRange {
     uint64_t from = 0, to = 0;
-    size_t member = 0;   // the caller's index of the member
+    size_t member = 0;  // the caller's index of the member
 };
 
 struct RangeClash {
@@ -24,5 +27,9 @@ struct RangeClash {
 
 // The first clash in file order, or none.
 RangeClash FindRangeClash(std::vector<MemberRange> ranges, uint64_t directoryStart);
+
+// Refuses (ZipError kFormat, naming both) an archive where the rule is broken; nothing is read
+// from it.
+void CheckMemberRanges(File& f, const Directory& d);
 
 }  // namespace zip

@@ -1,5 +1,9 @@
 #include "Names.h"
 
+#include "Bytes.h"
+#include "Text.h"
+#include "ZipCrypto.h"
+
 #include <vector>
 
 namespace zip {
@@ -155,6 +159,72 @@ void UnpackDosTime(uint32_t dos, int& year, int& month, int& day, int& hour, int
     hour = int(time >> 11);
     minute = int(time >> 5 & 63);
     second = int(time & 31) * 2;
+}
+
+namespace {
+
+// Finds the Unicode path field (0x7075, version 1) whose CRC matches the stored name.
+bool UnicodePath(const Entry& e, std::string& out) {
+    ByteReader r(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size());
+    while (r.Has(4)) {
+        uint16_t id = r.U16(), len = r.U16();
+        const uint8_t* body = r.Bytes(len);
+        if (!body) return false;
+        if (id != kExtraUnicodePath || len < 5 || body[0] != 1) continue;
+        uint32_t crc = Get32(body + 1);
+        if (crc != Crc32Update(0, e.rawName.data(), e.rawName.size())) continue;
+        out.assign(reinterpret_cast<const char*>(body + 5), len - 5);
+        return IsValidUtf8(out) && !out.empty();
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string DecodeName(const Entry& e, NameRule rule) {
+    std::string u;
+    if (UnicodePath(e, u)) return u;
+    if ((e.flags & kFlagUtf8) && IsValidUtf8(e.rawName)) return e.rawName;
+    if (IsAscii(e.rawName)) return e.rawName;
+    switch (rule) {
+        case NameRule::Oem: return CpToUtf8(e.rawName, CodePage::Oem437);
+        case NameRule::None: return CpToUtf8(e.rawName, CodePage::Ansi1252);
+        case NameRule::Auto:
+        default: {
+            if (OemByHost(e.Host())) return CpToUtf8(e.rawName, CodePage::Oem437);
+            // Unix and the rest: today's tools write UTF-8 without saying so; older ones a Latin set.
+            if (IsValidUtf8(e.rawName)) return e.rawName;
+            return CpToUtf8(e.rawName, CodePage::Ansi1252);
+        }
+    }
+}
+
+std::string UnicodePathExtra(const std::string& storedName, const std::string& utf8Name) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    w.U16(kExtraUnicodePath);
+    w.U16(uint32_t(5 + utf8Name.size()));
+    uint8_t version = 1;
+    w.Bytes(&version, 1);
+    w.U32(Crc32Update(0, storedName.data(), storedName.size()));
+    w.Str(utf8Name);
+    return std::string(out.begin(), out.end());
+}
+
+EncodedName EncodeName(const std::string& utf8Name) {
+    EncodedName n;
+    if (IsAscii(utf8Name)) {
+        n.bytes = utf8Name;
+    } else if (Utf8ToCp(utf8Name, CodePage::Oem437, n.bytes)) {
+        n.extra = UnicodePathExtra(n.bytes, utf8Name);
+    } else {
+        // Not in code page 437: UTF-8 with flag bit 11 (Python, 7-Zip), and the Unicode path field
+        // as well, since Info-ZIP unzip converts names of a FAT host from OEM even with bit 11.
+        n.bytes = utf8Name;
+        n.utf8 = true;
+        n.extra = UnicodePathExtra(n.bytes, utf8Name);
+    }
+    return n;
 }
 
 }  // namespace zip

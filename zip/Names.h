@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "Directory.h"
+#include "NameRule.h"
 #include "SafeName.h"
 
 namespace zip {
@@ -42,5 +44,20 @@ std::string Dos83Name(const std::string& component, std::set<std::string>& used)
 // calendar fields and back. Years before 1980 clamp to 1980-01-01 00:00:00.
 uint32_t PackDosTime(int year, int month, int day, int hour, int minute, int second);
 void UnpackDosTime(uint32_t dos, int& year, int& month, int& day, int& hour, int& minute, int& second);
+
+// Decodes a member name: a valid Unicode path field, else the UTF-8 flag, else by the rule.
+std::string DecodeName(const Entry& e, NameRule rule);
+
+// The Unicode path extra field for a name stored in another character set.
+std::string UnicodePathExtra(const std::string& storedName, const std::string& utf8Name);
+
+// The encoded name of a member for Add: ASCII as it is; otherwise code page 437 when every
+// character exists there (with a Unicode path field), else UTF-8 with flag bit 11.
+struct EncodedName {
+    std::string bytes;
+    std::string extra;  // Unicode path field or empty
+    bool utf8 = false;
+};
+EncodedName EncodeName(const std::string& utf8Name);
 
 }  // namespace zip

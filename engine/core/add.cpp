@@ -12,7 +12,7 @@
 
 #include "codec.h"
 #include "engine.h"
-#include "errors.h"
+#include "Errors.h"
 #include "Names.h"
 #include "threads.h"
 #include "writer.h"
@@ -26,7 +26,7 @@ struct Item {
   std::string name;      // member name, UTF-8, '/' separators, directories end in '/'
   FileInfo info;
   uint32_t dostime = 0;
-  bool IsDir() const { return info.is_dir; }
+  bool IsDir() const { return info.isDir; }
 };
 
 // One piece of work for a worker: a whole member, or one piece of a large one.
@@ -119,18 +119,18 @@ class Adder {
 };
 
 bool Adder::is_own_archive(const std::string& path) const {
-  std::string full = fs_.full_path(path);
+  std::string full = fs_.FullPath(path);
   auto same = [&](const std::string& a, const std::string& b) {
-    return fs_.case_insensitive() ? FoldCase(a) == FoldCase(b) : a == b;
+    return fs_.CaseInsensitive() ? FoldCase(a) == FoldCase(b) : a == b;
   };
   return same(full, archive_full_) || (!temp_full_.empty() && same(full, temp_full_));
 }
 
 void Adder::add_item(const std::string& path, const std::string& name, const FileInfo& info) {
-  if (!info.is_dir && is_own_archive(path)) return;   // never add the archive to itself
-  std::string member = o_.junk_dirs && !info.is_dir ? name.substr(name.rfind('/') + 1) : name;
+  if (!info.isDir && is_own_archive(path)) return;   // never add the archive to itself
+  std::string member = o_.junk_dirs && !info.isDir ? name.substr(name.rfind('/') + 1) : name;
   if (member.empty()) return;
-  if (info.is_dir) {
+  if (info.isDir) {
     if (!o_.dir_entries || o_.junk_dirs) return;
     member += '/';
   }
@@ -138,7 +138,7 @@ void Adder::add_item(const std::string& path, const std::string& name, const Fil
   if (!fresh) {
     // Named twice: the first one counts. Two different files under one name (folder names
     // junked) is worth a word.
-    if (where->second != path && !info.is_dir)
+    if (where->second != path && !info.isDir)
       check(p_.message(kWarning, "Left out " + path + ": " + member + " is already taken by " + where->second));
     return;
   }
@@ -146,14 +146,14 @@ void Adder::add_item(const std::string& path, const std::string& name, const Fil
   it.path = path;
   it.name = member;
   it.info = info;
-  it.dostime = fs_.to_dos_time(info.mtime);
+  it.dostime = fs_.ToDosTime(info.mtime);
   items_.push_back(std::move(it));
 }
 
 void Adder::walk(const std::string& dir, const std::string& pattern, const std::string& prefix) {
   std::vector<DirEntry> list;
-  if (!fs_.list_dir(dir, list)) {
-    check(p_.message(kOpen, "Could not read the folder " + dir + ": " + fs_.last_error()));
+  if (!fs_.ListDir(dir, list)) {
+    check(p_.message(kOpen, "Could not read the folder " + dir + ": " + fs_.LastError()));
     return;
   }
   std::sort(list.begin(), list.end(), [](const DirEntry& a, const DirEntry& b) {
@@ -161,11 +161,11 @@ void Adder::walk(const std::string& dir, const std::string& pattern, const std::
     return fa != fb ? fa < fb : a.name < b.name;
   });
   for (const DirEntry& d : list)
-    if (!d.info.is_dir && included(d.info) && WildMatch(pattern, d.name, false))
+    if (!d.info.isDir && included(d.info) && WildMatch(pattern, d.name, false))
       add_item(join(dir, d.name), join(prefix, d.name), d.info);
   if (!o_.recurse) return;
   for (const DirEntry& d : list) {
-    if (!d.info.is_dir || !included(d.info)) continue;
+    if (!d.info.isDir || !included(d.info)) continue;
     add_item(join(dir, d.name), join(prefix, d.name), d.info);
     walk(join(dir, d.name), pattern, join(prefix, d.name));
     check(p_.tick());
@@ -178,14 +178,14 @@ void Adder::gather() {
     while (arg.size() > 1 && arg.back() == '/' && !(arg.size() == 3 && arg[1] == ':')) arg.pop_back();
     if (arg.empty()) continue;
     if (!HasWildcards(arg)) {
-      std::string full = fs_.full_path(arg);
+      std::string full = fs_.FullPath(arg);
       FileInfo info = fs_.stat(full);
       if (!info.exists) {
         check(p_.message(kWarning, "File not found: " + raw));
         continue;
       }
       std::string name = CleanAddPath(arg);
-      if (info.is_dir) {
+      if (info.isDir) {
         // A folder: its entry, and with recursion everything in it.
         if (!name.empty()) add_item(full, name, info);
         if (o_.recurse) walk(full, "*", name);
@@ -201,8 +201,8 @@ void Adder::gather() {
       check(p_.message(kParams, "Wildcards are allowed in the last part of a file pattern only: " + raw));
       continue;
     }
-    std::string dir = fs_.full_path(dirpart.empty() ? "." : dirpart);
-    if (!fs_.stat(dir).is_dir) {
+    std::string dir = fs_.FullPath(dirpart.empty() ? "." : dirpart);
+    if (!fs_.stat(dir).isDir) {
       check(p_.message(kWarning, "Folder not found: " + raw));
       continue;
     }
@@ -242,7 +242,7 @@ void Adder::apply_dos_names() {
 
 Entry Adder::new_entry(const Item& it) const {
   Entry e;
-  EncodedName n = encode_name(it.name);
+  EncodedName n = EncodeName(it.name);
   e.rawName = n.bytes;
   e.extra = n.extra;
   e.name = it.name;
@@ -306,7 +306,7 @@ void Adder::compress_job(size_t j, Deflaters& d) {
     if (!job.whole) {
       compress_piece(job, r, d);
     } else {
-      auto in = fs_.open_read(it.path);
+      auto in = fs_.OpenRead(it.path);
       size_t size = size_t(it.info.size);
       grow(d.in, size);
       // A file that grew meanwhile is taken as far as it was announced.
@@ -359,7 +359,7 @@ void Adder::compress_job(size_t j, Deflaters& d) {
 // that the pieces written one after the other are one deflate stream.
 void Adder::compress_piece(const Job& job, Result& r, Deflaters& d) {
   const Item& it = items_[job.item];
-  auto in = fs_.open_read(it.path);
+  auto in = fs_.OpenRead(it.path);
   in->seek(job.offset);
   grow(d.in, job.length);
   const uint8_t* data = d.in.data();
@@ -538,7 +538,7 @@ void Adder::write_result(ArchiveWriter& w, const Item& it, Result& r) {
 // A member streamed on this thread (large and encrypted, or stored); store skips deflate, and
 // then reports no progress (the member's bytes were reported by the pass that gave up on it).
 void Adder::stream_member(ArchiveWriter& w, const Item& it, bool store) {
-  auto in = fs_.open_read(it.path);
+  auto in = fs_.OpenRead(it.path);
   std::vector<uint8_t> buf(kChunk), out;
   uint32_t crc = 0;
   // Encryption needs the CRC in the header before the data: read the file once more first.
@@ -667,18 +667,18 @@ int Adder::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
   if (o_.patterns.empty()) throw ZipError(kNothing, "No files to add were given");
   if (o_.encrypt && o_.password.empty()) throw ZipError(kPassword, "Encryption asked for but no password given");
-  archive_full_ = fs_.full_path(ToSlashes(o_.archive));
+  archive_full_ = fs_.FullPath(ToSlashes(o_.archive));
 
   // The old archive, when there is one (an empty file counts as none).
   FileInfo old_info = fs_.stat(archive_full_);
   std::unique_ptr<File> old;
   Directory dir;
-  if (old_info.exists && old_info.is_dir) throw ZipError(kNoArchive, "The archive name is a folder: " + o_.archive);
+  if (old_info.exists && old_info.isDir) throw ZipError(kNoArchive, "The archive name is a folder: " + o_.archive);
   if (old_info.exists && old_info.size > 0) {
-    old = fs_.open_read(archive_full_);
+    old = fs_.OpenRead(archive_full_);
     dir = ReadDirectory(*old);
     check_rewritable(dir);
-    check_member_ranges(*old, dir);
+    CheckMemberRanges(*old, dir);
   }
 
   gather();
@@ -711,7 +711,7 @@ int Adder::run() {
   check(p_.file_count(items_.size()));
   check(p_.byte_count(bytes));
 
-  ArchiveWriter w(fs_, archive_full_, o_.temp_dir.empty() ? "" : fs_.full_path(ToSlashes(o_.temp_dir)));
+  ArchiveWriter w(fs_, archive_full_, o_.temp_dir.empty() ? "" : fs_.FullPath(ToSlashes(o_.temp_dir)));
   temp_full_ = w.temp_path();
   if (old) {
     // A stub in front (self-extractor) stays; members keep their order, replaced ones go.
@@ -730,16 +730,16 @@ int Adder::run() {
   if (o_.latest_time) {
     uint32_t newest = 0;
     for (const Entry& e : w.central()) newest = std::max(newest, e.dostime);
-    if (newest) fs_.set_mtime(archive_full_, fs_.from_dos_time(newest));
+    if (newest) fs_.SetMtime(archive_full_, fs_.FromDosTime(newest));
   }
   if (o_.move) {
     std::set<std::string> skipped(skipped_.begin(), skipped_.end());
     // Files first, then folders deepest first (those that are empty now).
     for (const Item& it : items_)
-      if (!it.IsDir() && !skipped.count(it.name) && !fs_.remove_file(it.path))
-        p_.message(kWarning, "Could not delete " + it.path + " after adding it: " + fs_.last_error());
+      if (!it.IsDir() && !skipped.count(it.name) && !fs_.RemoveFile(it.path))
+        p_.message(kWarning, "Could not delete " + it.path + " after adding it: " + fs_.LastError());
     for (auto it = items_.rbegin(); it != items_.rend(); ++it)
-      if (it->IsDir()) fs_.remove_dir(it->path);
+      if (it->IsDir()) fs_.RemoveDir(it->path);
   }
   if (!skipped_.empty())
     p_.message(kOpen, std::to_string(skipped_.size()) + " file(s) could not be read and were left out");

@@ -6,13 +6,15 @@
 #include <algorithm>
 #include <new>
 
-#include "errors.h"
+#include "Errors.h"
 
 #ifdef ZC_TUNED_DEFLATE
 extern "C" libdeflate_compressor* zc_alloc_tuned_compressor(int level, int depth, int nice, int passes);
 #endif
 
 namespace zc {
+
+using namespace zip;
 
 int libdeflate_level(int level) {
   // 1-6 as they are; above, libdeflate's near-optimal parser: 7 -> 8, 8 -> 9, 9 -> 10 (the size
@@ -135,30 +137,6 @@ void StreamDeflater::feed(const uint8_t* in, size_t n, bool finish, std::vector<
     out.insert(out.end(), buf, buf + (sizeof buf - z_->avail_out));
     if (finish ? rc == Z_STREAM_END : (z_->avail_in == 0 && z_->avail_out != 0)) break;
   }
-}
-
-StreamInflater::StreamInflater() : z_(new z_stream_s{}) {
-  if (inflateInit2(z_.get(), -15) != Z_OK) throw ZipError(kMemory, "Out of memory for the decompressor");
-}
-StreamInflater::~StreamInflater() { inflateEnd(z_.get()); }
-
-bool StreamInflater::feed(const uint8_t* in, size_t n, size_t& consumed, std::vector<uint8_t>& out, size_t max_out) {
-  consumed = 0;
-  if (done_) return true;
-  z_->next_in = const_cast<Bytef*>(in);
-  z_->avail_in = uInt(n);
-  size_t base = out.size();
-  out.resize(base + max_out);
-  z_->next_out = out.data() + base;
-  z_->avail_out = uInt(max_out);
-  int rc = inflate(z_.get(), Z_NO_FLUSH);
-  out.resize(base + (max_out - z_->avail_out));
-  consumed = n - z_->avail_in;
-  if (rc == Z_STREAM_END) { done_ = true; return true; }
-  if (rc == Z_OK) return true;
-  if (rc == Z_BUF_ERROR) return true;  // no progress possible with this input: caller gives more
-  err_ = z_->msg ? z_->msg : "invalid compressed data";
-  return false;
 }
 
 }  // namespace zc

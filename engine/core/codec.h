@@ -78,23 +78,4 @@ class StreamDeflater {
   std::unique_ptr<z_stream_s> z_;
 };
 
-// Streaming raw inflate with zlib.
-class StreamInflater {
- public:
-  StreamInflater();
-  ~StreamInflater();
-  StreamInflater(const StreamInflater&) = delete;
-  StreamInflater& operator=(const StreamInflater&) = delete;
-  // Consumes input, appends at most max_out bytes of output. Returns false on corrupt data
-  // (text in error()). finished() turns true at the end of the deflate stream.
-  bool feed(const uint8_t* in, size_t n, size_t& consumed, std::vector<uint8_t>& out, size_t max_out);
-  bool finished() const { return done_; }
-  const char* error() const { return err_; }
-
- private:
-  std::unique_ptr<z_stream_s> z_;
-  bool done_ = false;
-  const char* err_ = "";
-};
-
 }  // namespace zc

@@ -1,6 +1,6 @@
 // Delete: copies the members that stay into a new archive, which replaces the old one at the end.
 #include "engine.h"
-#include "errors.h"
+#include "Errors.h"
 #include "Names.h"
 #include "writer.h"
 
@@ -12,13 +12,13 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
   try {
     if (o.archive.empty()) throw ZipError(kParams, "No archive name given");
     if (o.patterns.empty()) throw ZipError(kNothing, "No members to delete were given");
-    std::string path = fs.full_path(ToSlashes(o.archive));
+    std::string path = fs.FullPath(ToSlashes(o.archive));
     FileInfo info = fs.stat(path);
-    if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o.archive + " does not exist");
-    std::unique_ptr<File> f = fs.open_read(path);
+    if (!info.exists || info.isDir) throw ZipError(kNoArchive, "The archive " + o.archive + " does not exist");
+    std::unique_ptr<File> f = fs.OpenRead(path);
     Directory dir = ReadDirectory(*f);
     check_rewritable(dir);
-    check_member_ranges(*f, dir);
+    CheckMemberRanges(*f, dir);
     std::vector<bool> gone(dir.entries.size());
     size_t n = 0;
     for (size_t k = 0; k < dir.entries.size(); ++k)
@@ -28,7 +28,7 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
       return 0;
     }
     if (p.file_count(n) || p.byte_count(0)) throw Cancelled();
-    ArchiveWriter w(fs, path, o.temp_dir.empty() ? "" : fs.full_path(ToSlashes(o.temp_dir)));
+    ArchiveWriter w(fs, path, o.temp_dir.empty() ? "" : fs.FullPath(ToSlashes(o.temp_dir)));
     w.copy_from(*f, 0, dir.dataStart, &p);
     for (size_t k = 0; k < dir.entries.size(); ++k) {
       if (gone[k]) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fsys.h"
+#include "FileSystem.h"
 #include "zipformat.h"
 
 namespace zc {

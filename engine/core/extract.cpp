@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "engine.h"
-#include "errors.h"
-#include "member.h"
+#include "Errors.h"
+#include "Member.h"
 #include "Names.h"
 
 namespace zc {
@@ -113,7 +113,7 @@ bool Extractor::extract_one(const Entry& e) {
     if (e.IsDir()) return false;
     rel = rel.substr(rel.rfind('/') == std::string::npos ? 0 : rel.rfind('/') + 1);
   }
-  std::string base = fs_.current_dir();
+  std::string base = fs_.CurrentDir();
   // Folders on the way are made as needed.
   auto make_parents = [&](const std::string& r, bool include_last) {
     size_t i = 0;
@@ -122,9 +122,9 @@ bool Extractor::extract_one(const Entry& e) {
       if (j == std::string::npos && !include_last) break;
       std::string part = base + "/" + (j == std::string::npos ? r : r.substr(0, j));
       FileInfo st = fs_.stat(part);
-      if (!st.exists && !fs_.make_dir(part))
-        throw ZipError(kCreate, "Could not create the folder " + part + ": " + fs_.last_error());
-      if (st.exists && !st.is_dir) throw ZipError(kCreate, "Could not create the folder " + part + ": a file has that name");
+      if (!st.exists && !fs_.MakeDir(part))
+        throw ZipError(kCreate, "Could not create the folder " + part + ": " + fs_.LastError());
+      if (st.exists && !st.isDir) throw ZipError(kCreate, "Could not create the folder " + part + ": a file has that name");
       if (j == std::string::npos) break;
       i = j + 1;
     }
@@ -135,10 +135,10 @@ bool Extractor::extract_one(const Entry& e) {
   }
   std::string target = base + "/" + rel;
   FileInfo st = fs_.stat(target);
-  if (st.is_dir) throw ZipError(kCreate, "Could not extract \"" + e.name + "\": a folder has that name");
+  if (st.isDir) throw ZipError(kCreate, "Could not extract \"" + e.name + "\": a folder has that name");
   if (st.exists) {
     if (o_.update || o_.freshen) {
-      if (e.dostime <= fs_.to_dos_time(st.mtime)) return false;   // the file is as new
+      if (e.dostime <= fs_.ToDosTime(st.mtime)) return false;   // the file is as new
     } else if (!o_.overwrite) {
       if (o_.verbose) check(p_.message(0, "Skipped \"" + e.name + "\": the file exists"));
       return false;
@@ -154,12 +154,12 @@ bool Extractor::extract_one(const Entry& e) {
 
 int Extractor::run() {
   if (o_.archive.empty()) throw ZipError(kParams, "No archive name given");
-  std::string path = fs_.full_path(ToSlashes(o_.archive));
+  std::string path = fs_.FullPath(ToSlashes(o_.archive));
   FileInfo info = fs_.stat(path);
-  if (!info.exists || info.is_dir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
-  f_ = fs_.open_read(path);
+  if (!info.exists || info.isDir) throw ZipError(kNoArchive, "The archive " + o_.archive + " does not exist");
+  f_ = fs_.OpenRead(path);
   dir_ = ReadDirectory(*f_, o_.names);
-  check_member_ranges(*f_, dir_);
+  CheckMemberRanges(*f_, dir_);
   if (!CountMismatchNote(dir_).empty())
     check(p_.message(kFormat, "Warning: the zip file is damaged: " + CountMismatchNote(dir_) + "; the " +
                                   std::to_string(dir_.entries.size()) + " members found are read"));

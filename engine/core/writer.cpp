@@ -4,7 +4,7 @@
 #include <cstring>
 #include <random>
 
-#include "errors.h"
+#include "Errors.h"
 
 namespace zc {
 
@@ -51,7 +51,7 @@ ArchiveWriter::~ArchiveWriter() {
   } catch (...) {
   }
   out_.reset();
-  if (!temp_.empty()) fs_.remove_file(temp_);
+  if (!temp_.empty()) fs_.RemoveFile(temp_);
 }
 
 void ArchiveWriter::flush() {
@@ -99,9 +99,9 @@ void ArchiveWriter::copy_from(File& src, uint64_t offset, uint64_t n, Progress* 
 }
 
 void ArchiveWriter::copy_member(File& src, const Entry& e, uint64_t src_size, Progress* progress) {
-  uint64_t data = data_offset(src, e, src_size);
+  uint64_t data = DataOffset(src, e, src_size);
   uint64_t end = data + e.csize;
-  end += descriptor_length(src, e, end, src_size);
+  end += DescriptorLength(src, e, end, src_size);
   Entry copy = e;
   copy.localOffset = member_offset();
   copy_from(src, e.headerPos, end - e.headerPos, progress);
@@ -118,7 +118,7 @@ void ArchiveWriter::finish(const std::string& comment) {
 }
 
 void ArchiveWriter::copy_file(const std::string& from, const std::string& to) {
-  std::unique_ptr<File> in = fs_.open_read(from);
+  std::unique_ptr<File> in = fs_.OpenRead(from);
   std::unique_ptr<File> out = fs_.create(to);
   std::vector<uint8_t> chunk(1 << 20);
   for (;;) {
@@ -140,7 +140,7 @@ void ArchiveWriter::copy_over_target() {
       copy_file(target_, backup);
     } catch (const ZipError& e) {
       out_.reset();
-      if (!backup.empty()) fs_.remove_file(backup);
+      if (!backup.empty()) fs_.RemoveFile(backup);
       throw ZipError(kTemp, "Could not keep a copy of the old archive while replacing it (" + std::string(e.what()) +
                                 "); the archive was not changed");
     }
@@ -154,11 +154,11 @@ void ArchiveWriter::copy_over_target() {
     failure = e.what();
   }
   if (failure.empty()) {
-    if (!backup.empty()) fs_.remove_file(backup);
+    if (!backup.empty()) fs_.RemoveFile(backup);
     return;
   }
   if (backup.empty()) {
-    fs_.remove_file(target_);
+    fs_.RemoveFile(target_);
     throw ZipError(kWrite, "Could not write the new archive " + target_ + " (" + failure + "); nothing was written");
   }
   try {
@@ -169,7 +169,7 @@ void ArchiveWriter::copy_over_target() {
     throw ZipError(kWrite, "Could not write the new archive over " + target_ + " (" + failure +
                                "), nor put the old one back (" + e.what() + "); the old archive is kept as " + backup);
   }
-  fs_.remove_file(backup);
+  fs_.RemoveFile(backup);
   throw ZipError(kWrite, "Could not write the new archive over " + target_ + " (" + failure +
                              "); the old archive was put back unchanged");
 }
@@ -177,12 +177,12 @@ void ArchiveWriter::copy_over_target() {
 void ArchiveWriter::commit() {
   if (!beside_) {
     copy_over_target();
-    fs_.remove_file(temp_);
+    fs_.RemoveFile(temp_);
     committed_ = true;
     return;
   }
-  if (!fs_.replace_file(temp_, target_))
-    throw ZipError(kTemp, "Could not replace " + target_ + " with the new archive: " + fs_.last_error());
+  if (!fs_.ReplaceFile(temp_, target_))
+    throw ZipError(kTemp, "Could not replace " + target_ + " with the new archive: " + fs_.LastError());
   committed_ = true;
 }
 

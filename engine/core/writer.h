@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine.h"
-#include "fsys.h"
+#include "FileSystem.h"
 #include "zipformat.h"
 
 namespace zc {

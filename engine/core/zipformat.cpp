@@ -4,60 +4,11 @@
 
 #include <algorithm>
 
-#include "errors.h"
+#include "Errors.h"
 #include "Text.h"
 #include "ZipCrypto.h"
 
 namespace zc {
-
-void File::read_at(uint64_t pos, void* buf, size_t n, const char* what) {
-  seek(pos);
-  size_t got = read(buf, n);
-  if (got != n)
-    throw ZipError(kEof, std::string("Unexpected end of the zip file while reading ") + what + ": need " +
-                             std::to_string(n) + " bytes, found " + std::to_string(got));
-}
-
-namespace {
-
-// Finds the Unicode path field (0x7075, version 1) whose CRC matches the stored name.
-bool unicode_path(const Entry& e, std::string& out) {
-  ByteReader r(reinterpret_cast<const uint8_t*>(e.extra.data()), e.extra.size());
-  while (r.Has(4)) {
-    uint16_t id = r.U16(), len = r.U16();
-    const uint8_t* body = r.Bytes(len);
-    if (!body) return false;
-    if (id != kExtraUnicodePath || len < 5 || body[0] != 1) continue;
-    uint32_t crc = Get32(body + 1);
-    if (crc != Crc32Update(0, e.rawName.data(), e.rawName.size())) continue;
-    out.assign(reinterpret_cast<const char*>(body + 5), len - 5);
-    return IsValidUtf8(out) && !out.empty();
-  }
-  return false;
-}
-
-}  // namespace
-
-std::string decode_name(const Entry& e, NameRule rule) {
-  std::string u;
-  if (unicode_path(e, u)) return u;
-  if ((e.flags & kFlagUtf8) && IsValidUtf8(e.rawName)) return e.rawName;
-  if (IsAscii(e.rawName)) return e.rawName;
-  switch (rule) {
-    case NameRule::Oem:
-      return CpToUtf8(e.rawName, CodePage::Oem437);
-    case NameRule::None:
-      return CpToUtf8(e.rawName, CodePage::Ansi1252);
-    case NameRule::Auto:
-    default: {
-      uint8_t host = e.Host();
-      if (host == kHostFat || host == kHostHpfs || host == kHostNtfs) return CpToUtf8(e.rawName, CodePage::Oem437);
-      // Unix and the rest: today's tools write UTF-8 without saying so; older ones a Latin set.
-      if (IsValidUtf8(e.rawName)) return e.rawName;
-      return CpToUtf8(e.rawName, CodePage::Ansi1252);
-    }
-  }
-}
 
 namespace {
 
@@ -140,7 +91,7 @@ Directory ReadDirectory(File& f, NameRule rule) {
   FileBytes bytes(f);
   Directory d = zip::ReadDirectory(bytes, zip::RewriteRules());
   if (d.fault) Throw(d.fault, d);
-  for (Entry& e : d.entries) e.name = decode_name(e, rule);
+  for (Entry& e : d.entries) e.name = DecodeName(e, rule);
   return d;
 }
 
@@ -155,72 +106,6 @@ void check_rewritable(const Directory& d) {
     throw ZipError(kFormat, "The zip file is damaged: " + CountMismatchNote(d) +
                                 "; it is not rewritten, since members could be lost. Extract what it holds "
                                 "and make a new archive");
-}
-
-void check_member_ranges(File& f, const Directory& d) {
-  std::vector<zip::MemberRange> ranges;
-  ranges.reserve(d.entries.size());
-  for (size_t i = 0; i < d.entries.size(); ++i) {
-    const Entry& e = d.entries[i];
-    // A member whose header or data cannot be read fails on its own; it still holds its header.
-    uint64_t to = e.headerPos + kLocalSize;
-    try {
-      uint64_t data = data_offset(f, e, d.fileSize);
-      to = data + e.csize;
-      to += descriptor_length(f, e, to, d.fileSize);
-    } catch (const ZipError&) {
-    }
-    ranges.push_back({e.headerPos, to, i});
-  }
-  zip::RangeClash c = zip::FindRangeClash(std::move(ranges), d.cdStart);
-  if (!c.found) return;
-  if (c.withDirectory)
-    throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.first].name +
-                                "\" overlaps the central directory; nothing is read from it");
-  throw ZipError(kFormat, "The zip file is damaged or hostile: the data of \"" + d.entries[c.second].name +
-                              "\" overlaps that of \"" + d.entries[c.first].name +
-                              "\" (one piece of data counted twice, as zip bombs do); nothing is read from it");
-}
-
-uint64_t data_offset(File& f, const Entry& e, uint64_t file_size) {
-  uint8_t h[kLocalSize];
-  f.read_at(e.headerPos, h, sizeof h, "a local header");
-  if (Get32(h) != kLocalSig)
-    throw ZipError(kFormat, "The zip file is damaged: the local header of \"" + e.name + "\" at offset " +
-                                num(e.headerPos) + " has a wrong signature");
-  LocalHeader lh;
-  lh.DecodeHeader(h + 4);
-  uint64_t start = e.headerPos + lh.Length();
-  // The data must lie inside the file.
-  if (start > file_size || e.csize > file_size - start)
-    throw ZipError(kFormat, "The zip file is damaged: the data of \"" + e.name + "\" (" + num(e.csize) +
-                                " bytes at offset " + num(start) + ") runs past the end of the file (" +
-                                num(file_size) + " bytes)");
-  return start;
-}
-
-uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t file_size) {
-  if (!(e.flags & kFlagDescriptor)) return 0;
-  if (data_end + 12 > file_size) return 0;
-  uint8_t b[24] = {};
-  size_t have = size_t(std::min<uint64_t>(24, file_size - data_end));
-  f.read_at(data_end, b, have, "a data descriptor");
-  bool sig = Get32(b) == kDescriptorSig;
-  auto matches = [&](size_t at, bool wide) {
-    size_t len = at + 4 + (wide ? 16 : 8);
-    if (len > have || Get32(b + at) != e.crc) return false;
-    uint64_t c = wide ? Get64(b + at + 4) : Get32(b + at + 4);
-    uint64_t u = wide ? Get64(b + at + 12) : Get32(b + at + 8);
-    return c == e.csize && u == e.usize;
-  };
-  // With a signature, 4-byte sizes, then 8-byte ones (ZIP64); without one likewise.
-  if (sig && matches(4, false)) return 16;
-  if (sig && matches(4, true)) return 24;
-  if (matches(0, false)) return 12;
-  if (matches(0, true)) return 20;
-  // Fields that do not match the directory: the shortest reading that fits.
-  uint64_t len = sig ? 16 : 12;
-  return data_end + len <= file_size ? len : 12;
 }
 
 namespace {
@@ -331,34 +216,6 @@ std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cd_off
   end.Encode(out.data() + out.size() - kEndSize);
   w.Str(comment);
   return out;
-}
-
-std::string unicode_path_extra(const std::string& stored_name, const std::string& utf8_name) {
-  std::vector<uint8_t> out;
-  ByteWriter w(out);
-  w.U16(kExtraUnicodePath);
-  w.U16(uint32_t(5 + utf8_name.size()));
-  uint8_t version = 1;
-  w.Bytes(&version, 1);
-  w.U32(Crc32Update(0, stored_name.data(), stored_name.size()));
-  w.Str(utf8_name);
-  return std::string(out.begin(), out.end());
-}
-
-EncodedName encode_name(const std::string& utf8_name) {
-  EncodedName n;
-  if (IsAscii(utf8_name)) {
-    n.bytes = utf8_name;
-  } else if (Utf8ToCp(utf8_name, CodePage::Oem437, n.bytes)) {
-    n.extra = unicode_path_extra(n.bytes, utf8_name);
-  } else {
-    // Not in code page 437: UTF-8 with flag bit 11 (Python, 7-Zip), and the Unicode path field
-    // as well, since Info-ZIP unzip converts names of a FAT host from OEM even with bit 11.
-    n.bytes = utf8_name;
-    n.utf8 = true;
-    n.extra = unicode_path_extra(n.bytes, utf8_name);
-  }
-  return n;
 }
 
 }  // namespace zc

@@ -13,9 +13,12 @@
 
 #include "Bytes.h"
 #include "Directory.h"
+#include "Member.h"
+#include "MemberRanges.h"
+#include "Names.h"
 #include "NameRule.h"
 #include "Records.h"
-#include "fsys.h"
+#include "FileSystem.h"
 
 namespace zc {
 
@@ -34,24 +37,9 @@ Directory ReadDirectory(File& f, NameRule rule = NameRule::Auto);
 // the readable members may be extracted, but the archive is not rewritten.
 std::string CountMismatchNote(const Directory& d);
 
-// Refuses (kFormat, naming both) members whose local header, data and descriptor overlap another
-// member's or the central directory: many entries on one data record is how zip bombs multiply.
-void check_member_ranges(File& f, const Directory& d);
-
 // Refuses (kFormat, naming the reason) to rewrite an archive whose directory does not match its
 // end record: members the count leaves out would be lost.
 void check_rewritable(const Directory& d);
-
-// Decodes a member name: a valid Unicode path field, else the UTF-8 flag, else by the rule.
-std::string decode_name(const Entry& e, NameRule rule);
-
-// Offset of a member's data, after checking its local header; also checks that the data lies
-// inside the file. Throws ZipError(kFormat) naming the member.
-uint64_t data_offset(File& f, const Entry& e, uint64_t file_size);
-
-// Length of the data descriptor after a member's data (0 without flag bit 3): 12 or 16 bytes
-// with 4-byte sizes, 20 or 24 with 8-byte ones; the one whose fields match the entry wins.
-uint64_t descriptor_length(File& f, const Entry& e, uint64_t data_end, uint64_t file_size);
 
 // Record writers. The local header takes its fields from the entry (sizes and CRC as given);
 // with zip64 set it carries the ZIP64 field with both sizes (at offset zip64_sizes_at() of the
@@ -64,17 +52,5 @@ std::vector<uint8_t> central_header(const Entry& e);
 // offset of the central directory does not fit the classic one.
 std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cd_offset, const std::string& comment);
 bool needs_zip64_end(uint64_t count, uint64_t cdSize, uint64_t cd_offset);
-
-// The Unicode path extra field for a name stored in another character set.
-std::string unicode_path_extra(const std::string& stored_name, const std::string& utf8_name);
-
-// The encoded name of a member for Add: ASCII as it is; otherwise code page 437 when every
-// character exists there (with a Unicode path field), else UTF-8 with flag bit 11.
-struct EncodedName {
-  std::string bytes;
-  std::string extra;   // Unicode path field or empty
-  bool utf8 = false;
-};
-EncodedName encode_name(const std::string& utf8_name);
 
 }  // namespace zc

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../core/engine.h"
-#include "../core/errors.h"
+#include "Errors.h"
 #include "../core/progress32.h"
 #include "../os/win32_text.h"
 #include "EngineBlocks.h"
@@ -99,16 +99,16 @@ int32_t RunBlock(Params* p, bool isZip, Body body) {
         if (old) {
             for (int32_t i = 0; i < p->head.argc && i < kMaxOldPatterns; ++i) add(oldBlock->patterns[i]);
         } else if (p->check != kCheckValue) {
-            progress.message(zc::kParams, engine + ": the parameter block is not recognised (check value missing)");
+            progress.message(zip::kParams, engine + ": the parameter block is not recognised (check value missing)");
             return 0;
         } else if (p->patterns) {
             for (int32_t i = 0; i < p->head.argc; ++i) add(p->patterns.get()[i].pattern);
         }
         return body(*p, patterns, old, progress);
     } catch (const std::exception& e) {
-        progress.message(zc::kLogic, engine + " internal error: " + e.what());
+        progress.message(zip::kLogic, engine + " internal error: " + e.what());
     } catch (...) {
-        progress.message(zc::kLogic, engine + " internal error");
+        progress.message(zip::kLogic, engine + " internal error");
     }
     return 0;
 }

@@ -25,7 +25,7 @@ __declspec(dllexport) int32_t __stdcall UnzEngExec(UnzExecParams* p) {
             o.freshen = h.freshen != 0 && !o.update;
             o.names = h.codePage == 1 ? zc::NameRule::None : h.codePage == 2 ? zc::NameRule::Oem : zc::NameRule::Auto;
             o.verbose = h.verbose || h.trace;
-            return zc::unzip_extract(zc::host_fs(), o, progress);
+            return zc::unzip_extract(zip::HostFs(), o, progress);
         });
 }
 

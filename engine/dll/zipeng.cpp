@@ -22,7 +22,7 @@ __declspec(dllexport) int32_t __stdcall ZipEngExec(ZipExecParams* p) {
                 o.patterns = patterns;
                 o.temp_dir = tempDir;
                 o.verbose = h.verbose || h.trace;
-                return zc::zip_delete(zc::host_fs(), o, progress);
+                return zc::zip_delete(zip::HostFs(), o, progress);
             }
             zc::AddOptions o;
             o.archive = BlockString(h.zipName);
@@ -41,7 +41,7 @@ __declspec(dllexport) int32_t __stdcall ZipEngExec(ZipExecParams* p) {
             o.freshen = h.freshen != 0 && !o.update;
             o.latest_time = h.latestTime != 0;
             o.verbose = h.verbose || h.trace;
-            return zc::zip_add(zc::host_fs(), o, progress);
+            return zc::zip_add(zip::HostFs(), o, progress);
         });
 }
 

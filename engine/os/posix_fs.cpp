@@ -11,11 +11,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "../core/errors.h"
-#include "../core/fsys.h"
+#include "Errors.h"
+#include "FileSystem.h"
 #include "Names.h"
 
 namespace zc {
+
+using namespace zip;
 namespace {
 
 std::string err_text(int e) { return std::strerror(e); }
@@ -71,12 +73,12 @@ class PosixFile : public File {
 FileInfo info_of(const struct stat& st, const std::string& name) {
   FileInfo i;
   i.exists = true;
-  i.is_dir = S_ISDIR(st.st_mode);
-  i.size = i.is_dir ? 0 : uint64_t(st.st_size);
+  i.isDir = S_ISDIR(st.st_mode);
+  i.size = i.isDir ? 0 : uint64_t(st.st_size);
   i.mtime = int64_t(st.st_mtime);
   if (!(st.st_mode & S_IWUSR)) i.attrs |= kAttrReadOnly;
   if (!name.empty() && name[0] == '.') i.attrs |= kAttrHidden;   // as Wine shows dot files
-  if (i.is_dir) i.attrs |= kAttrDir;
+  if (i.isDir) i.attrs |= kAttrDir;
   else i.attrs |= kAttrArchive;
   return i;
 }
@@ -88,7 +90,7 @@ std::string base_name(const std::string& p) {
 
 class PosixFs : public FileSystem {
  public:
-  std::unique_ptr<File> open_read(const std::string& path) override {
+  std::unique_ptr<File> OpenRead(const std::string& path) override {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw ZipError(kOpen, "Could not open " + path + ": " + err_text(errno));
     return std::make_unique<PosixFile>(fd, path);
@@ -103,7 +105,7 @@ class PosixFs : public FileSystem {
     if (::stat(path.c_str(), &st) != 0) return FileInfo();
     return info_of(st, base_name(path));
   }
-  bool list_dir(const std::string& dir, std::vector<DirEntry>& out) override {
+  bool ListDir(const std::string& dir, std::vector<DirEntry>& out) override {
     DIR* d = ::opendir(dir.c_str());
     if (!d) { errno_ = errno; return false; }
     while (dirent* e = ::readdir(d)) {
@@ -117,29 +119,29 @@ class PosixFs : public FileSystem {
     ::closedir(d);
     return true;
   }
-  bool make_dir(const std::string& p) override { return keep(::mkdir(p.c_str(), 0777) == 0); }
-  bool remove_file(const std::string& p) override { return keep(::unlink(p.c_str()) == 0); }
-  bool remove_dir(const std::string& p) override { return keep(::rmdir(p.c_str()) == 0); }
-  bool replace_file(const std::string& from, const std::string& to) override {
+  bool MakeDir(const std::string& p) override { return keep(::mkdir(p.c_str(), 0777) == 0); }
+  bool RemoveFile(const std::string& p) override { return keep(::unlink(p.c_str()) == 0); }
+  bool RemoveDir(const std::string& p) override { return keep(::rmdir(p.c_str()) == 0); }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
     return keep(::rename(from.c_str(), to.c_str()) == 0);
   }
-  bool set_mtime(const std::string& p, int64_t t) override {
+  bool SetMtime(const std::string& p, int64_t t) override {
     struct timeval tv[2] = {{time_t(t), 0}, {time_t(t), 0}};
     return keep(::utimes(p.c_str(), tv) == 0);
   }
-  bool set_attrs(const std::string& p, uint32_t attrs) override {
+  bool SetAttrs(const std::string& p, uint32_t attrs) override {
     struct stat st;
     if (::stat(p.c_str(), &st) != 0) return keep(false);
     mode_t m = st.st_mode & 07777;
     m = (attrs & kAttrReadOnly) ? (m & ~mode_t(0222)) : (m | S_IWUSR);
     return keep(::chmod(p.c_str(), m) == 0);
   }
-  std::string current_dir() override {
+  std::string CurrentDir() override {
     char buf[PATH_MAX];
     return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
   }
-  std::string full_path(const std::string& path) override {
-    std::string p = path.empty() || path[0] != '/' ? current_dir() + "/" + path : path;
+  std::string FullPath(const std::string& path) override {
+    std::string p = path.empty() || path[0] != '/' ? CurrentDir() + "/" + path : path;
     // Lexical normalisation: drop ".", empty components, resolve "..".
     std::vector<std::string> parts;
     size_t i = 0;
@@ -155,8 +157,8 @@ class PosixFs : public FileSystem {
     for (auto& c : parts) out += "/" + c;
     return out.empty() ? "/" : out;
   }
-  bool case_insensitive() const override { return false; }
-  uint32_t to_dos_time(int64_t t) override {
+  bool CaseInsensitive() const override { return false; }
+  uint32_t ToDosTime(int64_t t) override {
     time_t tt = time_t(t);
     struct tm tm;
     if (!::localtime_r(&tt, &tm)) return zip::PackDosTime(1980, 1, 1, 0, 0, 0);
@@ -167,7 +169,7 @@ class PosixFs : public FileSystem {
     }
     return zip::PackDosTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   }
-  int64_t from_dos_time(uint32_t dos) override {
+  int64_t FromDosTime(uint32_t dos) override {
     struct tm tm = {};
     zip::UnpackDosTime(dos, tm.tm_year, tm.tm_mon, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     tm.tm_year -= 1900;
@@ -175,7 +177,7 @@ class PosixFs : public FileSystem {
     tm.tm_isdst = -1;
     return int64_t(::mktime(&tm));
   }
-  std::string last_error() override { return err_text(errno_); }
+  std::string LastError() override { return err_text(errno_); }
 
  private:
   bool keep(bool ok) {
@@ -187,9 +189,10 @@ class PosixFs : public FileSystem {
 
 }  // namespace
 
-FileSystem& host_fs() {
-  static PosixFs fs;
+}  // namespace zc
+
+// The file system of the running platform, declared with the seam in zip/FileSystem.h.
+zip::FileSystem& zip::HostFs() {
+  static zc::PosixFs fs;
   return fs;
 }
-
-}  // namespace zc

@@ -3,12 +3,14 @@
 
 #include <cwchar>
 
-#include "../core/errors.h"
-#include "../core/fsys.h"
+#include "Errors.h"
+#include "FileSystem.h"
 #include "Names.h"
 #include "win32_text.h"
 
 namespace zc {
+
+using namespace zip;
 
 std::wstring widen(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
@@ -84,8 +86,8 @@ uint32_t dos_attrs(DWORD a) {
 FileInfo info_of(DWORD attrs, const FILETIME& mtime, DWORD size_hi, DWORD size_lo) {
   FileInfo i;
   i.exists = true;
-  i.is_dir = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  i.size = i.is_dir ? 0 : (uint64_t(size_hi) << 32 | size_lo);
+  i.isDir = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  i.size = i.isDir ? 0 : (uint64_t(size_hi) << 32 | size_lo);
   i.mtime = to_unix(mtime);
   i.attrs = dos_attrs(attrs);
   return i;
@@ -149,7 +151,7 @@ class Win32File : public File {
 
 class Win32Fs : public FileSystem {
  public:
-  std::unique_ptr<File> open_read(const std::string& path) override {
+  std::unique_ptr<File> OpenRead(const std::string& path) override {
     HANDLE h = CreateFileW(wpath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -168,7 +170,7 @@ class Win32Fs : public FileSystem {
     if (!GetFileAttributesExW(wpath(path).c_str(), GetFileExInfoStandard, &d)) return FileInfo();
     return info_of(d.dwFileAttributes, d.ftLastWriteTime, d.nFileSizeHigh, d.nFileSizeLow);
   }
-  bool list_dir(const std::string& dir, std::vector<DirEntry>& out) override {
+  bool ListDir(const std::string& dir, std::vector<DirEntry>& out) override {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((wpath(dir) + L"\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) {
@@ -184,20 +186,20 @@ class Win32Fs : public FileSystem {
     FindClose(h);
     return true;
   }
-  bool make_dir(const std::string& p) override { return keep(CreateDirectoryW(wpath(p).c_str(), nullptr)); }
-  bool remove_file(const std::string& p) override {
+  bool MakeDir(const std::string& p) override { return keep(CreateDirectoryW(wpath(p).c_str(), nullptr)); }
+  bool RemoveFile(const std::string& p) override {
     std::wstring w = wpath(p);
     DWORD a = GetFileAttributesW(w.c_str());
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) SetFileAttributesW(w.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
     return keep(DeleteFileW(w.c_str()));
   }
-  bool remove_dir(const std::string& p) override { return keep(RemoveDirectoryW(wpath(p).c_str())); }
-  bool replace_file(const std::string& from, const std::string& to) override {
+  bool RemoveDir(const std::string& p) override { return keep(RemoveDirectoryW(wpath(p).c_str())); }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
     // A rename only: a copy across volumes that fails half-way would leave a partial file where
     // the old one was (callers copy across volumes themselves, keeping the old file until done).
     return keep(MoveFileExW(wpath(from).c_str(), wpath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
-  bool set_mtime(const std::string& p, int64_t t) override {
+  bool SetMtime(const std::string& p, int64_t t) override {
     HANDLE h = CreateFileW(wpath(p).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return keep(false);
@@ -206,7 +208,7 @@ class Win32Fs : public FileSystem {
     CloseHandle(h);
     return keep(ok);
   }
-  bool set_attrs(const std::string& p, uint32_t attrs) override {
+  bool SetAttrs(const std::string& p, uint32_t attrs) override {
     DWORD a = 0;
     if (attrs & kAttrReadOnly) a |= FILE_ATTRIBUTE_READONLY;
     if (attrs & kAttrHidden) a |= FILE_ATTRIBUTE_HIDDEN;
@@ -214,7 +216,7 @@ class Win32Fs : public FileSystem {
     if (attrs & kAttrArchive) a |= FILE_ATTRIBUTE_ARCHIVE;
     return keep(SetFileAttributesW(wpath(p).c_str(), a ? a : FILE_ATTRIBUTE_NORMAL));
   }
-  std::string current_dir() override {
+  std::string CurrentDir() override {
     wchar_t buf[MAX_PATH * 4];
     DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, buf);
     std::string s = narrow(std::wstring(buf, n), CP_UTF8);
@@ -222,7 +224,7 @@ class Win32Fs : public FileSystem {
     if (s.size() > 3 && s.back() == '/') s.pop_back();
     return s;
   }
-  std::string full_path(const std::string& path) override {
+  std::string FullPath(const std::string& path) override {
     wchar_t buf[MAX_PATH * 4];
     std::wstring w = wpath(path.empty() ? "." : path);
     DWORD n = GetFullPathNameW(w.c_str(), MAX_PATH * 4, buf, nullptr);
@@ -231,8 +233,8 @@ class Win32Fs : public FileSystem {
     if (s.size() > 3 && s.back() == '/') s.pop_back();
     return s;
   }
-  bool case_insensitive() const override { return true; }
-  uint32_t to_dos_time(int64_t t) override {
+  bool CaseInsensitive() const override { return true; }
+  uint32_t ToDosTime(int64_t t) override {
     FILETIME ft = from_unix(t), local;
     WORD date = 0, time = 0;
     // Odd seconds round up, so a member is never older than its file (as Info-ZIP does).
@@ -241,12 +243,12 @@ class Win32Fs : public FileSystem {
       return zip::PackDosTime(1980, 1, 1, 0, 0, 0);
     return uint32_t(date) << 16 | time;
   }
-  int64_t from_dos_time(uint32_t dos) override {
+  int64_t FromDosTime(uint32_t dos) override {
     FILETIME local, ft;
     if (!DosDateTimeToFileTime(WORD(dos >> 16), WORD(dos), &local) || !LocalFileTimeToFileTime(&local, &ft)) return 315532800;
     return to_unix(ft);
   }
-  std::string last_error() override { return error_text(err_); }
+  std::string LastError() override { return error_text(err_); }
 
  private:
   bool keep(BOOL ok) {
@@ -258,9 +260,10 @@ class Win32Fs : public FileSystem {
 
 }  // namespace
 
-FileSystem& host_fs() {
-  static Win32Fs fs;
+}  // namespace zc
+
+// The file system of the running platform, declared with the seam in zip/FileSystem.h.
+zip::FileSystem& zip::HostFs() {
+  static zc::Win32Fs fs;
   return fs;
 }
-
-}  // namespace zc

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine.h"
-#include "errors.h"
+#include "Errors.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   }
   if (args.empty()) return usage();
   PrintProgress progress(cmd == "bench");
-  zc::FileSystem& fs = zc::host_fs();
+  zip::FileSystem& fs = zip::HostFs();
   int n = 0;
   if (cmd == "a") {
     add.archive = args[0];
@@ -153,8 +153,8 @@ int main(int argc, char** argv) {
     return dll_bench(add.level, args[0], args[1]);
 #endif
   } else if (cmd == "bench" && args.size() == 2) {
-    add.archive = fs.full_path(args[1]);
-    fs.remove_file(add.archive);
+    add.archive = fs.FullPath(args[1]);
+    fs.RemoveFile(add.archive);
     if (chdir(args[0].c_str()) != 0) { std::perror(args[0].c_str()); return 1; }
     add.patterns = {"*.*"};
     add.recurse = add.dir_entries = add.system_files = true;

@@ -6,7 +6,7 @@
 
 #include "Bytes.h"
 #include "Records.h"
-#include "errors.h"
+#include "Errors.h"
 #include "zipformat.h"
 
 namespace kit {
@@ -17,17 +17,17 @@ using zip::Get32;
 namespace {
 
 // Reads exactly n bytes at pos; false past the end.
-bool ReadAt(zc::File& f, uint64_t pos, void* buf, size_t n) {
+bool ReadAt(zip::File& f, uint64_t pos, void* buf, size_t n) {
     if (pos > f.size() || f.size() - pos < n) return false;
     try {
-        f.read_at(pos, buf, n, "the self-extractor");
-    } catch (const zc::ZipError&) {
+        f.ReadAt(pos, buf, n, "the self-extractor");
+    } catch (const zip::ZipError&) {
         return false;
     }
     return true;
 }
 
-bool HeaderAt(zc::File& f, uint64_t pos, SfxLocation& where) {
+bool HeaderAt(zip::File& f, uint64_t pos, SfxLocation& where) {
     uint8_t h[kSfxHeaderSize];
     if (!ReadAt(f, pos, h, sizeof h)) return false;
     std::string why;
@@ -39,7 +39,7 @@ bool HeaderAt(zc::File& f, uint64_t pos, SfxLocation& where) {
 
 }  // namespace
 
-uint64_t ProgramImageEnd(zc::File& f) {
+uint64_t ProgramImageEnd(zip::File& f) {
     uint8_t dos[64];
     if (!ReadAt(f, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return 0;
     uint32_t pe = Get32(dos + 60);
@@ -73,7 +73,7 @@ uint64_t ProgramImageEnd(zc::File& f) {
     return end;
 }
 
-bool LocateSfxHeader(zc::File& f, SfxLocation& where) {
+bool LocateSfxHeader(zip::File& f, SfxLocation& where) {
     where = SfxLocation{};
     uint64_t image = ProgramImageEnd(f);
     if (image && HeaderAt(f, image, where)) return true;
@@ -82,12 +82,12 @@ bool LocateSfxHeader(zc::File& f, SfxLocation& where) {
     try {
         zc::Directory d = zc::ReadDirectory(f);
         if (d.dataStart >= kSfxHeaderSize && HeaderAt(f, d.dataStart - kSfxHeaderSize, where)) return true;
-    } catch (const zc::ZipError&) {
+    } catch (const zip::ZipError&) {
     }
     return false;
 }
 
-bool HasArchiveAfter(zc::File& f, uint64_t from) {
+bool HasArchiveAfter(zip::File& f, uint64_t from) {
     uint64_t size = f.size();
     if (size < from + zip::kEndSize) return false;
     // The end record and its comment close the file.

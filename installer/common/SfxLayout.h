@@ -8,7 +8,7 @@
 #include <string>
 
 #include "SfxHeader.h"
-#include "fsys.h"
+#include "FileSystem.h"
 
 namespace kit {
 
@@ -21,7 +21,7 @@ using enum zip::SfxBits;
 
 // Where a program's own bytes end: the end of its last section's raw data, or of the symbol
 // table when one follows. 0 when the file is not a Windows program.
-uint64_t ProgramImageEnd(zc::File& f);
+uint64_t ProgramImageEnd(zip::File& f);
 
 struct SfxLocation {
     bool hasHeader = false;
@@ -32,11 +32,11 @@ struct SfxLocation {
 // Finds the header of the self-extractor f: first right after the program's own image, then
 // 256 bytes before the first byte of the archive behind it (which needs a readable archive).
 // False when neither place holds one.
-bool LocateSfxHeader(zc::File& f, SfxLocation& where);
+bool LocateSfxHeader(zip::File& f, SfxLocation& where);
 
 // True when the end record of an archive lies at or after `from`. The stub's own code holds
 // the end record's signature too, so an archive that is missing must not be looked for
 // inside the program in front of it.
-bool HasArchiveAfter(zc::File& f, uint64_t from);
+bool HasArchiveAfter(zip::File& f, uint64_t from);
 
 }  // namespace kit

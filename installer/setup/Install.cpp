@@ -50,13 +50,13 @@ ArchiveScan ScanArchive(const std::string& path) {
         return scan;
     }
     try {
-        zip::FileSystem& fs = zc::HostFs();
+        zip::FileSystem& fs = zip::HostFs();
         scan.file = fs.OpenRead(zc::ansi_to_utf8(path.c_str()));
         scan.directory = zc::ReadDirectory(*scan.file);
         const zc::Directory& d = scan.directory;
         // The same rules as the engine's extraction: members that share their data are a zip
         // bomb, and members the end record does not count are not installed from.
-        zc::CheckMemberRanges(*scan.file, d);
+        zip::CheckMemberRanges(*scan.file, d);
         if (d.CountDiffers())
             throw zip::ZipError(zip::kFormat, "the zip file is damaged: " + zc::CountMismatchNote(d));
         for (const zc::Entry& e : d.entries) {
@@ -446,7 +446,7 @@ bool Prepare(Installation& run, InstallPerson& person) {
 
 void Unpack(Installation& run, InstallPerson& person) {
     using Kind = UnpackOutcome::Kind;
-    zip::FileSystem& fs = zc::HostFs();
+    zip::FileSystem& fs = zip::HostFs();
     UnpackPlan plan = PlanUnpack(fs, run.scan.directory, zc::ansi_to_utf8(run.dest.c_str()));
     plan.unixReadOnly = true;
     UnpackResult r = RunUnpack(fs, *run.scan.file, run.scan.directory, plan,

@@ -168,7 +168,7 @@ kit::Answer Events::AskOverwrite(const std::string& target, const zc::Entry& e) 
         int64_t unix = int64_t((t.QuadPart - 116444736000000000ull) / 10000000ull);
         there = SizeText((uint64_t(a.nFileSizeHigh) << 32) | a.nFileSizeLow) + L", " + FileTimeText(unix);
     }
-    std::wstring inArchive = SizeText(e.usize) + L", " + FileTimeText(zc::HostFs().FromDosTime(e.dostime));
+    std::wstring inArchive = SizeText(e.usize) + L", " + FileTimeText(zip::HostFs().FromDosTime(e.dostime));
     q.text = L"This file is already there:\n" + Backslashes(W(target)) + L"\n(" + there +
              L")\n\nReplace it with the one from the archive (" + inArchive + L")?";
     SendMessageW(s_.dlg, WM_APP_ASK, 0, reinterpret_cast<LPARAM>(&q));
@@ -541,7 +541,7 @@ bool Start(Sfx& s) {
     s.target = full;
     while (s.target.size() > 3 && s.target.back() == L'\\') s.target.pop_back();
 
-    zip::FileSystem& fs = zc::HostFs();
+    zip::FileSystem& fs = zip::HostFs();
     s.plan = kit::PlanUnpack(fs, s.dir, U8(s.target));
     if (s.where.header.AskFiles()) {
         HWND list = GetDlgItem(s.dlg, IDC_FILES);
@@ -602,7 +602,7 @@ bool Start(Sfx& s) {
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Extracting...");
     s.worker = zc::Thread([&s] {
         Events ev(s);
-        s.result = kit::RunUnpack(zc::HostFs(), *s.file, s.dir, s.plan, s.rule, ev);
+        s.result = kit::RunUnpack(zip::HostFs(), *s.file, s.dir, s.plan, s.rule, ev);
         PostMessageW(s.dlg, WM_APP_DONE, 0, 0);
     });
     return true;
@@ -807,7 +807,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
 
     try {
-        s.file = zc::HostFs().OpenRead(U8(s.exePath));
+        s.file = zip::HostFs().OpenRead(U8(s.exePath));
     } catch (const zip::ZipError& e) {
         Fail(s.caption, L"This self-extractor cannot read its own file:\n" + W(e.what()));
         return 1;
@@ -820,7 +820,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (!kit::HasArchiveAfter(*s.file, from)) throw zip::ZipError(zip::kNoArchive, "no archive follows the program");
         s.dir = zc::ReadDirectory(*s.file);
         // The same rule as the engine's: members that share their data are a zip bomb.
-        zc::CheckMemberRanges(*s.file, s.dir);
+        zip::CheckMemberRanges(*s.file, s.dir);
     } catch (const zip::ZipError& e) {
         if (!s.where.hasHeader && e.code() == zip::kNoArchive)
             Fail(s.caption, L"This is the Skykit self-extractor program on its own. No archive is joined to it, "

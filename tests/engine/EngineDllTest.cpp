@@ -336,7 +336,7 @@ TEST(EngineDll, AddListExtractRoundTripWithCallbacks) {
   for (auto& e : r.events) EXPECT_NE(e.action, 4) << e.text;
 
   // Names: code page 437 for the umlaut (host FAT) with a Unicode path; UTF-8 for Cyrillic.
-  auto file = zc::host_fs().open_read(zip);
+  auto file = zip::HostFs().OpenRead(zip);
   zc::Directory d = zc::ReadDirectory(*file);
   file.reset();
   bool umlaut = false, cyr = false;
@@ -491,7 +491,7 @@ TEST(EngineDll, DeleteThroughTheZipBlock) {
   Recording r;
   auto d = ZipBlock(s, patterns, zip, {"panel\\*", "aircraft.cfg"}, AddSwitches(), true);
   EXPECT_EQ(RunZip(d, r), 4);   // panel\, its two files, aircraft.cfg
-  auto file = zc::host_fs().open_read(zip);
+  auto file = zip::HostFs().OpenRead(zip);
   zc::Directory dir = zc::ReadDirectory(*file);
   for (auto& e : dir.entries) {
     EXPECT_EQ(e.name.find("panel"), std::string::npos);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "fsys.h"
+#include "Errors.h"
+#include "FileSystem.h"
 
 namespace installer_test {
 
@@ -59,7 +59,7 @@ inline std::vector<uint8_t> PlaneMdl() {
 inline std::string AircraftCfg() { return "[fltsim.0]\r\ntitle=Skykit Demo\r\n"; }
 
 // An archive in memory, read through the engine's file interface.
-class MemFile : public zc::File {
+class MemFile : public zip::File {
 public:
     explicit MemFile(std::vector<uint8_t> data) : data_(std::move(data)) {}
     size_t read(void* buf, size_t n) override {
@@ -68,7 +68,7 @@ public:
         pos_ += k;
         return k;
     }
-    void write(const void*, size_t) override { throw zc::ZipError(zc::kWrite, "read-only"); }
+    void write(const void*, size_t) override { throw zip::ZipError(zip::kWrite, "read-only"); }
     void seek(uint64_t pos) override { pos_ = pos; }
     uint64_t tell() override { return pos_; }
     uint64_t size() override { return data_.size(); }

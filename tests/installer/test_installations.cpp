@@ -44,7 +44,7 @@ protected:
         o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};
         o.recurse = true;
-        zc::zip_add(zc::HostFs(), o, quiet);
+        zc::zip_add(zip::HostFs(), o, quiet);
         SetCurrentDirectoryA(old);
         testing_support::RemoveTree(src);
         for (auto [s, k, v] : {std::tuple{"Title", "hl", title.c_str()}, {"Addon", "Type", type}, {"Addon", "Version", version},

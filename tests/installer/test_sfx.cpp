@@ -116,7 +116,7 @@ TEST_F(SfxLocate, FindsHeaderAndArchiveWithOffsetsShiftedOrNot) {
         EXPECT_EQ(d.dataStart, stub.size() + kSfxHeaderSize) << shift;
         ASSERT_EQ(d.entries.size(), 6u);   // three folders, three files
         // Every member's data is where its header says, whichever way the offsets count.
-        for (const zc::Entry& e : d.entries) EXPECT_NO_THROW(zc::data_offset(f, e, d.fileSize)) << e.name;
+        for (const zc::Entry& e : d.entries) EXPECT_NO_THROW(zip::DataOffset(f, e, d.fileSize)) << e.name;
     }
 }
 
@@ -135,7 +135,7 @@ TEST_F(SfxLocate, NoHeaderNoArchive) {
     SfxLocation where;
     EXPECT_FALSE(LocateSfxHeader(alone, where));
     EXPECT_FALSE(where.hasHeader);
-    EXPECT_THROW(zc::ReadDirectory(alone), zc::ZipError);
+    EXPECT_THROW(zc::ReadDirectory(alone), zip::ZipError);
 
     // A header but an archive cut off before its end record: the header is still found (so
     // the stub can say whose archive is missing), the directory is not.
@@ -144,7 +144,7 @@ TEST_F(SfxLocate, NoHeaderNoArchive) {
     MemFile truncated(cut);
     ASSERT_TRUE(LocateSfxHeader(truncated, where));
     EXPECT_FALSE(HasArchiveAfter(truncated, where.headerPos + kSfxHeaderSize));
-    EXPECT_THROW(zc::ReadDirectory(truncated), zc::ZipError);
+    EXPECT_THROW(zc::ReadDirectory(truncated), zip::ZipError);
 
     // The whole one has its archive, also with a comment behind the end record.
     std::vector<uint8_t> whole = SelfExtractor(stub, header, zip, true);

@@ -60,11 +60,11 @@ protected:
     void TearDown() override { testing_support::RemoveTree(base); }
 
     UnpackResult Run(const std::string& fixture, Overwrite rule, Recorder& rec) {
-        file = zc::HostFs().OpenRead(zc::ansi_to_utf8(Fixture(fixture).c_str()));
+        file = zip::HostFs().OpenRead(zc::ansi_to_utf8(Fixture(fixture).c_str()));
         dir = zc::ReadDirectory(*file);
-        plan = PlanUnpack(zc::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
+        plan = PlanUnpack(zip::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
         CreateDirectoryA(out.c_str(), nullptr);
-        return RunUnpack(zc::HostFs(), *file, dir, plan, rule, rec);
+        return RunUnpack(zip::HostFs(), *file, dir, plan, rule, rec);
     }
     std::string Text(const std::string& rel) {
         std::vector<uint8_t> b = ReadBytes(out + "\\" + rel);
@@ -215,15 +215,15 @@ TEST_F(Unpacking, PasswordIsAskedOnceAndAgainWhenWrong) {
 }
 
 TEST_F(Unpacking, LeftOutMembersAreSkipped) {
-    file = zc::HostFs().OpenRead(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
+    file = zip::HostFs().OpenRead(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
     dir = zc::ReadDirectory(*file);
-    plan = PlanUnpack(zc::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
+    plan = PlanUnpack(zip::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
     for (UnpackItem& it : plan.items)
         if (dir.entries[it.entry].name.find("plane.mdl") != std::string::npos) it.selected = false;
     EXPECT_EQ(plan.Files(), 2);
     CreateDirectoryA(out.c_str(), nullptr);
     Recorder rec;
-    UnpackResult r = RunUnpack(zc::HostFs(), *file, dir, plan, Overwrite::Always, rec);
+    UnpackResult r = RunUnpack(zip::HostFs(), *file, dir, plan, Overwrite::Always, rec);
     EXPECT_TRUE(r.Ok());
     EXPECT_EQ(r.files, 2);
     EXPECT_FALSE(Exists(out + "\\Demo\\model\\plane.mdl"));

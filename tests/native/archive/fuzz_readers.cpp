@@ -13,7 +13,7 @@
 
 #include "SfxLayout.h"
 #include "ZipFormat.h"
-#include "errors.h"
+#include "Errors.h"
 #include "zipformat.h"
 
 namespace {
@@ -49,13 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
-    std::unique_ptr<zc::File> file = zc::host_fs().open_read(Input());
+    std::unique_ptr<zip::File> file = zip::HostFs().OpenRead(Input());
     try {
         zc::Directory d = zc::ReadDirectory(*file);
-        zc::check_member_ranges(*file, d);
+        zip::CheckMemberRanges(*file, d);
         for (const zc::Entry& e : d.entries)
             if (e.headerPos + zip::kLocalSize > d.cdStart) __builtin_trap();  // checked on reading
-    } catch (const zc::ZipError&) {
+    } catch (const zip::ZipError&) {
     }
     kit::SfxLocation where;
     kit::LocateSfxHeader(*file, where);

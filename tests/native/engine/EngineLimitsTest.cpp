@@ -19,7 +19,7 @@ constexpr uint64_t kHuge = 4100ull << 20;   // past 4 GiB: its sizes and what fo
 
 bool IsHuge(const std::string& p) { return p.size() > 5 && p.compare(p.size() - 5, 5, ".huge") == 0; }
 
-class ZeroFile : public zc::File {
+class ZeroFile : public zip::File {
  public:
   size_t read(void* buf, size_t n) override {
     size_t k = size_t(std::min<uint64_t>(n, kHuge - pos_));
@@ -27,7 +27,7 @@ class ZeroFile : public zc::File {
     pos_ += k;
     return k;
   }
-  void write(const void*, size_t) override { throw zc::ZipError(zc::kWrite, "read only"); }
+  void write(const void*, size_t) override { throw zip::ZipError(zip::kWrite, "read only"); }
   void seek(uint64_t p) override { pos_ = p; }
   uint64_t tell() override { return pos_; }
   uint64_t size() override { return kHuge; }
@@ -40,7 +40,7 @@ class ZeroFile : public zc::File {
 
 // Keeps writes under 1 MiB (the engine writes member data in whole MiB pieces); reads zeros
 // where nothing was kept.
-class SparseFile : public zc::File {
+class SparseFile : public zip::File {
  public:
   std::map<uint64_t, std::string>& kept;
   explicit SparseFile(std::map<uint64_t, std::string>& k, uint64_t end = 0) : kept(k), end_(end) {}
@@ -71,20 +71,20 @@ class SparseFile : public zc::File {
 class HugeFs : public HostFsProxy {
  public:
   std::map<uint64_t, std::string> kept;   // what was written to the archive
-  std::unique_ptr<zc::File> open_read(const std::string& p) override {
-    return IsHuge(p) ? std::unique_ptr<zc::File>(new ZeroFile) : h.open_read(p);
+  std::unique_ptr<zip::File> OpenRead(const std::string& p) override {
+    return IsHuge(p) ? std::unique_ptr<zip::File>(new ZeroFile) : h.OpenRead(p);
   }
-  std::unique_ptr<zc::File> create(const std::string& p) override {
+  std::unique_ptr<zip::File> create(const std::string& p) override {
     h.create(p);   // the temporary file exists, so its removal can be checked
-    return std::unique_ptr<zc::File>(new SparseFile(kept));
+    return std::unique_ptr<zip::File>(new SparseFile(kept));
   }
-  zc::FileInfo stat(const std::string& p) override {
-    zc::FileInfo i = h.stat(p);
+  zip::FileInfo stat(const std::string& p) override {
+    zip::FileInfo i = h.stat(p);
     if (IsHuge(p)) i.size = kHuge;
     return i;
   }
-  bool list_dir(const std::string& d, std::vector<zc::DirEntry>& out) override {
-    bool ok = h.list_dir(d, out);
+  bool ListDir(const std::string& d, std::vector<zip::DirEntry>& out) override {
+    bool ok = h.ListDir(d, out);
     for (auto& e : out)
       if (IsHuge(e.name)) e.info.size = kHuge;
     return ok;
@@ -118,10 +118,10 @@ TEST(EngineLimits, MembersAndOffsetsOver4GiBAreWrittenAsZip64) {
   EXPECT_TRUE(d.entries[0].zip64Sizes);
   EXPECT_GT(d.entries[1].localOffset, 0xFFFFFFFFull);
   EXPECT_FALSE(d.entries[1].zip64Sizes);
-  EXPECT_NO_THROW(zc::check_member_ranges(f, d));
+  EXPECT_NO_THROW(zip::CheckMemberRanges(f, d));
   // The local header of the big member carries its sizes in the ZIP64 field.
   uint8_t lh[30 + 6 + 20];
-  f.read_at(0, lh, sizeof lh, "the first local header");
+  f.ReadAt(0, lh, sizeof lh, "the first local header");
   EXPECT_EQ(zip::Get32(lh + 18), 0xFFFFFFFFu);
   EXPECT_EQ(zip::Get16(lh + 36), zc::kExtraZip64);
   uint64_t usize = zip::Get32(lh + 40) | uint64_t(zip::Get32(lh + 44)) << 32;

@@ -7,7 +7,7 @@
 #include "zipformat.h"
 
 using namespace enginetest;
-using zc::host_fs;
+using zip::HostFs;
 
 namespace {
 
@@ -43,12 +43,12 @@ Outcome Extract(const std::string& zip, const std::string& dest, bool test_only 
   x.archive = zip, x.patterns = patterns, x.dir_names = true, x.test_only = test_only;
   Outcome o;
   InDir in(dest);
-  o.result = zc::unzip_extract(host_fs(), x, o.r);
+  o.result = zc::unzip_extract(HostFs(), x, o.r);
   return o;
 }
 
 Outcome Add(const std::string& zip, const std::string& file, const std::string& temp_dir = "",
-            zc::FileSystem& fs = host_fs()) {
+            zip::FileSystem& fs = HostFs()) {
   zc::AddOptions a;
   a.archive = zip, a.patterns = {file}, a.junk_dirs = true, a.temp_dir = temp_dir;
   Outcome o;
@@ -60,12 +60,12 @@ Outcome Delete(const std::string& zip, const std::string& pattern) {
   zc::DeleteOptions d;
   d.archive = zip, d.patterns = {pattern};
   Outcome o;
-  o.result = zc::zip_delete(host_fs(), d, o.r);
+  o.result = zc::zip_delete(HostFs(), d, o.r);
   return o;
 }
 
 size_t Members(const std::string& zip) {
-  auto f = host_fs().open_read(zip);
+  auto f = HostFs().OpenRead(zip);
   return zc::ReadDirectory(*f).entries.size();
 }
 
@@ -86,13 +86,13 @@ TEST(EngineSafety, CountThatDisagreesWithTheDirectory) {
     std::string before = ReadFile(zip);
     Outcome x = Extract(zip, s.path("out" + std::to_string(count)));
     EXPECT_EQ(x.result, 3) << x.r.dump();
-    EXPECT_NE(x.text(zc::kFormat).find("counts " + std::to_string(count) + " member"), std::string::npos)
+    EXPECT_NE(x.text(zip::kFormat).find("counts " + std::to_string(count) + " member"), std::string::npos)
         << x.r.dump();
     EXPECT_EQ(ReadFile(s.path("out" + std::to_string(count) + "/c.txt")).size(), 500u);
     WriteFile(s.path("new.txt"), "new");
     for (const Outcome& o : {Add(zip, s.path("new.txt")), Delete(zip, "a.txt")}) {
       EXPECT_EQ(o.result, 0);
-      EXPECT_NE(o.text(zc::kFormat).find("not rewritten"), std::string::npos) << o.r.dump();
+      EXPECT_NE(o.text(zip::kFormat).find("not rewritten"), std::string::npos) << o.r.dump();
     }
     EXPECT_EQ(ReadFile(zip), before);
   }
@@ -125,7 +125,7 @@ TEST(EngineSafety, OverlappingMemberDataIsRefused) {
     for (bool test_only : {false, true}) {
       Outcome x = Extract(zip, s.path("out"), test_only);
       EXPECT_EQ(x.result, 0);
-      EXPECT_NE(x.text(zc::kFormat).find("overlaps"), std::string::npos) << x.r.dump();
+      EXPECT_NE(x.text(zip::kFormat).find("overlaps"), std::string::npos) << x.r.dump();
     }
     EXPECT_TRUE(fs::is_empty(s.path("out")));
     WriteFile(s.path("new.txt"), "new");
@@ -146,7 +146,7 @@ TEST(EngineSafety, SixtyFiveThousandMembersAndMore) {
   EXPECT_EQ(Members(zip), 65535u);
   EXPECT_EQ(ReadFile(zip).find("PK\x06\x07"), std::string::npos) << "a ZIP64 locator in a classic archive";
   Outcome t = Extract(zip, s.path("t"), true);
-  EXPECT_EQ(t.result, 65535) << t.text(zc::kUnsupported);
+  EXPECT_EQ(t.result, 65535) << t.text(zip::kUnsupported);
   EXPECT_EQ(Delete(zip, "m/00000").result, 1);
   ASSERT_EQ(Add(zip, s.path("two")).result, 1);
   ASSERT_EQ(Add(zip, s.path("three")).result, 1);
@@ -214,32 +214,32 @@ class FullVolumeFs : public HostFsProxy {
  public:
   std::string volume;   // the archive's folder
   uint64_t capacity = 0;
-  std::unique_ptr<zc::File> create(const std::string& p) override {
+  std::unique_ptr<zip::File> create(const std::string& p) override {
     if (p.rfind(volume + "/", 0) != 0) return h.create(p);
     if (p.size() > 4 && p.compare(p.size() - 4, 4, ".tmp") == 0)
-      throw zc::ZipError(zc::kCreate, "Access denied: " + p);
-    return std::unique_ptr<zc::File>(new Capped(h.create(p), capacity));
+      throw zip::ZipError(zip::kCreate, "Access denied: " + p);
+    return std::unique_ptr<zip::File>(new Capped(h.create(p), capacity));
   }
-  bool replace_file(const std::string& a, const std::string& b) override {
-    if (a.rfind(volume + "/", 0) == 0) return h.replace_file(a, b);
+  bool ReplaceFile(const std::string& a, const std::string& b) override {
+    if (a.rfind(volume + "/", 0) == 0) return h.ReplaceFile(a, b);
     // MoveFileEx with copying allowed: copy, then remove the source; a failed copy stays half.
     try {
       create(b)->write(ReadFile(a).data(), ReadFile(a).size());
-    } catch (const zc::ZipError&) {
+    } catch (const zip::ZipError&) {
       return false;
     }
-    return h.remove_file(a);
+    return h.RemoveFile(a);
   }
 
  private:
-  class Capped : public zc::File {
+  class Capped : public zip::File {
    public:
-    Capped(std::unique_ptr<zc::File> f, uint64_t cap) : f_(std::move(f)), cap_(cap) {}
+    Capped(std::unique_ptr<zip::File> f, uint64_t cap) : f_(std::move(f)), cap_(cap) {}
     size_t read(void* b, size_t n) override { return f_->read(b, n); }
     void write(const void* b, size_t n) override {
       if (f_->tell() + n > cap_) {
         f_->write(b, size_t(cap_ - std::min(cap_, f_->tell())));
-        throw zc::ZipError(zc::kWrite, "There is not enough space on the disk");
+        throw zip::ZipError(zip::kWrite, "There is not enough space on the disk");
       }
       f_->write(b, n);
     }
@@ -250,7 +250,7 @@ class FullVolumeFs : public HostFsProxy {
     void close() override { f_->close(); }
 
    private:
-    std::unique_ptr<zc::File> f_;
+    std::unique_ptr<zip::File> f_;
     uint64_t cap_;
   };
 };
@@ -271,7 +271,7 @@ TEST(EngineSafety, FailedReplaceAcrossVolumesKeepsTheOldArchive) {
   full.capacity = before.size() + 100;
   Outcome a = Add(zip, s.path("big.bin"), s.path("tmp"), full);
   EXPECT_EQ(a.result, 0);
-  EXPECT_TRUE(a.r.has_code(zc::kWrite)) << a.r.dump();
+  EXPECT_TRUE(a.r.has_code(zip::kWrite)) << a.r.dump();
   EXPECT_EQ(ReadFile(zip), before);
   EXPECT_TRUE(fs::is_empty(s.path("tmp")));
   // With room enough the same replace goes through, and the temp folder is left clean.
@@ -291,7 +291,7 @@ TEST(EngineSafety, RefusalsSayWhy) {
   ASSERT_EQ(Shell("cd " + Q(s.path("src")) + " && 7z a -tzip -mem=AES256 -psecret -bd ../aes.zip a.txt", &out), 0) << out;
   Outcome aes = Extract(s.path("aes.zip"), s.path("aes"), true);
   EXPECT_EQ(aes.result, 0);
-  EXPECT_NE(aes.text(zc::kUnsupported).find("\"a.txt\" is encrypted with AES, which this engine does not support"),
+  EXPECT_NE(aes.text(zip::kUnsupported).find("\"a.txt\" is encrypted with AES, which this engine does not support"),
             std::string::npos) << aes.r.dump();
 
   Py("with zipfile.ZipFile('ARCHIVE', 'w') as z:\n  z.writestr('docs/con.txt', b'x')\n  z.writestr('ok.txt', b'y')\n"
@@ -300,8 +300,8 @@ TEST(EngineSafety, RefusalsSayWhy) {
   Outcome d = Extract(s.path("dev.zip"), s.path("out"));
   EXPECT_EQ(d.result, 1) << d.r.dump();
   EXPECT_EQ(ReadFile(s.path("out/ok.txt")), "y");
-  EXPECT_NE(d.text(zc::kUnsafeName).find("\"con.txt\" is the name of a device"), std::string::npos) << d.r.dump();
-  EXPECT_EQ(d.text(zc::kUnsafeName).find("leave the target folder"), std::string::npos);
+  EXPECT_NE(d.text(zip::kUnsafeName).find("\"con.txt\" is the name of a device"), std::string::npos) << d.r.dump();
+  EXPECT_EQ(d.text(zip::kUnsafeName).find("leave the target folder"), std::string::npos);
 }
 
 // A member may itself carry the name another member is written under on its way in: each
@@ -320,7 +320,7 @@ TEST(EngineSafety, AMemberNamedLikeATemporaryFileIsNotOverwritten) {
   Recorder r;
   {
     InDir in(dest);
-    EXPECT_EQ(zc::unzip_extract(host_fs(), x, r), 4) << r.dump();
+    EXPECT_EQ(zc::unzip_extract(HostFs(), x, r), 4) << r.dump();
   }
   EXPECT_EQ(ReadFile(dest + "/x.txt.unz~tmp"), "first");
   EXPECT_EQ(ReadFile(dest + "/x.txt"), "second");

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine.h"
-#include "errors.h"
+#include "Errors.h"
 
 namespace fs = std::filesystem;
 
@@ -185,25 +185,25 @@ inline void ExpectPeersAccept(const std::string& zip, const std::string& passwor
 }
 
 // The host's file system, every call passed on: tests override the calls they fault.
-class HostFsProxy : public zc::FileSystem {
+class HostFsProxy : public zip::FileSystem {
  public:
-  zc::FileSystem& h = zc::host_fs();
-  std::unique_ptr<zc::File> open_read(const std::string& p) override { return h.open_read(p); }
-  std::unique_ptr<zc::File> create(const std::string& p) override { return h.create(p); }
-  zc::FileInfo stat(const std::string& p) override { return h.stat(p); }
-  bool list_dir(const std::string& d, std::vector<zc::DirEntry>& out) override { return h.list_dir(d, out); }
-  bool make_dir(const std::string& p) override { return h.make_dir(p); }
-  bool remove_file(const std::string& p) override { return h.remove_file(p); }
-  bool remove_dir(const std::string& p) override { return h.remove_dir(p); }
-  bool replace_file(const std::string& a, const std::string& b) override { return h.replace_file(a, b); }
-  bool set_mtime(const std::string& p, int64_t t) override { return h.set_mtime(p, t); }
-  bool set_attrs(const std::string& p, uint32_t a) override { return h.set_attrs(p, a); }
-  std::string current_dir() override { return h.current_dir(); }
-  std::string full_path(const std::string& p) override { return h.full_path(p); }
-  bool case_insensitive() const override { return h.case_insensitive(); }
-  uint32_t to_dos_time(int64_t t) override { return h.to_dos_time(t); }
-  int64_t from_dos_time(uint32_t d) override { return h.from_dos_time(d); }
-  std::string last_error() override { return h.last_error(); }
+  zip::FileSystem& h = zip::HostFs();
+  std::unique_ptr<zip::File> OpenRead(const std::string& p) override { return h.OpenRead(p); }
+  std::unique_ptr<zip::File> create(const std::string& p) override { return h.create(p); }
+  zip::FileInfo stat(const std::string& p) override { return h.stat(p); }
+  bool ListDir(const std::string& d, std::vector<zip::DirEntry>& out) override { return h.ListDir(d, out); }
+  bool MakeDir(const std::string& p) override { return h.MakeDir(p); }
+  bool RemoveFile(const std::string& p) override { return h.RemoveFile(p); }
+  bool RemoveDir(const std::string& p) override { return h.RemoveDir(p); }
+  bool ReplaceFile(const std::string& a, const std::string& b) override { return h.ReplaceFile(a, b); }
+  bool SetMtime(const std::string& p, int64_t t) override { return h.SetMtime(p, t); }
+  bool SetAttrs(const std::string& p, uint32_t a) override { return h.SetAttrs(p, a); }
+  std::string CurrentDir() override { return h.CurrentDir(); }
+  std::string FullPath(const std::string& p) override { return h.FullPath(p); }
+  bool CaseInsensitive() const override { return h.CaseInsensitive(); }
+  uint32_t ToDosTime(int64_t t) override { return h.ToDosTime(t); }
+  int64_t FromDosTime(uint32_t d) override { return h.FromDosTime(d); }
+  std::string LastError() override { return h.LastError(); }
 };
 
 // Changes the working directory for the lifetime of the object (Add works against it).

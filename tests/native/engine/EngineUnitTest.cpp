@@ -97,15 +97,15 @@ TEST(CodePages, Oem437AndAnsi) {
 }
 
 TEST(Names, EncodedForTheArchive) {
-  EncodedName ascii = encode_name("dir/file.txt");
+  EncodedName ascii = EncodeName("dir/file.txt");
   EXPECT_EQ(ascii.bytes, "dir/file.txt");
   EXPECT_TRUE(ascii.extra.empty());   // no extra field that carries nothing
-  EncodedName oem = encode_name("Grüße.txt");
+  EncodedName oem = EncodeName("Grüße.txt");
   EXPECT_EQ(oem.bytes, "Gr\x81\xE1" "e.txt");
   EXPECT_FALSE(oem.utf8);
   ASSERT_EQ(oem.extra.size(), 4u + 5u + std::string("Grüße.txt").size());
   EXPECT_EQ(Get16(reinterpret_cast<const uint8_t*>(oem.extra.data())), kExtraUnicodePath);
-  EncodedName utf = encode_name("Привет.txt");
+  EncodedName utf = EncodeName("Привет.txt");
   EXPECT_TRUE(utf.utf8);
   EXPECT_EQ(utf.bytes, "Привет.txt");
 
@@ -114,12 +114,12 @@ TEST(Names, EncodedForTheArchive) {
   e.rawName = oem.bytes;
   e.extra = oem.extra;
   e.madeBy = kHostUnix << 8;
-  EXPECT_EQ(decode_name(e, NameRule::None), "Grüße.txt");
+  EXPECT_EQ(DecodeName(e, NameRule::None), "Grüße.txt");
   // A stale Unicode path field (CRC of another name) is ignored.
   e.rawName = "Gr\x81\xE1" "x.txt";
   e.madeBy = kHostFat << 8;
-  EXPECT_EQ(decode_name(e, NameRule::Auto), "Grüßx.txt");
-  EXPECT_EQ(decode_name(e, NameRule::None), "Gr\xC2\x81\xC3\xA1x.txt");
+  EXPECT_EQ(DecodeName(e, NameRule::Auto), "Grüßx.txt");
+  EXPECT_EQ(DecodeName(e, NameRule::None), "Gr\xC2\x81\xC3\xA1x.txt");
 }
 
 TEST(Crypto, KnownKeysRoundTrip) {

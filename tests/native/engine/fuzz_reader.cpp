@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   x.archive = zip;
   x.password = "pw";
   x.test_only = true;
-  zc::unzip_extract(zc::host_fs(), x, q);
+  zc::unzip_extract(zip::HostFs(), x, q);
   x.test_only = false;
   x.dir_names = x.overwrite = true;
   std::filesystem::path old = std::filesystem::current_path();
   std::filesystem::current_path(Base() + "/target");
-  zc::unzip_extract(zc::host_fs(), x, q);
+  zc::unzip_extract(zip::HostFs(), x, q);
   std::filesystem::current_path(old);
   for (auto& p : std::filesystem::directory_iterator(Base()))
     if (p.path().filename() != "target" && p.path().filename() != "in.zip") __builtin_trap();

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Unpack.h"
-#include "errors.h"
+#include "Errors.h"
 #include "zipformat.h"
 
 namespace sfxrun {
@@ -35,16 +35,16 @@ public:
 
 inline Outcome UnpackInto(const std::string& zip, const std::string& target) {
     Outcome o;
-    zc::FileSystem& fs = zc::host_fs();
+    zip::FileSystem& fs = zip::HostFs();
     std::filesystem::create_directories(target);  // the self-extractor makes it first
     try {
-        std::unique_ptr<zc::File> f = fs.open_read(zip);
+        std::unique_ptr<zip::File> f = fs.OpenRead(zip);
         zc::Directory d = zc::ReadDirectory(*f);
         o.read = true;
         Quiet events;
         o.plan = kit::PlanUnpack(fs, d, target);
         o.result = kit::RunUnpack(fs, *f, d, o.plan, kit::Overwrite::Always, events);
-    } catch (const zc::ZipError& e) {
+    } catch (const zip::ZipError& e) {
         o.refusal = e.what();
     }
     return o;

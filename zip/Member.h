@@ -11,10 +11,18 @@
 #include <functional>
 #include <string>
 
-#include "fsys.h"
-#include "zipformat.h"
+#include "Directory.h"
+#include "FileSystem.h"
 
-namespace zc {
+namespace zip {
+
+// Offset of a member's data, after checking its local header; also checks that the data lies
+// inside the file. Throws ZipError(kFormat) naming the member.
+uint64_t DataOffset(File& f, const Entry& e, uint64_t fileSize);
+
+// Length of the data descriptor after a member's data (0 without flag bit 3): 12 or 16 bytes
+// with 4-byte sizes, 20 or 24 with 8-byte ones; the one whose fields match the entry wins.
+uint64_t DescriptorLength(File& f, const Entry& e, uint64_t dataEnd, uint64_t fileSize);
 
 struct MemberFault {
     enum Kind {
@@ -80,4 +88,4 @@ private:
     Progress progress_;
 };
 
-}  // namespace zc
+}  // namespace zip

@@ -1,14 +1,15 @@
-#include "member.h"
+#include "Member.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "codec.h"
-#include "errors.h"
+#include "Bytes.h"
+#include "Errors.h"
+#include "Inflater.h"
 #include "ZipCrypto.h"
 
-namespace zc {
+namespace zip {
 
 namespace {
 
@@ -26,7 +27,50 @@ bool Fits(const Entry& e, const uint8_t* head, std::unique_ptr<ZipCrypto>& keys,
     return h[11] == uint8_t(e.crc >> 24) || ((e.flags & kFlagDescriptor) && h[11] == uint8_t(e.dostime >> 8));
 }
 
+std::string Num(uint64_t v) { return std::to_string(v); }
+
 }  // namespace
+
+uint64_t DataOffset(File& f, const Entry& e, uint64_t fileSize) {
+    uint8_t h[kLocalSize];
+    f.ReadAt(e.headerPos, h, sizeof h, "a local header");
+    if (Get32(h) != kLocalSig)
+        throw ZipError(kFormat, "The zip file is damaged: the local header of \"" + e.name + "\" at offset " +
+                                    Num(e.headerPos) + " has a wrong signature");
+    LocalHeader lh;
+    lh.DecodeHeader(h + 4);
+    uint64_t start = e.headerPos + lh.Length();
+    // The data must lie inside the file.
+    if (start > fileSize || e.csize > fileSize - start)
+        throw ZipError(kFormat, "The zip file is damaged: the data of \"" + e.name + "\" (" + Num(e.csize) +
+                                    " bytes at offset " + Num(start) + ") runs past the end of the file (" +
+                                    Num(fileSize) + " bytes)");
+    return start;
+}
+
+uint64_t DescriptorLength(File& f, const Entry& e, uint64_t dataEnd, uint64_t fileSize) {
+    if (!(e.flags & kFlagDescriptor)) return 0;
+    if (dataEnd + 12 > fileSize) return 0;
+    uint8_t b[24] = {};
+    size_t have = size_t(std::min<uint64_t>(24, fileSize - dataEnd));
+    f.ReadAt(dataEnd, b, have, "a data descriptor");
+    bool sig = Get32(b) == kDescriptorSig;
+    auto matches = [&](size_t at, bool wide) {
+        size_t len = at + 4 + (wide ? 16 : 8);
+        if (len > have || Get32(b + at) != e.crc) return false;
+        uint64_t c = wide ? Get64(b + at + 4) : Get32(b + at + 4);
+        uint64_t u = wide ? Get64(b + at + 12) : Get32(b + at + 8);
+        return c == e.csize && u == e.usize;
+    };
+    // With a signature, 4-byte sizes, then 8-byte ones (ZIP64); without one likewise.
+    if (sig && matches(4, false)) return 16;
+    if (sig && matches(4, true)) return 24;
+    if (matches(0, false)) return 12;
+    if (matches(0, true)) return 20;
+    // Fields that do not match the directory: the shortest reading that fits.
+    uint64_t len = sig ? 16 : 12;
+    return dataEnd + len <= fileSize ? len : 12;
+}
 
 int MemberFault::Code() const {
     switch (kind) {
@@ -53,13 +97,13 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
     if (e.method == kMethodAes) Fail(e, MemberFault::Aes, e.method);
     if (e.method != kMethodStored && e.method != kMethodDeflated) Fail(e, MemberFault::Method, e.method);
     if (e.flags & 0x40) Fail(e, MemberFault::StrongEncryption);
-    uint64_t pos = data_offset(archive_, e, fileSize_);
+    uint64_t pos = DataOffset(archive_, e, fileSize_);
     uint64_t left = e.csize;
     std::unique_ptr<ZipCrypto> keys;
     if (e.Encrypted()) {
         if (left < ZipCrypto::kHeaderSize) Fail(e, MemberFault::HeaderMissing);
         uint8_t head[ZipCrypto::kHeaderSize];
-        archive_.read_at(pos, head, sizeof head, "an encryption header");
+        archive_.ReadAt(pos, head, sizeof head, "an encryption header");
         // The keys that fit have read the header and are ready for the data.
         std::string password;
         for (bool retry = false;; retry = true) {
@@ -90,14 +134,14 @@ void MemberDecoder::Decode(const Entry& e, const Sink& sink) {
         }
         out.clear();
         if (z) {
-            if (z->finished()) break;
+            if (z->Finished()) break;
             size_t used = 0;
             // At most one byte past the announced size, to notice data that is too long.
             size_t room = size_t(std::min<uint64_t>(kOutChunk, e.usize - produced + 1));
-            if (!z->feed(in.data() + inOff, inAvail, used, out, room)) Fail(e, MemberFault::Inflate, 0, 0, z->error());
+            if (!z->Feed(in.data() + inOff, inAvail, used, out, room)) Fail(e, MemberFault::Inflate, 0, 0, z->Error());
             inOff += used;
             inAvail -= used;
-            if (used == 0 && out.empty() && !z->finished() && (inAvail > 0 || left == 0))
+            if (used == 0 && out.empty() && !z->Finished() && (inAvail > 0 || left == 0))
                 Fail(e, MemberFault::EndsEarly);
         } else {
             if (inAvail == 0) break;
@@ -130,17 +174,17 @@ void MemberDecoder::Write(FileSystem& fs, const Entry& e, const std::string& tar
         out->close();
     } catch (...) {
         out.reset();
-        fs.remove_file(temp);
+        fs.RemoveFile(temp);
         throw;
     }
     out.reset();
-    if (existing.exists && (existing.attrs & kAttrReadOnly)) fs.set_attrs(target, existing.attrs & ~kAttrReadOnly);
-    if (!fs.replace_file(temp, target)) {
-        std::string err = fs.last_error();
-        fs.remove_file(temp);
+    if (existing.exists && (existing.attrs & kAttrReadOnly)) fs.SetAttrs(target, existing.attrs & ~kAttrReadOnly);
+    if (!fs.ReplaceFile(temp, target)) {
+        std::string err = fs.LastError();
+        fs.RemoveFile(temp);
         Fail(e, MemberFault::Rename, 0, 0, err, target);
     }
-    fs.set_mtime(target, fs.from_dos_time(e.dostime));
+    fs.SetMtime(target, fs.FromDosTime(e.dostime));
     const uint8_t host = e.Host();
     const uint32_t mode = e.extAttr >> 16;
     uint32_t attrs = 0;
@@ -148,7 +192,7 @@ void MemberDecoder::Write(FileSystem& fs, const Entry& e, const std::string& tar
         attrs = e.extAttr & (kAttrReadOnly | kAttrHidden | kAttrSystem);
     else if (unixReadOnly && host == kHostUnix && mode && !(mode & 0200))
         attrs = kAttrReadOnly;
-    if (attrs) fs.set_attrs(target, attrs | kAttrArchive);
+    if (attrs) fs.SetAttrs(target, attrs | kAttrArchive);
 }
 
-}  // namespace zc
+}  // namespace zip
