@@ -18,55 +18,55 @@ namespace zc {
 // (code != 0) and notes (code 0); tick() only lets the caller breathe while a long step runs.
 // Every method returns true when the person asked to cancel.
 class Progress {
- public:
-  virtual ~Progress() = default;
-  virtual bool file_count(uint64_t n) = 0;
-  virtual bool byte_count(uint64_t n) = 0;
-  virtual bool file_start(const std::string& name, uint64_t size) = 0;
-  virtual bool bytes_done(uint64_t n) = 0;
-  virtual bool batch_done() = 0;
-  virtual bool message(int code, const std::string& text) = 0;
-  virtual bool tick() = 0;
+public:
+    virtual ~Progress() = default;
+    virtual bool file_count(uint64_t n) = 0;
+    virtual bool byte_count(uint64_t n) = 0;
+    virtual bool file_start(const std::string& name, uint64_t size) = 0;
+    virtual bool bytes_done(uint64_t n) = 0;
+    virtual bool batch_done() = 0;
+    virtual bool message(int code, const std::string& text) = 0;
+    virtual bool tick() = 0;
 };
 
 struct AddOptions {
-  std::string archive;                 // path of the archive to create or grow
-  std::vector<std::string> patterns;      // files to add: paths, wildcards, directories
-  std::string password;                // used when encrypt is set
-  std::string temp_dir;                // where the new archive is written first ("" = beside it)
-  int level = 9;                       // 0 stores, 1-9 fast to best
-  bool encrypt = false;
-  bool system_files = false;           // include hidden and system files
-  bool dir_entries = false;            // store directory entries of their own
-  bool junk_dirs = false;              // store names without their directories
-  bool recurse = false;
-  bool force_dos = false;              // DOS 8.3 names
-  bool move = false;                   // delete the source files after a good Add
-  bool update = false;                 // add new files and replace older members
-  bool freshen = false;                // only replace older members
-  bool latest_time = false;            // archive's time := newest member's
-  bool verbose = false;                // notes through message(0, ...)
-  int threads = 0;                     // compression workers; 0 = one per core
+    std::string archive;                // path of the archive to create or grow
+    std::vector<std::string> patterns;  // files to add: paths, wildcards, directories
+    std::string password;               // used when encrypt is set
+    std::string temp_dir;               // where the new archive is written first ("" = beside it)
+    int level = 9;                      // 0 stores, 1-9 fast to best
+    bool encrypt = false;
+    bool system_files = false;  // include hidden and system files
+    bool dir_entries = false;   // store directory entries of their own
+    bool junk_dirs = false;     // store names without their directories
+    bool recurse = false;
+    bool force_dos = false;    // DOS 8.3 names
+    bool move = false;         // delete the source files after a good Add
+    bool update = false;       // add new files and replace older members
+    bool freshen = false;      // only replace older members
+    bool latest_time = false;  // archive's time := newest member's
+    bool verbose = false;      // notes through message(0, ...)
+    int threads = 0;           // compression workers; 0 = one per core
 };
 
 struct DeleteOptions {
-  std::string archive;
-  std::vector<std::string> patterns;      // member names, wildcards allowed
-  std::string temp_dir;
-  bool verbose = false;
+    std::string archive;
+    std::vector<std::string> patterns;  // member names, wildcards allowed
+    std::string temp_dir;
+    bool verbose = false;
 };
 
 struct ExtractOptions {
-  std::string archive;
-  std::vector<std::string> patterns;      // member names, wildcards; empty = all members
-  std::string password;
-  bool test_only = false;              // check CRCs, write nothing
-  bool dir_names = false;              // recreate the members' directories
-  bool overwrite = false;              // replace existing files
-  bool update = false;                 // extract new members and those newer than the file
-  bool freshen = false;                // only replace files older than their member
-  NameRule names = NameRule::Auto;
-  bool verbose = false;
+    std::string archive;
+    std::vector<std::string> patterns;  // member names, wildcards; empty = all members
+    std::string password;
+    bool test_only = false;  // check CRCs, write nothing
+    bool dir_names = false;  // recreate the members' directories
+    bool overwrite = false;  // replace existing files
+    bool update = false;     // extract new members and those newer than the file
+    bool freshen = false;    // only replace files older than their member
+    NameRule names = NameRule::Auto;
+    bool verbose = false;
 };
 
 // Each returns the number of members added, deleted, or extracted/tested; errors go through
