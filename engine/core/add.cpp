@@ -68,7 +68,7 @@ private:
     void gather();
     void walk(const std::string& dir, const std::string& pattern, const std::string& prefix);
     void AddItem(const std::string& path, const std::string& name, const FileInfo& info);
-    bool included(const FileInfo& info) const { return o_.system_files || !(info.attrs & (kAttrHidden | kAttrSystem)); }
+    bool included(const FileInfo& info) const { return o_.systemFiles || !(info.attrs & (kAttrHidden | kAttrSystem)); }
     bool IsOwnArchive(const std::string& path) const;
     void ApplyDosNames();
     void WriteMembers(ArchiveWriter& w);
@@ -128,10 +128,10 @@ bool Adder::IsOwnArchive(const std::string& path) const {
 
 void Adder::AddItem(const std::string& path, const std::string& name, const FileInfo& info) {
     if (!info.isDir && IsOwnArchive(path)) return;  // never add the archive to itself
-    std::string member = o_.junk_dirs && !info.isDir ? name.substr(name.rfind('/') + 1) : name;
+    std::string member = o_.junkDirs && !info.isDir ? name.substr(name.rfind('/') + 1) : name;
     if (member.empty()) return;
     if (info.isDir) {
-        if (!o_.dir_entries || o_.junk_dirs) return;
+        if (!o_.dirEntries || o_.junkDirs) return;
         member += '/';
     }
     auto [where, fresh] = seen_.emplace(FoldCase(member), path);
@@ -258,7 +258,7 @@ void Adder::WriteStoredDir(ArchiveWriter& w, const Item& it) {
     e.needed = 20;
     e.extAttr |= kAttrDir;
     e.localOffset = w.MemberOffset();
-    w.write(local_header(e, e.extra));
+    w.write(LocalHeaderBytes(e, e.extra));
     w.AddCentral(e);
 }
 
@@ -324,7 +324,7 @@ void Adder::CompressJob(size_t j, Deflaters& d) {
                 // Above level 6 a sample tells data that does not compress, which the slow levels would
                 // only spend time on; up to 6 the check costs more than it saves.
                 bool quick = o_.level > 6 && LooksIncompressible(data, got, d.quick());
-                BlockDeflater& def = quick ? d.quick() : d.get(deflate_setting(o_.level, it.name));
+                BlockDeflater& def = quick ? d.quick() : d.get(DeflateSettingFor(o_.level, it.name));
                 grow(d.out, got);
                 // Smaller than stored, or stored it is.
                 size_t n = def.compress(data, got, d.out.data(), got - 1);
@@ -495,7 +495,7 @@ void Adder::WritePieces(ArchiveWriter& w, size_t i) {
     e.flags |= LevelFlags(o_.level);
     e.localOffset = w.MemberOffset();
     uint64_t headerAt = w.pos();
-    w.write(local_header(e, e.extra, zip64));
+    w.write(LocalHeaderBytes(e, e.extra, zip64));
     uint64_t dataAt = w.pos();
     std::string error;
     uint32_t crc = 0;
@@ -506,7 +506,7 @@ void Adder::WritePieces(ArchiveWriter& w, size_t i) {
             w.write(r.data);
             crc = j == firstJob_[i] ? r.crc : Crc32Join(crc, r.crc, r.usize);
         }
-        check(p_.bytes_done(plan_[j].length));
+        check(p_.BytesDone(plan_[j].length));
     }
     if (!error.empty()) {
         w.RewindTo(headerAt);
@@ -535,7 +535,7 @@ void Adder::WriteResult(ArchiveWriter& w, const Item& it, Result& r) {
     e.usize = r.usize;
     e.csize = r.data.size();
     e.localOffset = w.MemberOffset();
-    w.write(local_header(e, e.extra));
+    w.write(LocalHeaderBytes(e, e.extra));
     w.write(r.data);
     w.AddCentral(e);
 }
@@ -567,7 +567,7 @@ void Adder::StreamMember(ArchiveWriter& w, const Item& it, bool store) {
         e.crc = crc;
         e.localOffset = w.MemberOffset();
         uint64_t headerAt = w.pos();
-        w.write(local_header(e, e.extra, zip64));
+        w.write(LocalHeaderBytes(e, e.extra, zip64));
         uint64_t dataAt = w.pos();
         std::unique_ptr<ZipCrypto> keys;
         if (o_.encrypt) {
@@ -601,13 +601,13 @@ void Adder::StreamMember(ArchiveWriter& w, const Item& it, bool store) {
                 // Bytes done never run past the size announced at the start of this file.
                 uint64_t step = std::min<uint64_t>(n, it.info.size - reported);
                 reported += step;
-                if (step) check(p_.bytes_done(step));
+                if (step) check(p_.BytesDone(step));
             } else {
                 check(p_.tick());
             }
             if (n == 0) break;
         }
-        if (pass == 0 && reported < it.info.size) check(p_.bytes_done(it.info.size - reported));
+        if (pass == 0 && reported < it.info.size) check(p_.BytesDone(it.info.size - reported));
         uint64_t csize = w.pos() - dataAt;
         if (o_.encrypt && runCrc != crc)
             throw ZipError(kRead, "The file " + it.path + " changed while it was being added");
@@ -632,7 +632,7 @@ void Adder::WriteMembers(ArchiveWriter& w) {
     for (size_t i = 0; i < items_.size(); ++i) {
         const Item& it = items_[i];
         dispatch();
-        check(p_.file_start(it.name, it.IsDir() ? 0 : it.info.size));
+        check(p_.FileStart(it.name, it.IsDir() ? 0 : it.info.size));
         if (it.IsDir()) {
             WriteStoredDir(w, it);
             continue;
@@ -655,11 +655,11 @@ void Adder::WriteMembers(ArchiveWriter& w) {
         if (!r.error.empty()) {
             skipped_.push_back(it.name);
             check(p_.message(kOpen, r.error + " (skipped)"));
-            if (it.info.size) check(p_.bytes_done(it.info.size));
+            if (it.info.size) check(p_.BytesDone(it.info.size));
             continue;
         }
         WriteResult(w, it, r);
-        if (it.info.size) check(p_.bytes_done(it.info.size));
+        if (it.info.size) check(p_.BytesDone(it.info.size));
         if (o_.verbose) {
             int pct = r.usize ? int(100 - (r.data.size() * 100 / r.usize)) : 0;
             check(p_.message(
@@ -689,7 +689,7 @@ int Adder::run() {
     }
 
     gather();
-    if (o_.force_dos) ApplyDosNames();
+    if (o_.forceDos) ApplyDosNames();
 
     // Which old members stay; freshen and update keep only what is newer.
     std::map<std::string, size_t> oldIndex;
@@ -715,10 +715,10 @@ int Adder::run() {
 
     uint64_t bytes = 0;
     for (const Item& it : items_) bytes += it.IsDir() ? 0 : it.info.size;
-    check(p_.file_count(items_.size()));
-    check(p_.byte_count(bytes));
+    check(p_.FileCount(items_.size()));
+    check(p_.ByteCount(bytes));
 
-    ArchiveWriter w(fs_, archiveFull_, o_.temp_dir.empty() ? "" : fs_.FullPath(ToSlashes(o_.temp_dir)));
+    ArchiveWriter w(fs_, archiveFull_, o_.tempDir.empty() ? "" : fs_.FullPath(ToSlashes(o_.tempDir)));
     tempFull_ = w.TempPath();
     if (old) {
         // A stub in front (self-extractor) stays; members keep their order, replaced ones go.
@@ -734,7 +734,7 @@ int Adder::run() {
     w.commit();
 
     int added = int(items_.size() - skipped_.size());
-    if (o_.latest_time) {
+    if (o_.latestTime) {
         uint32_t newest = 0;
         for (const Entry& e : w.central()) newest = std::max(newest, e.dostime);
         if (newest) fs_.SetMtime(archiveFull_, fs_.FromDosTime(newest));
@@ -750,13 +750,13 @@ int Adder::run() {
     }
     if (!skipped_.empty())
         p_.message(kOpen, std::to_string(skipped_.size()) + " file(s) could not be read and were left out");
-    p_.batch_done();
+    p_.BatchDone();
     return added;
 }
 
 }  // namespace
 
-int zip_add(FileSystem& fs, const AddOptions& o, Progress& progress) {
+int ZipAdd(FileSystem& fs, const AddOptions& o, Progress& progress) {
     try {
         Adder a(fs, o, progress);
         return a.run();

@@ -25,7 +25,7 @@ int libdeflate_level(int level) {
     return map[level];
 }
 
-DeflateSetting deflate_setting(int level, const std::string& name) {
+DeflateSetting DeflateSettingFor(int level, const std::string& name) {
     DeflateSetting s;
     s.level = libdeflate_level(level);
     if (level != 9 && level != 6) return s;

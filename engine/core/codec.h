@@ -32,7 +32,7 @@ struct DeflateSetting {
 // already and the deep search costs four times as long for a tenth of a percent. At 6 images get the
 // shorter lazy search of libdeflate's 5, and scenery and gauges a shallower one still: a fifth
 // less time for a quarter of a percent. Other levels and kinds as libdeflate_level says.
-DeflateSetting deflate_setting(int level, const std::string& name);
+DeflateSetting DeflateSettingFor(int level, const std::string& name);
 
 // One libdeflate compressor (not thread-safe: one per worker).
 class BlockDeflater {

@@ -8,7 +8,7 @@ namespace zc {
 
 bool MemberSelected(const std::vector<std::string>& patterns, const std::string& name);
 
-int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
+int ZipDelete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
     try {
         if (o.archive.empty()) throw ZipError(kParams, "No archive name given");
         if (o.patterns.empty()) throw ZipError(kNothing, "No members to delete were given");
@@ -27,12 +27,12 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
             p.message(kNothing, "Nothing to delete: no member matches " + o.patterns.front());
             return 0;
         }
-        if (p.file_count(n) || p.byte_count(0)) throw Cancelled();
-        ArchiveWriter w(fs, path, o.temp_dir.empty() ? "" : fs.FullPath(ToSlashes(o.temp_dir)));
+        if (p.FileCount(n) || p.ByteCount(0)) throw Cancelled();
+        ArchiveWriter w(fs, path, o.tempDir.empty() ? "" : fs.FullPath(ToSlashes(o.tempDir)));
         w.CopyFrom(*f, 0, dir.dataStart, &p);
         for (size_t k = 0; k < dir.entries.size(); ++k) {
             if (gone[k]) {
-                if (p.file_start(dir.entries[k].name, 0)) throw Cancelled();
+                if (p.FileStart(dir.entries[k].name, 0)) throw Cancelled();
                 if (o.verbose && p.message(0, "deleting: " + dir.entries[k].name)) throw Cancelled();
             } else {
                 w.CopyMember(*f, dir.entries[k], dir.fileSize, &p);
@@ -41,7 +41,7 @@ int zip_delete(FileSystem& fs, const DeleteOptions& o, Progress& p) {
         w.finish(dir.end.comment);
         f.reset();
         w.commit();
-        p.batch_done();
+        p.BatchDone();
         return int(n);
     } catch (const Cancelled&) {
         p.message(kAbort, "Delete cancelled; the archive was not changed");

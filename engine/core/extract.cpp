@@ -72,7 +72,7 @@ private:
     Progress& p_;
     std::unique_ptr<File> f_;
     Directory dir_;
-    uint64_t reported_ = 0;  // bytes_done sent for the current member
+    uint64_t reported_ = 0;  // BytesDone sent for the current member
 };
 
 MemberDecoder Extractor::decoder() {
@@ -85,14 +85,14 @@ MemberDecoder Extractor::decoder() {
         },
         [this](uint64_t n) {
             reported_ += n;
-            return p_.bytes_done(n);
+            return p_.BytesDone(n);
         });
 }
 
 // Returns true when the member counts as processed.
 bool Extractor::ExtractOne(const Entry& e) {
     reported_ = 0;
-    if (o_.test_only) {
+    if (o_.testOnly) {
         if (e.IsDir()) return true;
         decoder().Decode(e, [](const uint8_t*, size_t) {});
         if (o_.verbose) check(p_.message(0, "  testing: " + e.name + "  OK"));
@@ -112,7 +112,7 @@ bool Extractor::ExtractOne(const Entry& e) {
     }
     std::string rel = name.rel;
     if (rel.empty()) return false;
-    if (!o_.dir_names) {
+    if (!o_.dirNames) {
         if (e.IsDir()) return false;
         rel = rel.substr(rel.rfind('/') == std::string::npos ? 0 : rel.rfind('/') + 1);
     }
@@ -175,11 +175,11 @@ int Extractor::run() {
             chosen.push_back(&e);
             bytes += e.usize;
         }
-    check(p_.file_count(chosen.size()));
-    check(p_.byte_count(bytes));
+    check(p_.FileCount(chosen.size()));
+    check(p_.ByteCount(bytes));
     int done = 0, failed = 0;
     for (const Entry* e : chosen) {
-        check(p_.file_start(e->name, e->usize));
+        check(p_.FileStart(e->name, e->usize));
         try {
             if (ExtractOne(*e)) ++done;
         } catch (const ZipError& err) {
@@ -187,24 +187,24 @@ int Extractor::run() {
             check(p_.message(err.code(), err.what()));
         }
         // The bytes of a member skipped or refused still count, so the totals add up.
-        if (reported_ < e->usize) check(p_.bytes_done(e->usize - reported_));
+        if (reported_ < e->usize) check(p_.BytesDone(e->usize - reported_));
     }
     if (chosen.empty())
         p_.message(kNothing, o_.patterns.empty() ? "The archive is empty" : "No member matches " + o_.patterns.front());
     else if (failed)
         p_.message(kWarning, std::to_string(failed) + " of " + std::to_string(chosen.size()) + " members had errors");
-    p_.batch_done();
+    p_.BatchDone();
     return done;
 }
 
 }  // namespace
 
-int unzip_extract(FileSystem& fs, const ExtractOptions& o, Progress& progress) {
+int UnzipExtract(FileSystem& fs, const ExtractOptions& o, Progress& progress) {
     Extractor x(fs, o, progress);
     try {
         return x.run();
     } catch (const Cancelled&) {
-        progress.message(kAbort, o.test_only ? "Test cancelled" : "Extraction cancelled");
+        progress.message(kAbort, o.testOnly ? "Test cancelled" : "Extraction cancelled");
     } catch (const ZipError& e) {
         progress.message(e.code(), e.what());
     } catch (const std::bad_alloc&) {

@@ -13,15 +13,15 @@ static std::string DirOf(const std::string& path) {
     return s == std::string::npos ? std::string(".") : s == 0 ? std::string("/") : path.substr(0, s);
 }
 
-ArchiveWriter::ArchiveWriter(FileSystem& fs, const std::string& target, const std::string& temp_dir)
+ArchiveWriter::ArchiveWriter(FileSystem& fs, const std::string& target, const std::string& tempDir)
     : fs_(fs), target_(target) {
     // Beside the target, so the final replace is a rename; the temp directory only when asked
     // and the target's folder cannot take it.
     try {
         temp_ = MakeTemp(DirOf(target));
     } catch (const ZipError&) {
-        if (temp_dir.empty()) throw;
-        temp_ = MakeTemp(temp_dir);
+        if (tempDir.empty()) throw;
+        temp_ = MakeTemp(tempDir);
         beside_ = false;
     }
     buf_.reserve(1 << 20);
@@ -110,8 +110,8 @@ void ArchiveWriter::CopyMember(File& src, const Entry& e, uint64_t srcSize, Prog
 
 void ArchiveWriter::finish(const std::string& comment) {
     uint64_t cdStart = pos_;
-    for (const Entry& e : central_) write(central_header(e));
-    write(end_record(central_.size(), pos_ - cdStart, cdStart, comment));
+    for (const Entry& e : central_) write(CentralHeaderBytes(e));
+    write(EndRecordBytes(central_.size(), pos_ - cdStart, cdStart, comment));
     flush();
     out_->close();
     out_.reset();

@@ -17,7 +17,7 @@ namespace zc {
 
 class ArchiveWriter {
 public:
-    ArchiveWriter(FileSystem& fs, const std::string& target, const std::string& temp_dir);
+    ArchiveWriter(FileSystem& fs, const std::string& target, const std::string& tempDir);
     ~ArchiveWriter();  // removes the temporary file unless commit() ran
     ArchiveWriter(const ArchiveWriter&) = delete;
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;

@@ -108,7 +108,7 @@ namespace {
 
 // The fields both headers of a member record. Sizes marked c (compressed) and u
 // (uncompressed) are saturated: their values go into the ZIP64 field, which needs version 4.5.
-MemberFields member_fields(const Entry& e, size_t extra_len, bool zip64Field, bool c, bool u) {
+MemberFields MemberFieldsOf(const Entry& e, size_t extraLen, bool zip64Field, bool c, bool u) {
     MemberFields h;
     h.VersionNeeded = zip64Field ? std::max<uint16_t>(e.needed, 45) : e.needed;
     h.Flag = e.flags;
@@ -119,15 +119,15 @@ MemberFields member_fields(const Entry& e, size_t extra_len, bool zip64Field, bo
     h.ComprSize = c ? uint32_t(kZip64Mark) : uint32_t(e.csize);
     h.UncomprSize = u ? uint32_t(kZip64Mark) : uint32_t(e.usize);
     h.FileNameLength = uint16_t(e.rawName.size());
-    h.ExtraFieldLength = uint16_t(extra_len);
+    h.ExtraFieldLength = uint16_t(extraLen);
     return h;
 }
 
 }  // namespace
 
-std::vector<uint8_t> local_header(const Entry& e, const std::string& localExtra, bool zip64) {
+std::vector<uint8_t> LocalHeaderBytes(const Entry& e, const std::string& localExtra, bool zip64) {
     LocalHeader h;
-    static_cast<MemberFields&>(h) = member_fields(e, localExtra.size() + (zip64 ? 20 : 0), zip64, zip64, zip64);
+    static_cast<MemberFields&>(h) = MemberFieldsOf(e, localExtra.size() + (zip64 ? 20 : 0), zip64, zip64, zip64);
     std::vector<uint8_t> out(kLocalSize);
     out.reserve(h.Length());
     Put32(out.data(), kLocalSig);
@@ -145,7 +145,7 @@ std::vector<uint8_t> local_header(const Entry& e, const std::string& localExtra,
     return out;
 }
 
-std::vector<uint8_t> central_header(const Entry& e) {
+std::vector<uint8_t> CentralHeaderBytes(const Entry& e) {
     bool u = e.zip64Sizes || e.usize >= kZip64Mark, c = e.zip64Sizes || e.csize >= kZip64Mark;
     bool o = e.localOffset >= kZip64Mark;
     std::vector<uint8_t> z64;
@@ -157,7 +157,7 @@ std::vector<uint8_t> central_header(const Entry& e) {
             if (on) zw.U64(v);
     }
     CentralHeader h;
-    static_cast<MemberFields&>(h) = member_fields(e, z64.size() + e.extra.size(), !z64.empty(), c, u);
+    static_cast<MemberFields&>(h) = MemberFieldsOf(e, z64.size() + e.extra.size(), !z64.empty(), c, u);
     h.MadeByVersion = uint8_t(e.madeBy);
     h.HostVersionNo = uint8_t(e.madeBy >> 8);
     h.FileCommentLen = uint16_t(e.comment.size());
@@ -182,7 +182,7 @@ bool NeedsZip64End(uint64_t count, uint64_t cdSize, uint64_t cdOffset) {
     return count > 0xFFFF || cdSize >= kZip64Mark || cdOffset >= kZip64Mark;
 }
 
-std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cdOffset, const std::string& comment) {
+std::vector<uint8_t> EndRecordBytes(uint64_t count, uint64_t cdSize, uint64_t cdOffset, const std::string& comment) {
     std::vector<uint8_t> out;
     ByteWriter w(out);
     if (NeedsZip64End(count, cdSize, cdOffset)) {

@@ -44,13 +44,13 @@ void CheckRewritable(const Directory& d);
 // Record writers. The local header takes its fields from the entry (sizes and CRC as given);
 // with zip64 set it carries the ZIP64 field with both sizes (at offset Zip64SizesAt() of the
 // header, for patching after the data is written).
-std::vector<uint8_t> local_header(const Entry& e, const std::string& localExtra, bool zip64 = false);
+std::vector<uint8_t> LocalHeaderBytes(const Entry& e, const std::string& localExtra, bool zip64 = false);
 inline size_t Zip64SizesAt(const Entry& e) { return kLocalSize + e.rawName.size() + 4; }
 // The central header; sizes and offset that do not fit 32 bits go into a ZIP64 field.
-std::vector<uint8_t> central_header(const Entry& e);
+std::vector<uint8_t> CentralHeaderBytes(const Entry& e);
 // The end record, preceded by a ZIP64 end record and locator when the count, the size or the
 // offset of the central directory does not fit the classic one.
-std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cdOffset, const std::string& comment);
+std::vector<uint8_t> EndRecordBytes(uint64_t count, uint64_t cdSize, uint64_t cdOffset, const std::string& comment);
 bool NeedsZip64End(uint64_t count, uint64_t cdSize, uint64_t cdOffset);
 
 }  // namespace zc

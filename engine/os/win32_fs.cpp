@@ -28,7 +28,7 @@ std::string narrow(const std::wstring& w, unsigned codepage) {
     return s;
 }
 
-std::string ansi_to_utf8(const char* ansi) {
+std::string AnsiToUtf8(const char* ansi) {
     if (!ansi || !*ansi) return std::string();
     int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
     std::wstring w(size_t(n > 0 ? n - 1 : 0), L'\0');
@@ -36,7 +36,7 @@ std::string ansi_to_utf8(const char* ansi) {
     return narrow(w, CP_UTF8);
 }
 
-std::string utf8_to_ansi(const std::string& utf8) { return narrow(widen(utf8), CP_ACP); }
+std::string Utf8ToAnsi(const std::string& utf8) { return narrow(widen(utf8), CP_ACP); }
 
 namespace {
 

@@ -50,10 +50,10 @@ ArchiveScan ScanArchive(const std::string& path) {
     }
     try {
         zip::FileSystem& fs = zip::HostFs();
-        std::unique_ptr<zip::File> f = fs.OpenRead(zc::ansi_to_utf8(path.c_str()));
+        std::unique_ptr<zip::File> f = fs.OpenRead(zc::AnsiToUtf8(path.c_str()));
         zc::Directory d = zc::ReadDirectory(*f);
         for (const zc::Entry& e : d.entries) {
-            std::string name = zc::utf8_to_ansi(e.name);
+            std::string name = zc::Utf8ToAnsi(e.name);
             scan.names.push_back(name);
             std::string rel, why;
             if (!SafeMemberPath(name, rel, why)) {
@@ -70,7 +70,7 @@ ArchiveScan ScanArchive(const std::string& path) {
         scan.problem = e.code() == zip::kUnsupported ? ArchiveScan::Problem::Unsupported
                        : e.code() == zip::kOpen     ? ArchiveScan::Problem::Missing
                                                    : ArchiveScan::Problem::Damaged;
-        scan.detail = zc::utf8_to_ansi(e.what());
+        scan.detail = zc::Utf8ToAnsi(e.what());
     }
     return scan;
 }

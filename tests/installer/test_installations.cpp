@@ -21,11 +21,11 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 namespace {
 
 struct Quiet : zc::Progress {
-    bool file_count(uint64_t) override { return false; }
-    bool byte_count(uint64_t) override { return false; }
-    bool file_start(const std::string&, uint64_t) override { return false; }
-    bool bytes_done(uint64_t) override { return false; }
-    bool batch_done() override { return false; }
+    bool FileCount(uint64_t) override { return false; }
+    bool ByteCount(uint64_t) override { return false; }
+    bool FileStart(const std::string&, uint64_t) override { return false; }
+    bool BytesDone(uint64_t) override { return false; }
+    bool BatchDone() override { return false; }
     bool message(int, const std::string&) override { return false; }
     bool tick() override { return false; }
 };
@@ -50,10 +50,10 @@ protected:
         SetCurrentDirectoryA(src.c_str());
         Quiet quiet;
         zc::AddOptions o;
-        o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
+        o.archive = zc::AnsiToUtf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};
         o.recurse = true;
-        zc::zip_add(zip::HostFs(), o, quiet);
+        zc::ZipAdd(zip::HostFs(), o, quiet);
         SetCurrentDirectoryA(old);
         testing_support::RemoveTree(src);
         CopyFileA((testing_support::ExeDir() + "UNZENG.DLL").c_str(), (pkg + "Unzeng.dll").c_str(), FALSE);

@@ -15,11 +15,11 @@ namespace {
 
 class Quiet : public zc::Progress {
  public:
-  bool file_count(uint64_t) override { return false; }
-  bool byte_count(uint64_t) override { return false; }
-  bool file_start(const std::string&, uint64_t) override { return false; }
-  bool bytes_done(uint64_t) override { return false; }
-  bool batch_done() override { return false; }
+  bool FileCount(uint64_t) override { return false; }
+  bool ByteCount(uint64_t) override { return false; }
+  bool FileStart(const std::string&, uint64_t) override { return false; }
+  bool BytesDone(uint64_t) override { return false; }
+  bool BatchDone() override { return false; }
   bool message(int, const std::string&) override { return false; }
   bool tick() override { return false; }
 };
@@ -45,13 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zc::ExtractOptions x;
   x.archive = zip;
   x.password = "pw";
-  x.test_only = true;
-  zc::unzip_extract(zip::HostFs(), x, q);
-  x.test_only = false;
-  x.dir_names = x.overwrite = true;
+  x.testOnly = true;
+  zc::UnzipExtract(zip::HostFs(), x, q);
+  x.testOnly = false;
+  x.dirNames = x.overwrite = true;
   std::filesystem::path old = std::filesystem::current_path();
   std::filesystem::current_path(Base() + "/target");
-  zc::unzip_extract(zip::HostFs(), x, q);
+  zc::UnzipExtract(zip::HostFs(), x, q);
   std::filesystem::current_path(old);
   for (auto& p : std::filesystem::directory_iterator(Base()))
     if (p.path().filename() != "target" && p.path().filename() != "in.zip") __builtin_trap();
