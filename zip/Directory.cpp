@@ -193,7 +193,7 @@ Directory ReadDirectory(ByteSource& src, const DirectoryRules& rules) {
     if (thisDisk == cdDisk) {
         // The directory lies directly in front of the end record (or the ZIP64 one); its
         // recorded offset leaves out the length of any stub in front.
-        d.shift = int64_t(cdEnd) - int64_t(d.cdSize) - int64_t(d.cdOffset);
+        d.shift = int64_t(cdEnd - d.cdSize - d.cdOffset);  // unsigned arithmetic: no overflow
         if (d.cdSize > cdEnd) {
             Fault& f = fail(Fault::DirectoryTooLarge);
             f.need = d.cdSize;
@@ -223,7 +223,7 @@ Directory ReadDirectory(ByteSource& src, const DirectoryRules& rules) {
     // Hands the result on by moving it: a copy of tens of thousands of entries costs more than
     // reading them.
     auto finish = [&]() -> Directory&& {
-        d.dataStart = uint64_t(std::clamp<int64_t>(int64_t(firstOffset) + d.shift, 0, int64_t(src.Size())));
+        d.dataStart = uint64_t(std::clamp<int64_t>(int64_t(firstOffset + uint64_t(d.shift)), 0, int64_t(src.Size())));
         return std::move(d);
     };
 

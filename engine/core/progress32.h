@@ -12,33 +12,33 @@
 namespace zc {
 
 class SizeScaler {
- public:
-  // The batch's total bytes; returns it in units.
-  uint32_t total(uint64_t n) {
-    shift_ = 0;
-    while ((n >> shift_) > 0x7FFFFFFF) ++shift_;
-    next_ = cur_ = end_ = 0;
-    return uint32_t(n >> shift_);
-  }
-  // A member of size bytes starts; returns its size in units.
-  uint32_t start(uint64_t size) {
-    cur_ = next_;
-    end_ = next_ + size;
-    next_ = end_;
-    return unit(end_) - unit(cur_);
-  }
-  // n more bytes of the current member are done; returns the step in units (0: nothing to send).
-  uint32_t done(uint64_t n) {
-    uint64_t before = cur_;
-    cur_ = std::min(end_, cur_ + n);
-    return unit(cur_) - unit(before);
-  }
-  int shift() const { return shift_; }
+public:
+    // The batch's total bytes; returns it in units.
+    uint32_t total(uint64_t n) {
+        shift_ = 0;
+        while ((n >> shift_) > 0x7FFFFFFF) ++shift_;
+        next_ = cur_ = end_ = 0;
+        return uint32_t(n >> shift_);
+    }
+    // A member of size bytes starts; returns its size in units.
+    uint32_t start(uint64_t size) {
+        cur_ = next_;
+        end_ = next_ + size;
+        next_ = end_;
+        return unit(end_) - unit(cur_);
+    }
+    // n more bytes of the current member are done; returns the step in units (0: nothing to send).
+    uint32_t done(uint64_t n) {
+        uint64_t before = cur_;
+        cur_ = std::min(end_, cur_ + n);
+        return unit(cur_) - unit(before);
+    }
+    int shift() const { return shift_; }
 
- private:
-  uint32_t unit(uint64_t v) const { return uint32_t(v >> shift_); }
-  int shift_ = 0;
-  uint64_t next_ = 0, cur_ = 0, end_ = 0;
+private:
+    uint32_t unit(uint64_t v) const { return uint32_t(v >> shift_); }
+    int shift_ = 0;
+    uint64_t next_ = 0, cur_ = 0, end_ = 0;
 };
 
 }  // namespace zc

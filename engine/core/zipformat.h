@@ -13,12 +13,12 @@
 
 #include "Bytes.h"
 #include "Directory.h"
+#include "FileSystem.h"
 #include "Member.h"
 #include "MemberRanges.h"
-#include "Names.h"
 #include "NameRule.h"
+#include "Names.h"
 #include "Records.h"
-#include "FileSystem.h"
 
 namespace zc {
 
@@ -39,18 +39,18 @@ std::string CountMismatchNote(const Directory& d);
 
 // Refuses (kFormat, naming the reason) to rewrite an archive whose directory does not match its
 // end record: members the count leaves out would be lost.
-void check_rewritable(const Directory& d);
+void CheckRewritable(const Directory& d);
 
 // Record writers. The local header takes its fields from the entry (sizes and CRC as given);
-// with zip64 set it carries the ZIP64 field with both sizes (at offset zip64_sizes_at() of the
+// with zip64 set it carries the ZIP64 field with both sizes (at offset Zip64SizesAt() of the
 // header, for patching after the data is written).
-std::vector<uint8_t> local_header(const Entry& e, const std::string& local_extra, bool zip64 = false);
-inline size_t zip64_sizes_at(const Entry& e) { return kLocalSize + e.rawName.size() + 4; }
+std::vector<uint8_t> LocalHeaderBytes(const Entry& e, const std::string& localExtra, bool zip64 = false);
+inline size_t Zip64SizesAt(const Entry& e) { return kLocalSize + e.rawName.size() + 4; }
 // The central header; sizes and offset that do not fit 32 bits go into a ZIP64 field.
-std::vector<uint8_t> central_header(const Entry& e);
+std::vector<uint8_t> CentralHeaderBytes(const Entry& e);
 // The end record, preceded by a ZIP64 end record and locator when the count, the size or the
 // offset of the central directory does not fit the classic one.
-std::vector<uint8_t> end_record(uint64_t count, uint64_t cdSize, uint64_t cd_offset, const std::string& comment);
-bool needs_zip64_end(uint64_t count, uint64_t cdSize, uint64_t cd_offset);
+std::vector<uint8_t> EndRecordBytes(uint64_t count, uint64_t cdSize, uint64_t cdOffset, const std::string& comment);
+bool NeedsZip64End(uint64_t count, uint64_t cdSize, uint64_t cdOffset);
 
 }  // namespace zc

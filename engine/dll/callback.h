@@ -28,17 +28,17 @@ public:
         rec_.version = isZip ? kZipEngVersion : kUnzEngVersion;
         rec_.isZip = isZip ? 1 : 0;
     }
-    bool file_count(uint64_t n) override { return Send(kActionFileCount, 0, n, ""); }
+    bool FileCount(uint64_t n) override { return Send(kActionFileCount, 0, n, ""); }
     // Sizes go through the scaler: as they are up to 2 GiB in all, in larger units past that.
-    bool byte_count(uint64_t n) override { return Send(kActionByteCount, 0, scale_.total(n), ""); }
-    bool file_start(const std::string& name, uint64_t size) override {
+    bool ByteCount(uint64_t n) override { return Send(kActionByteCount, 0, scale_.total(n), ""); }
+    bool FileStart(const std::string& name, uint64_t size) override {
         return Send(kActionFileStart, 0, scale_.start(size), name);
     }
-    bool bytes_done(uint64_t n) override {
+    bool BytesDone(uint64_t n) override {
         uint32_t step = scale_.done(n);
         return step ? Send(kActionBytesDone, 0, step, "") : cancelled_;
     }
-    bool batch_done() override { return Send(kActionBatchDone, 0, 0, ""); }
+    bool BatchDone() override { return Send(kActionBatchDone, 0, 0, ""); }
     bool message(int code, const std::string& text) override {
         if (code == 0 && !notes_) return cancelled_;
         return Send(kActionMessage, code, 0, text);
@@ -57,7 +57,7 @@ private:
         rec_.action = action;
         rec_.errorCode = code;
         rec_.size = int32_t(uint32_t(size));
-        std::string t = zc::utf8_to_ansi(text);
+        std::string t = zc::Utf8ToAnsi(text);
         size_t n = std::min(t.size(), sizeof rec_.text - 1);
         std::memcpy(rec_.text, t.data(), n);
         rec_.text[n] = '\0';
@@ -74,7 +74,7 @@ private:
     ZCallBackStruct rec_;
 };
 
-inline std::string BlockString(const Ptr32<char*>& p) { return p ? zc::ansi_to_utf8(p.get()) : std::string(); }
+inline std::string BlockString(const Ptr32<char*>& p) { return p ? zc::AnsiToUtf8(p.get()) : std::string(); }
 
 // Password bytes are used as given (as other Windows archivers do).
 inline std::string BlockBytes(const Ptr32<char*>& p) { return p ? std::string(p.get()) : std::string(); }

@@ -18,14 +18,14 @@ __declspec(dllexport) int32_t __stdcall UnzEngExec(UnzExecParams* p) {
             o.archive = BlockString(h.zipName);
             o.patterns = patterns;
             o.password = BlockBytes(h.password);
-            o.test_only = h.testOnly != 0;
-            o.dir_names = h.directories != 0;
+            o.testOnly = h.testOnly != 0;
+            o.dirNames = h.directories != 0;
             o.overwrite = h.overwrite != 0;
             o.update = h.update != 0;
             o.freshen = h.freshen != 0 && !o.update;
             o.names = h.codePage == 1 ? zc::NameRule::None : h.codePage == 2 ? zc::NameRule::Oem : zc::NameRule::Auto;
             o.verbose = h.verbose || h.trace;
-            return zc::unzip_extract(zip::HostFs(), o, progress);
+            return zc::UnzipExtract(zip::HostFs(), o, progress);
         });
 }
 

@@ -20,28 +20,28 @@ __declspec(dllexport) int32_t __stdcall ZipEngExec(ZipExecParams* p) {
                 zc::DeleteOptions o;
                 o.archive = BlockString(h.zipName);
                 o.patterns = patterns;
-                o.temp_dir = tempDir;
+                o.tempDir = tempDir;
                 o.verbose = h.verbose || h.trace;
-                return zc::zip_delete(zip::HostFs(), o, progress);
+                return zc::ZipDelete(zip::HostFs(), o, progress);
             }
             zc::AddOptions o;
             o.archive = BlockString(h.zipName);
             o.patterns = patterns;
-            o.temp_dir = tempDir;
+            o.tempDir = tempDir;
             o.password = BlockBytes(h.password);
             o.level = h.level < 0 ? 0 : h.level > 9 ? 9 : h.level;
             o.encrypt = h.encrypt != 0;
-            o.system_files = h.systemFiles != 0;
-            o.dir_entries = h.noDirEntries == 0;
-            o.junk_dirs = h.junkDirNames != 0;
+            o.systemFiles = h.systemFiles != 0;
+            o.dirEntries = h.noDirEntries == 0;
+            o.junkDirs = h.junkDirNames != 0;
             o.recurse = h.recurse != 0;
-            o.force_dos = h.forceDos != 0;
+            o.forceDos = h.forceDos != 0;
             o.move = h.move != 0;
             o.update = h.update != 0;
             o.freshen = h.freshen != 0 && !o.update;
-            o.latest_time = h.latestTime != 0;
+            o.latestTime = h.latestTime != 0;
             o.verbose = h.verbose || h.trace;
-            return zc::zip_add(zip::HostFs(), o, progress);
+            return zc::ZipAdd(zip::HostFs(), o, progress);
         });
 }
 

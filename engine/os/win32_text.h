@@ -6,6 +6,6 @@ namespace zc {
 std::wstring widen(const std::string& utf8);
 std::string narrow(const std::wstring& w, unsigned codepage);
 // Strings of the parameter blocks and callback texts are in the ANSI code page.
-std::string ansi_to_utf8(const char* ansi);
-std::string utf8_to_ansi(const std::string& utf8);
+std::string AnsiToUtf8(const char* ansi);
+std::string Utf8ToAnsi(const std::string& utf8);
 }  // namespace zc

@@ -32,14 +32,14 @@ namespace {
 class PrintProgress : public zc::Progress {
  public:
   explicit PrintProgress(bool quiet) : quiet_(quiet) {}
-  bool file_count(uint64_t) override { return false; }
-  bool byte_count(uint64_t) override { return false; }
-  bool file_start(const std::string& name, uint64_t) override {
+  bool FileCount(uint64_t) override { return false; }
+  bool ByteCount(uint64_t) override { return false; }
+  bool FileStart(const std::string& name, uint64_t) override {
     if (!quiet_) std::printf("  %s\n", name.c_str());
     return false;
   }
-  bool bytes_done(uint64_t) override { return false; }
-  bool batch_done() override { return false; }
+  bool BytesDone(uint64_t) override { return false; }
+  bool BatchDone() override { return false; }
   bool message(int code, const std::string& text) override {
     std::fprintf(stderr, "%s%s\n", code ? ("error " + std::to_string(code) + ": ").c_str() : "", text.c_str());
     if (code) errors++;
@@ -119,15 +119,15 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9') add.level = a[1] - '0';
     else if (a == "-r") add.recurse = true;
-    else if (a == "-D") add.dir_entries = true;
-    else if (a == "-j") add.junk_dirs = true;
-    else if (a == "-h") add.system_files = true;
+    else if (a == "-D") add.dirEntries = true;
+    else if (a == "-j") add.junkDirs = true;
+    else if (a == "-h") add.systemFiles = true;
     else if (a == "-e" && i + 1 < argc) { add.encrypt = true; add.password = argv[++i]; }
     else if (a == "-P" && i + 1 < argc) ext.password = argv[++i];
     else if (a == "-t" && i + 1 < argc) add.threads = std::atoi(argv[++i]);
     else if (a == "-L" && i + 1 < argc) add.level = std::atoi(argv[++i]);
     else if (a == "-o") ext.overwrite = true;
-    else if (a == "-d") ext.dir_names = true;
+    else if (a == "-d") ext.dirNames = true;
     else args.push_back(a);
   }
   if (args.empty()) return usage();
@@ -137,17 +137,17 @@ int main(int argc, char** argv) {
   if (cmd == "a") {
     add.archive = args[0];
     add.patterns.assign(args.begin() + 1, args.end());
-    n = zc::zip_add(fs, add, progress);
+    n = zc::ZipAdd(fs, add, progress);
   } else if (cmd == "x" || cmd == "t") {
     ext.archive = args[0];
     ext.patterns.assign(args.begin() + 1, args.end());
-    ext.test_only = cmd == "t";
-    n = zc::unzip_extract(fs, ext, progress);
+    ext.testOnly = cmd == "t";
+    n = zc::UnzipExtract(fs, ext, progress);
   } else if (cmd == "d") {
     zc::DeleteOptions del;
     del.archive = args[0];
     del.patterns.assign(args.begin() + 1, args.end());
-    n = zc::zip_delete(fs, del, progress);
+    n = zc::ZipDelete(fs, del, progress);
 #ifdef _WIN32
   } else if (cmd == "dllbench" && args.size() == 2) {
     return dll_bench(add.level, args[0], args[1]);
@@ -157,9 +157,9 @@ int main(int argc, char** argv) {
     fs.RemoveFile(add.archive);
     if (chdir(args[0].c_str()) != 0) { std::perror(args[0].c_str()); return 1; }
     add.patterns = {"*.*"};
-    add.recurse = add.dir_entries = add.system_files = true;
+    add.recurse = add.dirEntries = add.systemFiles = true;
     auto t0 = std::chrono::steady_clock::now();
-    n = zc::zip_add(fs, add, progress);
+    n = zc::ZipAdd(fs, add, progress);
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     uint64_t size = fs.stat(add.archive).size;
     std::printf("level %d: %d members, %.3f s, %llu bytes (%.2f MB)\n", add.level, n, secs,

@@ -51,7 +51,7 @@ ArchiveScan ScanArchive(const std::string& path) {
     }
     try {
         zip::FileSystem& fs = zip::HostFs();
-        scan.file = fs.OpenRead(zc::ansi_to_utf8(path.c_str()));
+        scan.file = fs.OpenRead(zc::AnsiToUtf8(path.c_str()));
         scan.directory = zc::ReadDirectory(*scan.file);
         const zc::Directory& d = scan.directory;
         // The same rules as the engine's extraction: members that share their data are a zip
@@ -60,7 +60,7 @@ ArchiveScan ScanArchive(const std::string& path) {
         if (d.CountDiffers())
             throw zip::ZipError(zip::kFormat, "the zip file is damaged: " + zc::CountMismatchNote(d));
         for (const zc::Entry& e : d.entries) {
-            std::string name = zc::utf8_to_ansi(e.name);
+            std::string name = zc::Utf8ToAnsi(e.name);
             scan.names.push_back(name);
             std::string rel, why;
             if (!SafeMemberPath(name, rel, why)) {
@@ -77,7 +77,7 @@ ArchiveScan ScanArchive(const std::string& path) {
         scan.problem = e.code() == zip::kUnsupported ? ArchiveScan::Problem::Unsupported
                        : e.code() == zip::kOpen     ? ArchiveScan::Problem::Missing
                                                    : ArchiveScan::Problem::Damaged;
-        scan.detail = zc::utf8_to_ansi(e.what());
+        scan.detail = zc::Utf8ToAnsi(e.what());
         scan.file.reset();
     }
     return scan;
@@ -212,7 +212,7 @@ UnpackOutcome UnpackOutcome::Of(const UnpackResult& r) {
     UnpackOutcome o;
     for (const UnpackProblem& p : r.problems) {
         // Shown in the window, in the ANSI code page as the rest of it.
-        const std::string line = zc::utf8_to_ansi(p.Line());
+        const std::string line = zc::Utf8ToAnsi(p.Line());
         if (p.Refused())
             o.refused.push_back(line);
         else
@@ -447,7 +447,7 @@ bool Prepare(Installation& run, InstallPerson& person) {
 void Unpack(Installation& run, InstallPerson& person) {
     using Kind = UnpackOutcome::Kind;
     zip::FileSystem& fs = zip::HostFs();
-    UnpackPlan plan = PlanUnpack(fs, run.scan.directory, zc::ansi_to_utf8(run.dest.c_str()));
+    UnpackPlan plan = PlanUnpack(fs, run.scan.directory, zc::AnsiToUtf8(run.dest.c_str()));
     plan.unixReadOnly = true;
     UnpackResult r = RunUnpack(fs, *run.scan.file, run.scan.directory, plan,
                                run.overwrite ? Overwrite::Always : Overwrite::Never, person);

@@ -833,7 +833,7 @@ private:
         DWORD tick = GetTickCount();
         if (!now && tick - last_ < 50) return f_.CancelRequested;
         last_ = tick;
-        std::string shown = zc::utf8_to_ansi(name_);
+        std::string shown = zc::Utf8ToAnsi(name_);
         std::replace(shown.begin(), shown.end(), '/', '\\');
         if (!shown.empty()) f_.FileLabel.SetCaption("Installing " + shown);
         // Position = fraction x 10000 + 1, in 64 bits.

@@ -40,7 +40,7 @@ enum : UINT {
 std::wstring W(const std::string& utf8) { return zc::widen(utf8); }
 std::string U8(const std::wstring& w) { return zc::narrow(w, CP_UTF8); }
 // The header's texts are in the ANSI code page of the machine that made the archive.
-std::wstring FromAnsi(const std::string& s) { return W(zc::ansi_to_utf8(s.c_str())); }
+std::wstring FromAnsi(const std::string& s) { return W(zc::AnsiToUtf8(s.c_str())); }
 std::wstring Backslashes(std::wstring s) {
     for (wchar_t& c : s)
         if (c == L'/') c = L'\\';

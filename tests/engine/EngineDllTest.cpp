@@ -82,8 +82,8 @@ struct Strings {
 };
 
 struct AddSwitches {
-  bool dir_names = true, recurse = true, hidden = true, separate_dirs = true, encrypt = false, move = false;
-  bool freshen = false, update = false, zip_time = false, force_dos = false;
+  bool dirNames = true, recurse = true, hidden = true, separate_dirs = true, encrypt = false, move = false;
+  bool freshen = false, update = false, zip_time = false, forceDos = false;
   int level = 9;
   std::string password;
 };
@@ -101,10 +101,10 @@ std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& patterns, const 
   put32(b, 44, a.separate_dirs ? 0 : 1);
   put32(b, 56, 1);
   put32(b, 60, a.level);
-  put32(b, 72, del ? 0 : a.dir_names ? 0 : 1);
+  put32(b, 72, del ? 0 : a.dirNames ? 0 : 1);
   put16(b, 76, del ? 0 : a.recurse);
   put32(b, 80, del ? 0 : 1);
-  put32(b, 84, a.force_dos);
+  put32(b, 84, a.forceDos);
   put32(b, 88, del ? 0 : a.move);
   put32(b, 92, del);
   put32(b, 96, del ? 0 : a.update);
@@ -120,7 +120,7 @@ std::vector<uint8_t> ZipBlock(Strings& s, std::vector<uint8_t>& patterns, const 
 }
 
 struct ExtrSwitches {
-  bool dir_names = true, overwrite = true, freshen = false, update = false, test = false;
+  bool dirNames = true, overwrite = true, freshen = false, update = false, test = false;
   int code_page = 0;
   std::string password;
 };
@@ -138,7 +138,7 @@ std::vector<uint8_t> UnzBlock(Strings& s, std::vector<uint8_t>& patterns, const 
   put32(b, 40, 1);
   put32(b, 48, x.update);
   put32(b, 52, x.freshen && !x.update);
-  put32(b, 56, x.dir_names);
+  put32(b, 56, x.dirNames);
   put32(b, 60, x.overwrite);
   put32(b, 64, uint32_t(args.size()));
   put32(b, 68, ptr(s.add(zip)));
@@ -526,17 +526,17 @@ TEST(EngineDll, ArchiveInTheFolderAndRefusedNames) {
       e.csize = e.usize = 4;
       e.dostime = 0x21 << 16;
       e.localOffset = uint32_t(out.size());
-      auto h = zc::local_header(e, "");
+      auto h = zc::LocalHeaderBytes(e, "");
       out.insert(out.end(), h.begin(), h.end());
       out.insert(out.end(), {'d', 'a', 't', 'a'});
       central.push_back(e);
     }
     uint32_t cd = uint32_t(out.size());
     for (auto& e : central) {
-      auto h = zc::central_header(e);
+      auto h = zc::CentralHeaderBytes(e);
       out.insert(out.end(), h.begin(), h.end());
     }
-    auto end = zc::end_record(central.size(), uint32_t(out.size() - cd), cd, "");
+    auto end = zc::EndRecordBytes(central.size(), uint32_t(out.size() - cd), cd, "");
     out.insert(out.end(), end.begin(), end.end());
     WriteFileW(W(evil), std::string(out.begin(), out.end()));
   }

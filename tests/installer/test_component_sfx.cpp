@@ -52,7 +52,7 @@ TEST(ComponentSelfExtractor, TheStubReadsWhatTheComponentWrites) {
     SetCurrentDirectoryA(old);
     ASSERT_EQ(p.FilesProcessed, 2) << p.ErrorText;
 
-    std::unique_ptr<zip::File> f = zip::HostFs().OpenRead(zc::ansi_to_utf8(exe.c_str()));
+    std::unique_ptr<zip::File> f = zip::HostFs().OpenRead(zc::AnsiToUtf8(exe.c_str()));
     SfxLocation where;
     ASSERT_TRUE(LocateSfxHeader(*f, where));
     EXPECT_EQ(where.headerPos, ReadBytes(Dist("SFXSTUB.BIN")).size());
@@ -68,7 +68,7 @@ TEST(ComponentSelfExtractor, TheStubReadsWhatTheComponentWrites) {
 
     zc::Directory d = zc::ReadDirectory(*f);
     EXPECT_EQ(d.dataStart, where.headerPos + kSfxHeaderSize);
-    UnpackPlan plan = PlanUnpack(zip::HostFs(), d, zc::ansi_to_utf8(out.c_str()));
+    UnpackPlan plan = PlanUnpack(zip::HostFs(), d, zc::AnsiToUtf8(out.c_str()));
     CreateDirectoryA(out.c_str(), nullptr);
     Quiet q;
     UnpackResult r = RunUnpack(zip::HostFs(), *f, d, plan, where.header.OverwriteRule(), q);

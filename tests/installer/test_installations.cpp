@@ -41,10 +41,10 @@ protected:
         SetCurrentDirectoryA(src.c_str());
         testing_support::QuietProgress quiet;
         zc::AddOptions o;
-        o.archive = zc::ansi_to_utf8((pkg + "Setup.skb").c_str());
+        o.archive = zc::AnsiToUtf8((pkg + "Setup.skb").c_str());
         o.patterns = {"*.*"};
         o.recurse = true;
-        zc::zip_add(zip::HostFs(), o, quiet);
+        zc::ZipAdd(zip::HostFs(), o, quiet);
         SetCurrentDirectoryA(old);
         testing_support::RemoveTree(src);
         for (auto [s, k, v] : {std::tuple{"Title", "hl", title.c_str()}, {"Addon", "Type", type}, {"Addon", "Version", version},

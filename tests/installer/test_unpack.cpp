@@ -60,9 +60,9 @@ protected:
     void TearDown() override { testing_support::RemoveTree(base); }
 
     UnpackResult Run(const std::string& fixture, Overwrite rule, Recorder& rec) {
-        file = zip::HostFs().OpenRead(zc::ansi_to_utf8(Fixture(fixture).c_str()));
+        file = zip::HostFs().OpenRead(zc::AnsiToUtf8(Fixture(fixture).c_str()));
         dir = zc::ReadDirectory(*file);
-        plan = PlanUnpack(zip::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
+        plan = PlanUnpack(zip::HostFs(), dir, zc::AnsiToUtf8(out.c_str()));
         CreateDirectoryA(out.c_str(), nullptr);
         return RunUnpack(zip::HostFs(), *file, dir, plan, rule, rec);
     }
@@ -215,9 +215,9 @@ TEST_F(Unpacking, PasswordIsAskedOnceAndAgainWhenWrong) {
 }
 
 TEST_F(Unpacking, LeftOutMembersAreSkipped) {
-    file = zip::HostFs().OpenRead(zc::ansi_to_utf8(Fixture("infozip_tree.zip").c_str()));
+    file = zip::HostFs().OpenRead(zc::AnsiToUtf8(Fixture("infozip_tree.zip").c_str()));
     dir = zc::ReadDirectory(*file);
-    plan = PlanUnpack(zip::HostFs(), dir, zc::ansi_to_utf8(out.c_str()));
+    plan = PlanUnpack(zip::HostFs(), dir, zc::AnsiToUtf8(out.c_str()));
     for (UnpackItem& it : plan.items)
         if (dir.entries[it.entry].name.find("plane.mdl") != std::string::npos) it.selected = false;
     EXPECT_EQ(plan.Files(), 2);

@@ -10,11 +10,11 @@ namespace testing_support {
 
 class QuietProgress : public zc::Progress {
 public:
-    bool file_count(uint64_t) override { return false; }
-    bool byte_count(uint64_t) override { return false; }
-    bool file_start(const std::string&, uint64_t) override { return false; }
-    bool bytes_done(uint64_t) override { return false; }
-    bool batch_done() override { return false; }
+    bool FileCount(uint64_t) override { return false; }
+    bool ByteCount(uint64_t) override { return false; }
+    bool FileStart(const std::string&, uint64_t) override { return false; }
+    bool BytesDone(uint64_t) override { return false; }
+    bool BatchDone() override { return false; }
     bool message(int, const std::string&) override { return false; }
     bool tick() override { return false; }
 };

@@ -106,7 +106,7 @@ TEST(EngineLimits, MembersAndOffsetsOver4GiBAreWrittenAsZip64) {
   o.patterns = {"*.*"};
   o.level = 0;   // stored: the sizes add up exactly
   Recorder r;
-  ASSERT_EQ(zc::zip_add(fs, o, r), 2) << r.dump();
+  ASSERT_EQ(zc::ZipAdd(fs, o, r), 2) << r.dump();
   ExpectCallbackOrder(r, 2, kHuge + 17);
   SparseFile f(fs.kept, fs.kept.rbegin()->first + fs.kept.rbegin()->second.size());
   zc::Directory d = zc::ReadDirectory(f);

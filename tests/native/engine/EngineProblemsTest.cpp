@@ -16,24 +16,24 @@ namespace {
 
 std::string ProblemsDir() { return std::string(ENGINE_TEST_DATA) + "/problems"; }
 
-// Extracts (dir_names, overwrite) into a fresh target inside a fresh scratch folder, and tests;
+// Extracts (dirNames, overwrite) into a fresh target inside a fresh scratch folder, and tests;
 // returns the messages. Fails when anything appears outside the target.
 std::vector<Event> ExtractAndTest(const std::string& zip, const std::string& password = "pw") {
   Scratch s;
   fs::create_directories(s.path("target"));
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   x.overwrite = true;
   x.password = password;
   Recorder r;
   {
     InDir in(s.path("target"));
-    zc::unzip_extract(HostFs(), x, r);
+    zc::UnzipExtract(HostFs(), x, r);
   }
-  x.test_only = true;
+  x.testOnly = true;
   Recorder rt;
-  zc::unzip_extract(HostFs(), x, rt);
+  zc::UnzipExtract(HostFs(), x, rt);
   for (auto& p : fs::directory_iterator(s.path()))
     EXPECT_EQ(p.path().filename(), "target") << "written outside the target: " << p.path() << " from " << zip;
   auto m = r.messages();
@@ -115,14 +115,14 @@ TEST(EngineProblems, DeleteAndGrowRefuseDamagedArchivesAndKeepThem) {
     d.archive = zip;
     d.patterns = {"a.txt"};
     Recorder r;
-    EXPECT_EQ(zc::zip_delete(HostFs(), d, r), 0);
+    EXPECT_EQ(zc::ZipDelete(HostFs(), d, r), 0);
     EXPECT_FALSE(r.messages().empty());
     WriteFile(s.path("new.txt"), "new");
     zc::AddOptions o;
     o.archive = zip;
     o.patterns = {s.path("new.txt")};
     Recorder ra;
-    EXPECT_EQ(zc::zip_add(HostFs(), o, ra), 0);
+    EXPECT_EQ(zc::ZipAdd(HostFs(), o, ra), 0);
     EXPECT_FALSE(ra.messages().empty());
     EXPECT_EQ(ReadFile(zip), before);
   }
@@ -175,7 +175,7 @@ TEST(EngineProblems, RandomMutationFuzz) {
       d.archive = zip;
       d.patterns = {"a.txt"};
       Recorder rd;
-      if (zc::zip_delete(HostFs(), d, rd) > 0) {
+      if (zc::ZipDelete(HostFs(), d, rd) > 0) {
         auto f = HostFs().OpenRead(zip);
         EXPECT_NO_THROW(zc::ReadDirectory(*f)) << rd.dump();
       }

@@ -53,7 +53,7 @@ zc::AddOptions BuilderOptions(const std::string& archive) {
   zc::AddOptions o;
   o.archive = archive;
   o.patterns = {"*.*"};
-  o.recurse = o.dir_entries = o.system_files = true;
+  o.recurse = o.dirEntries = o.systemFiles = true;
   o.level = 9;
   return o;
 }
@@ -85,7 +85,7 @@ TEST(EngineAdd, BuilderFolderRoundTripAndPeers) {
   int n;
   {
     InDir in(s.path("src"));
-    n = zc::zip_add(HostFs(), BuilderOptions(zip), r);
+    n = zc::ZipAdd(HostFs(), BuilderOptions(zip), r);
   }
   ASSERT_EQ(n, int(t.files.size() + t.dirs.size())) << r.dump();
   uint64_t bytes = 0;
@@ -126,10 +126,10 @@ TEST(EngineAdd, BuilderFolderRoundTripAndPeers) {
   Recorder rx;
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   {
     InDir in(s.path("out"));
-    EXPECT_EQ(zc::unzip_extract(HostFs(), x, rx), n) << rx.dump();
+    EXPECT_EQ(zc::UnzipExtract(HostFs(), x, rx), n) << rx.dump();
   }
   ExpectCallbackOrder(rx, n, bytes);
   for (auto& [rel, data] : t.files) {
@@ -155,7 +155,7 @@ TEST(EngineAdd, EncryptedRoundTripAndPeers) {
   Recorder r;
   {
     InDir in(s.path("src"));
-    ASSERT_GT(zc::zip_add(HostFs(), o, r), 0) << r.dump();
+    ASSERT_GT(zc::ZipAdd(HostFs(), o, r), 0) << r.dump();
   }
   ExpectPeersAccept(zip, o.password);
   std::string out;
@@ -163,13 +163,13 @@ TEST(EngineAdd, EncryptedRoundTripAndPeers) {
 
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   x.password = o.password;
   Recorder rx;
   fs::create_directories(s.path("out"));
   {
     InDir in(s.path("out"));
-    zc::unzip_extract(HostFs(), x, rx);
+    zc::UnzipExtract(HostFs(), x, rx);
   }
   for (auto& [rel, data] : t.files) EXPECT_EQ(ReadFile(s.path("out/" + rel)), data) << rel;
 
@@ -179,7 +179,7 @@ TEST(EngineAdd, EncryptedRoundTripAndPeers) {
   fs::create_directories(s.path("out2"));
   {
     InDir in(s.path("out2"));
-    zc::unzip_extract(HostFs(), x, rw);
+    zc::UnzipExtract(HostFs(), x, rw);
   }
   EXPECT_TRUE(rw.has_code(zip::kPassword)) << rw.dump();
   EXPECT_FALSE(fs::exists(s.path("out2/aircraft.cfg")));
@@ -202,7 +202,7 @@ TEST(EngineExtract, InfoZipEncryptedWithDataDescriptors) {
   fs::create_directories(s.path("out"));
   {
     InDir in(s.path("out"));
-    EXPECT_EQ(zc::unzip_extract(HostFs(), x, r), 2) << r.dump();
+    EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r), 2) << r.dump();
   }
   EXPECT_EQ(ReadFile(s.path("out/one.txt")), ReadFile(s.path("src/one.txt")));
   EXPECT_EQ(ReadFile(s.path("out/two.bin")), ReadFile(s.path("src/two.bin")));
@@ -244,23 +244,23 @@ TEST(EngineExtract, ReadsArchivesOfPeers) {
     ASSERT_EQ(Shell("cd " + src + " && " + cmd, &out), 0) << out;
     zc::ExtractOptions x;
     x.archive = zip;
-    x.dir_names = true;
+    x.dirNames = true;
     x.password = c.password;
     std::string dest = s.path(std::string("x-") + c.name);
     fs::create_directories(dest);
     Recorder r;
     {
       InDir in(dest);
-      EXPECT_GE(zc::unzip_extract(HostFs(), x, r), 2) << r.dump();
+      EXPECT_GE(zc::UnzipExtract(HostFs(), x, r), 2) << r.dump();
     }
     EXPECT_TRUE(r.messages().empty()) << r.dump();
     std::string first = fs::exists(dest + "/a.txt") ? ReadFile(dest + "/a.txt") : ReadFile(dest + "/-");
     EXPECT_EQ(first, a);
     EXPECT_EQ(ReadFile(dest + "/sub/b.bin"), b);
     // Test mode too.
-    x.test_only = true;
+    x.testOnly = true;
     Recorder rt;
-    EXPECT_GE(zc::unzip_extract(HostFs(), x, rt), 2) << rt.dump();
+    EXPECT_GE(zc::UnzipExtract(HostFs(), x, rt), 2) << rt.dump();
     EXPECT_TRUE(rt.messages().empty()) << rt.dump();
   }
 }
@@ -278,13 +278,13 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   o.archive = zip;
   o.patterns = {"*.txt"};
   Recorder r1;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r1), 2);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r1), 2);
 
   // Same name again: replaced, not duplicated.
   WriteFile("a.txt", "second a");
   Recorder r2;
   o.patterns = {"a.txt"};
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r2), 1);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r2), 1);
   auto names = PythonNames(zip);
   EXPECT_EQ(std::count(names.begin(), names.end(), "a.txt"), 1);
   std::string out;
@@ -298,7 +298,7 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   o.patterns = {"*.txt"};
   o.freshen = true;
   Recorder r3;
-  EXPECT_EQ(zc::zip_add(HostFs(), o, r3), 1) << r3.dump();
+  EXPECT_EQ(zc::ZipAdd(HostFs(), o, r3), 1) << r3.dump();
   names = PythonNames(zip);
   EXPECT_FALSE(Contains(names, "c.txt"));
   Shell("unzip -p " + Q(zip) + " b.txt", &out);
@@ -307,7 +307,7 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   // Freshen with nothing newer: nothing to do, archive unchanged.
   std::string before = ReadFile(zip);
   Recorder r4;
-  EXPECT_EQ(zc::zip_add(HostFs(), o, r4), 0);
+  EXPECT_EQ(zc::ZipAdd(HostFs(), o, r4), 0);
   EXPECT_TRUE(r4.has_code(zip::kNothing));
   EXPECT_EQ(ReadFile(zip), before);
 
@@ -315,7 +315,7 @@ TEST(EngineAdd, GrowReplaceFreshenUpdate) {
   o.freshen = false;
   o.update = true;
   Recorder r5;
-  EXPECT_EQ(zc::zip_add(HostFs(), o, r5), 1) << r5.dump();
+  EXPECT_EQ(zc::ZipAdd(HostFs(), o, r5), 1) << r5.dump();
   names = PythonNames(zip);
   EXPECT_TRUE(Contains(names, "c.txt"));
   ExpectPeersAccept(zip);
@@ -329,7 +329,7 @@ TEST(EngineAdd, ArchiveInsideTheFolderIsNotAddedToItself) {
   zc::AddOptions o = BuilderOptions(s.path("pkg/Setup.skb"));
   for (int round = 0; round < 2; ++round) {   // new, then growing the existing one
     Recorder r;
-    ASSERT_GT(zc::zip_add(HostFs(), o, r), 0) << r.dump();
+    ASSERT_GT(zc::ZipAdd(HostFs(), o, r), 0) << r.dump();
     auto names = PythonNames(s.path("pkg/Setup.skb"));
     EXPECT_FALSE(Contains(names, "Setup.skb"));
     for (auto& nm : names) EXPECT_EQ(nm.find("zi"), std::string::npos) << nm;   // no temp file either
@@ -345,13 +345,13 @@ TEST(EngineAdd, CancelLeavesTheOldArchive) {
   zc::AddOptions o = BuilderOptions(zip);
   o.patterns = {"aircraft.cfg"};
   Recorder r0;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r0), 1);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r0), 1);
   std::string before = ReadFile(zip);
   o.patterns = {"*.*"};
   for (int after : {1, 3, 6, 12}) {
     Recorder r;
     r.cancel_after = after;
-    EXPECT_EQ(zc::zip_add(HostFs(), o, r), 0);
+    EXPECT_EQ(zc::ZipAdd(HostFs(), o, r), 0);
     EXPECT_TRUE(r.has_code(zip::kAbort)) << r.dump();
     for (auto& e : r.events) EXPECT_NE(e.kind, 'E');
     EXPECT_EQ(ReadFile(zip), before);
@@ -375,7 +375,7 @@ TEST(EngineAdd, LevelsStoreAndIncompressible) {
     o.patterns = {"*.*"};
     o.level = level;
     Recorder r;
-    ASSERT_EQ(zc::zip_add(HostFs(), o, r), 6) << r.dump();
+    ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 6) << r.dump();
     auto f = HostFs().OpenRead(zip);
     zc::Directory d = zc::ReadDirectory(*f);
     for (auto& e : d.entries) {
@@ -405,7 +405,7 @@ TEST(EngineAdd, MemberOf4GiBIsWrittenAsZip64) {
   o.patterns = {"*.*"};
   o.level = 1;
   Recorder r;
-  EXPECT_EQ(zc::zip_add(HostFs(), o, r), 2) << r.dump();
+  EXPECT_EQ(zc::ZipAdd(HostFs(), o, r), 2) << r.dump();
   std::string out;
   EXPECT_EQ(Shell("unzip -t -qq " + Q(s.path("big.zip")), &out), 0) << out;
   EXPECT_EQ(Shell("7z t -bd " + Q(s.path("big.zip")), &out), 0) << out;
@@ -423,20 +423,20 @@ TEST(EngineAdd, OptionsDosNamesJunkHiddenMoveZipTime) {
   o.archive = s.path("dos.zip");
   o.patterns = {"*.*"};
   o.recurse = true;
-  o.force_dos = true;
+  o.forceDos = true;
   Recorder r;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r), 2) << r.dump();   // the hidden file stays out
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 2) << r.dump();   // the hidden file stays out
   auto names = PythonNames(o.archive);
   EXPECT_TRUE(Contains(names, "LONGFO~1/LONGFI~1.TEX")) << names[0];
   EXPECT_TRUE(Contains(names, "PLAIN.TXT"));
 
   o.archive = s.path("junk.zip");
-  o.force_dos = false;
-  o.junk_dirs = true;
-  o.system_files = true;
-  o.latest_time = true;
+  o.forceDos = false;
+  o.junkDirs = true;
+  o.systemFiles = true;
+  o.latestTime = true;
   Recorder r2;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r2), 3);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r2), 3);
   names = PythonNames(o.archive);
   EXPECT_TRUE(Contains(names, "Long File Name.text"));
   EXPECT_TRUE(Contains(names, ".hidden"));
@@ -444,9 +444,9 @@ TEST(EngineAdd, OptionsDosNamesJunkHiddenMoveZipTime) {
   o.archive = s.path("move.zip");
   o.patterns = {"plain.txt"};
   o.move = true;
-  o.latest_time = true;
+  o.latestTime = true;
   Recorder r3;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r3), 1);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r3), 1);
   EXPECT_FALSE(fs::exists("plain.txt"));
   struct stat st;
   ASSERT_EQ(stat(o.archive.c_str(), &st), 0);
@@ -460,13 +460,13 @@ TEST(EngineDelete, RemovesMembersAndKeepsTheRest) {
   {
     InDir in(s.path("src"));
     Recorder r;
-    ASSERT_GT(zc::zip_add(HostFs(), BuilderOptions(zip), r), 0);
+    ASSERT_GT(zc::ZipAdd(HostFs(), BuilderOptions(zip), r), 0);
   }
   zc::DeleteOptions d;
   d.archive = zip;
   d.patterns = {"texture\\*", "aircraft.cfg"};
   Recorder r;
-  EXPECT_EQ(zc::zip_delete(HostFs(), d, r), 4) << r.dump();   // folder entry, two files, cfg
+  EXPECT_EQ(zc::ZipDelete(HostFs(), d, r), 4) << r.dump();   // folder entry, two files, cfg
   auto names = PythonNames(zip);
   EXPECT_FALSE(Contains(names, "aircraft.cfg"));
   EXPECT_FALSE(Contains(names, "texture/big.bmp"));
@@ -476,7 +476,7 @@ TEST(EngineDelete, RemovesMembersAndKeepsTheRest) {
   std::string before = ReadFile(zip);
   d.patterns = {"nothing.here"};
   Recorder r2;
-  EXPECT_EQ(zc::zip_delete(HostFs(), d, r2), 0);
+  EXPECT_EQ(zc::ZipDelete(HostFs(), d, r2), 0);
   EXPECT_TRUE(r2.has_code(zip::kNothing));
   EXPECT_EQ(ReadFile(zip), before);
 }
@@ -496,12 +496,12 @@ TEST(EngineExtract, RefusesNamesLeavingTheTarget) {
   fs::create_directories(s.path("t/inner"));
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   x.overwrite = true;
   Recorder r;
   {
     InDir in(s.path("t/inner"));
-    EXPECT_EQ(zc::unzip_extract(HostFs(), x, r), 1) << r.dump();
+    EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r), 1) << r.dump();
   }
   int refused = 0;
   for (auto& m : r.messages()) refused += m.code == zip::kUnsafeName;
@@ -530,7 +530,7 @@ TEST(EngineExtract, OverwriteFreshenUpdateAndFlat) {
     o.patterns = {"d"};
     o.recurse = true;
     Recorder r;
-    ASSERT_EQ(zc::zip_add(HostFs(), o, r), 2) << r.dump();
+    ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 2) << r.dump();
   }
   fs::create_directories(s.path("t"));
   InDir in(s.path("t"));
@@ -539,17 +539,17 @@ TEST(EngineExtract, OverwriteFreshenUpdateAndFlat) {
   utimes("d/a.txt", late);
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   // No overwrite: the existing file stays, the other comes out.
   Recorder r1;
-  EXPECT_EQ(zc::unzip_extract(HostFs(), x, r1), 1);
+  EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r1), 1);
   EXPECT_EQ(ReadFile("d/a.txt"), "newer local a");
   EXPECT_EQ(ReadFile("d/b.txt"), "archived b");
   // Update: a newer local file stays.
   x.update = true;
   fs::remove("d/b.txt");
   Recorder r2;
-  EXPECT_EQ(zc::unzip_extract(HostFs(), x, r2), 1);
+  EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r2), 1);
   EXPECT_EQ(ReadFile("d/a.txt"), "newer local a");
   // Freshen: only existing files that are older.
   x.update = false;
@@ -557,16 +557,16 @@ TEST(EngineExtract, OverwriteFreshenUpdateAndFlat) {
   utimes("d/a.txt", early);
   fs::remove("d/b.txt");
   Recorder r3;
-  EXPECT_EQ(zc::unzip_extract(HostFs(), x, r3), 1);
+  EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r3), 1);
   EXPECT_EQ(ReadFile("d/a.txt"), "archived a");
   EXPECT_FALSE(fs::exists("d/b.txt"));
   // Overwrite and no folder names: flat.
   x.freshen = false;
   x.overwrite = true;
-  x.dir_names = false;
+  x.dirNames = false;
   x.patterns = {"d\\b.txt"};
   Recorder r4;
-  EXPECT_EQ(zc::unzip_extract(HostFs(), x, r4), 1);
+  EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r4), 1);
   EXPECT_EQ(ReadFile("b.txt"), "archived b");
 }
 
@@ -580,14 +580,14 @@ TEST(EngineAdd, GrowsAnArchiveBehindAStub) {
   o.archive = plain;
   o.patterns = {"a.txt"};
   Recorder r;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r), 1);
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 1);
   // A stub in front whose length the offsets do not include (as a fresh self-extractor has).
   std::string stub = "MZ" + std::string(998, 'S');
   WriteFile(sfx, stub + ReadFile(plain));
   o.archive = sfx;
   o.patterns = {"b.txt"};
   Recorder r2;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r2), 1) << r2.dump();
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r2), 1) << r2.dump();
   std::string out = ReadFile(sfx);
   EXPECT_EQ(out.substr(0, stub.size()), stub);
   auto f = HostFs().OpenRead(sfx);
@@ -607,16 +607,16 @@ TEST(EngineTest, DetectsDamagedData) {
     o.archive = zip;
     o.patterns = {"a.txt"};
     Recorder r;
-    ASSERT_EQ(zc::zip_add(HostFs(), o, r), 1);
+    ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 1);
   }
   std::string data = ReadFile(zip);
   data[200] ^= 0x55;
   WriteFile(zip, data);
   zc::ExtractOptions x;
   x.archive = zip;
-  x.test_only = true;
+  x.testOnly = true;
   Recorder r;
-  EXPECT_EQ(zc::unzip_extract(HostFs(), x, r), 0);
+  EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r), 0);
   EXPECT_FALSE(r.messages().empty());
   ExpectCallbackOrder(r, 1, 100000);
 }
@@ -641,7 +641,7 @@ TEST(EngineAdd, GrowsArchivesOfPeers) {
     o.archive = s.path(name);
     o.patterns = {"new.txt"};
     Recorder r;
-    EXPECT_EQ(zc::zip_add(HostFs(), o, r), 1) << r.dump();
+    EXPECT_EQ(zc::ZipAdd(HostFs(), o, r), 1) << r.dump();
     ExpectPeersAccept(s.path(name));
     auto names = PythonNames(s.path(name));
     EXPECT_TRUE(Contains(names, "new.txt"));
@@ -662,7 +662,7 @@ TEST(EngineAdd, LargeMembersInPiecesReadByPeers) {
   InDir in(s.path("src"));
   zc::AddOptions o = BuilderOptions(s.path("big.zip"));
   Recorder r;
-  ASSERT_EQ(zc::zip_add(HostFs(), o, r), 2) << r.dump();
+  ASSERT_EQ(zc::ZipAdd(HostFs(), o, r), 2) << r.dump();
   ExpectCallbackOrder(r, 2, mixed.size() + noise.size());
   ExpectPeersAccept(s.path("big.zip"));
   auto f = HostFs().OpenRead(s.path("big.zip"));

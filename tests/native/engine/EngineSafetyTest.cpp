@@ -36,23 +36,23 @@ struct Outcome {
   }
 };
 
-Outcome Extract(const std::string& zip, const std::string& dest, bool test_only = false,
+Outcome Extract(const std::string& zip, const std::string& dest, bool testOnly = false,
                 std::vector<std::string> patterns = {}) {
   fs::create_directories(dest);
   zc::ExtractOptions x;
-  x.archive = zip, x.patterns = patterns, x.dir_names = true, x.test_only = test_only;
+  x.archive = zip, x.patterns = patterns, x.dirNames = true, x.testOnly = testOnly;
   Outcome o;
   InDir in(dest);
-  o.result = zc::unzip_extract(HostFs(), x, o.r);
+  o.result = zc::UnzipExtract(HostFs(), x, o.r);
   return o;
 }
 
-Outcome Add(const std::string& zip, const std::string& file, const std::string& temp_dir = "",
+Outcome Add(const std::string& zip, const std::string& file, const std::string& tempDir = "",
             zip::FileSystem& fs = HostFs()) {
   zc::AddOptions a;
-  a.archive = zip, a.patterns = {file}, a.junk_dirs = true, a.temp_dir = temp_dir;
+  a.archive = zip, a.patterns = {file}, a.junkDirs = true, a.tempDir = tempDir;
   Outcome o;
-  o.result = zc::zip_add(fs, a, o.r);
+  o.result = zc::ZipAdd(fs, a, o.r);
   return o;
 }
 
@@ -60,7 +60,7 @@ Outcome Delete(const std::string& zip, const std::string& pattern) {
   zc::DeleteOptions d;
   d.archive = zip, d.patterns = {pattern};
   Outcome o;
-  o.result = zc::zip_delete(HostFs(), d, o.r);
+  o.result = zc::ZipDelete(HostFs(), d, o.r);
   return o;
 }
 
@@ -122,8 +122,8 @@ TEST(EngineSafety, OverlappingMemberDataIsRefused) {
   for (const std::string& zip : {bomb, into}) {
     SCOPED_TRACE(zip);
     std::string before = ReadFile(zip);
-    for (bool test_only : {false, true}) {
-      Outcome x = Extract(zip, s.path("out"), test_only);
+    for (bool testOnly : {false, true}) {
+      Outcome x = Extract(zip, s.path("out"), testOnly);
       EXPECT_EQ(x.result, 0);
       EXPECT_NE(x.text(zip::kFormat).find("overlaps"), std::string::npos) << x.r.dump();
     }
@@ -314,13 +314,13 @@ TEST(EngineSafety, AMemberNamedLikeATemporaryFileIsNotOverwritten) {
                   "f.writestr('y.txt','third'); f.writestr('y.txt.unz~tmp','fourth'); f.close()\"", &out), 0) << out;
   zc::ExtractOptions x;
   x.archive = zip;
-  x.dir_names = true;
+  x.dirNames = true;
   std::string dest = s.path("x");
   fs::create_directories(dest);
   Recorder r;
   {
     InDir in(dest);
-    EXPECT_EQ(zc::unzip_extract(HostFs(), x, r), 4) << r.dump();
+    EXPECT_EQ(zc::UnzipExtract(HostFs(), x, r), 4) << r.dump();
   }
   EXPECT_EQ(ReadFile(dest + "/x.txt.unz~tmp"), "first");
   EXPECT_EQ(ReadFile(dest + "/x.txt"), "second");

@@ -30,11 +30,11 @@ struct Event {
 
 class Recorder : public zc::Progress {
  public:
-  bool file_count(uint64_t n) override { return add({'C', n}); }
-  bool byte_count(uint64_t n) override { return add({'B', n}); }
-  bool file_start(const std::string& name, uint64_t size) override { return add({'S', size, 0, name}); }
-  bool bytes_done(uint64_t n) override { return add({'D', n}); }
-  bool batch_done() override { return add({'E'}); }
+  bool FileCount(uint64_t n) override { return add({'C', n}); }
+  bool ByteCount(uint64_t n) override { return add({'B', n}); }
+  bool FileStart(const std::string& name, uint64_t size) override { return add({'S', size, 0, name}); }
+  bool BytesDone(uint64_t n) override { return add({'D', n}); }
+  bool BatchDone() override { return add({'E'}); }
   bool message(int code, const std::string& text) override { return add({'M', 0, code, text}); }
   bool tick() override { ticks++; return cancel_after >= 0 && int(events.size()) >= cancel_after; }
 

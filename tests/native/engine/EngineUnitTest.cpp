@@ -139,7 +139,7 @@ TEST(Crypto, KnownKeysRoundTrip) {
 }
 
 TEST(Records, EndRecordLayout) {
-  auto end = end_record(3, 100, 2000, "hi");
+  auto end = EndRecordBytes(3, 100, 2000, "hi");
   ASSERT_EQ(end.size(), 24u);
   EXPECT_EQ(Get32(end.data()), kEndSig);
   EXPECT_EQ(Get16(end.data() + 10), 3);

@@ -35,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zc::ExtractOptions x;
   x.archive = zip;
   x.password = "pw";
-  x.test_only = true;
-  zc::unzip_extract(zip::HostFs(), x, q);
-  x.test_only = false;
-  x.dir_names = x.overwrite = true;
+  x.testOnly = true;
+  zc::UnzipExtract(zip::HostFs(), x, q);
+  x.testOnly = false;
+  x.dirNames = x.overwrite = true;
   std::filesystem::path old = std::filesystem::current_path();
   std::filesystem::current_path(Base() + "/target");
-  zc::unzip_extract(zip::HostFs(), x, q);
+  zc::UnzipExtract(zip::HostFs(), x, q);
   std::filesystem::current_path(old);
   for (auto& p : std::filesystem::directory_iterator(Base()))
     if (p.path().filename() != "target" && p.path().filename() != "in.zip") __builtin_trap();
