@@ -10,10 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "Errors.h"
 #include "FileSystem.h"
+#include "TestSupport.h"
 
 namespace installer_test {
+
+// The shared helpers the installer tests use.
+using testing_support::DistFile;
+using testing_support::Exists;
 
 // A host path from the environment as Wine shows it (under Z:).
 inline std::string HostDir(const char* var) {
@@ -27,7 +33,6 @@ inline std::string HostDir(const char* var) {
 }
 
 inline std::string Fixture(const std::string& name) { return HostDir("SKYKIT_ROOT") + "tests\\installer\\data\\" + name; }
-inline std::string Dist(const std::string& name) { return HostDir("SKYKIT_DIST") + name; }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -47,8 +52,6 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& data
     if (!data.empty()) WriteFile(h, data.data(), DWORD(data.size()), &put, nullptr);
     CloseHandle(h);
 }
-
-inline bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The fixed contents of the fixture archives (see data/make_fixtures.py).
 inline std::vector<uint8_t> PlaneMdl() {
@@ -80,29 +83,21 @@ private:
     uint64_t pos_ = 0;
 };
 
-inline uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-inline uint16_t Get16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
-inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
 // The archive's offsets moved by delta, as the archive component does when it puts a stub and
 // the header in front: every local header offset of the directory and the directory's own.
-inline std::vector<uint8_t> Shifted(std::vector<uint8_t> zip, uint32_t delta) {
-    size_t end = zip.size() - 22;
-    while (Get32(zip, end) != 0x06054B50) --end;
-    uint16_t n = Get16(zip, end + 10);
-    uint32_t cd = Get32(zip, end + 16);
+inline std::vector<uint8_t> Shifted(std::vector<uint8_t> archive, uint32_t delta) {
+    size_t end = archive.size() - 22;
+    while (zip::Get32(&archive[end]) != 0x06054B50) --end;
+    uint16_t n = zip::Get16(&archive[end + 10]);
+    uint32_t cd = zip::Get32(&archive[end + 16]);
     size_t p = cd;
     for (uint16_t i = 0; i < n; ++i) {
-        if (Get32(zip, p) != 0x02014B50) throw std::runtime_error("central header expected");
-        Put32(zip, p + 42, Get32(zip, p + 42) + delta);
-        p += 46 + Get16(zip, p + 28) + Get16(zip, p + 30) + Get16(zip, p + 32);
+        if (zip::Get32(&archive[p]) != 0x02014B50) throw std::runtime_error("central header expected");
+        zip::Put32(&archive[p + 42], zip::Get32(&archive[p + 42]) + delta);
+        p += 46 + zip::Get16(&archive[p + 28]) + zip::Get16(&archive[p + 30]) + zip::Get16(&archive[p + 32]);
     }
-    Put32(zip, end + 16, cd + delta);
-    return zip;
+    zip::Put32(&archive[end + 16], cd + delta);
+    return archive;
 }
 
 // stub + 256-byte header + archive, with or without shifted offsets.

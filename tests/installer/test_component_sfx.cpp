@@ -36,7 +36,7 @@ TEST(ComponentSelfExtractor, TheStubReadsWhatTheComponentWrites) {
 
     TZipPacker p;
     p.Unattended = true;
-    p.SFXPath = Dist("SFXSTUB.BIN");
+    p.SFXPath = DistFile("SFXSTUB.BIN");
     p.SFXCaption = "Component Archive";
     p.SFXDefaultDir = "C:\\Games\\Demo";
     p.SFXCommandLine = "aircraft.cfg";
@@ -55,7 +55,7 @@ TEST(ComponentSelfExtractor, TheStubReadsWhatTheComponentWrites) {
     std::unique_ptr<zip::File> f = zip::HostFs().OpenRead(zc::AnsiToUtf8(exe.c_str()));
     SfxLocation where;
     ASSERT_TRUE(LocateSfxHeader(*f, where));
-    EXPECT_EQ(where.headerPos, ReadBytes(Dist("SFXSTUB.BIN")).size());
+    EXPECT_EQ(where.headerPos, ReadBytes(DistFile("SFXSTUB.BIN")).size());
     EXPECT_EQ(where.header.caption, "Component Archive");
     EXPECT_EQ(where.header.defaultDir, "C:\\Games\\Demo");
     EXPECT_EQ(where.header.commandLine, "aircraft.cfg");

@@ -14,7 +14,7 @@
 #include <algorithm>
 
 using namespace kit;
-using installer_test::Exists;
+using testing_support::Exists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 using Files = std::vector<std::pair<std::string, std::string>>;

@@ -84,7 +84,7 @@ TEST(SfxHeader, LengthLimitsAndDamage) {
 class SfxLocate : public ::testing::Test {
 protected:
     void SetUp() override {
-        stub = ReadBytes(Dist("SFXSTUB.BIN"));
+        stub = ReadBytes(DistFile("SFXSTUB.BIN"));
         zip = ReadBytes(Fixture("infozip_tree.zip"));
         SfxHeader h;
         h.caption = "Demo Archive";
