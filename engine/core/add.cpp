@@ -757,19 +757,8 @@ int Adder::run() {
 }  // namespace
 
 int ZipAdd(FileSystem& fs, const AddOptions& o, Progress& progress) {
-    try {
-        Adder a(fs, o, progress);
-        return a.run();
-    } catch (const Cancelled& c) {
-        progress.message(kAbort, "Add cancelled; the archive was not changed");
-    } catch (const ZipError& e) {
-        progress.message(e.code(), e.what());
-    } catch (const std::bad_alloc&) {
-        progress.message(kMemory, "Out of memory; the archive was not changed");
-    } catch (const std::exception& e) {
-        progress.message(kLogic, std::string("Internal error: ") + e.what());
-    }
-    return 0;
+    return RunOperation(progress, "Add cancelled; the archive was not changed",
+                        "Out of memory; the archive was not changed", [&] { return Adder(fs, o, progress).run(); });
 }
 
 }  // namespace zc

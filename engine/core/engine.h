@@ -4,9 +4,12 @@
 // callbacks of Progress to the component; native tests and the bench tool call them directly.
 #pragma once
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "Errors.h"
 #include "FileSystem.h"
 #include "zipformat.h"
 
@@ -29,11 +32,30 @@ public:
     virtual bool tick() = 0;
 };
 
+// Runs one operation and turns whatever stopped it into one message to the caller: the person's
+// cancel, the operation's own fault, memory, or an internal error. Returns the operation's
+// count, or 0 when it was stopped. The entry points (Add, Delete, Extract) all end this way.
+template <class Operation>
+int RunOperation(Progress& p, const std::string& cancelled, const std::string& outOfMemory, Operation run) {
+    try {
+        return run();
+    } catch (const Cancelled&) {
+        p.message(kAbort, cancelled);
+    } catch (const ZipError& e) {
+        p.message(e.code(), e.what());
+    } catch (const std::bad_alloc&) {
+        p.message(kMemory, outOfMemory);
+    } catch (const std::exception& e) {
+        p.message(kLogic, std::string("Internal error: ") + e.what());
+    }
+    return 0;
+}
+
 struct AddOptions {
     std::string archive;                // path of the archive to create or grow
     std::vector<std::string> patterns;  // files to add: paths, wildcards, directories
     std::string password;               // used when encrypt is set
-    std::string tempDir;               // where the new archive is written first ("" = beside it)
+    std::string tempDir;                // where the new archive is written first ("" = beside it)
     int level = 9;                      // 0 stores, 1-9 fast to best
     bool encrypt = false;
     bool systemFiles = false;  // include hidden and system files
@@ -41,12 +63,12 @@ struct AddOptions {
     bool junkDirs = false;     // store names without their directories
     bool recurse = false;
     bool forceDos = false;    // DOS 8.3 names
-    bool move = false;         // delete the source files after a good Add
-    bool update = false;       // add new files and replace older members
-    bool freshen = false;      // only replace older members
+    bool move = false;        // delete the source files after a good Add
+    bool update = false;      // add new files and replace older members
+    bool freshen = false;     // only replace older members
     bool latestTime = false;  // archive's time := newest member's
-    bool verbose = false;      // notes through message(0, ...)
-    int threads = 0;           // compression workers; 0 = one per core
+    bool verbose = false;     // notes through message(0, ...)
+    int threads = 0;          // compression workers; 0 = one per core
 };
 
 struct DeleteOptions {
@@ -60,8 +82,8 @@ struct ExtractOptions {
     std::string archive;
     std::vector<std::string> patterns;  // member names, wildcards; empty = all members
     std::string password;
-    bool testOnly = false;  // check CRCs, write nothing
-    bool dirNames = false;  // recreate the members' directories
+    bool testOnly = false;   // check CRCs, write nothing
+    bool dirNames = false;   // recreate the members' directories
     bool overwrite = false;  // replace existing files
     bool update = false;     // extract new members and those newer than the file
     bool freshen = false;    // only replace files older than their member

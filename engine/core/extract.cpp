@@ -201,18 +201,8 @@ int Extractor::run() {
 
 int UnzipExtract(FileSystem& fs, const ExtractOptions& o, Progress& progress) {
     Extractor x(fs, o, progress);
-    try {
-        return x.run();
-    } catch (const Cancelled&) {
-        progress.message(kAbort, o.testOnly ? "Test cancelled" : "Extraction cancelled");
-    } catch (const ZipError& e) {
-        progress.message(e.code(), e.what());
-    } catch (const std::bad_alloc&) {
-        progress.message(kMemory, "Out of memory");
-    } catch (const std::exception& e) {
-        progress.message(kLogic, std::string("Internal error: ") + e.what());
-    }
-    return 0;
+    return RunOperation(progress, o.testOnly ? "Test cancelled" : "Extraction cancelled", "Out of memory",
+                        [&] { return x.run(); });
 }
 
 }  // namespace zc
