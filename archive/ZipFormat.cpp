@@ -4,15 +4,6 @@
 
 #include "ZipMsg.h"
 
-bool NamesInOemCharset(zip::NameRule rule, uint8_t host, uint8_t version) {
-    switch (rule) {
-    case zip::NameRule::None: return false;
-    case zip::NameRule::Oem: return true;
-    case zip::NameRule::Auto: return host == 0 || host == 6 || (host == 11 && version == 50);
-    }
-    return false;
-}
-
 void ConvertHighBytes(std::string& s, const std::array<char, 128>& table) {
     for (char& c : s) {
         auto b = static_cast<uint8_t>(c);
@@ -94,7 +85,7 @@ ZipListing ReadZipListing(zip::ByteSource& src, const ZipListOptions& opt) {
     L.entries.reserve(d.entries.size());
     for (size_t i = 0; i < d.entries.size(); ++i) {
         ZipDirEntry e = ToDirEntry(std::move(d.entries[i]));
-        if (opt.oemTable && NamesInOemCharset(opt.codePage, e.HostVersionNo, e.MadeByVersion)) {
+        if (opt.oemTable && zip::ListingOemByHost(opt.codePage, e.HostVersionNo, e.MadeByVersion)) {
             ConvertHighBytes(e.FileName, *opt.oemTable);
             if (i != commentCut) ConvertHighBytes(e.FileComment, *opt.oemTable);
         }

@@ -23,11 +23,6 @@ struct ZipDirEntry : zip::CentralHeader {
     std::string FileComment;
 };
 
-// The component's reading of the name rule: true when the names and comments written by this
-// host and version are in the DOS (OEM) character set and are converted for showing. Auto says
-// so for FAT and HPFS, and for NTFS of format version 5.0.
-bool NamesInOemCharset(zip::NameRule rule, uint8_t host, uint8_t version);
-
 // Replaces every byte with the high bit set through a 128-entry table (OEM byte 128+i maps to
 // table[i]).
 void ConvertHighBytes(std::string& s, const std::array<char, 128>& table);

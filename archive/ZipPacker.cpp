@@ -640,7 +640,7 @@ const std::array<char, 128>& TZipPacker::OemTable() const {
 }
 
 void TZipPacker::ConvertOem2Iso(char* text) {
-    if (!text || !NamesInOemCharset(CodePage, lastHost_, lastVersion_)) return;
+    if (!text || !zip::ListingOemByHost(CodePage, lastHost_, lastVersion_)) return;
     const auto& t = OemTable();
     for (char* p = text; *p; ++p)
         if (static_cast<unsigned char>(*p) & 0x80) *p = t[static_cast<unsigned char>(*p) - 128];
@@ -653,7 +653,7 @@ int TZipPacker::GetCount() const { return zipFileName_.empty() ? 0 : int(dir_.si
 
 std::string TZipPacker::GetZipComment() const {
     std::string c = zipComment_;
-    if (NamesInOemCharset(CodePage, lastHost_, lastVersion_))
+    if (zip::ListingOemByHost(CodePage, lastHost_, lastVersion_))
         ConvertHighBytes(c, OemTable());
     return c;
 }

@@ -156,9 +156,9 @@ TEST(CodePage, OemNamesAreConvertedByHostAndMode) {
     opt.codePage = zip::NameRule::Oem;
     EXPECT_EQ(List(MakeArchive(m), opt).entries[1].FileName, std::string("n\xC2w.txt"));
 
-    EXPECT_TRUE(NamesInOemCharset(zip::NameRule::Auto, 6, 20));
-    EXPECT_TRUE(NamesInOemCharset(zip::NameRule::Auto, 11, 50));
-    EXPECT_FALSE(NamesInOemCharset(zip::NameRule::Auto, 11, 20));
+    EXPECT_TRUE(zip::ListingOemByHost(zip::NameRule::Auto, 6, 20));
+    EXPECT_TRUE(zip::ListingOemByHost(zip::NameRule::Auto, 11, 50));
+    EXPECT_FALSE(zip::ListingOemByHost(zip::NameRule::Auto, 11, 20));
 }
 
 // Archives written by the peers users have: each listing is compared with what Python's
