@@ -21,6 +21,7 @@
 
 #include "EngineBlocks.h"
 #include "NameRule.h"
+#include "SfxHeader.h"
 #include "ZipFormat.h"
 #include "ZipMsg.h"
 
@@ -160,7 +161,7 @@ public:
     // A changed value is stored without one trailing backslash.
     void SetDLLDirectory(const std::string& dir);
     OvrOpts SFXOverWriteMode = OvrConfirm;
-    std::string SFXCaption = "Self-extracting Archive";
+    std::string SFXCaption = zip::kSfxDefaultCaption;
     std::string SFXDefaultDir;
     std::string SFXCommandLine;
     std::string TempDir;

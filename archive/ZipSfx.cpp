@@ -175,7 +175,7 @@ int TZipPacker::ConvertSFX(bool Auto) {
     }
     if (!Auto && RefuseSetPart()) return -9;
     size_t sum = SFXCaption.size() + SFXDefaultDir.size() + SFXCommandLine.size();
-    if (sum >= 250) {
+    if (sum >= zip::kSfxTextLimit) {
         ShowZipMessage(ZIPMSG_SFX_STRINGS, "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine = " + std::to_string(sum));
         return -9;
     }

@@ -29,7 +29,7 @@ bool ParseSfxHeader(const uint8_t* p, size_t n, SfxHeader& out, std::string& why
 
 bool BuildSfxHeader(const SfxHeader& h, uint8_t out[kSfxHeaderSize]) {
     std::memset(out, 0, kSfxHeaderSize);
-    if (h.caption.size() + h.defaultDir.size() + h.commandLine.size() >= 250) return false;
+    if (h.caption.size() + h.defaultDir.size() + h.commandLine.size() >= kSfxTextLimit) return false;
     std::memcpy(out, "SKX", 3);
     out[3] = h.bits;
     out[4] = uint8_t(h.caption.size());

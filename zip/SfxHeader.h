@@ -7,7 +7,7 @@
 //   4  1  length of the caption
 //   5  1  length of the default directory
 //   6  1  length of the command line
-//   7  .. the three texts one after another (together below 250 bytes)
+//   7  .. the three texts one after another (together below kSfxTextLimit bytes)
 #pragma once
 
 #include <array>
@@ -18,6 +18,16 @@
 namespace zip {
 
 inline constexpr size_t kSfxHeaderSize = 256;
+// The three texts together stay below this many bytes.
+inline constexpr size_t kSfxTextLimit = 250;
+// The caption of a self-extractor whose maker gave none.
+inline constexpr const char* kSfxDefaultCaption = "Self-extracting Archive";
+
+// How many bytes of caption fit beside a default directory and a command line (0 when none).
+inline size_t SfxCaptionRoom(const std::string& defaultDir, const std::string& commandLine) {
+    size_t used = defaultDir.size() + commandLine.size();
+    return used < kSfxTextLimit ? kSfxTextLimit - 1 - used : 0;
+}
 
 enum SfxBits : uint8_t {
     kSfxAskCmdLine = 1,        // the person decides whether the command line runs
@@ -54,7 +64,7 @@ struct SfxHeader {
 // lengths run past the header.
 bool ParseSfxHeader(const uint8_t* p, size_t n, SfxHeader& out, std::string& why);
 
-// The 256 header bytes for the given settings; false when the texts together reach 250 bytes.
+// The 256 header bytes for the given settings; false when the texts together reach kSfxTextLimit.
 bool BuildSfxHeader(const SfxHeader& h, uint8_t out[kSfxHeaderSize]);
 bool BuildSfxHeader(uint8_t bits, const std::string& caption, const std::string& defaultDir,
                     const std::string& commandLine, std::array<uint8_t, kSfxHeaderSize>& out);

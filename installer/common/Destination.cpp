@@ -1,18 +1,17 @@
 #include "Destination.h"
 
 #include <cctype>
+#include <iterator>
 
 #include "SafePath.h"
 
 namespace kit {
 
 std::vector<std::string> FsRegistryKeys(FsVersion v) {
-    const std::string base = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\";
-    switch (v) {
-        case FsVersion::Fs2000: return {base + "7.0"};
-        case FsVersion::Fs98: return {base + "6.1"};
-        default: return {base + "7.0", base + "6.1"};
-    }
+    if (const Simulator* s = FindSimulator(v)) return {s->registryKey};
+    std::vector<std::string> keys;
+    for (auto s = std::rbegin(kSimulators); s != std::rend(kSimulators); ++s) keys.push_back(s->registryKey);
+    return keys;
 }
 
 std::string FolderNameFromTitle(const std::string& title) {

@@ -21,10 +21,9 @@
 
 namespace kit {
 
-// "Software\Microsoft\Microsoft Games\Flight Simulator\7.0" (2000), "...\6.1" (98), read
-// below HKEY_LOCAL_MACHINE with the value "path". Unknown versions try 2000, then 98.
+// The registry keys (Simulators.h) to look in for the folder of a version's simulator; an
+// unknown version tries every simulator, the newest first.
 std::vector<std::string> FsRegistryKeys(FsVersion v);
-inline constexpr const char* kFsRegistryValue = "path";
 
 // The title as one folder name: characters that Windows refuses in names (\ / : * ? " < > |
 // and control characters) are left out, runs of spaces become one, leading and trailing dots

@@ -9,6 +9,8 @@
 namespace kit {
 
 inline constexpr const char* kSettingsFile = "Kitsetup.ini";
+// [Addon] Type of an adventure, which the builder shows as "Adventure".
+inline constexpr const char* kAdventureType = "Adv";
 
 // Every key as it stands in the file: text, nothing trimmed or parsed. An empty field is not
 // written, but for the three the file always holds: the simulator's version, the condition

@@ -6,7 +6,7 @@
 
 namespace kit {
 
-std::string ScreenshotFile(int n) { return "Screen" + std::to_string(n) + ".jpg"; }
+std::string ScreenshotFile(int n) { return kScreenshotFiles[n - 1]; }
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -70,9 +70,8 @@ PackageInfo ReadPackageInfo(const IniReader& read) {
 }
 
 FsVersion PackageInfo::Fs() const {
-    if (EqualsNoCase(version, "Flightsimulator 2000")) return FsVersion::Fs2000;
-    if (EqualsNoCase(version, "Flightsimulator 98")) return FsVersion::Fs98;
-    return FsVersion::Unknown;
+    const Simulator* s = SimulatorNamed(version);
+    return s ? s->version : FsVersion::Unknown;
 }
 
 AddonType PackageInfo::Type() const {
@@ -82,7 +81,7 @@ AddonType PackageInfo::Type() const {
     if (EqualsNoCase(type, "Sound")) return AddonType::Sound;
     if (EqualsNoCase(type, "Panel")) return AddonType::Panel;
     // The builder writes adventures as "Adv"; the long form is taken as well.
-    if (EqualsNoCase(type, "Adv") || EqualsNoCase(type, "Adventure")) return AddonType::Adventure;
+    if (EqualsNoCase(type, kAdventureType) || EqualsNoCase(type, "Adventure")) return AddonType::Adventure;
     return AddonType::Unknown;
 }
 
@@ -94,12 +93,21 @@ std::string PackageInfo::TitleWithVersion() const {
     return DisplayTitle() + (addonVersion.empty() ? "" : " " + addonVersion);
 }
 
+const Simulator* FindSimulator(FsVersion v) {
+    for (const Simulator& s : kSimulators)
+        if (s.version == v) return &s;
+    return nullptr;
+}
+
+const Simulator* SimulatorNamed(const std::string& name) {
+    for (const Simulator& s : kSimulators)
+        if (EqualsNoCase(Trim(name), s.name)) return &s;
+    return nullptr;
+}
+
 std::string FsDisplayName(FsVersion v) {
-    switch (v) {
-        case FsVersion::Fs2000: return "Microsoft Flight Simulator 2000";
-        case FsVersion::Fs98: return "Microsoft Flight Simulator 98";
-        default: return "Microsoft Flight Simulator";
-    }
+    const Simulator* s = FindSimulator(v);
+    return s ? s->displayName : "Microsoft Flight Simulator";
 }
 
 std::string TypeDisplayName(AddonType t, const std::string& raw) {

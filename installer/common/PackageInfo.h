@@ -2,11 +2,13 @@
 // beside "Setup.exe", and the files the installer looks for in the package folder.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "KitsetupIni.h"
+#include "Simulators.h"
 
 namespace kit {
 
@@ -16,11 +18,35 @@ inline constexpr const char* kDescriptionFile = "File_id.diz";
 inline constexpr const char* kTermsFile = "licens.skh";
 inline constexpr const char* kSkinFile = "Skin32.dll";
 inline constexpr const char* kUnzipFile = "Unzeng.dll";
+inline constexpr const char* kSetupFile = "Setup.exe";
+inline constexpr const char* kSplashFile = "Splash.bmp";
 inline constexpr int kMaxScreenshots = 4;
-// "Screen1.jpg" .. "Screen4.jpg"
+inline constexpr const char* kScreenshotFiles[kMaxScreenshots] = {"Screen1.jpg", "Screen2.jpg", "Screen3.jpg",
+                                                                  "Screen4.jpg"};
+// "Screen1.jpg" .. "Screen4.jpg" for n = 1 .. 4
 std::string ScreenshotFile(int n);
 
-enum class FsVersion { Unknown, Fs98, Fs2000 };
+// A package's own files: first those every build writes, then (from kFirstOptionalFile on)
+// those it writes when the project has them. A build removes the optional ones it did not
+// write again; a release of the package (a ZIP or a download) holds what the last build
+// wrote, and may take none of these names.
+inline constexpr const char* kPackageFiles[] = {kArchiveFile,        kSettingsFile,       kSkinFile,
+                                                kUnzipFile,          kSetupFile,          kTermsFile,
+                                                kDescriptionFile,    kSplashFile,         kScreenshotFiles[0],
+                                                kScreenshotFiles[1], kScreenshotFiles[2], kScreenshotFiles[3]};
+inline constexpr size_t kFirstOptionalFile = 5;
+
+// The installer as the builder's install directory keeps it: under a library's name, so that
+// nobody starts it there. Each package gets a copy named kSetupFile.
+inline constexpr const char* kInstallerLibrary = "Setup.dll";
+// The programs a package carries, copied from the builder's install directory, in this order.
+struct PackageProgram {
+    const char* source;  // in the install directory
+    const char* target;  // in the package
+};
+inline constexpr PackageProgram kPackagePrograms[] = {
+    {kSkinFile, kSkinFile}, {kUnzipFile, kUnzipFile}, {kInstallerLibrary, kSetupFile}};
+
 enum class AddonType { Unknown, Scenery, SceneryMD, Aircraft, Sound, Panel, Adventure };
 
 struct Author {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ExitCodes.h"
 #include "InstallLog.h"
 #include "PackageInfo.h"
 #include "Uninstall.h"
@@ -96,18 +97,6 @@ std::wstring LongPath(const std::string& ansi);
 bool PathExists(const std::string& path);
 bool IsFilePath(const std::string& path);   // exists and is not a folder
 
-// Exit codes of Setup.exe (and of the self-extractor for the same kinds of failure), and of
-// the uninstaller. Documented for people who install many add-ons by script.
-enum ExitCode {
-    kExitOk = 0,
-    kExitCancelled = 1,       // the person cancelled or declined the terms
-    kExitNoSimulator = 2,     // no Flight Simulator folder was found, and none was given
-    kExitDamaged = 3,         // the package (archive, engine) is missing, damaged or unusable
-    kExitNoSpace = 4,         // not enough free space
-    kExitWriteRefused = 5,    // a folder or file could not be created, written or removed
-    kExitBadCommandLine = 6,  // a switch that is not understood
-    kExitNotRegistered = 7,   // installed, but the scenery library could not be updated
-};
 ExitCode ExitCodeFor(UnpackOutcome::Kind kind);
 
 std::string Plural(size_t n, const char* one, const char* many);   // "1 file", "2 files"

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "ExitCodes.h"
 #include "PackageInfo.h"
+#include "ProgressScale.h"
 #include "SfxLayout.h"
 #include "Unpack.h"
 #include "Errors.h"
@@ -27,8 +29,6 @@
 #include "TextReport.h"
 
 namespace {
-
-const wchar_t* const kDefaultCaption = L"Self-extracting Archive";
 
 enum : UINT {
     WM_APP_PROGRESS = WM_APP + 1,   // new progress figures are waiting in the shared state
@@ -117,9 +117,8 @@ struct Sfx {
     // is waited for. /D=folder: the folder to extract to, instead of the header's.
     bool silent = false;
     std::wstring folderSwitch;
-    // The exit codes of Setup.exe, for the same kinds of outcome: 0 extracted, 1 cancelled,
-    // 3 damaged, 4 no space, 5 a folder or file could not be written.
-    int exitCode = 1;
+    // The exit codes of Setup.exe, for the same kinds of outcome.
+    int exitCode = kit::kExitCancelled;
 
     // The run in progress.
     zc::Thread worker;
@@ -409,7 +408,7 @@ void InitMain(Sfx& s, HWND dlg) {
     if (h.HideOverwriteBox()) RemoveBand(dlg, IDC_OVR_GROUP, IDC_RUN);
     CenterOnScreen(dlg);
 
-    SendDlgItemMessageW(dlg, IDC_PROGRESS, PBM_SETRANGE32, 0, 10000);
+    SendDlgItemMessageW(dlg, IDC_PROGRESS, PBM_SETRANGE32, kit::kBarEmpty, kit::kBarFull);
     SetDlgItemTextW(dlg, IDC_STATUS, L"Ready.");
     if (s.autoRun || s.silent) PostMessageW(dlg, WM_APP_AUTOSTART, 0, 0);
 }
@@ -420,7 +419,7 @@ bool Shown(HWND dlg, int id) { return (GetWindowLongW(GetDlgItem(dlg, id), GWL_S
 bool IsSetupProgram(const std::wstring& file) {
     size_t cut = file.find_last_of(L"\\/");
     std::wstring name = cut == std::wstring::npos ? file : file.substr(cut + 1);
-    return lstrcmpiW(name.c_str(), L"Setup.exe") == 0;
+    return lstrcmpiW(name.c_str(), W(kit::kSetupFile).c_str()) == 0;
 }
 
 int CALLBACK BrowseCallback(HWND h, UINT msg, LPARAM, LPARAM data) {
@@ -494,7 +493,7 @@ void RunCommand(Sfx& s) {
         s.Message(L"The files were extracted, but the command\n\n" + cmd + L"\n\ncould not be started: " +
                       SystemError(GetLastError()) + L".",
                   MB_OK | MB_ICONWARNING);
-        if (s.silent) s.exitCode = 5;
+        if (s.silent) s.exitCode = kit::kExitWriteRefused;
         return;
     }
     // A script that runs the download silently learns how the command ended: its exit code
@@ -526,7 +525,7 @@ bool Start(Sfx& s) {
                       L", which is not set on this computer. Please choose the folder to extract the files to.",
                   MB_OK | MB_ICONEXCLAMATION);
         // A setting the person must correct, as the table of exit codes has it; nothing is written.
-        s.exitCode = 1;
+        s.exitCode = kit::kExitCancelled;
         SetFocus(GetDlgItem(s.dlg, IDC_DIR));
         return false;
     }
@@ -574,14 +573,14 @@ bool Start(Sfx& s) {
                           L" are free on the drive of\n\n" + s.target +
                           L"\n\nPlease free some space or choose another folder.",
                       MB_OK | MB_ICONSTOP);
-            s.exitCode = 4;
+            s.exitCode = kit::kExitNoSpace;
             return false;
         }
     }
     // Only now that every check has passed is anything made on the disk.
     if (std::wstring why = MakeFolders(s.target); !why.empty()) {
         s.Message(L"The folder\n\n" + s.target + L"\n\ncould not be made: " + why + L".", MB_OK | MB_ICONSTOP);
-        s.exitCode = 5;
+        s.exitCode = kit::kExitWriteRefused;
         SetFocus(GetDlgItem(s.dlg, IDC_DIR));
         return false;
     }
@@ -598,7 +597,7 @@ bool Start(Sfx& s) {
     s.cancel = false;
     s.result = kit::UnpackResult{};
     SetWorking(s, true);
-    SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, kit::kBarEmpty, 0);
     SetDlgItemTextW(s.dlg, IDC_STATUS, L"Extracting...");
     s.worker = zc::Thread([&s] {
         Events ev(s);
@@ -631,7 +630,7 @@ void Finished(Sfx& s) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Cancelled.");
         s.Message(L"Extraction was cancelled. " + count + L" extracted before that; no file was left half-written.",
                   MB_OK | MB_ICONINFORMATION);
-        s.exitCode = 1;
+        s.exitCode = kit::kExitCancelled;
         if (s.silent) EndDialog(s.dlg, IDCANCEL);
         return;
     }
@@ -640,15 +639,15 @@ void Finished(Sfx& s) {
         s.Message(L"Extraction stopped because a file could not be written:\n" + Problems(r) +
                       L"\n\nThe disk may be full. Please free some space or choose another folder, then press Extract again.",
                   MB_OK | MB_ICONSTOP);
-        s.exitCode = 4;
+        s.exitCode = kit::kExitNoSpace;
         if (s.silent) EndDialog(s.dlg, IDCANCEL);
         return;
     }
-    SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, 10000, 0);
+    SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, kit::kBarFull, 0);
     // Members left out for their names alone do not make the run a failure (as in Setup); a
-    // member whose data is damaged makes it a damaged archive (3), one that could not be
-    // written a failure to write (5).
-    s.exitCode = r.Complete() ? 0 : r.Damaged() > 0 ? 3 : 5;
+    // member whose data is damaged makes it a damaged archive, one that could not be written
+    // a failure to write.
+    s.exitCode = r.Complete() ? kit::kExitOk : r.Damaged() > 0 ? kit::kExitDamaged : kit::kExitWriteRefused;
     if (!r.problems.empty()) {
         SetDlgItemTextW(s.dlg, IDC_STATUS, L"Done, with problems.");
         s.Message(std::to_wstring(r.problems.size()) + (r.problems.size() == 1 ? L" file" : L" files") +
@@ -664,7 +663,7 @@ void Finished(Sfx& s) {
         s.Message(count + L" extracted to\n" + s.target + L"." +
                       (r.skipped ? L"\n" + std::to_wstring(r.skipped) + L" kept as they were." : L""),
                   MB_OK | MB_ICONINFORMATION);
-    s.exitCode = 0;
+    s.exitCode = kit::kExitOk;
     if (run) RunCommand(s);
     EndDialog(s.dlg, IDOK);
 }
@@ -678,7 +677,7 @@ void ShowProgress(Sfx& s) {
         done = s.progressDone;
         total = s.progressTotal;
     }
-    int pos = total ? int(done * 10000 / total) : 0;
+    int pos = total ? kit::BarPosition(int64_t(done), int64_t(total)) : kit::kBarEmpty;
     SendDlgItemMessageW(s.dlg, IDC_PROGRESS, PBM_SETPOS, pos, 0);
     if (!name.empty()) SetDlgItemTextW(s.dlg, IDC_STATUS, (L"Extracting " + Backslashes(W(name))).c_str());
 }
@@ -799,18 +798,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     size_t cut = s.exePath.find_last_of(L'\\');
     s.exeDir = cut == std::wstring::npos ? L"." : s.exePath.substr(0, cut);
     s.exeName = cut == std::wstring::npos ? s.exePath : s.exePath.substr(cut + 1);
-    s.caption = kDefaultCaption;
+    s.caption = W(zip::kSfxDefaultCaption);
     if (std::wstring bad; !ReadSwitches(s, bad)) {
         Fail(s.caption, L"The switch " + bad + L" is not understood. This self-extractor takes /S (silent: no "
                         L"window, no questions) and /D=folder (the folder to extract to; it comes last).");
-        return 1;
+        return kit::kExitCancelled;
     }
 
     try {
         s.file = zip::HostFs().OpenRead(U8(s.exePath));
     } catch (const zip::ZipError& e) {
         Fail(s.caption, L"This self-extractor cannot read its own file:\n" + W(e.what()));
-        return 1;
+        return kit::kExitCancelled;
     }
     kit::LocateSfxHeader(*s.file, s.where);
     if (s.where.hasHeader && !s.where.header.caption.empty()) s.caption = FromAnsi(s.where.header.caption);
@@ -833,7 +832,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             Fail(s.caption, L"The archive of this self-extracting program is damaged:\n" + W(e.what()) +
                                 L"\n\nNothing was extracted. Please get a new copy of " + s.exeName + L".");
         // The stub on its own is no damaged package; an archive missing or cut short is.
-        return !s.where.hasHeader && e.code() == zip::kNoArchive ? 1 : 3;
+        return !s.where.hasHeader && e.code() == zip::kNoArchive ? kit::kExitCancelled : kit::kExitDamaged;
     }
     // Room for the settings between the program and its archive, but no settings there: they
     // are damaged, and defaults would extract somewhere else, without the author's rules.
@@ -841,11 +840,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Fail(s.caption, L"The settings of this self-extracting program are damaged, so it does not know where "
                         L"and how to extract its files. Nothing was extracted. Please get a new copy of " +
                             s.exeName + L".");
-        return 3;
+        return kit::kExitDamaged;
     }
     if (s.dir.entries.empty()) {
         if (!s.silent) MessageBoxW(nullptr, L"This self-extracting archive holds no files.", s.caption.c_str(), MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return kit::kExitOk;
     }
     s.autoRun = s.where.header.AutoRun();
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainProc, reinterpret_cast<LPARAM>(&s));
