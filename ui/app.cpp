@@ -401,6 +401,16 @@ void IniFile::DeleteKey(const std::string& section, const std::string& key) {
     WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, path_.c_str());
 }
 
+std::string SystemErrorText(DWORD code) {
+    char* buf = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+    std::string s = buf ? buf : "";
+    if (buf) LocalFree(buf);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+    return s.empty() ? "system error " + std::to_string(code) : s;
+}
+
 bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value) {
     std::string k = key;
     if (!k.empty() && k[0] == '\\') k.erase(0, 1);

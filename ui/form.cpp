@@ -45,6 +45,16 @@ void Form::SkinnedFrame(CreateParams& p) {
     p.ClassName = kSkinnedClass;
 }
 
+void Form::TitleMouseDown(MouseButton button) {
+    if (button != MouseButton::Left || !hwnd_) return;
+    ReleaseCapture();
+    SendMessageA(hwnd_, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+void Form::DragBy(std::initializer_list<Control*> strip) {
+    for (Control* c : strip) c->OnMouseDown = [this](MouseButton b, int, int) { TitleMouseDown(b); };
+}
+
 void Form::CreateWindowFor() {
     CreateParams p;
     switch (Border) {

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "ProgressScale.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace ui {
@@ -431,9 +433,11 @@ protected:
 class ProgressBar : public WinControl {
 public:
     using WinControl::WinControl;
-    int Min = 1, Max = 10001;
+    int Min = kit::kBarEmpty, Max = kit::kBarFull;
     int Position() const { return pos_; }
     void SetPosition(int p);
+    // Shows `done` of `total` on the common scale (ProgressScale.h); a total of 0 is full.
+    void SetFraction(int64_t done, int64_t total) { SetPosition(kit::BarPosition(done, total)); }
 
 protected:
     const char* WindowClass() const override { return PROGRESS_CLASSA; }
@@ -628,6 +632,11 @@ public:
     // Makes the window caption-less and skinned: pop-up style without the dialog frame, in
     // the window class "Skykit Builder" that both programs' windows use.
     static void SkinnedFrame(CreateParams& p);
+    // A caption-less window moves as a caption bar would move it: a press of the left button
+    // on its title strip starts the move (other buttons do nothing). DragBy binds the strip's
+    // controls to it.
+    void TitleMouseDown(MouseButton button);
+    void DragBy(std::initializer_list<Control*> strip);
 
     // Runs FormDestroy once; the application calls it before deleting the form.
     void Destroy();
@@ -790,6 +799,10 @@ public:
 private:
     std::string path_;
 };
+
+// The system's text for an error code (GetLastError), without its closing line break and full
+// stop; "system error N" for a code the system has no text for.
+std::string SystemErrorText(DWORD code);
 
 // Reads a string value of a registry key opened read-only (never created). False when the
 // key does not open; `value` is then unchanged. A missing value inside an open key reads as "".

@@ -7,21 +7,14 @@
 
 #include "Destination.h"
 #include "SafePath.h"
+#include "ui.h"
 #include "Errors.h"
 #include "os/win32_text.h"
 #include "zipformat.h"
 
 namespace kit {
 
-std::string LastErrorText(unsigned long code) {
-    char* buf = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
-    std::string s = buf ? buf : "";
-    if (buf) LocalFree(buf);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
-    return s.empty() ? "system error " + std::to_string(code) : s;
-}
+std::string LastErrorText(unsigned long code) { return ui::SystemErrorText(code); }
 
 std::wstring LongPath(const std::string& ansi) {
     int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), int(ansi.size()), nullptr, 0);

@@ -354,12 +354,8 @@ void TSetupForm::BuildLayout() {
                                                                     &TermsMemo, &ResultMemo})
         c->OnKeyDown = keys;
     for (HWND h : {Handle(), Body.Handle(), TitleStrip.Handle()}) SetWindowSubclass(h, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    for (ui::Control* c : {static_cast<ui::Control*>(&TitleImage), static_cast<ui::Control*>(&TitleIcon),
-                           static_cast<ui::Control*>(&TitleLabel)})
-        c->OnMouseDown = [this](ui::MouseButton b, int, int) { TitleMouseDown(b); };
+    DragBy({&TitleImage, &TitleIcon, &TitleLabel});
     KeepBackups.SetChecked(true);
-    FileBar.Min = TotalBar.Min = 1;
-    FileBar.Max = TotalBar.Max = 10001;
 }
 
 bool TSetupForm::Key(WPARAM key) {
@@ -398,13 +394,6 @@ void TSetupForm::LoadSkin() {
         load(b->Picture, ui::kSkinButton.rest);
     if (TitleIcon.Empty())
         TitleIcon.SetIcon(static_cast<HICON>(LoadImageA(ui::ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
-}
-
-void TSetupForm::TitleMouseDown(ui::MouseButton b) {
-    if (b != ui::MouseButton::Left) return;
-    ReleaseCapture();
-    // The title strip drags the window like a caption bar.
-    SendMessageA(Handle(), WM_SYSCOMMAND, 0xF012, 0);
 }
 
 // --- Welcome -------------------------------------------------------------------------------
@@ -836,10 +825,12 @@ private:
         std::string shown = zc::Utf8ToAnsi(name_);
         std::replace(shown.begin(), shown.end(), '/', '\\');
         if (!shown.empty()) f_.FileLabel.SetCaption("Installing " + shown);
-        // Position = fraction x 10000 + 1, in 64 bits.
         const uint64_t fileDone = std::min(done_ - std::min(done_, fileStart_), fileSize_);
-        f_.FileBar.SetPosition(fileSize_ ? int(fileDone * 10000 / fileSize_ + 1) : 10001);
-        f_.TotalBar.SetPosition(total_ ? int(std::min(done_, total_) * 10000 / total_ + 1) : 1);
+        f_.FileBar.SetFraction(int64_t(fileDone), int64_t(fileSize_));
+        if (total_)
+            f_.TotalBar.SetFraction(int64_t(done_), int64_t(total_));
+        else
+            f_.TotalBar.SetPosition(kBarEmpty);
         const int files = int(f_.Scan.files.size());
         f_.TotalLabel.SetCaption("Overall progress: file " + std::to_string(started_) + " of " +
                                  std::to_string(std::max(files, started_)));

@@ -148,7 +148,6 @@ public:
     void ShotClick(int n);
     void AuthorMailClick(int n);
     void FolderChange();
-    void TitleMouseDown(ui::MouseButton b);
     // Enter and Escape, from whichever window has the focus; true when the key was used.
     bool Key(WPARAM key);
 
