@@ -7,11 +7,13 @@
 #include <algorithm>
 
 #include "Build2.h"
-#include "Build5.h"
 #include "Build3.h"
+#include "Build5.h"
 #include "Build9.h"
 #include "Done.h"
+#include "Kitforge.h"
 #include "PackageFiles.h"
+#include "PackageInfo.h"
 #include "Skinning.h"
 
 #include "Aux32.h"
@@ -23,9 +25,6 @@ namespace {
 HBITMAP Glyph(const char* name) { return LoadBitmapA(ui::ModuleInstance(), name); }
 
 const COLORREF kRadioGrey = 13619151;  // RGB(207, 207, 207)
-
-const char* const kFs2000Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\7.0";
-const char* const kFs98Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\6.1";
 
 // A path shortened to a width in a label's font, leading folders giving way to "...".
 std::string CompactPath(const std::string& path, const ui::Label& label, int width) {
@@ -309,7 +308,7 @@ void TForm1::AdjustCreateParams(ui::CreateParams& p) { SkinnedFrame(p); }
 void TForm1::FormShow() {
     std::string type;
     {
-        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+        ui::IniFile ini = kitforge::Open();
         Edit2.SetText(ini.ReadString("Authors", "Name1", Edit2.Text()));
         Edit3.SetText(ini.ReadString("Authors", "Email1", Edit3.Text()));
         Edit4.SetText(ini.ReadString("Authors", "Name2", Edit4.Text()));
@@ -317,23 +316,21 @@ void TForm1::FormShow() {
         Edit6.SetText(ini.ReadString("Authors", "Name3", Edit6.Text()));
         Edit7.SetText(ini.ReadString("Authors", "Email3", Edit7.Text()));
         type = ini.ReadString("Addon", "Type", "");
-        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
+        HeldVersion = ini.ReadString(kitforge::kFlightsim, kitforge::kVersion, HeldVersion);
     }
 
     // Where the target simulator lives, from the registry (read only, keys never created).
-    auto readFolder = [this](const char* key) {
-        std::string folder;
-        if (!ui::ReadRegistryString(HKEY_LOCAL_MACHINE, key, "path", folder)) return false;
-        SimFolder = folder;
-        Label27.SetCaption(folder);
-        return true;
-    };
-    if (HeldVersion.empty()) readFolder(kFs2000Key);
-    // With no version chosen yet and Flight Simulator 98 installed, 98 becomes the target:
-    // the version always names a simulator, never a folder.
-    if (HeldVersion.empty() && readFolder(kFs98Key)) HeldVersion = "Flightsimulator 98";
-    if (HeldVersion == "Flightsimulator 2000") readFolder(kFs2000Key);
-    if (HeldVersion == "Flightsimulator 98") readFolder(kFs98Key);
+    // With no version chosen yet: the default simulator's folder; then, when another one is
+    // installed, that one becomes the target (the version always names a simulator).
+    if (HeldVersion.empty()) {
+        ReadSimulatorFolder(*kit::FindSimulator(kit::kDefaultSimulator));
+        for (const kit::Simulator& s : kit::kSimulators)
+            if (s.version != kit::kDefaultSimulator && ReadSimulatorFolder(s)) {
+                HeldVersion = s.name;
+                break;
+            }
+    }
+    if (const kit::Simulator* s = kit::SimulatorNamed(HeldVersion)) ReadSimulatorFolder(*s);
 
     // "Scenery MD" is a Scenery variant; the label still starts as "Scenery".
     if (type == "Scenery" || type == "Scenery MD") RadioButton1.SetChecked(true);
@@ -380,14 +377,13 @@ void TForm1::Timer1Timer() {
 
 void TForm1::AddonLocationDialog() {
     try {
-        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
+        HeldVersion = kitforge::Open().ReadString(kitforge::kFlightsim, kitforge::kVersion, HeldVersion);
     } catch (...) {
     }
     SimFolder = Label27.Caption();
     Open1.owner = Handle();
     Open1.initialDir = SimFolder;
-    Open1.fileName = "Setup.skb";
+    Open1.fileName = kit::kArchiveFile;
     Open1.filter = "Skykit Files (*.skb)|*.skb";
     Open1.defaultExt = "Skb";
     Open1.title = "Location of Addon files";
@@ -421,9 +417,9 @@ void TForm1::OpenPackage1Click() {
     ui::FileDialog d;
     d.owner = Handle();
     d.title = "Open package";
-    d.filter = "Skykit package (Kitsetup.ini)|Kitsetup.ini";
+    d.filter = std::string("Skykit package (") + kit::kSettingsFile + ")|" + kit::kSettingsFile;
     d.initialDir = ui::InstallDir();
-    d.fileName = "Kitsetup.ini";
+    d.fileName = kit::kSettingsFile;
     d.mustExist = true;
     if (ui::desktop().OpenFile(d)) OpenPackage(d.fileName);
 }
@@ -442,8 +438,8 @@ void TForm1::OpenPackage(const std::string& path) {
     if (subdir.empty() || !LoadPackage(subdir)) {
         ui::desktop().MessageBox(Handle(),
                                  "This is no Skykit package:\n" + path +
-                                     "\nPlease choose a package folder of the builder's directory, or its "
-                                     "\"Kitsetup.ini\".",
+                                     "\nPlease choose a package folder of the builder's directory, or its \"" +
+                                     kit::kSettingsFile + "\".",
                                  "Skykit Builder", 0x30);
         return;
     }
@@ -455,53 +451,41 @@ void TForm1::OpenPackage(const std::string& path) {
 }
 
 bool TForm1::LoadPackage(const std::string& subdir) {
-    PackageProject p;
+    Project p;
     if (!ReadPackageProject(subdir, p)) return false;
-    const kit::KitsetupIni& setup = p.setup;
-    Edit1.SetText(setup.title);
-    Edit10.SetText(setup.addonVersion);
+    Edit1.SetText(p.title);
+    Edit10.SetText(p.addonVersion);
     Edit9.SetText(p.subdir);
     ui::Edit* names[3] = {&Edit2, &Edit4, &Edit6};
     ui::Edit* emails[3] = {&Edit3, &Edit5, &Edit7};
-    for (int n = 0; n < 3; ++n) names[n]->SetText(setup.authorName[n]), emails[n]->SetText(setup.authorEmail[n]);
-    CheckBox1.SetChecked(setup.condition != "Shareware");
-    if (setup.type == "Scenery" || setup.type == "Scenery MD") {
+    for (int n = 0; n < 3; ++n) names[n]->SetText(p.developers[n].name), emails[n]->SetText(p.developers[n].email);
+    CheckBox1.SetChecked(p.freeware);
+    if (p.type == "Scenery" || p.type == "Scenery MD") {
         RadioButton1.SetChecked(true);
-        Label7.SetCaption(setup.type);
+        Label7.SetCaption(p.type);
     }
-    if (setup.type == "Aircraft") RadioButton2.SetChecked(true);
-    if (setup.type == "Sound") RadioButton3.SetChecked(true);
-    if (setup.type == "Panel") RadioButton4.SetChecked(true);
-    if (setup.type == "Adv" || setup.type == "Adventure") RadioButton5.SetChecked(true);
-    Form2->Memo1.SetText(p.terms);
-    Form2->Memo2.SetText(p.description);
+    if (p.type == "Aircraft") RadioButton2.SetChecked(true);
+    if (p.type == "Sound") RadioButton3.SetChecked(true);
+    if (p.type == "Panel") RadioButton4.SetChecked(true);
+    if (p.type == "Adventure") RadioButton5.SetChecked(true);
+    Form2->Memo1.SetLines(p.terms);
+    Form2->Memo2.SetLines(p.description);
 
     // The settings dialog and the build take the version and pictures from the settings file.
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-    if (setup.version == "Flightsimulator 2000" || setup.version == "Flightsimulator 98") {
-        HeldVersion = setup.version;
-        ini.WriteString("Flightsim", "Version", setup.version);
-        std::string folder;
-        if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, setup.version == "Flightsimulator 98" ? kFs98Key : kFs2000Key,
-                                   "path", folder)) {
-            SimFolder = folder;
-            Label27.SetCaption(folder);
-        }
+    ui::IniFile ini = kitforge::Open();
+    if (const kit::Simulator* s = kit::SimulatorNamed(p.simulator)) {
+        HeldVersion = s->name;
+        ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, s->name);
+        ReadSimulatorFolder(*s);
     }
     if (Option1) Option1->ForgetPictures();
-    const char* keys[5] = {"One", "Two", "Three", "Four", "Splash"};
-    for (int i = 0; i < 5; ++i) {
-        if (p.pictures[i].empty())
-            ini.DeleteKey("Temp", keys[i]);
-        else
-            ini.WriteString("Temp", keys[i], p.pictures[i]);
-    }
-    if (p.pictures[4].empty()) {
-        ini.DeleteKey("Temp", "Splash_Width");
-        ini.DeleteKey("Temp", "Splash_Height");
-    } else {
-        ini.WriteString("Temp", "Splash_Width", setup.splashWidth);
-        ini.WriteString("Temp", "Splash_Height", setup.splashHeight);
+    kitforge::ForgetPictures(ini);
+    for (int i = 0; i < 4; ++i)
+        if (!p.screenshots[i].empty()) ini.WriteString(kitforge::kTemp, kitforge::kPictureKeys[i], p.screenshots[i]);
+    if (!p.splash.empty()) {
+        ini.WriteString(kitforge::kTemp, kitforge::kSplash, p.splash);
+        ini.WriteString(kitforge::kTemp, kitforge::kSplashWidth, p.splashWidth);
+        ini.WriteString(kitforge::kTemp, kitforge::kSplashHeight, p.splashHeight);
     }
 
     if (p.location.empty()) {
@@ -510,24 +494,17 @@ bool TForm1::LoadPackage(const std::string& subdir) {
         std::string folder = p.location;
         if (folder.back() != '\\') folder += '\\';
         Edit8.SetText(folder);
-        SetArchiveName(folder + "Setup.skb", true);
+        SetArchiveName(folder + kit::kArchiveFile, true);
     }
     return true;
 }
 
-void TForm1::RememberPackage(const std::string (&pictures)[5]) {
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-    std::string section = PackageSection(Edit9.Text());
-    ini.WriteString(section, "Location", Edit8.Text());
-    const char* keys[5] = {"One", "Two", "Three", "Four", "Splash"};
-    for (int i = 0; i < 5; ++i) {
-        if (pictures[i].empty())
-            ini.DeleteKey(section, keys[i]);
-        else
-            ini.WriteString(section, keys[i], pictures[i]);
-    }
-    RememberRecentPackage(Edit9.Text());
-    RefreshPackageMenu();
+bool TForm1::ReadSimulatorFolder(const kit::Simulator& simulator) {
+    std::string folder;
+    if (!ui::ReadRegistryString(HKEY_LOCAL_MACHINE, simulator.registryKey, kit::kFsRegistryValue, folder)) return false;
+    SimFolder = folder;
+    Label27.SetCaption(folder);
+    return true;
 }
 
 void TForm1::Panel1MouseDown(ui::MouseButton button, int x, int y) {
@@ -578,17 +555,12 @@ void TForm1::Image3Click() {
     Form2->Show();
 }
 
-void TForm1::Image2MouseDown(ui::MouseButton button) {
-    if (button != ui::MouseButton::Left) return;
-    ReleaseCapture();
-    // Move by the caption area: the title strip drags the window like a caption bar.
-    SendMessageA(Handle(), WM_SYSCOMMAND, 0xF012, 0);
-}
+void TForm1::Image2MouseDown(ui::MouseButton button) { TitleMouseDown(button); }
 
 void TForm1::Minimize1Click() { ShowWindow(Handle(), SW_MINIMIZE); }
 
 void TForm1::Image4Click() {
-    if (Building && !Completed) {
+    if (Building) {
         // The build must stop first: the package it replaces stays as it was.
         if (QuitAfterBuild) return;
         int answer = ui::desktop().MessageBox(Handle(), "A build is running. Stop the build and quit?", "Skykit Builder",
@@ -599,7 +571,7 @@ void TForm1::Image4Click() {
         CancelBuild();
         return;
     }
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    ui::IniFile ini = kitforge::Open();
     // The caption of the label beside the selected type is the type that is remembered.
     bool stored = true;
     if (RadioButton1.Checked()) stored = ini.WriteString("Addon", "Type", Label7.Caption());
@@ -617,17 +589,17 @@ void TForm1::SettingsNotWritten() {
     if (settingsFailureSaid_) return;
     settingsFailureSaid_ = true;
     ui::desktop().MessageBox(Handle(),
-                             "The settings file can not be written:\n" + ui::InstallDir() +
-                                 "Kitforge.ini\nThe developers and the add-on type will not be remembered.",
+                             "The settings file can not be written:\n" + ui::InstallDir() + kitforge::kFileName +
+                                 "\nThe developers and the add-on type will not be remembered.",
                              "Skykit Builder", 0x30);
 }
 
 void TForm1::FormDestroy() {
     // The screenshot, splash and subdirectory choices hold for one run only.
     try {
-        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-        for (const char* key : {"One", "Two", "Three", "Four", "Splash", "Splash_Width", "Splash_Height", "Project"})
-            ini.DeleteKey("Temp", key);
+        ui::IniFile ini = kitforge::Open();
+        kitforge::ForgetPictures(ini);
+        ini.DeleteKey(kitforge::kTemp, kitforge::kProject);
     } catch (...) {
     }
     if (SkinModule) FreeLibrary(SkinModule);
@@ -649,23 +621,37 @@ namespace {
 // Progress of the build's archive (program-wide, as the bars' owner keeps them).
 int32_t fileSize = 0, fileDone = 0, batchTotal = 0, batchDone = 0;
 
-int BarPosition(int32_t done, int32_t total) { return (int)((int64_t)done * 10000 / total + 1); }
-
-void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw ui::EFCreateError("Cannot create file \"" + path + "\"");
-    std::string text;
-    for (const std::string& l : lines) text += l + "\r\n";
-    DWORD written = 0;
-    bool ok = WriteFile(h, text.data(), (DWORD)text.size(), &written, nullptr) && written == text.size();
-    CloseHandle(h);
-    if (!ok) {
-        DeleteFileA(path.c_str());
-        throw ui::EFCreateError("Cannot write file \"" + path + "\"");
-    }
-}
-
 }  // namespace
+
+Project TForm1::CurrentProject() {
+    Project p;
+    p.title = Edit1.Text();
+    p.subdir = Edit9.Text();
+    ui::Edit* const names[3] = {&Edit2, &Edit4, &Edit6};
+    ui::Edit* const emails[3] = {&Edit3, &Edit5, &Edit7};
+    for (int n = 0; n < 3; ++n) p.developers[n] = {names[n]->Text(), emails[n]->Text()};
+    // The type is the caption of the label beside the chosen button.
+    ui::RadioButton* const buttons[5] = {&RadioButton1, &RadioButton2, &RadioButton3, &RadioButton4, &RadioButton5};
+    ui::Label* const labels[5] = {&Label7, &Label8, &Label9, &Label10, &Label18};
+    for (int i = 0; i < 5; ++i)
+        if (buttons[i]->Checked()) p.type = labels[i]->Caption();
+    p.freeware = CheckBox1.Checked();
+    p.addonVersion = Edit10.Text();
+    p.location = Edit8.Text();
+    if (Form2) p.terms = Form2->Memo1.Lines(), p.description = Form2->Memo2.Lines();
+    // The version and the pictures are what the settings dialog left: a cleared splash reads empty.
+    ui::IniFile ini = kitforge::Open();
+    try {
+        HeldVersion = ini.ReadString(kitforge::kFlightsim, kitforge::kVersion, HeldVersion);
+        for (int i = 0; i < 4; ++i) p.screenshots[i] = ini.ReadString(kitforge::kTemp, kitforge::kPictureKeys[i], "");
+        p.splash = ini.ReadString(kitforge::kTemp, kitforge::kSplash, "");
+        p.splashWidth = ini.ReadString(kitforge::kTemp, kitforge::kSplashWidth, "");
+        p.splashHeight = ini.ReadString(kitforge::kTemp, kitforge::kSplashHeight, "");
+    } catch (...) {
+    }
+    p.simulator = HeldVersion;
+    return p;
+}
 
 void TForm1::Image7Click() {
     Image7.LoadSkin(SkinModule, ui::kSkinButton.rest);
@@ -675,124 +661,54 @@ void TForm1::Image7Click() {
                                  MB_OK | MB_ICONINFORMATION);
         return;
     }
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    PackageBuild build(CurrentProject(), ui::InstallDir(), ZipPacker1);
+    build.simulatorFolders = {SimFolder, Label27.Caption()};
+    Cancelled = QuitAfterBuild = false;
+    // The defaults the project took are the form's too, however the build ends.
+    auto takeDefaults = [&] {
+        Building = false;
+        Edit1.SetText(build.project.title);
+        HeldVersion = build.project.simulator;
+    };
+    bool complete = false;
     try {
-        HeldVersion = ini.ReadString("Flightsim", "Version", HeldVersion);
-        // What the settings dialog left is the whole choice: a cleared splash reads empty.
-        SplashWidth = ini.ReadString("Temp", "Splash_Width", "");
-        SplashHeight = ini.ReadString("Temp", "Splash_Height", "");
-        SplashFile = ini.ReadString("Temp", "Splash", "");
+        complete = BuildPackage(build, *this);
     } catch (...) {
+        takeDefaults();
+        throw;
     }
-    if (HeldVersion.empty()) HeldVersion = "Flightsimulator 2000";
-    if (Edit1.Text().empty()) Edit1.SetText("Skykit Project 1.0");
-
-    auto refuse = [this](const char* text, ui::Edit& focus) {
-        ui::desktop().MessageBox(Handle(), text, "Skykit Builder", 0x30);
-        focus.SetFocus();
-    };
-    // What is packed is the folder the location box names, so it must be there.
-    std::string location = Edit8.Text();
-    if (location.empty() || !ui::DirectoryExists(location))
-        return refuse("Please choose the path where your project files are stored.", Edit8);
-    // Compared as paths: "C:\FS2000", "c:\fs2000\" and "C:\FLIGHT~1\." are one folder. A
-    // folder that holds the simulator, or the builder's own folder, would be packed whole.
-    if (PathWithin(SimFolder, location) || PathWithin(Label27.Caption(), location) ||
-        PathWithin(ui::InstallDir(), location))
-        return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
-                      Edit8);
-    if (Edit9.Text().empty())
-        return refuse("Please type the name of the Kitforge subdirectory,\nwhere your Skykit project will be build.",
-                      Edit9);
-    // The package directory is one folder of the install directory, never a path out of it.
-    if (!PlainFolderName(Edit9.Text()))
-        return refuse("The master subdirectory must be a plain folder name:\n"
-                      "not \".\" or \"..\", and none of \\ / : * ? \" < > |",
-                      Edit9);
-    // The package directory itself would be packed into its own archive, and cleared of the
-    // files the build writes.
-    if (PathWithin(location, ui::InstallDir() + Edit9.Text()))
-        return refuse("Can not build FS2000. Please choose a subdirectory,\nor choose another directory on your harddrive.",
-                      Edit8);
-
-    PackageDir = ui::InstallDir() + Edit9.Text();
-    const bool newPackage = !ui::DirectoryExists(PackageDir);
-    ui::ForceDirectories(PackageDir);
-    Written.clear();
-    // The legal texts are written now, so that a text that cannot be saved stops the build
-    // before anything is packed, but under temporary names: the package's own texts are
-    // replaced only when the build completes.
-    auto discardTexts = [this] {
-        for (const auto& t : PendingTexts) DeleteFileA(t.first.c_str());
-        PendingTexts.clear();
-    };
-    discardTexts();
-    struct Text {
-        const ui::RichEdit& memo;
-        const char* name;
-    } const texts[] = {{Form2->Memo1, "licens.skh"}, {Form2->Memo2, "File_id.diz"}};
-    for (const Text& t : texts) {
-        if (t.memo.Text().empty()) continue;
-        char temp[MAX_PATH + 1];
-        if (!GetTempFileNameA(PackageDir.c_str(), "txt", 0, temp)) {
-            discardTexts();
-            throw ui::EFCreateError("Cannot create file \"" + PackageDir + "\\" + t.name + "\"");
-        }
-        PendingTexts.push_back({temp, PackageDir + "\\" + t.name});
-        try {
-            SaveLines(temp, t.memo.Lines());
-        } catch (...) {
-            discardTexts();
-            throw;
-        }
-    }
-
-    Open1.initialDir = PackageDir;
-    Open1.fileName = PackageDir + "\\Setup.skb";
-    PackageDir = ui::ExtractFilePath(Open1.fileName);
-    SetArchiveName(Open1.fileName, true);
-    // The archive is made anew under a temporary name and takes the place of the old one
-    // only once it is complete: the package holds what the add-on folder holds now, and a
-    // failed or cancelled build leaves the earlier package as it was.
-    char temp[MAX_PATH + 1];
-    if (!GetTempFileNameA(PackageDir.c_str(), "skb", 0, temp)) {
-        discardTexts();
-        ui::desktop().MessageBox(Handle(), "The package directory can not be written:\n" + PackageDir, "Skykit Builder",
-                                 0x30);
-        return;
-    }
-    DeleteFileA(temp);
-    PendingArchive = temp;
-    ZipPacker1.SetZipFileName(PendingArchive);
-
-    Form3->OnCancel = [this] { CancelBuild(); };
-    Form3->Show();
-    ZipPacker1.FSpecArgs.push_back("*.*");
-    SetCurrentDirectoryA(location.c_str());
-    Building = true;
-    Completed = Cancelled = QuitAfterBuild = false;
-    // From here on the project information is that of this build, once it completes.
-    CompletedPackage.clear();
-    BuildStart = GetTickCount();
-    ZipPacker1.Add();
-    Building = false;
-    if (!PendingArchive.empty()) DeleteFileA(PendingArchive.c_str());  // the add did not complete
-    PendingArchive.clear();
-    discardTexts();
+    takeDefaults();
+    if (build.outcome == PackageBuild::Outcome::Refused) return;
+    BuildEnd = GetTickCount();
+    TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
+    // What the archive component now shows is the package's archive, old or new.
     ZipPacker1.SetZipFileName(ArchiveFileName);
-    Form3->Finish();  // an archive that failed or stopped never reaches its completion
-    if (!Completed) {
-        BuildEnd = GetTickCount();
-        // A package directory this build made and left empty is no package.
-        if (newPackage) RemoveDirectoryA(PackageDir.c_str());
-        TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
+    // The progress window goes before anything else is shown: the build has ended.
+    Form3->Finish();
+    if (!complete) {
         Label24.SetCaption("0");
         Label26.SetCaption(Cancelled ? "Build cancelled" : "Build failed");
         if (!Cancelled && !QuitAfterBuild) {
-            std::string why = ZipPacker1.ErrorText.empty() ? "" : "\n" + ZipPacker1.ErrorText;
-            ui::desktop().MessageBox(Handle(),
-                                     "The build failed; the package was not changed." + why, "Skykit Builder", 0x30);
+            std::string why = build.packProblem.empty() ? "" : "\n" + build.packProblem;
+            ui::desktop().MessageBox(Handle(), "The build failed; the package was not changed." + why, "Skykit Builder",
+                                     0x30);
         }
+    } else {
+        Label24.SetCaption(std::to_string(build.archivedFiles));
+        // The project information shows this package when the build packed any file.
+        if (build.archivedFiles > 0) CompletedPackage = build.project.subdir;
+        ui::IniFile ini = kitforge::Open();
+        ini.WriteString(kitforge::kTemp, kitforge::kProject, build.project.subdir);
+        RememberPackage(build.project);
+        // How long the build and its archive took, in milliseconds, beside the package's
+        // other remembered facts (the Time above shows minutes and seconds).
+        ini.WriteInteger(PackageSection(build.project.subdir), "BuildTime", (int)(BuildEnd - BuildStart));
+        ini.WriteInteger(PackageSection(build.project.subdir), "PackTime", (int)build.packMs);
+        RefreshPackageMenu();
+        Label26.SetCaption(build.report.empty() ? "Setup Complete" : "Setup incomplete");
+        if (!build.report.empty()) ui::desktop().MessageBox(Handle(), build.report, "Skykit Builder", 0x30);
+        Done1->PackageFiles = build.packageFiles;
+        Done1->ShowModal();
     }
     if (QuitAfterBuild) {
         QuitAfterBuild = false;
@@ -800,15 +716,48 @@ void TForm1::Image7Click() {
     }
 }
 
+void TForm1::Refuse(const std::string& text, Field field) {
+    ui::desktop().MessageBox(Handle(), text, "Skykit Builder", 0x30);
+    if (field == Field::Location) Edit8.SetFocus();
+    if (field == Field::Subdir) Edit9.SetFocus();
+}
+
+void TForm1::Starting(BuildStep step) {
+    if (step == BuildStep::Pack) {
+        // The archive's name is shown without reading the earlier archive.
+        ArchiveFileName = ui::InstallDir() + Edit9.Text() + "\\" + kit::kArchiveFile;
+        Open1.initialDir = ui::ExtractFilePath(ArchiveFileName);
+        Open1.fileName = ArchiveFileName;
+        SetArchiveName(ArchiveFileName, false);
+        // From here on the project information is that of this build, once it completes.
+        CompletedPackage.clear();
+        Building = true;
+        Form3->OnCancel = [this] { CancelBuild(); };
+        Form3->Show();
+        BuildStart = GetTickCount();
+    } else if (step == BuildStep::CopyPrograms) {
+        // The archive and the installer's settings are in place: nothing stops the build now.
+        Form3->Finish();
+        std::string registered;
+        ui::ReadRegistryString(HKEY_CURRENT_USER, "\\Software\\SKKT\\CurrentVersion", "Path", registered);
+        ui::desktop().AddToRecentDocs(registered + Edit9.Text() + "\\" + kit::kSetupFile);
+        Label26.SetCaption("Completing Setup. Please wait...");
+    }
+}
+
+void TForm1::Progress(ProgressType type, long size) { ZipPacker1Progress(&ZipPacker1, type, "", size); }
+
+bool TForm1::Stopped() { return Cancelled; }
+
+void TForm1::CopyFailed(const std::string& text) { ui::App->MessageBox(text, "Error", MB_OK); }
+
 void TForm1::CancelBuild() {
-    if (!Building || Completed) return;
-    Cancelled = true;
-    ZipPacker1.CancelRequested = true;
+    if (Building) Cancelled = true;
 }
 
 void TForm1::FormClose(bool& allowHide) {
     // Closing the window while a build runs is the same question as Quit.
-    if (!Building || Completed) return;
+    if (!Building) return;
     allowHide = false;
     Image4Click();
 }
@@ -816,172 +765,28 @@ void TForm1::FormClose(bool& allowHide) {
 void TForm1::ZipPacker1Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
     switch (ProgrType) {
         case ptFileStart:
-            Form3->ProgressBar1.SetPosition(1);
+            Form3->ProgressBar1.SetPosition(kit::kBarEmpty);
             fileSize = (int32_t)FileSize;
             fileDone = 0;
             break;
         case ptBytesDone:
             fileDone += (int32_t)FileSize;
             batchDone += (int32_t)FileSize;
-            Form3->ProgressBar1.SetPosition(fileSize != 0 ? BarPosition(fileDone, fileSize) : 10001);
-            if (batchTotal != 0) Form3->ProgressBar2.SetPosition(BarPosition(batchDone, batchTotal));
+            Form3->ProgressBar1.SetFraction(fileDone, fileSize);  // an empty file is done at once
+            if (batchTotal != 0) Form3->ProgressBar2.SetFraction(batchDone, batchTotal);
             break;
         case ptFileCount:
             break;
         case ptByteCount:
-            Form3->ProgressBar2.SetPosition(1);
+            Form3->ProgressBar2.SetPosition(kit::kBarEmpty);
             batchTotal = (int32_t)FileSize;
             batchDone = 0;
             break;
         case ptBatchDone:
-            CompletePackage();
+            Form3->ProgressBar1.SetPosition(kit::kBarEmpty);
+            Form3->ProgressBar2.SetPosition(kit::kBarEmpty);
             break;
     }
-}
-
-void TForm1::CompletePackage() {
-    Form3->ProgressBar1.SetPosition(1);
-    Form3->ProgressBar2.SetPosition(1);
-    std::vector<std::string> missing;
-
-    // The new archive is complete: now it and the legal texts replace the earlier ones.
-    for (const auto& t : PendingTexts) {
-        if (MoveFileExA(t.first.c_str(), t.second.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            Written.push_back(ui::ExtractFileName(t.second));
-        else
-            missing.push_back(ui::ExtractFileName(t.second));
-    }
-    PendingTexts.clear();
-    if (!PendingArchive.empty()) {
-        if (MoveFileExA(PendingArchive.c_str(), (PackageDir + "Setup.skb").c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            PendingArchive.clear();
-        } else {
-            missing.push_back("Setup.skb");
-        }
-    }
-    // The installer reads what the main form calls files: the archive's files, not its folders.
-    ArchivedFiles = 0;
-    {
-        TZipPacker reader;
-        reader.Unattended = true;
-        reader.SetZipFileName(PackageDir + "Setup.skb");
-        for (int i = 0; i < reader.GetCount(); ++i) {
-            const std::string& name = reader.DirEntry(i).FileName;
-            if (!name.empty() && name.back() != '\\' && name.back() != '/') ++ArchivedFiles;
-        }
-    }
-    // Files of the add-on folder that the engine could not read are not in the package.
-    if (ZipPacker1.ErrorCode != 0 && !ZipPacker1.ErrorText.empty()) missing.push_back(ZipPacker1.ErrorText);
-
-    ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
-    std::string sources[5] = {settings.ReadString("Temp", "One", ""), settings.ReadString("Temp", "Two", ""),
-                              settings.ReadString("Temp", "Three", ""), settings.ReadString("Temp", "Four", ""),
-                              settings.ReadString("Temp", "Splash", "")};
-    bool splash = !SplashFile.empty() && !sources[4].empty();
-
-    // "Kitsetup.ini" is written whole under another name and then takes the old one's place:
-    // no key of an earlier build survives.
-    std::string setupName = PackageDir + "Kitsetup.ini";
-    std::string setupNew = PackageDir + "Kitsetup.new";
-    DeleteFileA(setupNew.c_str());
-    {
-        kit::KitsetupIni ini;
-        if (splash) ini.splashWidth = SplashWidth, ini.splashHeight = SplashHeight, ini.splashFile = "Splash.bmp";
-        ui::Edit* const names[3] = {&Edit2, &Edit4, &Edit6};
-        ui::Edit* const emails[3] = {&Edit3, &Edit5, &Edit7};
-        for (int n = 0; n < 3; ++n) ini.authorName[n] = names[n]->Text(), ini.authorEmail[n] = emails[n]->Text();
-        ini.version = HeldVersion;
-        if (RadioButton1.Checked()) ini.type = Label7.Caption();
-        if (RadioButton2.Checked()) ini.type = Label8.Caption();
-        if (RadioButton3.Checked()) ini.type = Label9.Caption();
-        if (RadioButton4.Checked()) ini.type = Label10.Caption();
-        if (RadioButton5.Checked() && (HeldVersion == "Flightsimulator 2000" || HeldVersion == "Flightsimulator 98"))
-            ini.type = "Adv";
-        ini.condition = CheckBox1.Checked() ? "Freeware" : "Shareware";
-        // Written whole each time: without a version given the package has none.
-        ini.addonVersion = Edit10.Text();
-        ini.title = Edit1.Text();
-        WriteKitsetupFile(setupNew, ini);
-    }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, setupNew.c_str());  // flush before the move
-    if (!MoveFileExA(setupNew.c_str(), setupName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(setupNew.c_str());
-        missing.push_back("Kitsetup.ini");
-    }
-
-    Form3->Close();
-
-    RegistryPath.clear();
-    ui::ReadRegistryString(HKEY_CURRENT_USER, "\\Software\\SKKT\\CurrentVersion", "Path", RegistryPath);
-    ui::desktop().AddToRecentDocs(RegistryPath + Edit9.Text() + "\\Setup.exe");
-
-    Label26.SetCaption("Completing Setup. Please wait...");
-
-    struct Program {
-        const char* from;
-        const char* to;
-        const char* failure;
-    } const programs[] = {{"Skin32.dll", "Skin32.dll", "Copy Skin32.dll failed"},
-                          {"Unzeng.dll", "Unzeng.dll", "Copy Unzeng.dll failed"},
-                          {"Setup.dll", "Setup.exe", "Copy Setup.exe failed"}};
-    for (const Program& p : programs)
-        if (!CopyFileA((ui::InstallDir() + p.from).c_str(), (PackageDir + p.to).c_str(), FALSE)) {
-            ui::App->MessageBox(p.failure, "Error", MB_OK);
-            missing.push_back(p.to);
-        }
-    for (int i = 0; i < 5; ++i) {
-        if (sources[i].empty() || (i == 4 && !splash)) continue;
-        std::string target = PackageDir + kPictureTargets[i];
-        // A reopened package may name its own copy as the source: it is in place already.
-        if (ComparablePath(sources[i]) == ComparablePath(target) ||
-            CopyFileA(sources[i].c_str(), target.c_str(), FALSE)) {
-            Written.push_back(kPictureTargets[i]);
-        } else {
-            missing.push_back(kPictureTargets[i]);
-            // The installer must not look for a splash screen that is not there.
-            if (i == 4) {
-                ui::IniFile setup(setupName);
-                kit::RemoveKitsetupSplash(
-                    [&setup](const std::string& section, const std::string& key) { setup.DeleteKey(section, key); });
-            }
-        }
-    }
-    // What an earlier build wrote and this one did not is no part of this package.
-    for (const char* name : kBuilderWrittenFiles)
-        if (std::find(Written.begin(), Written.end(), name) == Written.end())
-            DeleteFileA((PackageDir + name).c_str());
-
-    // The package is complete: the last dialog shows it, and the project information too
-    // when it packed any file.
-    Completed = true;
-    if (ArchivedFiles > 0) CompletedPackage = Edit9.Text();
-    settings.WriteString("Temp", "Project", Edit9.Text());
-    RememberPackage(sources);
-
-    if (missing.empty()) {
-        Label26.SetCaption("Setup Complete");
-    } else {
-        Label26.SetCaption("Setup incomplete");
-        std::string list;
-        for (const std::string& m : missing) list += "\n" + m;
-        ui::desktop().MessageBox(Handle(), "The package is not complete. Missing from " + PackageDir + ":" + list,
-                                 "Skykit Builder", 0x30);
-    }
-    // The time is the build's own, not the minutes the last dialog stays open.
-    BuildEnd = GetTickCount();
-    TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
-    Label24.SetCaption(std::to_string(ArchivedFiles));
-    // What the distribution ZIP and the download hold: the files this build made, never an
-    // earlier ZIP, download or anything else lying in the package directory.
-    std::vector<std::string> files = {"Setup.skb", "Kitsetup.ini", "Skin32.dll", "Unzeng.dll", "Setup.exe"};
-    files.insert(files.end(), Written.begin(), Written.end());
-    Done1->PackageFiles.clear();
-    for (const std::string& f : files)
-        if (ui::FileExists(PackageDir + f) &&
-            std::find(Done1->PackageFiles.begin(), Done1->PackageFiles.end(), f) == Done1->PackageFiles.end())
-            Done1->PackageFiles.push_back(f);
-    Done1->ShowModal();
 }
 
 // ---------------------------------------------------------------------------------------

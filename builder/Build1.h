@@ -1,12 +1,15 @@
 // The builder's main project form.
 #pragma once
+#include "Package.h"
+#include "Simulators.h"
 #include "ZipPacker.h"
 #include "ui.h"
 
 // Elapsed build time as minutes and seconds, "01:05"; minutes may grow past two digits.
 std::string FormatElapsed(DWORD milliseconds);
 
-class TForm1 : public ui::Form {
+// The form is the person its builds ask and show things to.
+class TForm1 : public ui::Form, public BuildPerson {
 public:
     TForm1();
 
@@ -74,29 +77,14 @@ public:
     std::string ArchiveFileName;
     // The archive component that packs the add-on files into the package's "Setup.skb".
     TZipPacker ZipPacker1;
-    // The package directory: install directory and master subdirectory (with a trailing
-    // backslash once the archive name is set).
-    std::string PackageDir;
-    // The builder's install folder as the registry records it (for the recent-documents entry).
-    std::string RegistryPath;
-    // The splash choice read at the start of a build.
-    std::string SplashWidth, SplashHeight, SplashFile;
-    // Tick counts around the archive operation.
+    // Tick counts from the start of the archive to the end of the build.
     DWORD BuildStart = 0, BuildEnd = 0;
-    // A build is running: a second Build must not start another Add into the same archive.
+    // A build is packing or completing: a second Build must not start another Add into the
+    // same archive.
     bool Building = false;
-    // The archive being written under a temporary name until the build completes.
-    std::string PendingArchive;
-    // The legal texts written under temporary names, and the names they take at completion.
-    std::vector<std::pair<std::string, std::string>> PendingTexts;
     // The author asked the running build to stop; and to quit once it has.
     bool Cancelled = false;
     bool QuitAfterBuild = false;
-    // The builder's own package files (legal texts, pictures) this build has written.
-    std::vector<std::string> Written;
-    // The running build reached its completion; the files of its archive.
-    bool Completed = false;
-    int ArchivedFiles = 0;
     // The master subdirectory of the last completed build; empty before the first.
     std::string CompletedPackage;
 
@@ -120,10 +108,19 @@ public:
     void SpeedButton3Click();
     void SpeedButton4Click();
     void Image3Click();
+    // Build: the project on the forms through the steps of Package.h, then the last dialog.
     void Image7Click();
+    // The project as the forms and the settings file hold it now.
+    Project CurrentProject();
     // Cancel, Escape or the close box of the "Building..." form: the engine stops at its next
     // report and the earlier package stays as it was.
     void CancelBuild();
+    // What the build asks and shows.
+    void Refuse(const std::string& text, Field field) override;
+    void Starting(BuildStep step) override;
+    void Progress(ProgressType type, long size) override;
+    bool Stopped() override;
+    void CopyFailed(const std::string& text) override;
     void ZipPacker1Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
     void Image6Click();
     void SpeedButton6Click();
@@ -155,10 +152,9 @@ public:
 private:
     bool settingsFailureSaid_ = false;
     void BuildLayout();
-    // The end of a build's archive: installer settings, copies, pictures, the last dialog.
-    void CompletePackage();
-    // Remembers beside the builder where this package's add-on files and pictures came from.
-    void RememberPackage(const std::string (&pictures)[5]);
+    // The folder of a simulator, from the registry, into SimFolder and Label27; false when
+    // it is not installed.
+    bool ReadSimulatorFolder(const kit::Simulator& simulator);
     void SelectType(ui::RadioButton& button);
     void EditDeveloper(const char* number, ui::Edit& name, ui::Edit& email);
 };

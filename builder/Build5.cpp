@@ -4,6 +4,7 @@
 #include "Build5.h"
 
 #include "Build1.h"
+#include "Kitforge.h"
 #include "Skinning.h"
 
 TForm5* Form5 = nullptr;
@@ -40,7 +41,7 @@ TForm5::TForm5() : Form("Form5", 375, 130) {
     });
     skin::BindButton(Image3, Label19, SkinModule, [this] { Image3Click(); });
     skin::BindButton(Image4, Label12, SkinModule, [this] { Image4Click(); });
-    skin::DragWith(*this, {&Image2, &Image5, &Label14, &Label3});
+    DragBy({&Image2, &Image5, &Label14, &Label3});
 
     SkinModule = skin::LoadFor(*this);
     if (SkinModule)
@@ -64,7 +65,7 @@ void TForm5::Image3Click() {
     const Developer developers[] = {{"1", "Name1", "Email1", &Form1->Edit2, &Form1->Edit3},
                                     {"2", "Name2", "Email2", &Form1->Edit4, &Form1->Edit5},
                                     {"3", "Name3", "Email3", &Form1->Edit6, &Form1->Edit7}};
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    ui::IniFile ini = kitforge::Open();
     for (const Developer& d : developers) {
         if (Label3.Caption() != d.number) continue;
         // Written as typed, empty texts included: an emptied box forgets the developer.

@@ -3,15 +3,15 @@
 #include "Build9.h"
 
 #include "Build1.h"
+#include "Kitforge.h"
 #include "Skinning.h"
 
 TOption1* Option1 = nullptr;
 
 namespace {
 
-const char* const kSlotKeys[4] = {"One", "Two", "Three", "Four"};
-const char* const kFs98Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\6.1";
-const char* const kFs2000Key = "\\Software\\Microsoft\\Microsoft Games\\Flight Simulator\\7.0";
+const kit::Simulator& kFs98 = *kit::FindSimulator(kit::FsVersion::Fs98);
+const kit::Simulator& kFs2000 = *kit::FindSimulator(kit::FsVersion::Fs2000);
 const int kMaxSplashWidth = 500, kMaxSplashHeight = 375;
 const int kPreviewWidth = 226, kPreviewHeight = 123;
 
@@ -74,9 +74,9 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
 
         {Label6, &Panel1, {16, 152, 0, 0}, "Microsoft Flightsim version"},
         {RadioButton1, &Panel1, {16, 172, 16, 17}},
-        {Label5, &Panel1, {34, 174, 0, 0}, "Flightsimulator 98"},
+        {Label5, &Panel1, {34, 174, 0, 0}, kFs98.name},
         {RadioButton2, &Panel1, {16, 192, 16, 17}},
-        {Label4, &Panel1, {34, 194, 0, 0}, "Flightsimulator 2000"},
+        {Label4, &Panel1, {34, 194, 0, 0}, kFs2000.name},
         {RadioButton3, &Panel1, {16, 212, 16, 17}},
         {Label2, &Panel1, {34, 214, 0, 0}, "Flightsimulator 2002"},
 
@@ -131,7 +131,7 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
     skin::BindButton(Image14, Label3, SkinModule, [this] { Image14Click(); }, "bv1", "bv1a");
     skin::BindButton(Image21, Label16, SkinModule, [this] { Image21Click(); }, "bv2", "bv2a");
     skin::BindButton(Image22, Label17, SkinModule, [this] { Image22Click(); }, "bv1", "bv1a");
-    skin::DragWith(*this, {&Image2, &Image5, &Label14});
+    DragBy({&Image2, &Image5, &Label14});
     Label5.OnClick = [this] { Label5Click(); };
     Label4.OnClick = Label2.OnClick = [this] { Label4Click(); };
     Image10.OnClick = [this] { Image10Click(); };
@@ -186,10 +186,11 @@ ui::Image* TOption1::SlotPicture(int slot) {
 
 void TOption1::FormShow() {
     try {
-        ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-        Version = ini.ReadString("Flightsim", "Version", Version);
-        for (int i = 0; i < 4; ++i) SlotPath[i] = ini.ReadString("Temp", kSlotKeys[i], SlotPath[i]);
-        SplashPath = ini.ReadString("Temp", "Splash", SplashPath);
+        ui::IniFile ini = kitforge::Open();
+        Version = ini.ReadString(kitforge::kFlightsim, kitforge::kVersion, Version);
+        for (int i = 0; i < 4; ++i)
+            SlotPath[i] = ini.ReadString(kitforge::kTemp, kitforge::kPictureKeys[i], SlotPath[i]);
+        SplashPath = ini.ReadString(kitforge::kTemp, kitforge::kSplash, SplashPath);
     } catch (...) {
     }
     ShowSplashChoice();
@@ -198,22 +199,23 @@ void TOption1::FormShow() {
         c->Cursor = HandCursor();
     for (int slot = 1; slot <= 4; ++slot)
         SlotPicture(slot)->LoadSkin(SkinModule, SlotPath[slot - 1].empty() ? "mappe_hvid" : "ie");
-    if (Version == "Flightsimulator 2000" || Version.empty())
+    if (Version == kFs2000.name || Version.empty())
         RadioButton2.SetChecked(true);
-    else if (Version == "Flightsimulator 98")
+    else if (Version == kFs98.name)
         RadioButton1.SetChecked(true);
 }
 
-void TOption1::PickVersion(ui::RadioButton& button, const char* registryKey) {
+void TOption1::PickVersion(ui::RadioButton& button, const kit::Simulator& simulator) {
     button.SetChecked(true);
     button.SetFocus();
     std::string folder;
-    if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, registryKey, "path", folder)) SimFolder = folder;
+    if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, simulator.registryKey, kit::kFsRegistryValue, folder))
+        SimFolder = folder;
     if (Form1) Form1->Label27.SetCaption(SimFolder);
 }
 
-void TOption1::Label5Click() { PickVersion(RadioButton1, kFs98Key); }
-void TOption1::Label4Click() { PickVersion(RadioButton2, kFs2000Key); }
+void TOption1::Label5Click() { PickVersion(RadioButton1, kFs98); }
+void TOption1::Label4Click() { PickVersion(RadioButton2, kFs2000); }
 
 void TOption1::ChooseScreenshot(int slot) {
     ui::Image* picture = SlotPicture(slot);
@@ -381,23 +383,24 @@ void TOption1::Image22Click() {
 }
 
 void TOption1::Image4Click() {
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
-    if (RadioButton1.Checked()) ini.WriteString("Flightsim", "Version", Label5.Caption());
-    if (RadioButton2.Checked()) ini.WriteString("Flightsim", "Version", Label4.Caption());
+    ui::IniFile ini = kitforge::Open();
+    if (RadioButton1.Checked()) ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Label5.Caption());
+    if (RadioButton2.Checked()) ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Label4.Caption());
     // A slot or splash that is empty now was cleared or rejected: its earlier key goes too,
     // so the build does not package a picture the author took out.
     for (int i = 0; i < 4; ++i) {
         if (!SlotPath[i].empty())
-            ini.WriteString("Temp", kSlotKeys[i], SlotPath[i]);
+            ini.WriteString(kitforge::kTemp, kitforge::kPictureKeys[i], SlotPath[i]);
         else
-            ini.DeleteKey("Temp", kSlotKeys[i]);
+            ini.DeleteKey(kitforge::kTemp, kitforge::kPictureKeys[i]);
     }
     if (!SplashPath.empty()) {
-        ini.WriteString("Temp", "Splash", SplashPath);
-        ini.WriteInteger("Temp", "Splash_Width", SplashWidth);
-        ini.WriteInteger("Temp", "Splash_Height", SplashHeight);
+        ini.WriteString(kitforge::kTemp, kitforge::kSplash, SplashPath);
+        ini.WriteInteger(kitforge::kTemp, kitforge::kSplashWidth, SplashWidth);
+        ini.WriteInteger(kitforge::kTemp, kitforge::kSplashHeight, SplashHeight);
     } else {
-        for (const char* key : {"Splash", "Splash_Width", "Splash_Height"}) ini.DeleteKey("Temp", key);
+        for (const char* key : {kitforge::kSplash, kitforge::kSplashWidth, kitforge::kSplashHeight})
+            ini.DeleteKey(kitforge::kTemp, key);
     }
     Close();
     // The main form's timer opens the add-on location dialog once this dialog is gone.

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "Simulators.h"
 #include "ui.h"
 
 class TOption1 : public ui::Form {
@@ -85,7 +86,7 @@ private:
     ui::Image* SlotPicture(int slot);
     void ChooseScreenshot(int slot);
     void PointAtSlot(int slot);
-    void PickVersion(ui::RadioButton& button, const char* registryKey);
+    void PickVersion(ui::RadioButton& button, const kit::Simulator& simulator);
     void RejectSplash();
     // Preview and size read-out of the splash the settings file names.
     void ShowSplashChoice();

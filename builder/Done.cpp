@@ -7,7 +7,9 @@
 
 #include "Build1.h"
 #include "Build9.h"
+#include "Kitforge.h"
 #include "PackageFiles.h"
+#include "PackageInfo.h"
 
 TDone1* Done1 = nullptr;
 
@@ -16,18 +18,8 @@ namespace {
 // Progress of the distribution ZIP (module-wide, as the bars' owner keeps them).
 int32_t fileSize = 0, fileDone = 0, totalSize = 0, totalDone = 0;
 
-// A fraction as a position of a bar that runs from 1 (empty) to 10001 (full).
-int BarPosition(int32_t done, int32_t total) { return (int)((int64_t)done * 10000 / total + 1); }
-
-const char* const kTempKeys[] = {"One", "Two", "Three", "Four", "Splash", "Splash_Width", "Splash_Height"};
-
 // The dialog's heights: summary and buttons; with the progress bars; collapsed to close.
 const int kIdleHeight = 312, kBusyHeight = 374, kClosingHeight = 274;
-
-// Names a ZIP or download may never take: the package's own files, whatever this build made.
-const char* const kOwnFiles[] = {"Setup.exe",   "Setup.skb",   "Kitsetup.ini", "Skin32.dll",  "Unzeng.dll",
-                                 "licens.skh",  "File_id.diz", "Splash.bmp",   "Screen1.jpg", "Screen2.jpg",
-                                 "Screen3.jpg", "Screen4.jpg"};
 
 // A file that starts as a Windows program does.
 bool IsProgram(const std::string& path) {
@@ -119,7 +111,7 @@ TDone1::TDone1() : Form("Done1", 282, 325) {
     ZipPacker2.AddOptions = {AddRecurseDirs, AddHiddenFiles, AddSeparateDirs};
     ZipPacker2.ExtrOptions = {ExtrDirNames};
     ZipPacker2.SFXOptions = {SFXCheckSize};
-    ZipPacker2.SFXCaption = "Self-extracting Archive";
+    ZipPacker2.SFXCaption = zip::kSfxDefaultCaption;
     ZipPacker2.OnProgress = [this](TObject* s, ProgressType t, const std::string& f, long size) {
         ZipPacker2Progress(s, t, f, size);
     };
@@ -131,14 +123,14 @@ void TDone1::FormShow() {
     Edit1.SetFocus();
 
     // The package is that of the last completed build, whatever the main form holds now.
-    ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
-    FirstScreenshot = settings.ReadString("Temp", "One", FirstScreenshot);
-    ProjectDir = settings.ReadString("Temp", "Project", ProjectDir);
+    ui::IniFile settings = kitforge::Open();
+    FirstScreenshot = settings.ReadString(kitforge::kTemp, kitforge::kPictureKeys[0], FirstScreenshot);
+    ProjectDir = settings.ReadString(kitforge::kTemp, kitforge::kProject, ProjectDir);
     std::string packagePath = ui::InstallDir() + ProjectDir;
     kit::KitsetupIni shown;
     shown.title = ProjectTitle, shown.type = AddonType, shown.splashFile = SplashFile;
     // A version is the package's own: one built without any has none.
-    const kit::KitsetupIni setup = ReadKitsetupFile(packagePath + "\\Kitsetup.ini", shown);
+    const kit::KitsetupIni setup = ReadKitsetupFile(packagePath + "\\" + kit::kSettingsFile, shown);
     ProjectTitle = setup.title, AddonType = setup.type, SplashFile = setup.splashFile;
     AddonVersion = setup.addonVersion;
 
@@ -148,8 +140,8 @@ void TDone1::FormShow() {
     for (const std::string& f : PackageFiles) {
         if (!ui::FileExists(packagePath + "\\" + f)) continue;
         ++files;
-        if (SameName(f, "Splash.bmp")) splash = !SplashFile.empty();
-        if (f.size() == 11 && lstrcmpiA(f.substr(0, 6).c_str(), "Screen") == 0) screenshots = true;
+        if (SameName(f, kit::kSplashFile)) splash = !SplashFile.empty();
+        for (const char* shot : kit::kScreenshotFiles) screenshots = screenshots || SameName(f, shot);
     }
     Label13.SetCaption(splash ? "Yes" : "No");
     Label15.SetCaption(screenshots ? "Yes" : "No");
@@ -212,7 +204,7 @@ void TDone1::Button1Click() {
         return;
     }
     // Without a completed build there is no package: never pack the builder's own folder.
-    if (ProjectDir.empty() || !ui::FileExists(ui::InstallDir() + ProjectDir + "\\Kitsetup.ini")) {
+    if (ProjectDir.empty() || !ui::FileExists(ui::InstallDir() + ProjectDir + "\\" + kit::kSettingsFile)) {
         ui::App->MessageBox("There is no completed package to pack. Please build the project first.", ui::App->Title,
                             MB_OK);
         return;
@@ -226,7 +218,7 @@ void TDone1::Button1Click() {
         return refuse("Please type a plain file name, without a folder and without \\ / : * ? \" < > |");
     // The package's own files are what the ZIP carries: a ZIP or download of their name would
     // replace one of them and break both.
-    for (const char* own : kOwnFiles)
+    for (const char* own : kit::kPackageFiles)
         if (SameName(fileName, own))
             return refuse("\"" + fileName + "\" is a file of the package itself.\nPlease choose another name.");
     for (const std::string& own : PackageFiles)
@@ -261,13 +253,45 @@ void TDone1::Button1Click() {
         if (ui::FileExists(packageDir + f)) ZipPacker2.FSpecArgs.push_back(packageDir + f);
     if (oneFile) PrepareDownload();
     ZipPacker2.SetZipFileName(PendingZip);
+    // While the file is made, Cancel (and the close box) stop it; nothing else can be pressed.
+    Packing(true);
+    zipComplete_ = stopRequested_ = false;
     ZipPacker2.Add();
-    if (PendingZip.empty()) return;  // complete: in place, said, and the dialog closed
-    DeleteFileA(PendingZip.c_str());
+    Packing(false);
+    // The end of the batch comes after the engine has put the whole file in place; only then
+    // does it take the place of an earlier one of that name. A download must be a program:
+    // without its stub it would be a ZIP named ".exe".
+    const bool made =
+        zipComplete_ && (!oneFile || IsProgram(PendingZip)) &&
+        MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!made) DeleteFileA(PendingZip.c_str());
     PendingZip.clear();
-    std::string why = ZipPacker2.ErrorText.empty() ? "" : "\n" + ZipPacker2.ErrorText;
-    ui::desktop().MessageBox(Handle(), "The file could not be made: " + target + why, ui::App->Title,
-                             MB_OK | MB_ICONWARNING);
+    ProgressBar1.SetPosition(kit::kBarEmpty);
+    ProgressBar2.SetPosition(kit::kBarEmpty);
+    if (made) {
+        ui::desktop().MessageBox(
+            Handle(), std::string(oneFile ? "The download is ready:\n" : "The Zip file is ready:\n") + ZipTarget,
+            ui::App->Title, MB_OK | MB_ICONINFORMATION);
+        SetWindowHeight(kClosingHeight);
+        Button2Click();
+    } else if (stopRequested_) {
+        // Stopped: the earlier file of that name is as it was, and the author may try again.
+        SetWindowHeight(kIdleHeight);
+        Edit1.SetFocus();
+    } else {
+        std::string why = ZipPacker2.ErrorText.empty() ? "" : "\n" + ZipPacker2.ErrorText;
+        ui::desktop().MessageBox(Handle(), "The file could not be made: " + target + why, ui::App->Title,
+                                 MB_OK | MB_ICONWARNING);
+    }
+}
+
+void TDone1::Packing(bool on) {
+    packing_ = on;
+    for (ui::WinControl* c : std::initializer_list<ui::WinControl*>{&Edit1, &CheckBox1, &Button1, &Button3})
+        c->SetEnabled(!on);
+    Label7.SetCaption("Compressing...");
+    Button2.SetEnabled(true);
+    if (on) Button2.SetFocus();
 }
 
 void TDone1::FormClose(bool& allowHide) {
@@ -284,48 +308,30 @@ void TDone1::PrepareDownload() {
     ZipPacker2.SFXOptions = {SFXCheckSize, SFXAutoRun, SFXHideOverWriteBox};
     ZipPacker2.SFXOverWriteMode = OvrAlways;
     ZipPacker2.SFXDefaultDir = "%TEMP%\\" + ProjectDir;
-    ZipPacker2.SFXCommandLine = "Setup.exe";
-    // The header holds fewer than 250 characters of text.
-    size_t room = 249 - ZipPacker2.SFXDefaultDir.size() - ZipPacker2.SFXCommandLine.size();
-    ZipPacker2.SFXCaption = (ProjectTitle.empty() ? std::string("Self-extracting Archive") : ProjectTitle).substr(0, room);
+    ZipPacker2.SFXCommandLine = kit::kSetupFile;
+    const size_t room = zip::SfxCaptionRoom(ZipPacker2.SFXDefaultDir, ZipPacker2.SFXCommandLine);
+    ZipPacker2.SFXCaption =
+        (ProjectTitle.empty() ? std::string(zip::kSfxDefaultCaption) : ProjectTitle).substr(0, room);
 }
 
 void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
     switch (ProgrType) {
         case ptFileStart:
-            ProgressBar1.SetPosition(1);
+            ProgressBar1.SetPosition(kit::kBarEmpty);
             fileSize = (int32_t)FileSize;
             fileDone = 0;
             break;
         case ptBytesDone:
             fileDone += (int32_t)FileSize;
             totalDone += (int32_t)FileSize;
-            ProgressBar1.SetPosition(fileSize != 0 ? BarPosition(fileDone, fileSize) : 10001);
-            if (totalSize != 0) ProgressBar2.SetPosition(BarPosition(totalDone, totalSize));
+            ProgressBar1.SetFraction(fileDone, fileSize);  // an empty file is done at once
+            if (totalSize != 0) ProgressBar2.SetFraction(totalDone, totalSize);
             break;
-        case ptBatchDone: {
-            // The new file is complete: now it takes the place of an earlier one of that name.
-            // A download must be a program: without its stub it would be a ZIP named ".exe".
-            if (PendingZip.empty()) break;
-            const bool oneFile = EndsWith(PendingZip, ".exe");
-            if (oneFile && !IsProgram(PendingZip)) break;
-            if (!MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                break;
-            PendingZip.clear();
-            ui::desktop().MessageBox(Handle(),
-                                     std::string(oneFile ? "The download is ready:\n" : "The Zip file is ready:\n") +
-                                         ZipTarget,
-                                     ui::App->Title, MB_OK | MB_ICONINFORMATION);
-            ProgressBar1.SetPosition(1);
-            ProgressBar2.SetPosition(1);
-            SetWindowHeight(kClosingHeight);
-            Button2Click();
-            break;
-        }
+        case ptBatchDone: zipComplete_ = true; break;
         case ptFileCount:
             break;
         case ptByteCount:
-            ProgressBar2.SetPosition(1);
+            ProgressBar2.SetPosition(kit::kBarEmpty);
             totalSize = (int32_t)FileSize;
             totalDone = 0;
             break;
@@ -333,9 +339,16 @@ void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::str
 }
 
 void TDone1::Button2Click() {
+    if (packing_) {
+        // While the file is made, Cancel stops it (the engine at its next report).
+        stopRequested_ = ZipPacker2.CancelRequested = true;
+        Label7.SetCaption("Stopping...");
+        Button2.SetEnabled(false);
+        return;
+    }
     try {
-        ui::IniFile settings(ui::InstallDir() + "Kitforge.ini");
-        for (const char* key : kTempKeys) settings.DeleteKey("Temp", key);
+        ui::IniFile settings = kitforge::Open();
+        kitforge::ForgetPictures(settings);
     } catch (...) {
     }
     if (Option1) Option1->ForgetPictures();
@@ -354,5 +367,5 @@ void TDone1::Button2Click() {
 void TDone1::Button3Click() {
     ui::App->Minimize();
     // Quoted: an install directory may hold spaces.
-    ui::desktop().WinExec("\"" + ui::InstallDir() + ProjectDir + "\\Setup.exe\"", SW_SHOWNORMAL);
+    ui::desktop().WinExec("\"" + ui::InstallDir() + ProjectDir + "\\" + kit::kSetupFile + "\"", SW_SHOWNORMAL);
 }

@@ -54,6 +54,9 @@ public:
 
 private:
     bool closing_ = false;  // Cancel's own close, not the close box
+    // A ZIP or download is being made; the engine has put it in place; Cancel was pressed.
+    bool packing_ = false, zipComplete_ = false, stopRequested_ = false;
+    void Packing(bool on);
 };
 
 extern TDone1* Done1;

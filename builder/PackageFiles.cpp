@@ -7,33 +7,33 @@
 #include <fstream>
 #include <sstream>
 
+#include "Kitforge.h"
+#include "PackageInfo.h"
 #include "ui.h"
-
-const char* const kBuilderWrittenFiles[7] = {"licens.skh",  "File_id.diz", "Splash.bmp",  "Screen1.jpg",
-                                             "Screen2.jpg", "Screen3.jpg", "Screen4.jpg"};
-const char* const kPictureTargets[5] = {"Screen1.jpg", "Screen2.jpg", "Screen3.jpg", "Screen4.jpg", "Splash.bmp"};
 
 namespace {
 
 const char* const kRecentSection = "Recent packages";
-const char* const kPictureKeys[5] = {"One", "Two", "Three", "Four", "Splash"};
-
-std::string Settings() { return ui::InstallDir() + "Kitforge.ini"; }
 
 std::string Upper(std::string s) {
     if (!s.empty()) CharUpperBuffA(s.data(), (DWORD)s.size());
     return s;
 }
 
-std::string ReadText(const std::string& path, bool& found) {
+// The lines of a text the builder wrote, each with its line break.
+std::vector<std::string> ReadLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    found = (bool)in;
     std::ostringstream s;
     s << in.rdbuf();
-    std::string text = s.str();
-    // The builder writes every line with its line break; the memo holds the lines.
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
-    return text;
+    const std::string text = s.str();
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
 }
 
 }  // namespace
@@ -82,10 +82,11 @@ std::string PackageSection(const std::string& subdir) { return "Package " + subd
 
 std::vector<std::string> RecentPackages() {
     std::vector<std::string> list;
-    ui::IniFile ini(Settings());
+    ui::IniFile ini = kitforge::Open();
     for (int i = 1; i <= kMaxRecent; ++i) {
         std::string s = ini.ReadString(kRecentSection, std::to_string(i), "");
-        if (s.empty() || !PlainFolderName(s) || !ui::FileExists(ui::InstallDir() + s + "\\Kitsetup.ini")) continue;
+        if (s.empty() || !PlainFolderName(s) || !ui::FileExists(ui::InstallDir() + s + "\\" + kit::kSettingsFile))
+            continue;
         if (std::find(list.begin(), list.end(), s) == list.end()) list.push_back(s);
     }
     return list;
@@ -96,7 +97,7 @@ void RememberRecentPackage(const std::string& subdir) {
     auto same = [&](const std::string& s) { return Upper(s) == Upper(subdir); };
     list.erase(std::remove_if(list.begin(), list.end(), same), list.end());
     list.insert(list.begin(), subdir);
-    ui::IniFile ini(Settings());
+    ui::IniFile ini = kitforge::Open();
     for (int i = 1; i <= kMaxRecent; ++i) {
         if (i <= (int)list.size())
             ini.WriteString(kRecentSection, std::to_string(i), list[i - 1]);
@@ -123,7 +124,7 @@ std::string PackageSubdirOf(const std::string& path) {
     if (path.empty()) return "";
     std::string dir = path;
     if (ui::FileExists(path) && !ui::DirectoryExists(path)) {
-        if (Upper(ui::ExtractFileName(path)) != "KITSETUP.INI") return "";
+        if (Upper(ui::ExtractFileName(path)) != Upper(kit::kSettingsFile)) return "";
         dir = ui::ExtractFilePath(path);
     }
     char full[MAX_PATH * 4];
@@ -135,33 +136,55 @@ std::string PackageSubdirOf(const std::string& path) {
     // Only a package of this install directory can be built again under its name.
     if (!PlainFolderName(name) || ComparablePath(ui::ExtractFilePath(dir)) != ComparablePath(ui::InstallDir()))
         return "";
-    if (!ui::FileExists(dir + "\\Kitsetup.ini")) return "";
+    if (!ui::FileExists(dir + "\\" + kit::kSettingsFile)) return "";
     return name;
 }
 
-bool ReadPackageProject(const std::string& subdir, PackageProject& p) {
-    std::string dir = ui::InstallDir() + subdir + "\\";
-    if (subdir.empty() || !ui::FileExists(dir + "Kitsetup.ini")) return false;
-    p = PackageProject{};
+bool ReadPackageProject(const std::string& subdir, Project& p) {
+    const std::string dir = ui::InstallDir() + subdir + "\\";
+    if (subdir.empty() || !ui::FileExists(dir + kit::kSettingsFile)) return false;
+    const kit::KitsetupIni setup = ReadKitsetupFile(dir + kit::kSettingsFile);
+    p = Project{};
     p.subdir = subdir;
-    p.setup = ReadKitsetupFile(dir + "Kitsetup.ini");
-    p.terms = ReadText(dir + "licens.skh", p.hasTerms);
-    p.description = ReadText(dir + "File_id.diz", p.hasDescription);
+    p.title = setup.title;
+    for (int n = 0; n < 3; ++n) p.developers[n] = {setup.authorName[n], setup.authorEmail[n]};
+    p.type = setup.type == kit::kAdventureType ? "Adventure" : setup.type;
+    p.freeware = setup.condition != "Shareware";
+    p.simulator = setup.version;
+    p.addonVersion = setup.addonVersion;
+    p.terms = ReadLines(dir + kit::kTermsFile);
+    p.description = ReadLines(dir + kit::kDescriptionFile);
 
-    ui::IniFile settings(Settings());
-    std::string section = PackageSection(subdir);
+    ui::IniFile settings = kitforge::Open();
+    const std::string section = PackageSection(subdir);
     std::string location = settings.ReadString(section, "Location", "");
     if (!location.empty() && ui::DirectoryExists(location)) p.location = location;
-    bool splash = !p.setup.splashFile.empty();
+    const bool splash = !setup.splashFile.empty();
     for (int i = 0; i < 5; ++i) {
         if (i == 4 && !splash) break;
         // The author's own picture when it is still there, else the package's copy of it.
-        std::string source = settings.ReadString(section, kPictureKeys[i], "");
-        std::string copy = dir + kPictureTargets[i];
+        const std::string source = settings.ReadString(section, kitforge::kPictureKeys[i], "");
+        const std::string copy = dir + (i < 4 ? kit::kScreenshotFiles[i] : kit::kSplashFile);
+        std::string& picture = i < 4 ? p.screenshots[i] : p.splash;
         if (!source.empty() && ui::FileExists(source))
-            p.pictures[i] = source;
+            picture = source;
         else if (ui::FileExists(copy))
-            p.pictures[i] = copy;
+            picture = copy;
     }
+    if (!p.splash.empty()) p.splashWidth = setup.splashWidth, p.splashHeight = setup.splashHeight;
     return true;
+}
+
+void RememberPackage(const Project& p) {
+    ui::IniFile ini = kitforge::Open();
+    const std::string section = PackageSection(p.subdir);
+    ini.WriteString(section, "Location", p.location);
+    for (int i = 0; i < 5; ++i) {
+        const std::string& picture = i < 4 ? p.screenshots[i] : p.splash;
+        if (picture.empty())
+            ini.DeleteKey(section, kitforge::kPictureKeys[i]);
+        else
+            ini.WriteString(section, kitforge::kPictureKeys[i], picture);
+    }
+    RememberRecentPackage(p.subdir);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KitsetupIni.h"
+#include "Package.h"
 
 // A path as Windows resolves it: full, "." and ".." resolved, short names made long, no
 // trailing backslash (a drive root keeps its own), letters folded to upper case.
@@ -15,12 +16,6 @@ bool PathWithin(const std::string& inner, const std::string& outer);
 // A name Windows accepts for one folder: not "." or "..", no separators, none of
 // < > : " / \ | ? * or control characters, no trailing dot or space, no device name.
 bool PlainFolderName(const std::string& name);
-
-// The files the builder writes into a package apart from the archive, the installer's
-// settings and the three program copies; a build removes those it does not write again.
-extern const char* const kBuilderWrittenFiles[7];
-// The targets of the four screenshots and of the splash bitmap, in that order.
-extern const char* const kPictureTargets[5];
 
 // The settings-file section that remembers, beside the builder, where a package's add-on
 // files and pictures came from. Never written into the package: it ships to users.
@@ -35,17 +30,14 @@ constexpr int kMaxRecent = 4;
 void WriteKitsetupFile(const std::string& path, const kit::KitsetupIni& ini);
 kit::KitsetupIni ReadKitsetupFile(const std::string& path, const kit::KitsetupIni& absent = {});
 
-// An earlier package as its directory tells it, with what the settings file remembers.
-struct PackageProject {
-    std::string subdir;       // the master subdirectory
-    kit::KitsetupIni setup;   // its "Kitsetup.ini"
-    std::string terms, description;   // "licens.skh" and "File_id.diz", empty when absent
-    bool hasTerms = false, hasDescription = false;
-    std::string location;     // the add-on folder, when remembered and still there
-    std::string pictures[5];  // screenshots 1 to 4 and the splash: where to copy them from
-};
 // The package directory of a folder or of its "Kitsetup.ini": the install directory's
 // subfolder that holds "Kitsetup.ini". Empty when the path is no package of this builder.
 std::string PackageSubdirOf(const std::string& path);
-// Reads a package of the install directory; false when it has no "Kitsetup.ini".
-bool ReadPackageProject(const std::string& subdir, PackageProject& project);
+// The project of an earlier package of the install directory, as its files tell it: the
+// pictures from where the author kept them when that is remembered and still there, else the
+// package's own copies; the add-on folder when remembered and still there. False when the
+// folder holds no "Kitsetup.ini".
+bool ReadPackageProject(const std::string& subdir, Project& project);
+// Remembers beside the builder where a built package's add-on folder and pictures are, for
+// reopening it, and puts it first in the recent list.
+void RememberPackage(const Project& project);

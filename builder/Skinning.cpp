@@ -32,14 +32,4 @@ void BindButton(ui::Image& image, ui::Label& label, HMODULE& lib, std::function<
     label.SetBounds(image.Bounds());
 }
 
-void DragWith(ui::Form& form, std::initializer_list<ui::Control*> strip) {
-    for (ui::Control* c : strip)
-        c->OnMouseDown = [&form](ui::MouseButton b, int, int) {
-            if (b != ui::MouseButton::Left) return;
-            ReleaseCapture();
-            // Move by the caption area, as dragging a caption bar does.
-            SendMessageA(form.Handle(), WM_SYSCOMMAND, 0xF012, 0);
-        };
-}
-
 }  // namespace skin

@@ -18,7 +18,4 @@ void LoadAll(HMODULE lib, std::initializer_list<std::pair<ui::Image*, const char
 void BindButton(ui::Image& image, ui::Label& label, HMODULE& lib, std::function<void()> onClick,
                 const char* rest = ui::kSkinButton.rest, const char* pressed = ui::kSkinButton.pressed);
 
-// A caption-less dialog moves when its title strip is dragged with the left button.
-void DragWith(ui::Form& form, std::initializer_list<ui::Control*> strip);
-
 }  // namespace skin

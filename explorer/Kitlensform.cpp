@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Aux32.h"
+#include "Kitforge.h"
 
 TKitlens* Kitlens = nullptr;
 
@@ -61,7 +62,7 @@ const Rule kRules[] = {
     {{"Skin32.dll"}, false},
     {{"Setup.dll"}, true},
     {{"license.skh"}, true},
-    {{"Kitforge.ini"}, true},
+    {{kitforge::kFileName}, true},
     {{"Unzeng.dll"}, false},
     // The zip engine: without it the builder can not make a package.
     {{"Zipeng.dll"}, false},
@@ -78,16 +79,6 @@ bool SameName(const std::string& a, const char* b) {
     for (; i < a.size() && b[i]; ++i)
         if (Fold(a[i]) != Fold(b[i])) return false;
     return i == a.size() && !b[i];
-}
-
-std::string SystemErrorText(DWORD code) {
-    char* buf = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
-    std::string s = n && buf ? std::string(buf, n) : "Error " + std::to_string(code);
-    if (buf) LocalFree(buf);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
 }
 
 HBITMAP Picture(const char* name) { return LoadBitmapA(GetModuleHandleA(nullptr), name); }
@@ -167,13 +158,13 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
     for (const std::string& l : lines) data += l + "\r\n";
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw ui::EFCreateError("Cannot create file \"" + path + "\". " + SystemErrorText(GetLastError()));
+        throw ui::EFCreateError("Cannot create file \"" + path + "\". " + ui::SystemErrorText(GetLastError()) + ".");
     DWORD written = 0;
     BOOL ok = data.empty() || WriteFile(h, data.data(), (DWORD)data.size(), &written, nullptr);
     DWORD err = GetLastError();
     CloseHandle(h);
     if (!ok || written != data.size())
-        throw ui::EFCreateError("Cannot write file \"" + path + "\". " + SystemErrorText(err));
+        throw ui::EFCreateError("Cannot write file \"" + path + "\". " + ui::SystemErrorText(err) + ".");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -202,7 +193,7 @@ TKitlens::TKitlens() : Form("Kitlens", 473, 508) {
         Image3.LoadSkin(SkinLibrary, ui::kSkinButton.rest);
     } catch (const ui::Error&) {
     }
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    ui::IniFile ini = kitforge::Open();
     ComboBox1.SetText(ini.ReadString(kSection, "Url", kDesignedUrl));
     Entries.clear();
     Label6.SetCaption(ui::InstallDir());
@@ -409,12 +400,7 @@ void TKitlens::Warn(const std::string& text) {
     ui::desktop().MessageBox(Handle(), text, kCaption, MB_OK | MB_ICONWARNING);
 }
 
-void TKitlens::Image2MouseDown(ui::MouseButton button) {
-    if (button != ui::MouseButton::Left) return;
-    ReleaseCapture();
-    // Move by the caption area: the title strip drags the window like a caption bar.
-    SendMessageA(Handle(), WM_SYSCOMMAND, 0xF012, 0);
-}
+void TKitlens::Image2MouseDown(ui::MouseButton button) { TitleMouseDown(button); }
 
 // ---------------------------------------------------------------------------------------
 // Listing
@@ -655,7 +641,7 @@ void TKitlens::SpeedButton1Click() {
     if (!DeleteFileA(path.c_str())) {
         // The file stays, and so does its item: say why.
         DWORD err = GetLastError();
-        Warn(caption + " could not be deleted. " + SystemErrorText(err));
+        Warn(caption + " could not be deleted. " + ui::SystemErrorText(err) + ".");
         return;
     }
     ListView1.DeleteItem(sel);
@@ -696,7 +682,7 @@ void TKitlens::Image4MouseDown() { Image4.LoadSkin(SkinLibrary, ui::kSkinButton.
 void TKitlens::Image3MouseDown() { Image3.LoadSkin(SkinLibrary, ui::kSkinButton.pressed); }
 
 void TKitlens::CloseWith(ui::Image& button) {
-    ui::IniFile ini(ui::InstallDir() + "Kitforge.ini");
+    ui::IniFile ini = kitforge::Open();
     ini.WriteString(kSection, "Url", ComboBox1.Text());
     try {
         button.LoadSkin(SkinLibrary, ui::kSkinButton.rest);
