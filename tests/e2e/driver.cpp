@@ -15,8 +15,11 @@
 //   close CLASS TITLE            asks the window to close (as the taskbar's Close does)
 //   iconic CLASS TITLE           prints "iconic" or "normal"
 //   kill EXE                     ends every process of that program name (left over by a failed test)
-//   clickwatch CLASS TITLE X Y PCLASS PTITLE DCLASS DTITLE EVERY_MS LIMIT_MS SHOT.bmp
-//                                clicks, then samples PCLASS's progress bars until DCLASS shows
+//   clickwatch CLASS TITLE X Y PCLASS PTITLE DCLASS DTITLE EVERY_MS LIMIT_MS SHOT.bmp [CANCEL_AT]
+//                                clicks, then samples PCLASS's progress bars until DCLASS shows;
+//                                with CANCEL_AT, presses PCLASS's "Cancel" once its second bar
+//                                reaches that position, or ("tMS") that many ms after the click
+//                                ("cancel MS"), and ends also when PCLASS has gone ("gone MS")
 //   bars CLASS TITLE             the positions of the window's progress bars, one a line
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
@@ -599,7 +602,11 @@ int main(int argc, char** argv) {
         POINT p = ClientToScreenPt(h, atoi(argv[4]), atoi(argv[5]));
         DWORD every = strtoul(argv[10], nullptr, 10), limit = strtoul(argv[11], nullptr, 10);
         const char* shotFile = argv[12];
-        bool shotTaken = false;
+        const char* cancelArg = argc >= 14 ? argv[13] : "-1";
+        // By time the bars are not read before the press: a busy program answers late.
+        const bool byTime = cancelArg[0] == 't';
+        const long cancelAt = atol(cancelArg + (byTime ? 1 : 0));
+        bool shotTaken = false, cancelled = false;
         SetForegroundWindow(h);
         MoveTo(p.x, p.y);
         Sleep(50);
@@ -613,17 +620,39 @@ int main(int argc, char** argv) {
                 printf("done %lu\n", now);
                 return 0;
             }
-            if (HWND prog = Find(argv[6], argv[7])) {
+            HWND prog = Find(argv[6], argv[7]);
+            if (prog) {
                 std::vector<long> pos;
+                HWND cancel = nullptr;
+                for (HWND c : AllChildren(prog)) {
+                    char cls[64] = "", text[64] = "";
+                    GetClassNameA(c, cls, sizeof(cls));
+                    GetWindowTextA(c, text, sizeof(text));
+                    if (lstrcmpiA(cls, "Button") == 0 && std::string(text) == "Cancel") cancel = c;
+                }
+                if (!cancelled && byTime && (long)now >= cancelAt && cancel) {
+                    PostMessageA(cancel, BM_CLICK, 0, 0);
+                    cancelled = true;
+                    printf("cancel %lu\n", now);
+                }
                 for (HWND c : AllChildren(prog)) {
                     char cls[64] = "";
                     GetClassNameA(c, cls, sizeof(cls));
-                    if (lstrcmpiA(cls, "msctls_progress32") == 0) pos.push_back((long)SendMessageA(c, PBM_GETPOS, 0, 0));
+                    if (lstrcmpiA(cls, "msctls_progress32") == 0 && (!byTime || cancelled))
+                        pos.push_back((long)SendMessageA(c, PBM_GETPOS, 0, 0));
                 }
                 if (pos.size() == 2) {
                     printf("%lu %ld %ld\n", now, pos[0], pos[1]);
                     if (!shotTaken && pos[1] > 2000 && pos[1] < 9000) shotTaken = SaveScreen(shotFile);
+                    if (!cancelled && !byTime && cancelAt >= 0 && pos[1] >= cancelAt && cancel) {
+                        PostMessageA(cancel, BM_CLICK, 0, 0);
+                        cancelled = true;
+                        printf("cancel %lu\n", GetTickCount() - start);
+                    }
                 }
+            } else if (cancelled) {
+                printf("gone %lu\n", now);
+                return 0;
             }
             if (now > limit) return 1;
             Sleep(every);
