@@ -739,6 +739,7 @@ void WinControl::SetCaption(const std::string& text) {
 
 LRESULT CALLBACK WinControl::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* c = reinterpret_cast<WinControl*>(data);
+    if (c->OwnMessage(msg, wp, lp)) return 0;
     switch (msg) {
         case WM_KEYDOWN:
             if (c->OnKeyDown) {
@@ -938,19 +939,46 @@ void ProgressBar::Created() {
     SendMessageA(hwnd_, PBM_SETPOS, pos_, 0);
 }
 
+namespace {
+// The control is drawn anew with each position it takes, which on some systems costs
+// milliseconds: a build of thousands of small files, each taking its bar from empty to full,
+// would spend seconds on pictures nobody can follow. So a bar takes at most ten positions a
+// second, and a timer brings it the last one.
+const DWORD kBarInterval = 100;
+const UINT_PTR kBarTimer = 0x5B;
+}  // namespace
+
 void ProgressBar::SetPosition(int p) {
     if (p < Min) p = Min;
     if (p > Max) p = Max;
     pos_ = p;
-    if (!hwnd_) return;
-    // A build reports thousands of steps; the bar is some 200 pixels wide. Repainting it for a
-    // step that moves no pixel costs the build time and shows nothing new.
+    if (!hwnd_ || catchingUp_) return;
+    // The bar is some 200 pixels wide: a step that moves no pixel shows nothing new.
     RECT r;
     GetClientRect(hwnd_, &r);
     int pixel = Max > Min ? (int)((int64_t)(p - Min) * r.right / (Max - Min)) : 0;
     if (pixel == shownPixel_ && p != Min && p != Max) return;
-    shownPixel_ = pixel;
-    SendMessageA(hwnd_, PBM_SETPOS, p, 0);
+    if (GetTickCount() - shownAt_ < kBarInterval) {
+        catchingUp_ = SetTimer(hwnd_, kBarTimer, kBarInterval, nullptr) != 0;
+        if (catchingUp_) return;
+    }
+    Draw();
+}
+
+void ProgressBar::Draw() {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    shownPixel_ = Max > Min ? (int)((int64_t)(pos_ - Min) * r.right / (Max - Min)) : 0;
+    shownAt_ = GetTickCount();
+    SendMessageA(hwnd_, PBM_SETPOS, pos_, 0);
+}
+
+bool ProgressBar::OwnMessage(UINT msg, WPARAM wp, LPARAM) {
+    if (msg != WM_TIMER || wp != kBarTimer) return false;
+    KillTimer(hwnd_, kBarTimer);
+    catchingUp_ = false;
+    if ((int)SendMessageA(hwnd_, PBM_GETPOS, 0, 0) != pos_) Draw();
+    return true;
 }
 
 // Combo box

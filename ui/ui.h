@@ -240,6 +240,8 @@ protected:
     // The control reports its double-clicks itself (or has none), so its window's
     // WM_LBUTTONDBLCLK is not one.
     virtual bool OwnDblClick() const { return false; }
+    // A message of the control's own window that the control handles itself (true: taken).
+    virtual bool OwnMessage(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/) { return false; }
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };
 
@@ -442,10 +444,14 @@ public:
 protected:
     const char* WindowClass() const override { return PROGRESS_CLASSA; }
     void Created() override;
+    bool OwnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     int pos_ = 1;
     int shownPixel_ = -1;  // the filled width last drawn
+    DWORD shownAt_ = 0;    // when the control last took a position
+    bool catchingUp_ = false;  // a timer brings the control the latest position
+    void Draw();
 };
 
 class ComboBox : public WinControl {
