@@ -681,8 +681,6 @@ void TForm1::Image7Click() {
     if (build.outcome == PackageBuild::Outcome::Refused) return;
     BuildEnd = GetTickCount();
     TimeLabel.SetCaption(FormatElapsed(BuildEnd - BuildStart));
-    // What the archive component now shows is the package's archive, old or new.
-    ZipPacker1.SetZipFileName(ArchiveFileName);
     // The progress window goes before anything else is shown: the build has ended.
     Form3->Finish();
     if (!complete) {
@@ -710,6 +708,8 @@ void TForm1::Image7Click() {
         Done1->PackageFiles = build.packageFiles;
         Done1->ShowModal();
     }
+    // The archive component names the package's archive again, old or new.
+    ZipPacker1.SetZipFileName(ArchiveFileName);
     if (QuitAfterBuild) {
         QuitAfterBuild = false;
         Image4Click();

@@ -27,6 +27,10 @@ TEST(SfxHeader, LayoutAndLengthLimit) {
     EXPECT_EQ(h[7 + 240], 'x');
     EXPECT_EQ(h[7 + 248], 'x');
     EXPECT_FALSE(zip::BuildSfxHeader(0, caption + "c", dir, cmd, h));
+    // The room a caption has beside the other two texts is exactly what the header takes.
+    EXPECT_EQ(zip::SfxCaptionRoom(dir, cmd), caption.size());
+    EXPECT_EQ(zip::SfxCaptionRoom(std::string(240, 'd'), cmd), 0u);
+    EXPECT_EQ(zip::SfxCaptionRoom(std::string(300, 'd'), cmd), 0u);
 }
 
 TEST(SfxHeader, EmptyArchiveBehindTheStubPointsAfterIt) {
