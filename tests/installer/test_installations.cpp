@@ -224,6 +224,58 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     testing_support::RemoveTree(UninstallDataFolder(InstallIdentity("Evil", dest), true));
 }
 
+TEST_F(Installations, EveryKeptCopyIsRecordedAndComesBack) {
+    const std::string dest = base + "Sound", data = UninstallDataFolder(InstallIdentity("Kept", dest), true);
+    const std::string v10 = Package("V10", "Kept", "Sound", "1.0", {{"readme.txt", "1.0"}, {"a.wav", "a"}, {"gone\\b.wav", "b"}});
+    const std::string v11 = Package("V11", "Kept", "Sound", "1.1", {{"readme.txt", "1.1"}, {"a.wav", "a"}, {"new.wav", "n"}});
+    MakeFolders(dest);
+    WriteFile(dest + "\\a.wav", "mine");                    // a first install replaces the person's file
+    ASSERT_EQ(Install(v10, dest), 0);
+    WriteFile(dest + "\\readme.txt", "notes");              // an update replaces the person's notes
+    ASSERT_EQ(Install(v11, dest), 0);
+    InstallLog log = InstallLog::Parse(ReadFile(Record(dest)));
+    std::vector<std::string> listed;
+    for (const auto* list : {&log.files, &log.replaced})
+        for (const LoggedFile& f : *list) listed.push_back(f.rel);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"a.wav", "new.wav", "readme.txt"}));
+    for (const std::string& d : log.dirs) EXPECT_EQ(d.find("gone"), std::string::npos) << d;
+    WriteFile(dest + "\\readme.txt", "more notes");         // a reinstall: a second copy of theirs
+    ASSERT_EQ(Install(v11, dest), 0);
+    DeleteFileA((dest + "\\new.wav").c_str());               // a repair
+    ASSERT_EQ(Install(v11, dest), 0);
+    EXPECT_EQ(ReadFile(dest + "\\new.wav"), "n");
+    std::string said;
+    EXPECT_EQ(Uninstall(dest, "", &said), 0);
+    EXPECT_EQ(ReadFile(dest + "\\a.wav"), "mine");
+    EXPECT_EQ(ReadFile(dest + "\\readme.txt"), "notes");
+    EXPECT_EQ(Tree(dest), (std::vector<std::string>{"a.wav", "readme.txt"}));
+    // The further copy cannot take the place of the first: it stays where it is, and is named.
+    EXPECT_EQ(ReadFile(data + "\\Backup\\readme.txt.skk~2"), "more notes");
+    EXPECT_NE(said.find("Kept copy not put back: " + data + "\\Backup\\readme.txt.skk~2"), std::string::npos) << said;
+    EXPECT_NE(said.find("Put back: " + dest + "\\readme.txt"), std::string::npos) << said;
+    EXPECT_EQ(Tree(data + "\\Backup"), std::vector<std::string>{"readme.txt.skk~2"});
+    testing_support::RemoveTree(data);
+}
+
+TEST_F(Installations, TwoAddonsSharingAFileAreRemovedInEitherOrder) {
+    const std::string gauges = base + "Gauges";
+    const std::string a = Package("A", "Panel A", "Panel", "1", {{"common.gau", "A's"}, {"a.gau", "a"}});
+    const std::string b = Package("B", "Panel B", "Panel", "1", {{"common.gau", "B's"}, {"b.gau", "b"}});
+    for (bool aFirst : {true, false}) {
+        ASSERT_EQ(Install(a, gauges), 0);
+        ASSERT_EQ(Install(b, gauges), 0);   // replaces A's common.gau, keeping A's
+        EXPECT_EQ(Uninstall(gauges, aFirst ? "Panel A" : "Panel B"), 0);
+        // What the add-on still installed needs stays; the one removed first gets its own back.
+        EXPECT_EQ(ReadFile(gauges + "\\common.gau"), aFirst ? "B's" : "A's");
+        EXPECT_EQ(Uninstall(gauges, aFirst ? "Panel B" : "Panel A"), 0);
+        EXPECT_EQ(Tree(gauges), std::vector<std::string>{});
+        for (const char* t : {"Panel A", "Panel B"})
+            EXPECT_FALSE(Exists(UninstallDataFolder(InstallIdentity(t, gauges), true) + "\\Backup"));
+        testing_support::RemoveTree(gauges);
+    }
+}
+
 TEST_F(Installations, ARecordCutAtAnyLineIsRefusedWithNothingRemoved) {
     const std::string fs = base + "FS", dest = fs + "\\Addon Scenery\\Cut";
     MakeFolders(dest);
