@@ -639,9 +639,9 @@ void ReplaceEarlier(Installation& run) {
             continue;
         }
         std::string p = JoinPath(folder, r.rel), copy = JoinPath(run.log.backups, r.rel);
-        if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
-        if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) {
-            replaced.push_back(r);   // the person changed it since: the copy stays for the uninstall
+        if (!r.backup) continue;
+        if (!r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize) || (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size))) {
+            replaced.push_back(r);   // it cannot come back now: it stays recorded, for the uninstall to name
             continue;
         }
         if (PutBackCopy(copy, p).empty()) {

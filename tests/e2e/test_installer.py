@@ -75,7 +75,7 @@ def write_ini(path, entries):
 FONT = ["-font", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"]
 
 
-def make_package(folder, addon, with_archive=True):
+def make_package(folder, addon, with_archive=True, title=TITLE, version=None):
     os.makedirs(folder, exist_ok=True)
     if with_archive:
         subprocess.run(["zip", "-q", "-r", "-X", os.path.join(folder, "Setup.skb"), "."], cwd=addon, check=True)
@@ -86,8 +86,8 @@ def make_package(folder, addon, with_archive=True):
         ("Splash", [("Width", "400"), ("Height", "300"), ("Filename", "Splash.bmp")]),
         ("Authors", [("2", "Jens Hansen"), ("1", "jens@example.dk"), ("4", "Mary Olsen"), ("3", "mary@example.com")]),
         ("Flightsim", [("Version", "Flightsimulator 2000")]),
-        ("Addon", [("Type", "Scenery"), ("Condition", "Freeware")]),
-        ("Title", [("hl", TITLE)]),
+        ("Addon", [("Type", "Scenery"), ("Condition", "Freeware")] + ([("Version", version)] if version else [])),
+        ("Title", [("hl", title)]),
     ])
     with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
         f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")

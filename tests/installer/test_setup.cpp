@@ -143,10 +143,9 @@ TEST(ReplaceQuestion, SaysWhichFilesWhoseAndWhatYesAndNoDo) {
         {{"a.txt", "b.txt"}, {}, {}, false,
          {"You changed 2 files since version 1.0 of Heathrow EGLL was installed:\n  a.txt\n  b.txt",
           "Yes replaces them with the files of version 1.1; no copy is kept", "No keeps them as they are"}},
-        {{}, {"common.gau"}, {}, true,
-         {"A file of Heathrow EGLL belongs to another add-on installed here:\n  common.gau (Copenhagen)", "a copy of it,"}},
-        {{}, {"x.txt"}, {"y.txt", "z.txt"}, true,
-         {"2 files of Heathrow EGLL are already in this folder, and they are not from Heathrow EGLL:\n  y.txt\n  z.txt",
+        {{}, {"common.gau"}, {"y.txt", "z.txt"}, true,
+         {"A file of Heathrow EGLL belongs to another add-on installed here:\n  common.gau (Copenhagen)",
+          "2 files of Heathrow EGLL are already in this folder, and they are not from Heathrow EGLL:\n  y.txt\n  z.txt",
           "keeps a copy of each"}},
     };
     for (const Case& c : cases) {
