@@ -145,8 +145,8 @@ public:
 // One run: the component, the file it works on, and the first failure it reported.
 struct Run {
     TZipPacker z;
-    std::string file;     // named in every error line
-    std::string output;   // what the run writes: named instead when writing it failed
+    std::string file;    // named in every error line
+    std::string output;  // what the run writes: named instead when writing it failed
     int failure = kOk;
 
     Run() {
@@ -163,7 +163,8 @@ struct Run {
                 std::cerr << text << "\n";
                 return;
             }
-            std::cerr << "Kitzip: error: " << (kind == kWrite && !output.empty() ? output : file) << ": " << text << "\n";
+            std::cerr << "Kitzip: error: " << (kind == kWrite && !output.empty() ? output : file) << ": " << text
+                      << "\n";
             if (failure == kOk) failure = kind;
         };
     }
@@ -319,9 +320,11 @@ int Extract(Run& r, const std::vector<std::string>& args, bool test) {
         if (!ui::DirectoryExists(dir)) return r.Error(kWrite, "the folder " + dir + " cannot be made");
         r.z.ExtrBaseDir = dir;
     }
-    if (int failed = Unpack(r, args[1], test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames, ExtrOverWrite}); failed != kOk)
+    if (int failed = Unpack(r, args[1], test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames, ExtrOverWrite});
+        failed != kOk)
         return failed;
-    std::printf("%s %s\n", Count(r.z.FilesProcessed, "file", "files").c_str(), test ? "tested, no errors" : "extracted");
+    std::printf("%s %s\n", Count(r.z.FilesProcessed, "file", "files").c_str(),
+                test ? "tested, no errors" : "extracted");
     return kOk;
 }
 
@@ -345,7 +348,8 @@ int AddOrDelete(Run& r, const std::string& cmd, const std::vector<std::string>& 
     if (r.failure != kOk) return r.failure;
     if (r.z.FilesProcessed <= 0) return r.Failed(kNotFound);
     std::printf("%s\n", (cmd == "a" ? Count(r.z.FilesProcessed, "file added", "files added")
-                                     : Count(r.z.FilesProcessed, "member deleted", "members deleted")).c_str());
+                                    : Count(r.z.FilesProcessed, "member deleted", "members deleted"))
+                            .c_str());
     return kOk;
 }
 
@@ -360,7 +364,8 @@ int Span(Run& r, const std::vector<std::string>& args) {
             if (at + 1 >= args.size()) return Usage("-s needs a value: the size of each part");
             size = ParseSize(args[++at]);
             if (size <= 0) return Usage("-s needs a size (1440k, 64m, 100000), not " + args[at]);
-        } else return Usage("unknown option " + args[at]);
+        } else
+            return Usage("unknown option " + args[at]);
     }
     if (args.size() != at + 2) return Usage("span needs an archive and a target");
     const std::string archive = args[at];
@@ -434,7 +439,7 @@ int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args
     bool replace = false;
     size_t at = 1;
     r.z.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
-    std::string lastValued;   // the last option that took a value
+    std::string lastValued;  // the last option that took a value
     for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
         const std::string o = args[at];
         const bool sfx = cmd == "sfx";
@@ -444,7 +449,11 @@ int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args
             r.z.SFXOptions.Include(SFXAutoRun).Include(SFXHideOverWriteBox);
         } else if (sfx && (o == "-c" || o == "-d" || o == "-r" || o == "-o")) {
             if (at + 1 >= args.size())
-                return Usage(o + " needs a value: " + (o == "-c" ? "the caption" : o == "-d" ? "the folder" : o == "-r" ? "the command" : "ask, always or never"));
+                return Usage(o + " needs a value: " +
+                             (o == "-c"   ? "the caption"
+                              : o == "-d" ? "the folder"
+                              : o == "-r" ? "the command"
+                                          : "ask, always or never"));
             const std::string& v = args[++at];
             lastValued = o;
             if (o == "-c") r.z.SFXCaption = v;
@@ -453,13 +462,15 @@ int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args
             else if (v == "ask") r.z.SFXOverWriteMode = OvrConfirm;
             else if (v == "always") r.z.SFXOverWriteMode = OvrAlways;
             else if (v == "never") r.z.SFXOverWriteMode = OvrNever;
-            else return Usage("-o takes ask, always or never, not " + v);
+            else
+                return Usage("-o takes ask, always or never, not " + v);
         } else {
             return Usage("unknown option " + o);
         }
     }
     // "sfx -c ARCHIVE": the archive was taken for the caption.
-    if (args.size() == at && !lastValued.empty()) return Usage(lastValued + " needs a value, and " + cmd + " an archive after it");
+    if (args.size() == at && !lastValued.empty())
+        return Usage(lastValued + " needs a value, and " + cmd + " an archive after it");
     if (args.size() != at + 1) return Usage(cmd + " needs one archive");
     r.file = args[at];
     if (!ui::FileExists(args[at])) return r.Error(kNotFound, "the archive is not there");

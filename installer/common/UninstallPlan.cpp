@@ -39,7 +39,8 @@ std::string RefusalOf(const InstallLog& log, const std::string& recordPath) {
     const std::string folder = WholePath(log.folder), record = WholePath(recordPath);
     if (folder.empty() || record.empty()) return "it does not name a full path of its folder";
     if (!Same(record.substr(0, record.find_last_of('\\')), folder) ||
-        !Same(record, JoinPath(folder, LogFileName(log.title, log.folder))) || log.key != UninstallKeyName(log.title, log.folder))
+        !Same(record, JoinPath(folder, LogFileName(log.title, log.folder))) ||
+        log.key != UninstallKeyName(log.title, log.folder))
         return "it is not the record of the installation in the folder it names";
     return "";
 }
@@ -114,7 +115,8 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
     // The areas: a library of the simulator's own name, and a Local that is the add-on's.
     const std::string simulator = WholePath(log.simulator);
     for (const AddedArea& a : log.areas) {
-        const std::string library = WholePath(a.library.empty() && !simulator.empty() ? simulator + "\\" + kSceneryCfgFile : a.library);
+        const std::string library =
+            WholePath(a.library.empty() && !simulator.empty() ? simulator + "\\" + kSceneryCfgFile : a.library);
         const std::string local = simulator.empty() || Trim(a.local).empty() ? "" : ResolveLocal(a.local, simulator);
         if (library.empty() || !EqualsNoCase(FileName(library), kSceneryCfgFile) ||
             !(Same(local, plan.folder) || IsInside(plan.folder, local)))
@@ -130,7 +132,7 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
             skip("File=" + f.rel);
             continue;
         }
-        if (replacedRels.count(Lower(f.rel))) continue;   // what it replaced decides
+        if (replacedRels.count(Lower(f.rel))) continue;  // what it replaced decides
         PlannedFile p;
         p.rel = f.rel;
         p.path = JoinPath(plan.folder, f.rel);
@@ -174,8 +176,10 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
         plan.files.push_back(p);
     }
     for (const SpareCopy& s : log.spares) {
-        if (!OwnRelative(s.rel) || plan.backups.empty()) skip("Spare=" + s.rel);
-        else plan.spares.push_back({s.rel, JoinPath(plan.backups, SpareCopyName(s))});
+        if (!OwnRelative(s.rel) || plan.backups.empty())
+            skip("Spare=" + s.rel);
+        else
+            plan.spares.push_back({s.rel, JoinPath(plan.backups, SpareCopyName(s))});
     }
 
     for (const std::string& d : log.dirs) {
@@ -187,7 +191,8 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
             skip("Dir=" + d);
     }
     // Deepest first: a child's path is longer than its parent's.
-    std::stable_sort(plan.dirs.begin(), plan.dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    std::stable_sort(plan.dirs.begin(), plan.dirs.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     return plan;
 }
 

@@ -33,37 +33,37 @@ namespace kit {
 struct OtherInstallation {
     std::string key, title;
     std::set<std::string> files;
-    std::map<std::string, std::string> replacedFrom;   // full path (lower case) -> key, "" the person's
+    std::map<std::string, std::string> replacedFrom;  // full path (lower case) -> key, "" the person's
     static OtherInstallation Of(const InstallLog& log);
 };
 
 struct UninstallContext {
-    std::string recordPath;                  // the record's full path, as the uninstaller was given it
-    std::vector<std::string> appDataRoots;   // where this identity's data folder may lie (all users, the person's)
-    std::vector<OtherInstallation> others;   // every other installation on the computer
+    std::string recordPath;                 // the record's full path, as the uninstaller was given it
+    std::vector<std::string> appDataRoots;  // where this identity's data folder may lie (all users, the person's)
+    std::vector<OtherInstallation> others;  // every other installation on the computer
 };
 
 // One file of the record and what becomes of it.
 struct PlannedFile {
     enum class Fate {
-        Remove,         // made by the installation: removed while it is as installed
-        PutBack,        // replaced, a copy kept: the copy comes back while the file is as installed
-        Leave,          // replaced, no copy kept: it stays
-        LeaveToOther,   // a later add-on replaced it and still needs it: it stays, as does any copy
-        OwnerGone,      // it replaced a file of an add-on that is not installed any more: removed
+        Remove,        // made by the installation: removed while it is as installed
+        PutBack,       // replaced, a copy kept: the copy comes back while the file is as installed
+        Leave,         // replaced, no copy kept: it stays
+        LeaveToOther,  // a later add-on replaced it and still needs it: it stays, as does any copy
+        OwnerGone,     // it replaced a file of an add-on that is not installed any more: removed
     };
     Fate fate = Fate::Remove;
     std::string rel, path;
-    uint32_t crc = 0;            // as the installation left it
+    uint32_t crc = 0;  // as the installation left it
     uint64_t size = 0;
-    std::string copy;            // the kept copy, "" when there is none to use
+    std::string copy;  // the kept copy, "" when there is none to use
     uint32_t copyCrc = 0;
     uint64_t copySize = 0;
-    std::string other;           // LeaveToOther, OwnerGone: the other add-on's title (or key)
+    std::string other;  // LeaveToOther, OwnerGone: the other add-on's title (or key)
 };
 
 struct PlannedArea {
-    std::string library;         // the scenery library it was added to
+    std::string library;  // the scenery library it was added to
     AddedArea area;
 };
 
@@ -73,16 +73,16 @@ struct PlannedSpare {
 };
 
 struct UninstallPlan {
-    std::string refusal;         // "" when the record is trusted; otherwise nothing is planned
-    bool incomplete = false;     // refused because the record is not whole
-    InstallLog log;              // the record as read
-    std::string folder, key;     // the add-on's folder; the entry's key
-    std::string backups, uninstaller, dataFolder;   // this identity's own, "" when the record names others
+    std::string refusal;                           // "" when the record is trusted; otherwise nothing is planned
+    bool incomplete = false;                       // refused because the record is not whole
+    InstallLog log;                                // the record as read
+    std::string folder, key;                       // the add-on's folder; the entry's key
+    std::string backups, uninstaller, dataFolder;  // this identity's own, "" when the record names others
     std::vector<PlannedArea> areas;
     std::vector<PlannedFile> files;
     std::vector<PlannedSpare> spares;
-    std::vector<std::string> dirs;       // deepest first, removed only when empty
-    std::vector<std::string> skipped;    // record lines not acted on, as they read
+    std::vector<std::string> dirs;     // deepest first, removed only when empty
+    std::vector<std::string> skipped;  // record lines not acted on, as they read
 };
 
 UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContext& context);

@@ -318,7 +318,8 @@ void DeleteCopies(Installation& run) {
     for (const SpareCopy& c : run.log.spares) copies.push_back(JoinPath(run.log.backups, SpareCopyName(c)));
     for (const std::string& c : copies) {
         DeleteFileW(LongPath(c).c_str());
-        for (std::string p = Parent(c); p.size() > run.log.backups.size(); p = Parent(p)) RemoveDirectoryW(LongPath(p).c_str());
+        for (std::string p = Parent(c); p.size() > run.log.backups.size(); p = Parent(p))
+            RemoveDirectoryW(LongPath(p).c_str());
     }
     if (!run.upgrading) {
         DeleteUninstallEntry(run.log.key);
@@ -353,8 +354,10 @@ std::string ReplaceQuestion(const Installation& run) {
     std::vector<std::string> theirs, others;
     for (const std::string& rel : run.foreign) {
         auto b = run.belongs.find(Lower(rel));
-        if (b != run.belongs.end()) others.push_back(rel + " (" + b->second->title + ")");
-        else if (std::find(run.changed.begin(), run.changed.end(), rel) == run.changed.end()) theirs.push_back(rel);
+        if (b != run.belongs.end())
+            others.push_back(rel + " (" + b->second->title + ")");
+        else if (std::find(run.changed.begin(), run.changed.end(), rel) == run.changed.end())
+            theirs.push_back(rel);
     }
     auto listed = [](const std::vector<std::string>& v) {
         std::string out;
@@ -362,33 +365,31 @@ std::string ReplaceQuestion(const Installation& run) {
         if (v.size() > 8) out += "\n  ... and " + std::to_string(v.size() - 8) + " more";
         return out;
     };
-    const std::string since = run.earlier.version.empty() ? title : "version " + run.earlier.version + " of " + title;
     std::string text;
-    if (run.changed.size() == 1)
-        text += "You changed " + run.changed.front() + " since " + since + " was installed.";
-    else if (!run.changed.empty())
-        text += "You changed " + Plural(run.changed.size(), "file", "files") + " since " + since + " was installed:" +
-                listed(run.changed);
-    if (!others.empty())
-        text += std::string(text.empty() ? "" : "\n\n") +
-                (others.size() == 1 ? "A file of " + title + " belongs to another add-on installed here:"
-                                    : Plural(others.size(), "file", "files") + " of " + title +
-                                          " belong to other add-ons installed here:") +
-                listed(others);
-    if (!theirs.empty())
-        text += std::string(text.empty() ? "" : "\n\n") +
-                (theirs.size() == 1 ? "A file of " + title + " is already in this folder, and it is not from " + title + ":"
-                                    : Plural(theirs.size(), "file", "files") + " of " + title +
-                                          " are already in this folder, and they are not from " + title + ":") +
-                listed(theirs);
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "\n\n") + part; };
+    const std::string since = run.earlier.version.empty() ? title : "version " + run.earlier.version + " of " + title;
+    const size_t changed = run.changed.size();
+    if (changed == 1) add("You changed " + run.changed.front() + " since " + since + " was installed.");
+    if (changed > 1)
+        add("You changed " + Plural(changed, "file", "files") + " since " + since +
+            " was installed:" + listed(run.changed));
+    if (others.size() == 1) add("A file of " + title + " belongs to another add-on installed here:" + listed(others));
+    if (others.size() > 1)
+        add(Plural(others.size(), "file", "files") + " of " + title +
+            " belong to other add-ons installed here:" + listed(others));
+    if (theirs.size() == 1)
+        add("A file of " + title + " is already in this folder, and it is not from " + title + ":" + listed(theirs));
+    if (theirs.size() > 1)
+        add(Plural(theirs.size(), "file", "files") + " of " + title +
+            " are already in this folder, and they are not from " + title + ":" + listed(theirs));
     const bool one = run.foreign.size() == 1;
-    const bool yours = one && others.empty();
+    const std::string copyOf = one && others.empty() ? "yours" : one ? "it" : "each";
     const std::string package = run.info.addonVersion.empty() ? "this package" : "version " + run.info.addonVersion;
-    text += "\n\nYes replaces " + std::string(one ? "it with the file of " : "them with the files of ") + package +
-            (run.keepCopies ? std::string(" and keeps a copy of ") + (yours ? "yours" : one ? "it" : "each") + ", which comes back when " +
-                                  title + " is removed."
-                            : "; no copy is kept, as chosen on the previous page.") +
-            " No keeps " + (one ? "it as it is" : "them as they are") + " and installs only the other files. Cancel goes back.";
+    add(std::string("Yes replaces ") + (one ? "it with the file of " : "them with the files of ") + package +
+        (run.keepCopies ? " and keeps a copy of " + copyOf + ", which comes back when " + title + " is removed."
+                        : "; no copy is kept, as chosen on the previous page.") +
+        " No keeps " + (one ? "it as it is" : "them as they are") +
+        " and installs only the other files. Cancel goes back.");
     return text;
 }
 
@@ -424,7 +425,8 @@ bool Confirm(Installation& run, InstallPerson& person) {
         }
         run.foreign.push_back(rel);
         auto o = otherFiles.find(Lower(path));
-        if (e != earlierFiles.end()) run.changed.push_back(rel);
+        if (e != earlierFiles.end())
+            run.changed.push_back(rel);
         else if (o != otherFiles.end() && SameAsLogged(path, o->second.second->crc, o->second.second->size))
             run.belongs[Lower(rel)] = o->second.first;
     }
@@ -496,7 +498,8 @@ bool Prepare(Installation& run, InstallPerson& person) {
             if (auto b = run.belongs.find(Lower(rel)); b != run.belongs.end()) f.owner = b->second->key;
             if (run.keepCopies && !run.own.count(Lower(rel)) && !copied.count(Lower(rel))) {
                 std::string copy = JoinPath(log.backups, rel);
-                f.backup = MakeFolders(Parent(copy)).empty() && CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), FALSE);
+                f.backup = MakeFolders(Parent(copy)).empty() &&
+                           CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), FALSE);
                 f.copyKnown = f.backup && FileCrc(copy, f.copyCrc, f.copySize);
                 if (!f.copyKnown) uncopied.push_back(rel);
             } else if (run.keepCopies && !run.own.count(Lower(rel))) {
@@ -507,8 +510,8 @@ bool Prepare(Installation& run, InstallPerson& person) {
                     if (Lower(e.rel) == Lower(rel)) c.slot = std::max(c.slot, e.slot + 1);
                 while (PathExists(JoinPath(log.backups, SpareCopyName(c)))) ++c.slot;
                 const std::string copy = JoinPath(log.backups, SpareCopyName(c));
-                if (MakeFolders(Parent(copy)).empty() && CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), TRUE) &&
-                    FileCrc(copy, c.crc, c.size))
+                if (MakeFolders(Parent(copy)).empty() &&
+                    CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), TRUE) && FileCrc(copy, c.crc, c.size))
                     log.spares.push_back(c);
                 else
                     uncopied.push_back(rel);
@@ -621,7 +624,8 @@ void ReplaceEarlier(Installation& run) {
         std::string p = JoinPath(folder, f.rel);
         if (keptAsTheyWere.count(Lower(f.rel))) continue;
         if (now.count(Lower(f.rel))) files.push_back(f);
-        else if (!ours(f.rel) || !IsFilePath(p) || takenOver.count(Lower(p))) continue;
+        else if (!ours(f.rel) || !IsFilePath(p) || takenOver.count(Lower(p)))
+            continue;
         else if ((GetFileAttributesW(LongPath(p).c_str()) & FILE_ATTRIBUTE_READONLY) || !SameAsLogged(p, f.crc, f.size)) {
             run.keptChanged.push_back(f.rel);   // the person's now
             run.journal.Add("Kept (changed since the earlier version): " + p);
@@ -635,13 +639,14 @@ void ReplaceEarlier(Installation& run) {
     // A person's file that only the earlier version replaced: its kept copy goes back.
     for (const LoggedFile& r : earlier.replaced) {
         if (now.count(Lower(r.rel)) || !ours(r.rel)) {
-            if (ours(r.rel)) replaced.push_back(r);   // its copy stays recorded whoever's the file is now
+            if (ours(r.rel)) replaced.push_back(r);  // its copy stays recorded whoever's the file is now
             continue;
         }
         std::string p = JoinPath(folder, r.rel), copy = JoinPath(run.log.backups, r.rel);
         if (!r.backup) continue;
-        if (!r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize) || (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size))) {
-            replaced.push_back(r);   // it cannot come back now: it stays recorded, for the uninstall to name
+        if (!r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize) ||
+            (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size))) {
+            replaced.push_back(r);  // it cannot come back now: it stays recorded, for the uninstall to name
             continue;
         }
         if (PutBackCopy(copy, p).empty()) {
@@ -721,7 +726,8 @@ std::string Report(const Installation& run) {
     uint64_t bytes = 0;
     for (size_t i = 0; i < scan.files.size(); ++i) {
         const std::string& rel = scan.files[i];
-        const bool existed = std::find(run.survey.existing.begin(), run.survey.existing.end(), rel) != run.survey.existing.end();
+        const bool existed =
+            std::find(run.survey.existing.begin(), run.survey.existing.end(), rel) != run.survey.existing.end();
         if (existed ? !run.overwrite : !IsFilePath(JoinPath(run.folder, rel))) continue;
         written.push_back(rel);
         bytes += scan.sizes[i];
@@ -742,7 +748,8 @@ std::string Report(const Installation& run) {
     // the rest that were there before.
     std::vector<std::string> changed, already;
     for (const std::string& rel : run.foreign)
-        (std::find(run.changed.begin(), run.changed.end(), rel) != run.changed.end() ? changed : already).push_back(rel);
+        (std::find(run.changed.begin(), run.changed.end(), rel) != run.changed.end() ? changed : already)
+            .push_back(rel);
     const std::string back = ", to come back when the add-on is removed";
     const std::string yours = run.keepCopies ? "; a copy of yours is kept" + back : " (no copy was kept)";
     const std::string its = run.keepCopies ? "; a copy of it is kept" + back : " (no copy was kept)";

@@ -280,7 +280,8 @@ std::vector<InstallLog> InstalledRecords(const std::string& exceptKey) {
     std::vector<InstallLog> out;
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY k = nullptr;
-        if (RegOpenKeyExA(root, std::string(kUninstallKey).substr(0, strlen(kUninstallKey) - 1).c_str(), 0, KEY_READ, &k))
+        if (RegOpenKeyExA(root, std::string(kUninstallKey).substr(0, strlen(kUninstallKey) - 1).c_str(), 0, KEY_READ,
+                          &k))
             continue;
         char sub[256];
         for (DWORD i = 0; RegEnumKeyA(k, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
@@ -340,7 +341,8 @@ bool PlanRemoval(Removal& run) {
     context.recordPath = run.recordPath;
     for (bool machine : {true, false}) {
         char base[MAX_PATH] = "";
-        if (SUCCEEDED(SHGetFolderPathA(nullptr, machine ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA, nullptr, 0, base)))
+        if (SUCCEEDED(
+                SHGetFolderPathA(nullptr, machine ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA, nullptr, 0, base)))
             context.appDataRoots.push_back(base);
     }
     InstallLog own = InstallLog::Parse(text);
@@ -360,8 +362,9 @@ bool PlanRemoval(Removal& run) {
 }
 
 bool ConfirmRemoval(Removal& run) {
-    if (Say(run, "Remove " + run.title + " from your computer?\n\nFiles you have added or changed in\n" + run.plan.folder +
-                     "\nare kept.",
+    if (Say(run,
+            "Remove " + run.title + " from your computer?\n\nFiles you have added or changed in\n" + run.plan.folder +
+                "\nare kept.",
             MB_YESNO | MB_ICONQUESTION) == IDYES)
         return true;
     run.exitCode = kExitCancelled;
@@ -421,8 +424,10 @@ void Failed(Removal& run, const PlannedFile& f, const std::string& what, const s
 
 void PutBack(Removal& run, const PlannedFile& f) {
     if (!SameAsLogged(f.copy, f.copyCrc, f.copySize)) {
-        if (IsFilePath(f.copy)) CopyStays(run, f, "the copy is not the one Setup kept");
-        else run.copiesLeft.push_back(f.rel + ": its kept copy is missing from " + run.plan.backups);
+        if (IsFilePath(f.copy))
+            CopyStays(run, f, "the copy is not the one Setup kept");
+        else
+            run.copiesLeft.push_back(f.rel + ": its kept copy is missing from " + run.plan.backups);
         return;
     }
     if (std::string why = PutBackCopy(f.copy, f.path); !why.empty()) return Failed(run, f, "Could not put back: ", why);
@@ -432,7 +437,8 @@ void PutBack(Removal& run, const PlannedFile& f) {
 }
 
 void Remove(Removal& run, const PlannedFile& f) {
-    if (!DeleteFileW(LongPath(f.path).c_str())) return Failed(run, f, "Could not remove: ", LastErrorText(GetLastError()));
+    if (!DeleteFileW(LongPath(f.path).c_str()))
+        return Failed(run, f, "Could not remove: ", LastErrorText(GetLastError()));
     run.journal.Add(f.fate == PlannedFile::Fate::OwnerGone
                         ? "Removed (" + f.other + ", whose file it replaced, is not installed any more): " + f.path
                         : "Removed: " + f.path);
@@ -465,7 +471,7 @@ void RemoveFiles(Removal& run) {
             run.journal.Add("Kept: " + f.path);
             if (f.fate == Fate::PutBack) CopyStays(run, f, "you changed the file since");
         } else if (f.fate == Fate::PutBack) {
-            PutBack(run, f);   // also when the file is gone
+            PutBack(run, f);  // also when the file is gone
         } else if (state == State::AsInstalled && f.fate != Fate::Leave) {
             Remove(run, f);
         }
@@ -499,7 +505,8 @@ void RemoveTheRest(Removal& run) {
     for (const std::string& c : run.removedCopies) {
         SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(LongPath(c).c_str());
-        for (std::string p = Parent(c); p.size() > plan.backups.size(); p = Parent(p)) RemoveDirectoryW(LongPath(p).c_str());
+        for (std::string p = Parent(c); p.size() > plan.backups.size(); p = Parent(p))
+            RemoveDirectoryW(LongPath(p).c_str());
     }
     if (!plan.backups.empty()) RemoveDirectoryW(LongPath(plan.backups).c_str());
     // The uninstaller cannot remove itself while it runs: that, and its folder, are left to the
@@ -509,7 +516,8 @@ void RemoveTheRest(Removal& run) {
         GetModuleFileNameA(nullptr, self, sizeof self);
         if (SamePathName(self, plan.uninstaller)) {
             MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            if (plan.backups.empty() || !PathExists(plan.backups)) MoveFileExA(plan.dataFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            if (plan.backups.empty() || !PathExists(plan.backups))
+                MoveFileExA(plan.dataFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         } else {
             DeleteFileA(plan.uninstaller.c_str());
         }
@@ -517,8 +525,10 @@ void RemoveTheRest(Removal& run) {
     if (!plan.dataFolder.empty()) RemoveDirectoryA(plan.dataFolder.c_str());
     run.exitCode = kExitOk;
     run.outcome = "removed";
-    for (auto [list, what] : {std::pair{&run.putBack, " put back"}, {&run.kept, " changed, kept"},
-                              {&run.copiesLeft, " kept copies left"}, {&run.leftToOthers, " left for other add-ons"},
+    for (auto [list, what] : {std::pair{&run.putBack, " put back"},
+                              {&run.kept, " changed, kept"},
+                              {&run.copiesLeft, " kept copies left"},
+                              {&run.leftToOthers, " left for other add-ons"},
                               {&run.plan.skipped, " record lines skipped"}})
         if (!list->empty()) run.outcome += ", " + std::to_string(list->size()) + what;
 }
@@ -531,14 +541,14 @@ void ReportRemoval(Removal& run) {
                 (run.putBack.size() == 1 ? "it was" : "they were") + " before " + run.title + " replaced " +
                 (run.putBack.size() == 1 ? "it:" : "them:") + Listed(run.putBack);
     if (!run.kept.empty())
-        done += "\n\n" + Plural(run.kept.size(), "file that you changed was", "files that you changed were") + " kept in\n" +
-                plan.folder + ":" + Listed(run.kept);
+        done += "\n\n" + Plural(run.kept.size(), "file that you changed was", "files that you changed were") +
+                " kept in\n" + plan.folder + ":" + Listed(run.kept);
     if (!run.leftToOthers.empty())
         done += "\n\n" + Plural(run.leftToOthers.size(), "file stays", "files stay") + " because another add-on uses " +
                 (run.leftToOthers.size() == 1 ? "it:" : "them:") + Listed(run.leftToOthers);
     if (!run.copiesLeft.empty())
-        done += "\n\n" + Plural(run.copiesLeft.size(), "kept copy was", "kept copies were") + " not put back:" +
-                Listed(run.copiesLeft);
+        done += "\n\n" + Plural(run.copiesLeft.size(), "kept copy was", "kept copies were") +
+                " not put back:" + Listed(run.copiesLeft);
     if (!plan.skipped.empty())
         done += "\n\nThe record named " + Plural(plan.skipped.size(), "thing", "things") +
                 " that this installation does not own; left alone:" + Listed(plan.skipped);

@@ -78,7 +78,8 @@ std::vector<InstallLog> InstalledRecords(const std::string& exceptKey);
 
 // One removal of an installation: what its record plans, and what the steps did.
 struct Removal {
-    Removal(const std::string& record, bool quiet, Journal& runLog) : recordPath(record), silent(quiet), journal(runLog) {}
+    Removal(const std::string& record, bool quiet, Journal& runLog)
+        : recordPath(record), silent(quiet), journal(runLog) {}
     // Given.
     std::string recordPath;          // full path
     bool silent = false;

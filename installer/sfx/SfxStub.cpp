@@ -535,7 +535,8 @@ void WaitForCommand(Sfx& s) {
     }
     // Deepest first; a folder that still holds something (a file the command made, one still
     // open in another program) stays.
-    std::sort(folders.begin(), folders.end(), [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+    std::sort(folders.begin(), folders.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
     for (const std::wstring& f : folders) RemoveDirectoryW(f.c_str());
 }
 
@@ -742,7 +743,7 @@ INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 case IDC_BROWSE: Browse(*s); return TRUE;
                 case IDC_ALL: CheckAll(*s, true); return TRUE;
                 case IDC_NONE: CheckAll(*s, false); return TRUE;
-                case IDC_RUN:   // keeping the files is a choice only when the command runs
+                case IDC_RUN:  // keeping the files is a choice only when the command runs
                     EnableWindow(GetDlgItem(h, IDC_KEEP), IsDlgButtonChecked(h, IDC_RUN) ? TRUE : FALSE);
                     return TRUE;
             }

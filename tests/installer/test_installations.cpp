@@ -226,8 +226,10 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
 
 TEST_F(Installations, EveryKeptCopyIsRecordedAndComesBack) {
     const std::string dest = base + "Sound", data = UninstallDataFolder(InstallIdentity("Kept", dest), true);
-    const std::string v10 = Package("V10", "Kept", "Sound", "1.0", {{"readme.txt", "1.0"}, {"a.wav", "a"}, {"gone\\b.wav", "b"}});
-    const std::string v11 = Package("V11", "Kept", "Sound", "1.1", {{"readme.txt", "1.1"}, {"a.wav", "a"}, {"new.wav", "n"}});
+    const std::string v10 =
+        Package("V10", "Kept", "Sound", "1.0", {{"readme.txt", "1.0"}, {"a.wav", "a"}, {"gone\\b.wav", "b"}});
+    const std::string v11 =
+        Package("V11", "Kept", "Sound", "1.1", {{"readme.txt", "1.1"}, {"a.wav", "a"}, {"new.wav", "n"}});
     MakeFolders(dest);
     WriteFile(dest + "\\a.wav", "mine");                    // a first install replaces the person's file
     ASSERT_EQ(Install(v10, dest), 0);
