@@ -406,19 +406,25 @@ State StateOf(const PlannedFile& f) {
     return crc == f.crc && size == f.size ? State::AsInstalled : State::Changed;
 }
 
+// What a record rewritten for the next run still lists of the file.
+void StaysRecorded(Removal& run, const PlannedFile& f) {
+    for (const LoggedFile& l : run.plan.log.files)
+        if (l.rel == f.rel) run.left.files.push_back(l);
+    for (const LoggedFile& l : run.plan.log.replaced)
+        if (l.rel == f.rel) run.left.replaced.push_back(l);
+}
+
 // A kept copy that cannot come back: it stays where it is, and is named.
 void CopyStays(Removal& run, const PlannedFile& f, const std::string& why) {
     run.copiesLeft.push_back(f.rel + ": " + why + "; your earlier version is kept as " + f.copy);
     run.journal.Add("Kept copy not put back: " + f.copy + " (" + why + ")");
+    StaysRecorded(run, f);
 }
 
 // Left for the next run, which the record keeps it for.
 void Failed(Removal& run, const PlannedFile& f, const std::string& what, const std::string& why) {
     run.failed.push_back(f.rel);
-    for (const LoggedFile& l : run.plan.log.files)
-        if (l.rel == f.rel) run.left.files.push_back(l);
-    for (const LoggedFile& l : run.plan.log.replaced)
-        if (l.rel == f.rel) run.left.replaced.push_back(l);
+    StaysRecorded(run, f);
     run.journal.Add(what + f.path + " (" + why + ")");
 }
 
