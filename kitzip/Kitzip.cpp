@@ -145,7 +145,8 @@ public:
 // One run: the component, the file it works on, and the first failure it reported.
 struct Run {
     TZipPacker z;
-    std::string file;   // named in every error line
+    std::string file;    // named in every error line
+    std::string output;  // what the run writes: named instead when writing it failed
     int failure = kOk;
 
     Run() {
@@ -162,7 +163,8 @@ struct Run {
                 std::cerr << text << "\n";
                 return;
             }
-            std::cerr << "Kitzip: error: " << file << ": " << text << "\n";
+            std::cerr << "Kitzip: error: " << (kind == kWrite && !output.empty() ? output : file) << ": " << text
+                      << "\n";
             if (failure == kOk) failure = kind;
         };
     }
@@ -181,6 +183,9 @@ struct Run {
         return failure;
     }
 };
+
+// "1 member", "2 members".
+std::string Count(long n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 int Usage(const std::string& why) {
     std::cerr << "Kitzip: " << why << "\n\n" << kUsage;
@@ -283,8 +288,24 @@ int List(Run& r, const std::string& archive) {
         size += e.UncomprSize;
         packed += e.ComprSize;
     }
-    std::printf("%12llu %12llu  %d members\n", (unsigned long long)size, (unsigned long long)packed, r.z.GetCount());
+    std::printf("%12llu %12llu  %s\n", (unsigned long long)size, (unsigned long long)packed,
+                Count(r.z.GetCount(), "member", "members").c_str());
     return r.failure;
+}
+
+// Extracts (or, with ExtrTest, tests) every member; the kind of failure, kOk when every
+// member came through.
+int Unpack(Run& r, const std::string& archive, ExtrOpts options) {
+    r.z.ExtrOptions = options;
+    r.z.SetZipFileName(Full(archive));
+    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
+    int members = 0;
+    for (int i = 0; i < r.z.GetCount(); ++i)
+        if (!r.z.DirEntry(i).FileName.empty() && r.z.DirEntry(i).FileName.back() != '\\') ++members;
+    r.z.Extract();
+    if (r.failure != kOk) return r.failure;
+    if (members > 0 && r.z.FilesProcessed <= 0) return r.Failed(kDamaged);
+    return kOk;
 }
 
 // Extract or test: any member that fails makes the run fail.
@@ -299,16 +320,11 @@ int Extract(Run& r, const std::vector<std::string>& args, bool test) {
         if (!ui::DirectoryExists(dir)) return r.Error(kWrite, "the folder " + dir + " cannot be made");
         r.z.ExtrBaseDir = dir;
     }
-    r.z.ExtrOptions = test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames, ExtrOverWrite};
-    r.z.SetZipFileName(Full(args[1]));
-    if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
-    int members = 0;
-    for (int i = 0; i < r.z.GetCount(); ++i)
-        if (!r.z.DirEntry(i).FileName.empty() && r.z.DirEntry(i).FileName.back() != '\\') ++members;
-    r.z.Extract();
-    if (r.failure != kOk) return r.failure;
-    if (members > 0 && r.z.FilesProcessed <= 0) return r.Failed(kDamaged);
-    std::printf("%d files %s\n", r.z.FilesProcessed, test ? "tested, no errors" : "extracted");
+    if (int failed = Unpack(r, args[1], test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames, ExtrOverWrite});
+        failed != kOk)
+        return failed;
+    std::printf("%s %s\n", Count(r.z.FilesProcessed, "file", "files").c_str(),
+                test ? "tested, no errors" : "extracted");
     return kOk;
 }
 
@@ -331,7 +347,9 @@ int AddOrDelete(Run& r, const std::string& cmd, const std::vector<std::string>& 
     else r.z.Delete();
     if (r.failure != kOk) return r.failure;
     if (r.z.FilesProcessed <= 0) return r.Failed(kNotFound);
-    std::printf("%d %s\n", r.z.FilesProcessed, cmd == "a" ? "files added" : "members deleted");
+    std::printf("%s\n", (cmd == "a" ? Count(r.z.FilesProcessed, "file added", "files added")
+                                    : Count(r.z.FilesProcessed, "member deleted", "members deleted"))
+                            .c_str());
     return kOk;
 }
 
@@ -342,10 +360,12 @@ int Span(Run& r, const std::vector<std::string>& args) {
     for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
         if (args[at] == "-z") zipStyle = true;
         else if (args[at] == "-o") replace = true;
-        else if (args[at] == "-s" && at + 1 < args.size()) {
+        else if (args[at] == "-s") {
+            if (at + 1 >= args.size()) return Usage("-s needs a value: the size of each part");
             size = ParseSize(args[++at]);
-            if (size <= 0) return Usage("not a size: " + args[at]);
-        } else return Usage("unknown option " + args[at]);
+            if (size <= 0) return Usage("-s needs a size (1440k, 64m, 100000), not " + args[at]);
+        } else
+            return Usage("unknown option " + args[at]);
     }
     if (args.size() != at + 2) return Usage("span needs an archive and a target");
     const std::string archive = args[at];
@@ -404,6 +424,12 @@ int Join(Run& r, const std::vector<std::string>& args) {
     std::string last = LastPart(args[1], why);
     if (last.empty()) return r.Error(why.find("missing") != std::string::npos ? kNotFound : kDamaged, why);
     std::string out = args[2];
+    r.output = out;
+    const std::string folder = DirPart(Full(out));
+    if (!ui::DirectoryExists(folder)) {
+        r.file = out;
+        return r.Error(kWrite, "the folder " + folder + " is not there");
+    }
     if (r.z.ReadSpan(last, out) != 0) return r.Failed(kDamaged);
     std::printf("joined into %s\n", out.c_str());
     return kOk;
@@ -413,33 +439,54 @@ int Convert(Run& r, const std::string& cmd, const std::vector<std::string>& args
     bool replace = false;
     size_t at = 1;
     r.z.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
-    for (; at + 1 < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
-        const std::string& o = args[at];
+    std::string lastValued;  // the last option that took a value
+    for (; at < args.size() && args[at].size() == 2 && args[at][0] == '-'; ++at) {
+        const std::string o = args[at];
         const bool sfx = cmd == "sfx";
         if (o == "-m") replace = true;
         else if (sfx && o == "-a") {
             // As the builder's download: extracted at once, without the overwrite question.
             r.z.SFXOptions.Include(SFXAutoRun).Include(SFXHideOverWriteBox);
-        } else if (sfx && at + 2 < args.size() && (o == "-c" || o == "-d" || o == "-r" || o == "-o")) {
+        } else if (sfx && (o == "-c" || o == "-d" || o == "-r" || o == "-o")) {
+            if (at + 1 >= args.size())
+                return Usage(o + " needs a value: " +
+                             (o == "-c"   ? "the caption"
+                              : o == "-d" ? "the folder"
+                              : o == "-r" ? "the command"
+                                          : "ask, always or never"));
             const std::string& v = args[++at];
+            lastValued = o;
             if (o == "-c") r.z.SFXCaption = v;
             else if (o == "-d") r.z.SFXDefaultDir = v;
             else if (o == "-r") r.z.SFXCommandLine = v;
             else if (v == "ask") r.z.SFXOverWriteMode = OvrConfirm;
             else if (v == "always") r.z.SFXOverWriteMode = OvrAlways;
             else if (v == "never") r.z.SFXOverWriteMode = OvrNever;
-            else return Usage("the overwrite rule is ask, always or never, not " + v);
+            else
+                return Usage("-o takes ask, always or never, not " + v);
         } else {
             return Usage("unknown option " + o);
         }
     }
+    // "sfx -c ARCHIVE": the archive was taken for the caption.
+    if (args.size() == at && !lastValued.empty())
+        return Usage(lastValued + " needs a value, and " + cmd + " an archive after it");
     if (args.size() != at + 1) return Usage(cmd + " needs one archive");
     r.file = args[at];
     if (!ui::FileExists(args[at])) return r.Error(kNotFound, "the archive is not there");
+    const std::string out = zip::WithExtension(args[at], cmd == "sfx" ? ".exe" : ".zip");
+    // A download is made only of an archive whose every member unpacks with the right CRC:
+    // damage found here would otherwise show first on the computer of the person installing.
+    if (cmd == "sfx") {
+        if (int failed = Unpack(r, args[at], ExtrOpts{ExtrTest}); failed != kOk) {
+            std::cerr << "Kitzip: error: " << args[at] << ": the archive is damaged; " << out << " was not made\n";
+            return failed;
+        }
+    }
+    r.output = out;
     r.z.KeepSourceOnConvert = !replace;
     r.z.SetZipFileName(args[at]);
     if (r.z.ZipFileName().empty()) return r.Failed(kDamaged);
-    const std::string out = zip::WithExtension(args[at], cmd == "sfx" ? ".exe" : ".zip");
     int result = cmd == "sfx" ? r.z.ConvertSFX() : r.z.ConvertZIP();
     if (result == -3) return r.Failed(kDamaged, "the archive cannot be read; " + out + " is as it was");
     if (result == -9) return r.Failed(kOther, "the result did not come out whole; " + out + " is as it was");

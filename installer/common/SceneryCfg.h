@@ -31,6 +31,7 @@ struct AddedArea {
     int number = 0;
     std::string separator;
     std::string local;
+    std::string library;   // the file it went into, when it is not the simulator's own scenery.cfg
 };
 
 class SceneryCfg {

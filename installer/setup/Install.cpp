@@ -303,6 +303,24 @@ LoggedFile Logged(const Installation& run, const std::string& rel) {
     return f;
 }
 
+// The copies this run kept, when it does not go ahead after all.
+void DeleteCopies(Installation& run) {
+    std::vector<std::string> copies;
+    for (const LoggedFile& f : run.log.replaced)
+        if (f.backup) copies.push_back(JoinPath(run.log.backups, f.rel));
+    for (const SpareCopy& c : run.log.spares) copies.push_back(JoinPath(run.log.backups, SpareCopyName(c)));
+    for (const std::string& c : copies) {
+        DeleteFileW(LongPath(c).c_str());
+        for (std::string p = Parent(c); p.size() > run.log.backups.size(); p = Parent(p))
+            RemoveDirectoryW(LongPath(p).c_str());
+    }
+    if (!run.upgrading) {
+        DeleteUninstallEntry(run.log.key);
+        RemoveDirectoryW(LongPath(run.log.backups).c_str());
+        RemoveDirectoryW(LongPath(run.place.folder).c_str());
+    }
+}
+
 }  // namespace
 
 bool Survey(Installation& run, InstallPerson& person) {
@@ -320,7 +338,52 @@ bool Survey(Installation& run, InstallPerson& person) {
     run.identity = InstallIdentity(title, run.folder);
     run.logPath = JoinPath(run.folder, LogFileName(title, run.folder));
     run.upgrading = FindEarlier(run.info, run.folder, run.earlier);
+    run.others = InstalledRecords(UninstallKeyName(title, run.folder));
     return true;
+}
+
+std::string ReplaceQuestion(const Installation& run) {
+    const std::string title = run.info.DisplayTitle();
+    std::vector<std::string> theirs, others;
+    for (const std::string& rel : run.foreign) {
+        auto b = run.belongs.find(Lower(rel));
+        if (b != run.belongs.end())
+            others.push_back(rel + " (" + b->second->title + ")");
+        else if (std::find(run.changed.begin(), run.changed.end(), rel) == run.changed.end())
+            theirs.push_back(rel);
+    }
+    auto listed = [](const std::vector<std::string>& v) {
+        std::string out;
+        for (size_t i = 0; i < v.size() && i < 8; ++i) out += "\n  " + v[i];
+        if (v.size() > 8) out += "\n  ... and " + std::to_string(v.size() - 8) + " more";
+        return out;
+    };
+    std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "\n\n") + part; };
+    const std::string since = run.earlier.version.empty() ? title : "version " + run.earlier.version + " of " + title;
+    const size_t changed = run.changed.size();
+    if (changed == 1) add("You changed " + run.changed.front() + " since " + since + " was installed.");
+    if (changed > 1)
+        add("You changed " + Plural(changed, "file", "files") + " since " + since +
+            " was installed:" + listed(run.changed));
+    if (others.size() == 1) add("A file of " + title + " belongs to another add-on installed here:" + listed(others));
+    if (others.size() > 1)
+        add(Plural(others.size(), "file", "files") + " of " + title +
+            " belong to other add-ons installed here:" + listed(others));
+    if (theirs.size() == 1)
+        add("A file of " + title + " is already in this folder, and it is not from " + title + ":" + listed(theirs));
+    if (theirs.size() > 1)
+        add(Plural(theirs.size(), "file", "files") + " of " + title +
+            " are already in this folder, and they are not from " + title + ":" + listed(theirs));
+    const bool one = run.foreign.size() == 1;
+    const std::string copyOf = one && others.empty() ? "yours" : one ? "it" : "each";
+    const std::string package = run.info.addonVersion.empty() ? "this package" : "version " + run.info.addonVersion;
+    add(std::string("Yes replaces ") + (one ? "it with the file of " : "them with the files of ") + package +
+        (run.keepCopies ? " and keeps a copy of " + copyOf + ", which comes back when " + title + " is removed."
+                        : "; no copy is kept, as chosen on the previous page.") +
+        " No keeps " + (one ? "it as it is" : "them as they are") +
+        " and installs only the other files. Cancel goes back.");
+    return text;
 }
 
 bool Confirm(Installation& run, InstallPerson& person) {
@@ -341,19 +404,27 @@ bool Confirm(Installation& run, InstallPerson& person) {
     std::map<std::string, const LoggedFile*> earlierFiles;
     for (const std::vector<LoggedFile>* list : {&run.earlier.files, &run.earlier.replaced})
         for (const LoggedFile& f : *list) earlierFiles[Lower(f.rel)] = &f;
+    // A file of another add-on installed here is that add-on's while it is as it left it.
+    std::map<std::string, std::pair<const InstallLog*, const LoggedFile*>> otherFiles;
+    for (const InstallLog& o : run.others)
+        for (const std::vector<LoggedFile>* list : {&o.files, &o.replaced})
+            for (const LoggedFile& f : *list) otherFiles[Lower(JoinPath(o.folder, f.rel))] = {&o, &f};
     for (const std::string& rel : run.survey.existing) {
+        const std::string path = JoinPath(run.folder, rel);
         auto e = earlierFiles.find(Lower(rel));
-        if (e != earlierFiles.end() && SameAsLogged(JoinPath(run.folder, rel), e->second->crc, e->second->size))
+        if (e != earlierFiles.end() && SameAsLogged(path, e->second->crc, e->second->size)) {
             run.own.insert(Lower(rel));
-        else
-            run.foreign.push_back(rel);
+            continue;
+        }
+        run.foreign.push_back(rel);
+        auto o = otherFiles.find(Lower(path));
+        if (e != earlierFiles.end())
+            run.changed.push_back(rel);
+        else if (o != otherFiles.end() && SameAsLogged(path, o->second.second->crc, o->second.second->size))
+            run.belongs[Lower(rel)] = o->second.first;
     }
     if (!run.foreign.empty()) {
-        int r = person.Ask(Plural(run.foreign.size(), "file", "files") + " of " + title +
-                               " are already in this folder, for example\n" + run.foreign.front() +
-                               "\n\nReplace them with the files of this package?\n\nYes replaces them. No keeps the "
-                               "files that are there and installs only the others. Cancel goes back.",
-                           MB_YESNOCANCEL | MB_ICONQUESTION);
+        int r = person.Ask(ReplaceQuestion(run), MB_YESNOCANCEL | MB_ICONQUESTION);
         if (r == IDCANCEL) {
             run.exitCode = kExitCancelled;
             return false;
@@ -410,18 +481,42 @@ bool Prepare(Installation& run, InstallPerson& person) {
     // Copies of the files about to be replaced (not of the earlier installation's own, nor
     // again of those it kept a copy of already).
     std::set<std::string> copied;
+    std::vector<std::string> uncopied;
     for (const LoggedFile& f : run.earlier.replaced)
         if (f.backup) copied.insert(Lower(f.rel));
     if (run.overwrite) {
         for (const std::string& rel : run.survey.existing) {
             LoggedFile f = Logged(run, rel);
+            const std::string path = JoinPath(run.folder, rel);
+            if (auto b = run.belongs.find(Lower(rel)); b != run.belongs.end()) f.owner = b->second->key;
             if (run.keepCopies && !run.own.count(Lower(rel)) && !copied.count(Lower(rel))) {
                 std::string copy = JoinPath(log.backups, rel);
-                f.backup = MakeFolders(copy.substr(0, copy.find_last_of('\\'))).empty() &&
-                           CopyFileW(LongPath(JoinPath(run.folder, rel)).c_str(), LongPath(copy).c_str(), FALSE);
+                f.backup = MakeFolders(Parent(copy)).empty() &&
+                           CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), FALSE);
                 f.copyKnown = f.backup && FileCrc(copy, f.copyCrc, f.copySize);
+                if (!f.copyKnown) uncopied.push_back(rel);
+            } else if (run.keepCopies && !run.own.count(Lower(rel))) {
+                // The person changed a file whose first copy is kept already: theirs is kept too.
+                SpareCopy c;
+                c.rel = rel;
+                for (const SpareCopy& e : run.earlier.spares)
+                    if (Lower(e.rel) == Lower(rel)) c.slot = std::max(c.slot, e.slot + 1);
+                while (PathExists(JoinPath(log.backups, SpareCopyName(c)))) ++c.slot;
+                const std::string copy = JoinPath(log.backups, SpareCopyName(c));
+                if (MakeFolders(Parent(copy)).empty() &&
+                    CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), TRUE) && FileCrc(copy, c.crc, c.size))
+                    log.spares.push_back(c);
+                else
+                    uncopied.push_back(rel);
             }
             log.replaced.push_back(f);
+        }
+        // A copy was promised: without it the file is not replaced, nor is anything else.
+        if (!uncopied.empty()) {
+            DeleteCopies(run);
+            return refuse("Setup could not keep a copy of " + uncopied.front() + " in\n" + log.backups +
+                          "\n\nNothing was installed. Please free some space on that drive, or untick \"Keep a copy of "
+                          "each file that is replaced\" to install without copies.");
         }
     } else if (!run.own.empty()) {
         // The person keeps their own files, but the earlier installation's are still to be
@@ -485,13 +580,7 @@ std::string RollBack(Installation& run) {
     text += removed ? "The " + Plural(size_t(removed), "file", "files") + " it had installed were removed again."
                     : "No file was left behind.";
     if (!run.overwrite && !run.survey.existing.empty()) text += " The files that were there before are unchanged.";
-    for (const LoggedFile& f : run.log.replaced)
-        if (f.backup) DeleteFileW(LongPath(JoinPath(run.log.backups, f.rel)).c_str());
-    if (!run.upgrading) {
-        DeleteUninstallEntry(run.log.key);
-        RemoveDirectoryW(LongPath(run.log.backups).c_str());
-        RemoveDirectoryW(LongPath(run.place.folder).c_str());
-    }
+    DeleteCopies(run);
     run.exitCode = ExitCodeFor(o.kind);
     return text;
 }
@@ -514,15 +603,27 @@ void ReplaceEarlier(Installation& run) {
         std::string clean, why;
         return SafeMemberPath(rel, clean, why) && !clean.empty();
     };
+    // The person's files that they chose to keep (No) are theirs, not the installation's.
+    std::set<std::string> keptAsTheyWere;
+    if (!run.overwrite)
+        for (const std::string& rel : run.foreign) keptAsTheyWere.insert(Lower(rel));
+    // A file that another add-on replaced since is that add-on's: left to it.
+    std::set<std::string> takenOver;
+    for (const InstallLog& o : run.others)
+        for (const LoggedFile& r : o.replaced)
+            if (r.owner == run.earlier.key) takenOver.insert(Lower(JoinPath(o.folder, r.rel)));
     std::vector<LoggedFile> files, replaced;
     for (const LoggedFile& f : earlier.files) {
         std::string p = JoinPath(folder, f.rel);
+        if (keptAsTheyWere.count(Lower(f.rel))) continue;
         if (now.count(Lower(f.rel))) files.push_back(f);
-        else if (!ours(f.rel) || !IsFilePath(p)) continue;
+        else if (!ours(f.rel) || !IsFilePath(p) || takenOver.count(Lower(p)))
+            continue;
         else if ((GetFileAttributesW(LongPath(p).c_str()) & FILE_ATTRIBUTE_READONLY) || !SameAsLogged(p, f.crc, f.size)) {
             run.keptChanged.push_back(f.rel);   // the person's now
             run.journal.Add("Kept (changed since the earlier version): " + p);
         } else if (DeleteFileW(LongPath(p).c_str())) {
+            run.removedOld.push_back(f.rel);
             run.journal.Add("Removed (not in this version): " + p);
         } else {
             files.push_back(f);   // still the installation's, for the uninstaller
@@ -531,14 +632,19 @@ void ReplaceEarlier(Installation& run) {
     // A person's file that only the earlier version replaced: its kept copy goes back.
     for (const LoggedFile& r : earlier.replaced) {
         if (now.count(Lower(r.rel)) || !ours(r.rel)) {
-            if (ours(r.rel)) replaced.push_back(r);
+            if (ours(r.rel)) replaced.push_back(r);  // its copy stays recorded whoever's the file is now
             continue;
         }
         std::string p = JoinPath(folder, r.rel), copy = JoinPath(run.log.backups, r.rel);
-        if (!r.backup || !r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) continue;
-        if (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size)) continue;
+        if (!r.backup) continue;
+        if (!r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize) ||
+            (IsFilePath(p) && !SameAsLogged(p, r.crc, r.size))) {
+            replaced.push_back(r);  // it cannot come back now: it stays recorded, for the uninstall to name
+            continue;
+        }
         if (PutBackCopy(copy, p).empty()) {
             DeleteFileW(LongPath(copy).c_str());
+            run.putBackOld.push_back(r.rel);
             run.journal.Add("Put back: " + p);
         } else {
             replaced.push_back(r);
@@ -546,11 +652,16 @@ void ReplaceEarlier(Installation& run) {
     }
     earlier.files = files;
     earlier.replaced = replaced;
-    // The folders the earlier version made and this one has no use for, when empty now.
+    // The folders the earlier version made and this one has no use for, when empty now; those
+    // that are gone leave the record.
     std::vector<std::string> dirs = earlier.dirs;
     std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     for (const std::string& d : dirs)
         if (IsInside(folder, d) && !needed.count(Lower(d))) RemoveDirectoryW(LongPath(d).c_str());
+    std::vector<std::string> still;
+    for (const std::string& d : earlier.dirs)
+        if (PathExists(d)) still.push_back(d);
+    earlier.dirs = still;
 }
 
 void Register(Installation& run) {
@@ -603,24 +714,54 @@ void Record(Installation& run) {
 
 std::string Report(const Installation& run) {
     const ArchiveScan& scan = run.scan;
-    size_t written = run.overwrite ? run.survey.existing.size() : 0;
-    for (const std::string& f : run.survey.newFiles) written += IsFilePath(f) ? 1 : 0;
-    std::string report = run.info.TitleWithVersion() + " was installed into\r\n" + run.dest + "\r\n\r\n";
-    if (run.upgrading)
-        report += "It replaced " +
-                  (run.earlier.version.empty() ? std::string("the earlier installation") : "version " + run.earlier.version) +
-                  " in this folder.\r\n";
-    report += Plural(written, "file was", "files were") + " installed (" + FormatSize(scan.bytes) + ").";
-    if (!run.foreign.empty())
-        report += run.overwrite
-                      ? "\r\n" + Plural(run.foreign.size(), "file", "files") + " that were there before were replaced."
-                      : "\r\n" + Plural(run.foreign.size(), "file", "files") + " that were there before were kept as they were.";
-    if (!run.keptChanged.empty()) {
-        const bool one = run.keptChanged.size() == 1;
-        report += "\r\n\r\n" + Plural(run.keptChanged.size(), "file", "files") + " of the earlier version that this one no "
-                  "longer has " + (one ? "was kept, because you changed it:" : "were kept, because you changed them:");
-        for (const std::string& k : run.keptChanged) report += "\r\n  " + k;
+    // What this run wrote: the new files, and those already there when it replaced them.
+    std::vector<std::string> written;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < scan.files.size(); ++i) {
+        const std::string& rel = scan.files[i];
+        const bool existed =
+            std::find(run.survey.existing.begin(), run.survey.existing.end(), rel) != run.survey.existing.end();
+        if (existed ? !run.overwrite : !IsFilePath(JoinPath(run.folder, rel))) continue;
+        written.push_back(rel);
+        bytes += scan.sizes[i];
     }
+    const std::string before = run.earlier.version.empty() ? "the earlier version" : "version " + run.earlier.version;
+    const std::string now = run.info.addonVersion.empty() ? "this one" : "version " + run.info.addonVersion;
+    std::string report = run.info.TitleWithVersion() + " was installed into\r\n" + run.dest + "\r\n\r\n";
+    if (run.upgrading) report += "It replaced " + before + " in this folder.\r\n";
+    report += Plural(written.size(), "file was", "files were") + " installed (" + FormatSize(bytes) + ").";
+    // One list of files: "<n> file(s) <what>:" and the names.
+    auto section = [&report](const std::vector<std::string>& files, const std::string& one, const std::string& many) {
+        if (files.empty()) return;
+        report += "\r\n\r\n" + Plural(files.size(), "file", "files") + " " + (files.size() == 1 ? one : many) + ":";
+        for (size_t i = 0; i < files.size() && i < 500; ++i) report += "\r\n  " + files[i];
+        if (files.size() > 500) report += "\r\n  ...";
+    };
+    // The files the question was about: the person's changes to the earlier version's, and
+    // the rest that were there before.
+    std::vector<std::string> changed, already;
+    for (const std::string& rel : run.foreign)
+        (std::find(run.changed.begin(), run.changed.end(), rel) != run.changed.end() ? changed : already)
+            .push_back(rel);
+    const std::string back = ", to come back when the add-on is removed";
+    const std::string yours = run.keepCopies ? "; a copy of yours is kept" + back : " (no copy was kept)";
+    const std::string its = run.keepCopies ? "; a copy of it is kept" + back : " (no copy was kept)";
+    const std::string each = run.keepCopies ? "; a copy of each is kept" + back : " (no copies were kept)";
+    if (run.overwrite) {
+        section(changed, "that you changed since " + before + " was installed was replaced" + yours,
+                "that you changed since " + before + " was installed were replaced" + each);
+        section(already, "that was there before was replaced" + its, "that were there before were replaced" + each);
+    } else {
+        section(changed, "that you changed since " + before + " was installed was kept as you changed it",
+                "that you changed since " + before + " was installed were kept as you changed them");
+        section(already, "that was there before was kept as it was", "that were there before were kept as they were");
+    }
+    section(run.removedOld, "of " + before + ", no longer part of " + now + ", was removed",
+            "of " + before + ", no longer part of " + now + ", were removed");
+    section(run.keptChanged, "of " + before + " that " + now + " no longer has was kept, because you changed it",
+            "of " + before + " that " + now + " no longer has were kept, because you changed them");
+    section(run.putBackOld, "of yours that only " + before + " had replaced was put back",
+            "of yours that only " + before + " had replaced were put back");
     if (!run.registration.empty()) report += "\r\n\r\n" + run.registration;
     report += "\r\n\r\n" + run.removal;
     if (!scan.refused.empty()) {
@@ -629,15 +770,7 @@ std::string Report(const Installation& run) {
                   "this folder:";
         for (const std::string& r : scan.refused) report += "\r\n  " + r;
     }
-    report += "\r\n\r\nFiles of the add-on:";
-    size_t listedFiles = 0;
-    for (const std::string& rel : scan.files) {
-        if (++listedFiles > 500) {
-            report += "\r\n  ...";
-            break;
-        }
-        report += "\r\n  " + rel;
-    }
+    section(written, "installed", "installed");
     return report;
 }
 

@@ -143,9 +143,12 @@ struct Installation {
     std::string folder, identity, logPath;
     InstallLog earlier;
     bool upgrading = false;
+    std::vector<InstallLog> others;     // the other add-ons installed through Setup
     // Confirm.
     std::set<std::string> own;          // files of the earlier installation, lower case
-    std::vector<std::string> foreign;   // the person's files already there
+    std::vector<std::string> foreign;   // files already there that are not: the question is about them
+    std::vector<std::string> changed;   // of those, files of the earlier installation the person changed
+    std::map<std::string, const InstallLog*> belongs;   // of those, another add-on's (lower case)
     bool overwrite = true;
     // Prepare.
     UninstallPlace place;
@@ -155,7 +158,7 @@ struct Installation {
     // Unpack.
     UnpackOutcome outcome;
     // Replace the earlier version, register, record.
-    std::vector<std::string> keptChanged;
+    std::vector<std::string> keptChanged, removedOld, putBackOld;
     std::string registration, recordProblem, removal;
     ExitCode exitCode = kExitCancelled;
 };
@@ -171,6 +174,9 @@ struct Installation {
 //   ReplaceEarlier, Register (the scenery library), Record (the record, the uninstaller and
 //   the entry of the list of programs); Report: the text of the last page.
 bool Survey(Installation& run, InstallPerson& person);
+// The question about the files already there (run.foreign): which they are, whose, and what
+// Yes and No do.
+std::string ReplaceQuestion(const Installation& run);
 bool Confirm(Installation& run, InstallPerson& person);
 bool Prepare(Installation& run, InstallPerson& person);
 void Unpack(Installation& run, InstallPerson& person);

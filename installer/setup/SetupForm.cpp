@@ -1072,7 +1072,7 @@ const char* const kSetupUsage =
     "  0  installed (uninstaller: removed)\n"
     "  1  cancelled, terms declined or a newer version kept\n"
     "  2  no Flight Simulator folder found\n"
-    "  3  damaged package (uninstaller: record missing, damaged or not its own)\n"
+    "  3  damaged package (uninstaller: record missing, damaged, incomplete or not its own)\n"
     "  4  not enough free space\n"
     "  5  a folder or file could not be made, written or removed\n"
     "  6  a switch that is not understood\n"

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <set>
 
 #include "Destination.h"
@@ -156,9 +158,7 @@ std::string UninstallDataFolder(const std::string& identity, bool machineWide) {
     // "ProgramData" later; the person's own local application data for an entry of theirs.
     int csidl = machineWide ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA;
     if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, base))) return "";
-    std::string b = base;
-    while (!b.empty() && b.back() == '\\') b.pop_back();
-    return b + "\\Skykit\\Uninstall\\" + identity;
+    return DataFolderBelow(base, identity);
 }
 
 UninstallPlace ChooseUninstallPlace(const std::string& key, const std::string& identity) {
@@ -237,11 +237,10 @@ bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size) {
     return FileCrc(path, c, n) && c == crc && n == size;
 }
 
-std::string UnregisterScenery(const std::string& simFolder, const std::vector<AddedArea>& areas) {
-    if (areas.empty() || simFolder.empty()) return "";
-    for (const char* name : {kSceneryCfgFile, kSceneryBackupFile}) {
-        const bool library = name == kSceneryCfgFile;
-        std::string path = simFolder + "\\" + name, bytes;
+std::string UnregisterScenery(const std::string& library, const std::vector<AddedArea>& areas) {
+    if (areas.empty() || library.empty()) return "";
+    for (const std::string& path : {library, library + ".bak"}) {
+        std::string bytes;
         if (!ReadWholeFile(path, bytes).empty() || IsWideText(bytes)) continue;
         SceneryCfg cfg(bytes);
         // The last added first, so that each finds the separator it put before itself.
@@ -249,7 +248,7 @@ std::string UnregisterScenery(const std::string& simFolder, const std::vector<Ad
         if (cfg.Bytes() == bytes) continue;
         // No new backup: one holding the areas would bring them back when restored.
         std::string why = ReplaceFileSafely(path, cfg.Bytes(), "");
-        if (!why.empty() && library) return why;
+        if (!why.empty() && path == library) return why;
     }
     return "";
 }
@@ -277,241 +276,303 @@ std::string FullPath(const std::string& p) {
     return f;
 }
 
+std::vector<InstallLog> InstalledRecords(const std::string& exceptKey) {
+    std::vector<InstallLog> out;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExA(root, std::string(kUninstallKey).substr(0, strlen(kUninstallKey) - 1).c_str(), 0, KEY_READ,
+                          &k))
+            continue;
+        char sub[256];
+        for (DWORD i = 0; RegEnumKeyA(k, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
+            std::string name = sub, command, text;
+            if (name.compare(0, 7, "Skykit ") != 0 || name == exceptKey) continue;
+            ui::ReadRegistryString(root, kUninstallKey + name, "UninstallString", command);
+            size_t at = command.find(" /U=");
+            if (at == std::string::npos || !ReadWholeFile(command.substr(at + 4), text).empty()) continue;
+            InstallLog log = InstallLog::Parse(text);
+            if (log.damage.empty() && log.key == name) out.push_back(log);
+        }
+        RegCloseKey(k);
+    }
+    return out;
+}
+
 namespace {
 
-int Say(bool silent, const std::string& title, const std::string& text, UINT flags) {
-    if (silent) return (flags & MB_YESNO) ? IDYES : IDOK;
-    return ui::desktop().MessageBox(nullptr, text, title + " Uninstall", flags);
+int Say(const Removal& run, const std::string& text, UINT flags) {
+    if (run.silent) return (flags & MB_YESNO) ? IDYES : IDOK;
+    return ui::desktop().MessageBox(nullptr, text, (run.title.empty() ? "Skykit" : run.title) + " Uninstall", flags);
 }
 
-bool SamePath(const std::string& a, const std::string& b) { return !a.empty() && Lower(FullPath(a)) == Lower(FullPath(b)); }
-
-// A path of the record's own, relative to the add-on's folder: nothing that leaves it.
-bool OwnRelative(const std::string& rel) {
-    std::string clean, why;
-    return SafeMemberPath(rel, clean, why) && !clean.empty() && Lower(clean) == Lower(rel);
+bool Stop(Removal& run, int code, const std::string& text, const std::string& outcome, UINT icon = MB_ICONSTOP) {
+    Say(run, text, MB_OK | icon);
+    run.exitCode = code;
+    run.outcome = outcome;
+    return false;
 }
 
-// What an installation owns, judged once: everything else in its record is skipped.
-struct Trust {
-    std::string folder, backups, uninstaller, dataFolder;
-    bool Dir(const std::string& d) const {
-        // The add-on's folder, folders inside it, and the folders above it that Setup made.
-        std::string f = FullPath(d);
-        return SamePath(f, folder) || IsInside(folder, f) || IsInside(f, folder);
-    }
-    bool Area(const AddedArea& a, const std::string& sim) const {
-        if (Trim(a.local).empty()) return false;
-        std::string l = ResolveLocal(a.local, sim);
-        return SamePath(l, folder) || IsInside(folder, l);
-    }
-};
+bool ReadOnly(const std::string& p) {
+    DWORD a = GetFileAttributesW(LongPath(p).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+}
+
+// Up to ten lines of a list, indented.
+std::string Listed(const std::vector<std::string>& items) {
+    std::string out;
+    for (size_t i = 0; i < items.size() && i < 10; ++i) out += "\n  " + items[i];
+    if (items.size() > 10) out += "\n  ... and " + std::to_string(items.size() - 10) + " more";
+    return out;
+}
+
+bool SamePathName(const std::string& a, const std::string& b) { return Lower(FullPath(a)) == Lower(FullPath(b)); }
 
 }  // namespace
 
-int RunUninstall(const std::string& logPath, bool silent, Journal& journal) {
+bool PlanRemoval(Removal& run) {
     std::string text;
-    auto finish = [&journal](int code, const std::string& outcome) {
-        journal.Add("Outcome: " + outcome + " (exit code " + std::to_string(code) + ")");
-        journal.Write();
-        return code;
-    };
-    if (!ReadWholeFile(logPath, text).empty()) {
-        Say(silent, "Skykit", "The record of the installation\n" + logPath +
-                                  "\nis not there: the add-on's folder has been removed or moved. There is nothing "
-                                  "left for the uninstaller to remove.",
-            MB_OK | MB_ICONSTOP);
-        return finish(kExitDamaged, "the record " + logPath + " is not there");
-    }
-    InstallLog log = InstallLog::Parse(text);
-    // A record must be whole, lie in the folder it names under the name of its own identity,
-    // and name that identity's key: an edited, damaged or foreign one is not acted on.
-    std::string refusal = log.damage;
-    if (refusal.empty()) {
-        const std::string dir = logPath.substr(0, logPath.find_last_of("\\/") + 1);
-        if (!SamePath(dir, log.folder) || !SamePath(logPath, JoinPath(log.folder, LogFileName(log.title, log.folder))) ||
-            log.key != UninstallKeyName(log.title, log.folder))
-            refusal = "it is not the record of the installation in the folder it names";
-    }
-    if (!refusal.empty()) {
-        Say(silent, "Skykit", "The record of the installation\n" + logPath + "\ncannot be used: " + refusal +
-                                  ".\n\nNothing was removed.",
-            MB_OK | MB_ICONSTOP);
-        return finish(kExitDamaged, "the record was refused: " + refusal + "; nothing was removed");
-    }
-    const std::string title = log.title;
-    if (Say(silent, title, "Remove " + title + " from your computer?\n\nFiles you have added or changed in\n" +
-                               log.folder + "\nare kept.",
-            MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return finish(kExitCancelled, "the person said No");
-
-    Trust trust;
-    trust.folder = FullPath(log.folder);
-    const std::string identity = InstallIdentity(log.title, log.folder);
+    if (!ReadWholeFile(run.recordPath, text).empty())
+        return Stop(run, kExitDamaged,
+                    "The record of the installation\n" + run.recordPath +
+                        "\nis not there: the add-on's folder has been removed or moved. There is nothing left for the "
+                        "uninstaller to remove.",
+                    "the record " + run.recordPath + " is not there");
+    UninstallContext context;
+    context.recordPath = run.recordPath;
     for (bool machine : {true, false}) {
-        std::string data = UninstallDataFolder(identity, machine);
-        if (data.empty()) continue;
-        if (SamePath(log.backups, data + "\\Backup")) trust.backups = log.backups, trust.dataFolder = data;
-        if (SamePath(log.uninstaller, data + "\\Uninstall.exe")) trust.uninstaller = log.uninstaller, trust.dataFolder = data;
+        char base[MAX_PATH] = "";
+        if (SUCCEEDED(
+                SHGetFolderPathA(nullptr, machine ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA, nullptr, 0, base)))
+            context.appDataRoots.push_back(base);
     }
-    std::vector<std::string> skipped;
-    auto skip = [&](const std::string& what) {
-        skipped.push_back(what);
-        journal.Add("Skipped (not this installation's): " + what);
-    };
-    if (!log.backups.empty() && trust.backups.empty()) skip("Backups=" + log.backups);
-    if (!log.uninstaller.empty() && trust.uninstaller.empty()) skip("Uninstaller=" + log.uninstaller);
+    InstallLog own = InstallLog::Parse(text);
+    for (const InstallLog& other : InstalledRecords(own.key)) context.others.push_back(OtherInstallation::Of(other));
+    run.plan = PlanUninstall(text, context);
+    run.title = run.plan.refusal.empty() ? run.plan.log.title : "";
+    if (run.plan.refusal.empty()) {
+        for (const std::string& s : run.plan.skipped) run.journal.Add("Skipped (not this installation's): " + s);
+        return true;
+    }
+    const std::string why = run.plan.refusal;
+    return Stop(run, kExitDamaged,
+                "The record of the installation\n" + run.recordPath + "\ncannot be used: " + why +
+                    (run.plan.incomplete ? ".\n\nIt was probably cut short while it was written. " : ".\n\n") +
+                    "Nothing was removed.",
+                "the record was refused: " + why + "; nothing was removed");
+}
 
-    // The areas first: a scenery library that cannot be written stops the uninstall while
-    // the add-on is still whole, so it can be run again.
-    std::vector<AddedArea> areas;
-    for (const AddedArea& a : log.areas) {
-        if (trust.Area(a, log.simulator)) areas.push_back(a);
-        else skip("Area=" + std::to_string(a.number) + " " + a.local);
-    }
-    if (std::string why = UnregisterScenery(log.simulator, areas); !why.empty()) {
-        Say(silent, title, "The scenery library\n" + log.simulator + "\\" + kSceneryCfgFile + "\ncould not be changed: " +
-                               why + ".\n\nClose Flight Simulator and try again. Nothing was removed.",
-            MB_OK | MB_ICONSTOP);
-        return finish(kExitWriteRefused, "scenery.cfg could not be changed: " + why + "; nothing was removed");
-    }
-    for (const AddedArea& a : areas) journal.Add("Area taken out of scenery.cfg: " + a.local);
+bool ConfirmRemoval(Removal& run) {
+    if (Say(run,
+            "Remove " + run.title + " from your computer?\n\nFiles you have added or changed in\n" + run.plan.folder +
+                "\nare kept.",
+            MB_YESNO | MB_ICONQUESTION) == IDYES)
+        return true;
+    run.exitCode = kExitCancelled;
+    run.outcome = "the person said No";
+    return false;
+}
 
-    // What is left when something cannot be removed: kept in the record for the next run.
-    InstallLog left = log;
-    left.files.clear();
-    left.replaced.clear();
-    left.areas.clear();
-    std::vector<std::string> kept, failed;
-    std::set<std::string> replacedRels;
-    for (const LoggedFile& r : log.replaced) replacedRels.insert(Lower(r.rel));
-    for (const LoggedFile& f : log.files) {
-        if (!OwnRelative(f.rel)) {
-            skip("File=" + f.rel);
+bool TakeOutAreas(Removal& run) {
+    // A library that cannot be written stops the uninstall while the add-on is still whole,
+    // so that it can be run again.
+    std::map<std::string, std::vector<AddedArea>> byLibrary;
+    std::vector<std::string> order;
+    for (const PlannedArea& a : run.plan.areas) {
+        if (!byLibrary.count(a.library)) order.push_back(a.library);
+        byLibrary[a.library].push_back(a.area);
+    }
+    for (const std::string& library : order)
+        if (std::string why = UnregisterScenery(library, byLibrary[library]); !why.empty())
+            return Stop(run, kExitWriteRefused,
+                        "The scenery library\n" + library + "\ncould not be changed: " + why +
+                            ".\n\nClose Flight Simulator and try again. Nothing was removed.",
+                        library + " could not be changed: " + why + "; nothing was removed");
+    for (const PlannedArea& a : run.plan.areas) run.journal.Add("Area taken out of " + a.library + ": " + a.area.local);
+    return true;
+}
+
+namespace {
+
+// A file of the record on the disk, against what the installation left there.
+enum class State { Gone, AsInstalled, Changed, ReadOnly, InUse };
+
+State StateOf(const PlannedFile& f) {
+    if (!IsFilePath(f.path)) return State::Gone;
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    // Held open by a program that lets nobody read it: in use.
+    if (!FileCrc(f.path, crc, size)) return State::InUse;
+    if (ReadOnly(f.path)) return State::ReadOnly;
+    return crc == f.crc && size == f.size ? State::AsInstalled : State::Changed;
+}
+
+// What a record rewritten for the next run still lists of the file.
+void StaysRecorded(Removal& run, const PlannedFile& f) {
+    for (const LoggedFile& l : run.plan.log.files)
+        if (l.rel == f.rel) run.left.files.push_back(l);
+    for (const LoggedFile& l : run.plan.log.replaced)
+        if (l.rel == f.rel) run.left.replaced.push_back(l);
+}
+
+// A kept copy that cannot come back: it stays where it is, and is named.
+void CopyStays(Removal& run, const PlannedFile& f, const std::string& why) {
+    run.copiesLeft.push_back(f.rel + ": " + why + "; your earlier version is kept as " + f.copy);
+    run.journal.Add("Kept copy not put back: " + f.copy + " (" + why + ")");
+    StaysRecorded(run, f);
+}
+
+// Left for the next run, which the record keeps it for.
+void Failed(Removal& run, const PlannedFile& f, const std::string& what, const std::string& why) {
+    run.failed.push_back(f.rel);
+    StaysRecorded(run, f);
+    run.journal.Add(what + f.path + " (" + why + ")");
+}
+
+void PutBack(Removal& run, const PlannedFile& f) {
+    if (!SameAsLogged(f.copy, f.copyCrc, f.copySize)) {
+        if (IsFilePath(f.copy))
+            CopyStays(run, f, "the copy is not the one Setup kept");
+        else
+            run.copiesLeft.push_back(f.rel + ": its kept copy is missing from " + run.plan.backups);
+        return;
+    }
+    if (std::string why = PutBackCopy(f.copy, f.path); !why.empty()) return Failed(run, f, "Could not put back: ", why);
+    run.putBack.push_back(f.rel);
+    run.removedCopies.push_back(f.copy);
+    run.journal.Add("Put back: " + f.path);
+}
+
+void Remove(Removal& run, const PlannedFile& f) {
+    if (!DeleteFileW(LongPath(f.path).c_str()))
+        return Failed(run, f, "Could not remove: ", LastErrorText(GetLastError()));
+    run.journal.Add(f.fate == PlannedFile::Fate::OwnerGone
+                        ? "Removed (" + f.other + ", whose file it replaced, is not installed any more): " + f.path
+                        : "Removed: " + f.path);
+}
+
+}  // namespace
+
+void RemoveFiles(Removal& run) {
+    using Fate = PlannedFile::Fate;
+    run.left = run.plan.log;
+    run.left.files.clear();
+    run.left.replaced.clear();
+    run.left.areas.clear();
+    for (const PlannedFile& f : run.plan.files) {
+        DeleteFileW(LongPath(f.path + kPartialSuffix).c_str());
+        // The copy of a file of an add-on that is gone is nobody's any more.
+        if (f.fate == Fate::OwnerGone && !f.copy.empty()) run.removedCopies.push_back(f.copy);
+        if (f.fate == Fate::LeaveToOther) {
+            run.leftToOthers.push_back(f.rel + " (" + f.other + " uses it)");
+            run.journal.Add("Left for " + f.other + ", which uses it: " + f.path);
+            if (!f.copy.empty()) CopyStays(run, f, "the file is " + f.other + "'s now");
             continue;
         }
-        std::string p = JoinPath(trust.folder, f.rel);
-        DeleteFileW(LongPath(p + kPartialSuffix).c_str());
-        if (replacedRels.count(Lower(f.rel)) || !Exists(p)) continue;
-        DWORD attrs = GetFileAttributesW(LongPath(p).c_str());
-        uint32_t crc = 0;
-        uint64_t size = 0;
-        if (!FileCrc(p, crc, size)) {
-            // Held open by a program that lets nobody read it: in use, left for the next run.
-            failed.push_back(f.rel);
-            left.files.push_back(f);
-            journal.Add("Could not remove: " + p + " (in use)");
-            continue;
-        }
-        if ((attrs & FILE_ATTRIBUTE_READONLY) || crc != f.crc || size != f.size) {
+        const State state = StateOf(f);
+        if (state == State::InUse) {
+            Failed(run, f, "Could not remove: ", "in use");
+        } else if (state == State::Changed || state == State::ReadOnly) {
             // Changed or write-protected since: the person's now.
-            kept.push_back(f.rel + ((attrs & FILE_ATTRIBUTE_READONLY) ? " (made read-only)" : " (changed)"));
-            journal.Add("Kept: " + p);
-            continue;
-        }
-        if (DeleteFileW(LongPath(p).c_str())) {
-            journal.Add("Removed: " + p);
-        } else {
-            failed.push_back(f.rel);
-            left.files.push_back(f);
-            journal.Add("Could not remove: " + p + " (" + LastErrorText(GetLastError()) + ")");
+            run.kept.push_back(f.rel + (state == State::ReadOnly ? " (made read-only)" : " (changed)"));
+            run.journal.Add("Kept: " + f.path);
+            if (f.fate == Fate::PutBack) CopyStays(run, f, "you changed the file since");
+        } else if (f.fate == Fate::PutBack) {
+            PutBack(run, f);  // also when the file is gone
+        } else if (state == State::AsInstalled && f.fate != Fate::Leave) {
+            Remove(run, f);
         }
     }
-    for (const LoggedFile& r : log.replaced) {
-        if (!OwnRelative(r.rel)) {
-            skip("Replaced=" + r.rel);
-            continue;
-        }
-        if (!r.backup || trust.backups.empty()) continue;
-        std::string p = JoinPath(trust.folder, r.rel), copy = JoinPath(trust.backups, r.rel);
-        if (!Exists(copy)) continue;
-        if (!r.copyKnown || !SameAsLogged(copy, r.copyCrc, r.copySize)) {
-            skip("the kept copy of " + r.rel + " is not the one Setup kept");
-            continue;
-        }
-        uint32_t crc = 0;
-        uint64_t size = 0;
-        if (Exists(p) && FileCrc(p, crc, size) && (crc != r.crc || size != r.size)) {
-            kept.push_back(r.rel + " (changed)");
-            journal.Add("Kept: " + p);
-            continue;
-        }
-        if (std::string why = PutBackCopy(copy, p); why.empty()) {
-            journal.Add("Put back: " + p);
-        } else {
-            failed.push_back(r.rel);
-            left.replaced.push_back(r);
-            journal.Add("Could not put back: " + p + " (" + why + ")");
-        }
+    for (const PlannedSpare& s : run.plan.spares) {
+        run.copiesLeft.push_back(s.rel + ": a further version of yours is kept as " + s.copy);
+        run.journal.Add("Kept copy not put back: " + s.copy + " (an earlier copy came back in its place)");
     }
+}
 
-    std::vector<std::string> dirs;
-    for (const std::string& d : log.dirs) {
-        if (trust.Dir(d)) dirs.push_back(d);
-        else skip("Dir=" + d);
-    }
-    std::string skippedText;
-    if (!skipped.empty())
-        skippedText = "\n\nThe record named " + std::to_string(skipped.size()) +
-                      (skipped.size() == 1 ? " thing" : " things") +
-                      " that this installation does not own; left alone:\n" + skipped.front() +
-                      (skipped.size() > 1 ? "\n..." : "");
-    if (!failed.empty()) {
-        // The record and the entry stay, listing only what is left, so that the next run
-        // finishes the job.
-        std::string why = ReplaceFileSafely(logPath, left.Text(), "");
-        std::string list;
-        for (size_t i = 0; i < failed.size() && i < 10; ++i) list += "\n  " + failed[i];
-        Say(silent, title, std::to_string(failed.size()) + (failed.size() == 1 ? " file" : " files") +
-                               " of " + title + " could not be removed or put back: Flight Simulator may be using "
-                               "them." + list + "\n\nClose Flight Simulator and remove " + title +
-                               " again to finish." + (why.empty() ? "" : "\n\nThe record could not be updated: " + why) +
-                               skippedText,
-            MB_OK | MB_ICONEXCLAMATION);
-        return finish(kExitWriteRefused, std::to_string(failed.size()) + " file(s) left; run the uninstaller again");
-    }
+bool KeepWhatIsLeft(Removal& run) {
+    if (run.failed.empty()) return true;
+    // The record and the entry stay, listing only what is left, so that the next run finishes.
+    std::string why = ReplaceFileSafely(run.recordPath, run.left.Text(), "");
+    return Stop(run, kExitWriteRefused,
+                Plural(run.failed.size(), "file", "files") + " of " + run.title +
+                    " could not be removed or put back: Flight Simulator may be using them." + Listed(run.failed) +
+                    "\n\nClose Flight Simulator and remove " + run.title + " again to finish." +
+                    (why.empty() ? "" : "\n\nThe record could not be updated: " + why),
+                Plural(run.failed.size(), "file", "files") + " left; run the uninstaller again", MB_ICONEXCLAMATION);
+}
 
-    DeleteFileA(logPath.c_str());
-    // Deepest first: a child's path is longer than its parent's.
-    std::sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& d : dirs)
-        if (RemoveDirectoryW(LongPath(d).c_str())) journal.Add("Removed folder: " + d);
-    DeleteUninstallEntry(log.key);
-    // The copies of replaced files and the uninstaller itself, which cannot remove itself
-    // while it runs: that is left to the next start of Windows.
-    if (!trust.backups.empty()) {
-        for (const LoggedFile& r : log.replaced) {
-            if (!OwnRelative(r.rel)) continue;
-            std::string c = JoinPath(trust.backups, r.rel);
-            SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(LongPath(c).c_str());
-            for (std::string p = Parent(c); p.size() > trust.backups.size(); p = Parent(p))
-                RemoveDirectoryW(LongPath(p).c_str());
-        }
-        RemoveDirectoryW(LongPath(trust.backups).c_str());
+void RemoveTheRest(Removal& run) {
+    const UninstallPlan& plan = run.plan;
+    DeleteFileW(LongPath(run.recordPath).c_str());
+    for (const std::string& d : plan.dirs)
+        if (RemoveDirectoryW(LongPath(d).c_str())) run.journal.Add("Removed folder: " + d);
+    DeleteUninstallEntry(plan.key);
+    // The copies that came back (or whose add-on is gone); a copy that could not come back
+    // stays, and with it its folder.
+    for (const std::string& c : run.removedCopies) {
+        SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(LongPath(c).c_str());
+        for (std::string p = Parent(c); p.size() > plan.backups.size(); p = Parent(p))
+            RemoveDirectoryW(LongPath(p).c_str());
     }
-    if (!trust.uninstaller.empty()) {
+    if (!plan.backups.empty()) RemoveDirectoryW(LongPath(plan.backups).c_str());
+    // The uninstaller cannot remove itself while it runs: that, and its folder, are left to the
+    // next start of Windows.
+    if (!plan.uninstaller.empty()) {
         char self[MAX_PATH * 2] = "";
         GetModuleFileNameA(nullptr, self, sizeof self);
-        if (SamePath(self, trust.uninstaller)) {
+        if (SamePathName(self, plan.uninstaller)) {
             MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            MoveFileExA(trust.dataFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            if (plan.backups.empty() || !PathExists(plan.backups))
+                MoveFileExA(plan.dataFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         } else {
-            DeleteFileA(trust.uninstaller.c_str());
+            DeleteFileA(plan.uninstaller.c_str());
         }
     }
-    if (!trust.dataFolder.empty()) RemoveDirectoryA(trust.dataFolder.c_str());
+    if (!plan.dataFolder.empty()) RemoveDirectoryA(plan.dataFolder.c_str());
+    run.exitCode = kExitOk;
+    run.outcome = "removed";
+    for (auto [list, what] : {std::pair{&run.putBack, " put back"},
+                              {&run.kept, " changed, kept"},
+                              {&run.copiesLeft, " kept copies left"},
+                              {&run.leftToOthers, " left for other add-ons"},
+                              {&run.plan.skipped, " record lines skipped"}})
+        if (!list->empty()) run.outcome += ", " + std::to_string(list->size()) + what;
+}
 
-    std::string done = title + " was removed from your computer.";
-    if (!kept.empty()) {
-        done += "\n\n" + std::to_string(kept.size()) +
-                (kept.size() == 1 ? " file that you changed was" : " files that you changed were") + " kept in\n" +
-                log.folder;
-        for (size_t i = 0; i < kept.size() && i < 10; ++i) done += "\n  " + kept[i];
+void ReportRemoval(Removal& run) {
+    const UninstallPlan& plan = run.plan;
+    std::string done = run.title + " was removed from your computer.";
+    if (!run.putBack.empty())
+        done += "\n\n" + Plural(run.putBack.size(), "file was", "files were") + " put back as " +
+                (run.putBack.size() == 1 ? "it was" : "they were") + " before " + run.title + " replaced " +
+                (run.putBack.size() == 1 ? "it:" : "them:") + Listed(run.putBack);
+    if (!run.kept.empty())
+        done += "\n\n" + Plural(run.kept.size(), "file that you changed was", "files that you changed were") +
+                " kept in\n" + plan.folder + ":" + Listed(run.kept);
+    if (!run.leftToOthers.empty())
+        done += "\n\n" + Plural(run.leftToOthers.size(), "file stays", "files stay") + " because another add-on uses " +
+                (run.leftToOthers.size() == 1 ? "it:" : "them:") + Listed(run.leftToOthers);
+    if (!run.copiesLeft.empty())
+        done += "\n\n" + Plural(run.copiesLeft.size(), "kept copy was", "kept copies were") +
+                " not put back:" + Listed(run.copiesLeft);
+    if (!plan.skipped.empty())
+        done += "\n\nThe record named " + Plural(plan.skipped.size(), "thing", "things") +
+                " that this installation does not own; left alone:" + Listed(plan.skipped);
+    Say(run, done, MB_OK | (plan.skipped.empty() && run.copiesLeft.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+}
+
+int RunUninstall(const std::string& logPath, bool silent, Journal& journal) {
+    Removal run(logPath, silent, journal);
+    if (PlanRemoval(run) && ConfirmRemoval(run) && TakeOutAreas(run)) {
+        RemoveFiles(run);
+        if (KeepWhatIsLeft(run)) {
+            RemoveTheRest(run);
+            ReportRemoval(run);
+        }
     }
-    Say(silent, title, done + skippedText, MB_OK | (skipped.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
-    return finish(kExitOk, "removed" + (kept.empty() ? std::string() : ", " + std::to_string(kept.size()) + " changed file(s) kept") +
-                               (skipped.empty() ? std::string() : ", " + std::to_string(skipped.size()) + " record line(s) skipped"));
+    journal.Add("Outcome: " + run.outcome + " (exit code " + std::to_string(run.exitCode) + ")");
+    journal.Write();
+    return run.exitCode;
 }
 
 }  // namespace kit

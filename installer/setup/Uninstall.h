@@ -9,6 +9,7 @@
 
 #include "InstallLog.h"
 #include "PackageInfo.h"
+#include "UninstallPlan.h"
 
 namespace kit {
 
@@ -69,9 +70,58 @@ std::string WriteUninstallEntry(const InstallLog& log, const std::string& logPat
 std::string DisplayNameOf(const InstallLog& log);
 void DeleteUninstallEntry(const std::string& key);
 
-// The uninstaller: "Uninstall.exe [/S] [/LOG=file] /U=<log>". Returns the exit code: 0
-// removed, 1 the person said No, 3 the record is missing, damaged or not its installation's,
-// 5 the scenery library could not be changed or something is left (run it again).
+// The records of the other add-ons installed through Setup: every entry "Skykit ..." of the
+// list of programs (the computer's and the person's) whose record is whole and its own.
+std::vector<InstallLog> InstalledRecords(const std::string& exceptKey);
+
+// --- The uninstaller -----------------------------------------------------------------------
+
+// One removal of an installation: what its record plans, and what the steps did.
+struct Removal {
+    Removal(const std::string& record, bool quiet, Journal& runLog)
+        : recordPath(record), silent(quiet), journal(runLog) {}
+    // Given.
+    std::string recordPath;          // full path
+    bool silent = false;
+    Journal& journal;                // what was done, for "/LOG="
+    // Plan.
+    UninstallPlan plan;
+    std::string title;
+    // What became of the files, each as the person reads it.
+    std::vector<std::string> putBack;        // kept copies that came back
+    std::vector<std::string> kept;           // files the person changed: theirs now
+    std::vector<std::string> copiesLeft;     // kept copies that could not come back, with why and where
+    std::vector<std::string> leftToOthers;   // files another add-on still needs
+    std::vector<std::string> failed;         // files that could not be removed or put back
+    InstallLog left;                         // what a later run still has to do
+    std::vector<std::string> removedCopies;  // the copies that are done with
+    int exitCode = 0;
+    std::string outcome;                     // the journal's last line
+};
+
+// The steps, in their order; each that can stop the removal returns false after telling the
+// person why, with exitCode set. Nothing is changed before TakeOutAreas.
+//   Plan:          reads the record and the other installations' records, and decides
+//                  (a record that is not there, not whole or not its own: exit 3)
+//   Confirm:       asks the person (No: exit 1)
+//   TakeOutAreas:  the scenery libraries (one that cannot be written: exit 5, nothing removed)
+//   RemoveFiles:   the files it made go, kept copies come back, what others need stays
+//   KeepWhatIsLeft (when a file could not be removed or put back): the record lists only
+//                  what is left and the entry stays, so that the next run finishes (exit 5)
+//   RemoveTheRest: the record, the empty folders, the entry, the copies done with, the uninstaller
+//   Report:        the last message
+bool PlanRemoval(Removal& run);
+bool ConfirmRemoval(Removal& run);
+bool TakeOutAreas(Removal& run);
+void RemoveFiles(Removal& run);
+bool KeepWhatIsLeft(Removal& run);
+void RemoveTheRest(Removal& run);
+void ReportRemoval(Removal& run);
+
+// The uninstaller: "Uninstall.exe [/S] [/LOG=file] /U=<log>", the steps above. Returns the
+// exit code: 0 removed, 1 the person said No, 3 the record is missing, damaged, incomplete or
+// not its installation's, 5 the scenery library could not be changed or something is left
+// (run it again).
 int RunUninstall(const std::string& logPath, bool silent, Journal& journal);
 
 // path made whole against the current folder, without a trailing separator (a drive's root
@@ -85,8 +135,8 @@ bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
 // Puts a kept copy back in the place of path; empty on success, else the reason.
 std::string PutBackCopy(const std::string& copy, const std::string& path);
 
-// Takes the areas out of the simulator's library, and out of the backup beside it, so that
-// restoring the backup cannot bring a removed area back. Empty on success, else the reason.
-std::string UnregisterScenery(const std::string& simFolder, const std::vector<AddedArea>& areas);
+// Takes the areas out of a scenery library, and out of the backup beside it, so that restoring
+// the backup cannot bring a removed area back. Empty on success, else the reason.
+std::string UnregisterScenery(const std::string& library, const std::vector<AddedArea>& areas);
 
 }  // namespace kit

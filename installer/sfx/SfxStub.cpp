@@ -12,6 +12,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -119,6 +120,11 @@ struct Sfx {
     std::wstring folderSwitch;
     // The exit codes of Setup.exe, for the same kinds of outcome.
     int exitCode = kit::kExitCancelled;
+    // The command started after the extraction, and whether what was extracted goes when it
+    // has ended: only from a folder this run made, and not when the person keeps the files.
+    HANDLE command = nullptr;
+    bool madeTarget = false;
+    bool keepFiles = false;
 
     // The run in progress.
     zc::Thread worker;
@@ -482,7 +488,7 @@ void RunCommand(Sfx& s) {
     if (relative && GetFileAttributesW(local.c_str()) != INVALID_FILE_ATTRIBUTES) file = local;
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
-    sei.fMask = SEE_MASK_FLAG_NO_UI | (s.silent ? SEE_MASK_NOCLOSEPROCESS : 0);
+    sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
     sei.hwnd = s.dlg;
     sei.lpVerb = L"open";
     sei.lpFile = file.c_str();
@@ -496,14 +502,41 @@ void RunCommand(Sfx& s) {
         if (s.silent) s.exitCode = kit::kExitWriteRefused;
         return;
     }
-    // A script that runs the download silently learns how the command ended: its exit code
-    // becomes ours when it is not 0.
-    if (s.silent && sei.hProcess) {
-        WaitForSingleObject(sei.hProcess, INFINITE);
-        DWORD code = 0;
-        if (GetExitCodeProcess(sei.hProcess, &code) && code != 0) s.exitCode = int(code);
-        CloseHandle(sei.hProcess);
+    // Waited for once the window is gone (WaitForCommand). A document opened by a program that
+    // was running already gives no process: then nobody can tell when it is done with the files.
+    s.command = sei.hProcess;
+    s.keepFiles = s.keepFiles || !sei.hProcess || (Shown(s.dlg, IDC_KEEP) && IsDlgButtonChecked(s.dlg, IDC_KEEP));
+}
+
+// After the command has ended: a script that runs the download silently learns how it ended
+// (its exit code becomes ours when it is not 0), and the files extracted for it go, with the
+// folders, when this run made the folder and the person did not keep them.
+void WaitForCommand(Sfx& s) {
+    if (!s.command) return;
+    WaitForSingleObject(s.command, INFINITE);
+    DWORD code = 0;
+    if (s.silent && GetExitCodeProcess(s.command, &code) && code != 0) s.exitCode = int(code);
+    CloseHandle(s.command);
+    s.command = nullptr;
+    if (!s.madeTarget || s.keepFiles) return;
+    std::vector<std::wstring> folders{s.target};
+    for (const kit::UnpackItem& it : s.plan.items) {
+        if (it.rel.empty() || !it.refusal.empty()) continue;
+        std::wstring path = s.target + L"\\" + W(it.rel);
+        if (it.isDir) {
+            folders.push_back(path);
+            continue;
+        }
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        for (size_t cut = path.find_last_of(L'\\'); cut > s.target.size(); cut = path.find_last_of(L'\\', cut - 1))
+            folders.push_back(path.substr(0, cut));
     }
+    // Deepest first; a folder that still holds something (a file the command made, one still
+    // open in another program) stays.
+    std::sort(folders.begin(), folders.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+    for (const std::wstring& f : folders) RemoveDirectoryW(f.c_str());
 }
 
 // Checks the folder and starts the extraction; false (after saying why) when it did not start.
@@ -578,6 +611,7 @@ bool Start(Sfx& s) {
         }
     }
     // Only now that every check has passed is anything made on the disk.
+    s.madeTarget = GetFileAttributesW(s.target.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (std::wstring why = MakeFolders(s.target); !why.empty()) {
         s.Message(L"The folder\n\n" + s.target + L"\n\ncould not be made: " + why + L".", MB_OK | MB_ICONSTOP);
         s.exitCode = kit::kExitWriteRefused;
@@ -708,6 +742,9 @@ INT_PTR CALLBACK MainProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 case IDC_BROWSE: Browse(*s); return TRUE;
                 case IDC_ALL: CheckAll(*s, true); return TRUE;
                 case IDC_NONE: CheckAll(*s, false); return TRUE;
+                case IDC_RUN:  // keeping the files is a choice only when the command runs
+                    EnableWindow(GetDlgItem(h, IDC_KEEP), IsDlgButtonChecked(h, IDC_RUN) ? TRUE : FALSE);
+                    return TRUE;
             }
             return FALSE;
         case WM_APP_AUTOSTART:
@@ -852,6 +889,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         s.cancel = true;
         s.worker.join();
     }
+    WaitForCommand(s);
     CoUninitialize();
     return s.exitCode;
 }

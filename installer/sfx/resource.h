@@ -23,6 +23,7 @@
 #define IDC_STATUS 1014
 #define IDC_PROGRESS 1015
 #define IDC_LINE 1016
+#define IDC_KEEP 1017
 
 #define IDC_OVR_TEXT 1100
 #define IDC_OVR_ICON 1101

@@ -33,6 +33,9 @@ b = bytearray(open('plain.zip', 'rb').read()); b[i.header_offset + 30 + len(i.fi
 open('bad.zip', 'wb').write(b)"
 check "a failed extraction exits 3" '[ "$(kzrc x bad.zip out4)" = 3 ] && [ "$(kzrc t bad.zip)" = 3 ] && grep -q "bad.zip: .*count.txt" log'
 check "a sound archive tests clean" '[ "$(kzrc t plain.zip)" = 0 ]'
+check "no download is made of a damaged archive" '[ "$(kzrc sfx bad.zip)" = 3 ] && [ ! -f bad.exe ] && grep -q "bad.zip: the archive is damaged; bad.exe was not made" log'
+check "a missing option value exits 1, naming the option" '(for o in -c -d -r -o; do [ "$(kzrc sfx $o)" = 1 ] && [ "$(kzrc sfx $o plain.zip)" = 1 ] && grep -q "^Kitzip: $o needs a value" log || exit 1; done) && [ "$(kzrc span -s)" = 1 ] && grep -q "^Kitzip: -s needs a value" log'
+check "counts agree with their nouns" 'echo one >one.txt && kz a one.zip one.txt | tr -d "\r" | grep -q "^1 file added$" && kz l one.zip | tr -d "\r" | grep -q " 1 member$" && kz t one.zip | grep -q "^1 file tested"'
 
 check "Info-ZIP zip -s set joins as it is" '(cd src && zip -q -r -s 64k ../info.zip .) && kz join info.z01 joined.bin && [ ! -f joined.zip ]'
 check "joined Info-ZIP set passes unzip -t" 'unzip -t joined.bin | grep -q "No errors" && unzip -q joined.bin -d out2 && diff -r src out2'
@@ -46,6 +49,7 @@ check "a join into one of its parts is refused" '[ "$(kzrc join set002.zip set00
 check "a join of mixed sets is refused with no output" 'mkdir other && cp -r src other && head -c 150000 /dev/urandom >other/src/noise.bin && (cd other && wine "$DIST/Kitzip.exe" a -r ../other.zip "src\\*.*" </dev/null) && kz span -s 64k other.zip other && cp other002.zip set002.zip && [ "$(kzrc join set001.zip mixed.zip)" = 3 ] && [ ! -f mixed.zip ] && [ -z "$(ls *.tmp 2>/dev/null)" ]'
 # A 2-part set written over a 3-part one of the same name: the stale part goes with it.
 check "an existing set is replaced only with -o" '[ "$(kzrc span -s 100k plain.zip set)" = 4 ] && kz span -o -s 100k plain.zip set && [ ! -f set003.zip ] && kz join set001.zip back2.zip && cmp back2.zip plain.zip'
+check "a join into a missing folder names it" '[ "$(kzrc join set001.zip nofolder/j.zip)" = 4 ] && grep -q "^Kitzip: error: nofolder/j.zip: the folder .*nofolder.* is not there" log'
 check "a missing part is named" 'mv set002.zip aside && [ "$(kzrc join set001.zip m.zip)" = 2 ] && grep -q "part 002 of the set" log && mv aside set002.zip'
 
 check "self-extractor keeps its input" 'cp plain.zip p.zip && kz sfx p.zip && [ -f p.exe ] && cmp p.zip plain.zip'

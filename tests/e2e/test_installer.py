@@ -75,7 +75,7 @@ def write_ini(path, entries):
 FONT = ["-font", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"]
 
 
-def make_package(folder, addon, with_archive=True):
+def make_package(folder, addon, with_archive=True, title=TITLE, version=None):
     os.makedirs(folder, exist_ok=True)
     if with_archive:
         subprocess.run(["zip", "-q", "-r", "-X", os.path.join(folder, "Setup.skb"), "."], cwd=addon, check=True)
@@ -86,8 +86,8 @@ def make_package(folder, addon, with_archive=True):
         ("Splash", [("Width", "400"), ("Height", "300"), ("Filename", "Splash.bmp")]),
         ("Authors", [("2", "Jens Hansen"), ("1", "jens@example.dk"), ("4", "Mary Olsen"), ("3", "mary@example.com")]),
         ("Flightsim", [("Version", "Flightsimulator 2000")]),
-        ("Addon", [("Type", "Scenery"), ("Condition", "Freeware")]),
-        ("Title", [("hl", TITLE)]),
+        ("Addon", [("Type", "Scenery"), ("Condition", "Freeware")] + ([("Version", version)] if version else [])),
+        ("Title", [("hl", title)]),
     ])
     with open(os.path.join(folder, "File_id.diz"), "w", newline="\r\n") as f:
         f.write("Copenhagen Kastrup Airport for FS2000\n\nAll terminals, taxiways and night lighting.\n")
@@ -150,6 +150,16 @@ def texts(cls, title):
 
 def visible(cls, title, kind):
     return [r for r in texts(cls, title) if r["cls"] == kind and r["visible"]]
+
+
+def last_page(window):
+    """The memo of Setup's last page once it shows (within 30 seconds), else []."""
+    for _ in range(150):
+        memos = visible(*window, "RichEdit20A")
+        if memos:
+            return memos
+        subprocess.run(["sleep", "0.2"])
+    return []
 
 
 def same_tree(a, b):
@@ -236,11 +246,7 @@ class Installer(unittest.TestCase):
         shot("installer-ready")
 
         self.click(NEXT)   # "Install"
-        for _ in range(100):
-            memos = visible(*SETUP, "RichEdit20A")
-            if memos:
-                break
-            subprocess.run(["sleep", "0.2"])
+        memos = last_page(SETUP)
         self.assertTrue(memos, "no result page")
         self.assertIn("3 files were installed", memos[0]["text"])
         self.assertIn('Added to the Scenery Library as "' + TITLE + '"', memos[0]["text"])
@@ -548,16 +554,20 @@ class SelfExtractor(unittest.TestCase):
         self.assertTrue(run_box[0]["enabled"])
         self.assertFalse([r for r in rows if r["text"] == "&Ask me each time" and r["visible"]])
         shot("sfx-choose-files")
-        drv("press", "#32770", self.CAPTION, "Extract")
-        self.assertTrue(wait_exit(self.proc, 60), "the self-extractor did not end")
-        self.assertEqual(self.proc.returncode, 0)
-        for _ in range(50):
-            if os.path.exists(os.path.join(out, "ran.txt")):
-                break
-            subprocess.run(["sleep", "0.2"])
-        self.assertTrue(os.path.exists(os.path.join(out, "ran.txt")), "the command did not run in the folder")
-        os.remove(os.path.join(out, "ran.txt"))
-        self.assertEqual(same_tree(self.addon, out), "")
+        ran = os.path.join(out, "ran.txt")
+        # Kept when asked; and from a folder that was there before, nothing is taken.
+        for keep in (True, False):
+            if keep:
+                self.assertEqual(drv("press", "#32770", self.CAPTION, "Keep the extracted files when it has ended")[0], 0)
+            drv("press", "#32770", self.CAPTION, "Extract")
+            self.assertTrue(wait_exit(self.proc, 60), "the self-extractor did not end")
+            self.assertEqual(self.proc.returncode, 0)
+            self.assertTrue(os.path.exists(ran), "the command did not run in the folder")
+            os.remove(ran)
+            self.assertEqual(same_tree(self.addon, out), "")
+            if keep:
+                self.run_sfx(exe)
+                drv("wait", "#32770", self.CAPTION, 120000)
 
     def test_names_that_would_leave_the_folder_are_refused(self):
         # Written by Python's zipfile: "../evil.txt", "/abs.txt", "C:/drive.txt", "nul.txt"...

@@ -57,17 +57,21 @@ protected:
         TSetupForm form(pkg);
         return form.InstallSilently(dest);
     }
-    static std::string Record(const std::string& folder) {
+    static std::string Record(const std::string& folder, const std::string& title = "") {
         WIN32_FIND_DATAA d;
-        HANDLE h = FindFirstFileA((folder + "\\Uninstall *.log").c_str(), &d);
+        HANDLE h = FindFirstFileA((folder + "\\Uninstall " + title + "*.log").c_str(), &d);
         if (h == INVALID_HANDLE_VALUE) return "";
         FindClose(h);
         return folder + "\\" + d.cFileName;
     }
-    static int Uninstall(const std::string& folder) {
+    // Removes the installation through its record; the journal's lines, when asked for.
+    static int Uninstall(const std::string& folder, const std::string& title = "", std::string* said = nullptr) {
         testing_support::FakeDesktop desk;
         Journal journal;
-        return RunUninstall(Record(folder), true, journal);
+        int code = RunUninstall(Record(folder, title), true, journal);
+        for (const std::string& l : journal.lines)
+            if (said) *said += l + "\n";
+        return code;
     }
     // A value of each entry of this test's installations of a title.
     std::vector<std::string> Entries(const std::string& title, const char* value = "DisplayName") {
@@ -193,10 +197,12 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     snprintf(line, sizeof line, "File=%08lx 1 ..\\..\\outside.txt\r\n", static_cast<unsigned long>(crc));
     std::string pkg = Package("Pkg", "Evil", "Scenery", "1", {{"scenery\\e.bgl", "e"}});
     ASSERT_EQ(Install(pkg, dest), 0);
-    std::string record = ReadFile(Record(dest)), edited;
-    for (size_t i = 0, nl; i < record.size(); i = nl + 1) {
+    // Edited as a record of an earlier Setup, which has no end line to give the edit away.
+    std::string record = ReadFile(Record(dest)), edited = "; Written by Setup: what it installed here.\r\n";
+    for (size_t i = record.find('\n') + 1, nl; i < record.size(); i = nl + 1) {
         nl = record.find('\n', i);
         std::string l = record.substr(i, nl - i + 1);
+        if (l.rfind("End=", 0) == 0) continue;
         if (l.rfind("Backups=", 0) == 0) l = "Backups=" + foreign + "\r\nReplaced=1 00000000 0 victim.txt\r\n";
         if (l.rfind("Uninstaller=", 0) == 0) l = "Uninstaller=" + foreign + "\\tool.exe\r\n";
         edited += l;
@@ -216,4 +222,75 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     EXPECT_EQ(ReadFile(dest + "\\scenery\\e.bgl"), "e");
     DeleteUninstallEntry(UninstallKeyName("Evil", dest));
     testing_support::RemoveTree(UninstallDataFolder(InstallIdentity("Evil", dest), true));
+}
+
+TEST_F(Installations, EveryKeptCopyIsRecordedAndComesBack) {
+    const std::string dest = base + "Sound", data = UninstallDataFolder(InstallIdentity("Kept", dest), true);
+    const std::string v10 =
+        Package("V10", "Kept", "Sound", "1.0", {{"readme.txt", "1.0"}, {"a.wav", "a"}, {"gone\\b.wav", "b"}});
+    const std::string v11 =
+        Package("V11", "Kept", "Sound", "1.1", {{"readme.txt", "1.1"}, {"a.wav", "a"}, {"new.wav", "n"}});
+    MakeFolders(dest);
+    WriteFile(dest + "\\a.wav", "mine");                    // a first install replaces the person's file
+    ASSERT_EQ(Install(v10, dest), 0);
+    WriteFile(dest + "\\readme.txt", "notes");              // an update replaces the person's notes
+    ASSERT_EQ(Install(v11, dest), 0);
+    const std::string record = ReadFile(Record(dest));   // it lists exactly what is installed now
+    EXPECT_EQ(record.find("gone"), std::string::npos) << record;
+    WriteFile(dest + "\\readme.txt", "more notes");         // a reinstall: a second copy of theirs
+    ASSERT_EQ(Install(v11, dest), 0);
+    DeleteFileA((dest + "\\new.wav").c_str());               // a repair
+    ASSERT_EQ(Install(v11, dest), 0);
+    EXPECT_EQ(ReadFile(dest + "\\new.wav"), "n");
+    std::string said;
+    EXPECT_EQ(Uninstall(dest, "", &said), 0);
+    EXPECT_EQ(ReadFile(dest + "\\a.wav"), "mine");
+    EXPECT_EQ(ReadFile(dest + "\\readme.txt"), "notes");
+    EXPECT_EQ(Tree(dest), (std::vector<std::string>{"a.wav", "readme.txt"}));
+    // The further copy cannot take the place of the first: it stays where it is, and is named.
+    EXPECT_EQ(ReadFile(data + "\\Backup\\readme.txt.skk~2"), "more notes");
+    EXPECT_NE(said.find("Kept copy not put back: " + data + "\\Backup\\readme.txt.skk~2"), std::string::npos) << said;
+    EXPECT_EQ(Tree(data + "\\Backup"), std::vector<std::string>{"readme.txt.skk~2"});
+    testing_support::RemoveTree(data);
+}
+
+TEST_F(Installations, TwoAddonsSharingAFileAreRemovedInEitherOrder) {
+    const std::string gauges = base + "Gauges";
+    const std::string a = Package("A", "Panel A", "Panel", "1", {{"common.gau", "A's"}, {"a.gau", "a"}});
+    const std::string b = Package("B", "Panel B", "Panel", "1", {{"common.gau", "B's"}, {"b.gau", "b"}});
+    for (bool aFirst : {true, false}) {
+        ASSERT_EQ(Install(a, gauges), 0);
+        ASSERT_EQ(Install(b, gauges), 0);   // replaces A's common.gau, keeping A's
+        EXPECT_EQ(Uninstall(gauges, aFirst ? "Panel A" : "Panel B"), 0);
+        // What the add-on still installed needs stays; the one removed first gets its own back.
+        EXPECT_EQ(ReadFile(gauges + "\\common.gau"), aFirst ? "B's" : "A's");
+        EXPECT_EQ(Uninstall(gauges, aFirst ? "Panel B" : "Panel A"), 0);
+        EXPECT_EQ(Tree(gauges), std::vector<std::string>{});
+        for (const char* t : {"Panel A", "Panel B"})
+            EXPECT_FALSE(Exists(UninstallDataFolder(InstallIdentity(t, gauges), true) + "\\Backup"));
+        testing_support::RemoveTree(gauges);
+    }
+}
+
+TEST_F(Installations, ARecordCutAtAnyLineIsRefusedWithNothingRemoved) {
+    const std::string fs = base + "FS", dest = fs + "\\Addon Scenery\\Cut";
+    MakeFolders(dest);
+    WriteFile(fs + "\\scenery.cfg", kCfg);
+    WriteFile(dest + "\\readme.txt", "mine");
+    ASSERT_EQ(Install(Package("Pkg", "Cut", "Scenery", "1", {{"scenery\\c.bgl", "c"}, {"readme.txt", "r"}}), dest), 0);
+    const std::string record = Record(dest), whole = ReadFile(record), cfg = ReadFile(fs + "\\scenery.cfg");
+    for (size_t cut = 0; cut < whole.size(); cut = whole.find('\n', cut) + 1) {
+        WriteFile(record, whole.substr(0, cut));
+        std::string said;
+        ASSERT_EQ(Uninstall(dest, "", &said), 3) << cut;
+        if (cut > 0) EXPECT_NE(said.find("it is incomplete"), std::string::npos) << said;
+        EXPECT_EQ(ReadFile(dest + "\\scenery\\c.bgl"), "c");
+        EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), cfg);
+        EXPECT_EQ(Entries("Cut").size(), 1u);
+    }
+    WriteFile(record, whole);
+    EXPECT_EQ(Uninstall(dest), 0);
+    EXPECT_EQ(Tree(dest), std::vector<std::string>{"readme.txt"});
+    EXPECT_EQ(ReadFile(dest + "\\readme.txt"), "mine");
+    EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), kCfg);
 }

@@ -123,6 +123,46 @@ TEST(Pictures, FitInside) {
     EXPECT_EQ(w, 1);
 }
 
+TEST(ReplaceQuestion, SaysWhichFilesWhoseAndWhatYesAndNoDo) {
+    PackageInfo info;
+    info.title = "Heathrow EGLL";
+    info.addonVersion = "1.1";
+    ArchiveScan scan;
+    Journal journal;
+    InstallLog other;
+    other.title = "Copenhagen";
+    struct Case {
+        std::vector<std::string> changed, others, theirs;
+        bool keep;
+        std::vector<std::string> says;
+    };
+    const std::vector<Case> cases = {
+        {{"readme.txt"}, {}, {}, true,
+         {"You changed readme.txt since version 1.0 of Heathrow EGLL was installed.\n\nYes replaces it with the file "
+          "of version 1.1 and keeps a copy of yours, which comes back when Heathrow EGLL is removed. No keeps it as "
+          "it is"}},
+        {{"a.txt", "b.txt"}, {}, {}, false,
+         {"You changed 2 files since version 1.0 of Heathrow EGLL was installed:\n  a.txt\n  b.txt",
+          "Yes replaces them with the files of version 1.1; no copy is kept", "No keeps them as they are"}},
+        {{}, {"common.gau"}, {"y.txt", "z.txt"}, true,
+         {"A file of Heathrow EGLL belongs to another add-on installed here:\n  common.gau (Copenhagen)",
+          "2 files of Heathrow EGLL are already in this folder, and they are not from Heathrow EGLL:\n  y.txt\n  z.txt",
+          "keeps a copy of each"}},
+    };
+    for (const Case& c : cases) {
+        Installation run(info, scan, journal);
+        run.earlier.version = "1.0";
+        run.keepCopies = c.keep;
+        run.changed = c.changed;
+        for (const auto* list : {&c.changed, &c.others, &c.theirs})
+            run.foreign.insert(run.foreign.end(), list->begin(), list->end());
+        for (const std::string& o : c.others) run.belongs[o] = &other;
+        const std::string text = ReplaceQuestion(run);
+        for (const std::string& want : c.says)
+            EXPECT_NE(text.find(want), std::string::npos) << text << "\n--- wants\n" << want;
+    }
+}
+
 // --- The wizard ------------------------------------------------------------------------------
 
 class SetupWizard : public ::testing::Test {
@@ -295,7 +335,12 @@ TEST_F(SetupWizard, InstallsByteForByteAndKeepsWhatWasThereWhenAsked) {
     EXPECT_EQ(ReadBytes(target + "\\model\\plane.mdl"), PlaneMdl());
     EXPECT_EQ(ReadBytes(target + "\\texture\\plane.bmp").size(), 2 + 256u * 8);
     EXPECT_NE(f.ResultMemo.Text().find("2 files were installed"), std::string::npos);
-    EXPECT_NE(f.ResultMemo.Text().find("kept as they were"), std::string::npos);
+    const std::string kept = "1 file that was there before was kept as it was:\r\n  Demo\\aircraft.cfg";
+    EXPECT_NE(f.ResultMemo.Text().find(kept), std::string::npos) << f.ResultMemo.Text();
+    // The size is of the two files written, not of the three in the archive.
+    const uint64_t written = PlaneMdl().size() + 2 + 256u * 8;
+    EXPECT_NE(f.ResultMemo.Text().find("2 files were installed (" + FormatSize(written) + ")"), std::string::npos)
+        << f.ResultMemo.Text();
     EXPECT_EQ(f.TotalBar.Position(), 10001);
 }
 
