@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from pathlib import Path
 
 from skykit_e2e import ROOT, drv, shot, wait_exit, wine
 from test_installer import (CANCEL, NEXT, SCENERY_CFG, SETUP, TITLE, UNINSTALLS, last_page, make_addon, make_package,
@@ -44,14 +45,12 @@ def add_on_xml(path):
 
 
 def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return Path(path).read_bytes()
 
 
 def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    Path(path).write_bytes(data)
 
 
 class Prefix:
@@ -79,10 +78,11 @@ class Prefix:
         self.reg("query", UNINSTALLS)
         return [k.strip() for k in self.out.splitlines() if "\\Skykit " + TITLE + " " in k]
 
-    def uninstall(self):
-        """Removes the installation through its entry's QuietUninstallString, as a script would."""
-        (key,) = self.entries()
-        self.reg("query", key, "/v", "QuietUninstallString")
+    def uninstall(self, folder):   # through the entry's QuietUninstallString, as a script would
+        for key in self.entries():
+            self.reg("query", key, "/v", "QuietUninstallString")
+            if windows_path(folder) + "\\" in self.out:
+                break
         exe, args = self.out.split("REG_SZ", 1)[1].strip()[1:].split('" ', 1)
         return subprocess.run(["wine", exe, *args.split(" ", 1)], env=self.env, timeout=300).returncode
 
@@ -145,11 +145,16 @@ class EverySimulator(unittest.TestCase):
                 self.assertEqual(wine(setup, "/S", "/SIM=" + sim_id).returncode, 0)
                 self.assertEqual(read(lib), self.expected(sim_id))
                 self.assertEqual(same_tree(self.addon, os.path.join(folder, "Addon Scenery", TITLE)), "")
+        # One package in every simulator at once: an installation, an entry and an area each.
+        self.assertEqual(len(self.prefix.entries()), len(SIMS))
+        for sim_id, (folder, lib) in self.sims.items():
+            with self.subTest(sim_id):
+                self.assertEqual(read(lib), self.expected(sim_id))
                 if sim_id == "fs2004":   # FS2004 starts: NewScenery.cfg becomes its scenery.cfg
                     os.replace(os.path.join(folder, "scenery.cfg"), os.path.join(folder, "OldScenery.cfg"))
                     os.replace(lib, os.path.join(folder, "scenery.cfg"))
                     lib = os.path.join(folder, "scenery.cfg")
-                self.assertEqual(self.prefix.uninstall(), 0)
+                self.assertEqual(self.prefix.uninstall(os.path.join(folder, "Addon Scenery", TITLE)), 0)
                 if sim_id == "p3d4":
                     self.assertFalse(os.path.exists(os.path.dirname(lib)))   # the file Setup made, and its folder
                 else:
@@ -183,7 +188,7 @@ class EverySimulator(unittest.TestCase):
             if proc.poll() is None:
                 proc.kill()
         self.assertEqual(read(self.sims["fsx"][1]), self.expected("fsx"))
-        self.assertEqual(self.prefix.uninstall(), 0)
+        self.assertEqual(self.prefix.uninstall(self.sims["fsx"][0]), 0)
         self.assertEqual(read(self.sims["fsx"][1]), SCENERY_CFG)
 
     def test_prepar3d_v5_in_the_64_bit_view(self):
@@ -201,7 +206,7 @@ class EverySimulator(unittest.TestCase):
             self.assertEqual(subprocess.run(["wine", setup, "/S", "/SIM=p3d5"], env=env, timeout=300).returncode, 0)
             xml = os.path.join(self.tmp, "Documents64", "Prepar3D v5 Add-ons", TITLE, "add-on.xml")
             self.assertEqual(read(xml), add_on_xml(windows_path(os.path.join(folder, "Addon Scenery", TITLE))))
-            self.assertEqual(prefix64.uninstall(), 0)
+            self.assertEqual(prefix64.uninstall(folder), 0)
             self.assertFalse(os.path.exists(os.path.dirname(xml)))
         finally:
             prefix64.restore()
