@@ -154,8 +154,12 @@ const ValueOption kValueOptions[] = {
     {"--log", nullptr, &Options::log, "the log file"},
 };
 
-// Reads the arguments; "" when they make sense, else what is wrong with them.
-std::string Parse(const std::vector<std::string>& args, Options& o) {
+// What is wrong with the arguments: the argument and why; both empty when they make sense.
+struct Wrong {
+    std::string what, why;
+};
+
+Wrong Parse(const std::vector<std::string>& args, Options& o) {
     std::vector<std::string> names;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -163,7 +167,7 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
         for (const ValueOption& v : kValueOptions)
             if (a == v.name || (v.alias && a == v.alias)) valued = &v;
         if (valued) {
-            if (i + 1 >= args.size()) return a + " needs a value: " + valued->value;
+            if (i + 1 >= args.size()) return {a, std::string("needs a value: ") + valued->value};
             o.*(valued->field) = args[++i];
             continue;
         }
@@ -179,10 +183,10 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
         bool wasNumbered = false;
         for (const Numbered& n : numbered) {
             if (a != n.name) continue;
-            if (i + 2 >= args.size()) return a + " needs a number and " + n.value;
+            if (i + 2 >= args.size()) return {a, std::string("needs a number and ") + n.value};
             const std::string& number = args[++i];
             if (number.size() != 1 || number[0] < '1' || number[0] >= '1' + n.count)
-                return a + " takes a number from 1 to " + std::to_string(n.count) + ", not " + number;
+                return {a, "takes a number from 1 to " + std::to_string(n.count) + ", not " + number};
             n.slots[number[0] - '1'] = args[++i];
             wasNumbered = true;
         }
@@ -196,26 +200,27 @@ std::string Parse(const std::vector<std::string>& args, Options& o) {
         else if (a == "-q" || a == "--quiet")
             o.quiet = true;
         else if (a.size() > 1 && a[0] == '-')
-            return "unknown option " + a;
+            return {a, "unknown option"};
         else
             names.push_back(a);
     }
-    if (names.size() != 2) return "an earlier package and the add-on folder are needed, in this order";
+    if (names.size() != 2) return {"Kitbuild", "an earlier package and the add-on folder are needed, in this order"};
     o.earlier = names[0], o.addon = names[1];
     if (o.type) {
         std::string type;
         for (const char* t : kProjectTypes)
             if (lstrcmpiA(o.type->c_str(), t) == 0) type = t;
         if (type.empty() && lstrcmpiA(o.type->c_str(), "none") != 0 && !o.type->empty())
-            return "--type takes Scenery, \"Scenery MD\", Aircraft, Sound, Panel, Adventure or none, not " + *o.type;
+            return {"--type",
+                    "takes Scenery, \"Scenery MD\", Aircraft, Sound, Panel, Adventure or none, not " + *o.type};
         o.type = type;
     }
     if (o.simulator) {
         const kit::Simulator* s = SimulatorCalled(*o.simulator);
-        if (!s) return "--simulator does not know " + *o.simulator;
+        if (!s) return {"--simulator", "does not know " + *o.simulator};
         o.simulator = s->name;
     }
-    return "";
+    return {};
 }
 
 // The console, the log, and the first failure of the run. It is the person a build tells
@@ -434,6 +439,8 @@ int Run(const Options& o, Console& out) {
     if (!ui::DirectoryExists(addon)) return out.Fail(kNotFound, o.addon, "the add-on folder is not there");
     const std::string packageDir = o.output ? WithoutSlash(FullPath(*o.output)) : earlierFolder;
     out.packageDir = packageDir;
+    if (ComparablePath(packageDir) == ComparablePath(installDir))
+        return out.Fail(kArgs, packageDir, "the builder's own folder is no package folder");
     if (PathWithin(packageDir, addon) || PathWithin(addon, packageDir))
         return out.Fail(kArgs, packageDir,
                         "the package folder and the add-on folder must lie apart: "
@@ -541,8 +548,9 @@ int main(int argc, char** argv) {
         if (a == "-h" || a == "--help" || a == "/?") return std::printf("%s", Usage().c_str()), kOk;
     if (args.empty()) return std::printf("%s", Usage().c_str()), kOk;
     Options options;
-    if (const std::string wrong = Parse(args, options); !wrong.empty()) {
-        std::fprintf(stderr, "Kitbuild: %s\n\n%s", wrong.c_str(), Usage().c_str());
+    if (const Wrong wrong = Parse(args, options); !wrong.what.empty()) {
+        std::fprintf(stderr, "Kitbuild: error: %s: %s\n(Kitbuild -h lists the options and the exit codes)\n",
+                     wrong.what.c_str(), wrong.why.c_str());
         return kArgs;
     }
     FILE* log = nullptr;

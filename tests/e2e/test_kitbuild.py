@@ -193,9 +193,9 @@ class ReleaseScript(unittest.TestCase):
             f.write("a file where a folder is asked for")
         old, new = "Heathrow 1.0", "Heathrow addon"
         cases = [
-            (1, (old, new, "-o", "Heathrow 1.1", "--colour", "red"), "unknown option --colour"),
-            (1, (old, new, "-o", "Heathrow 1.1", "--developer", "4", "Bob"), "--developer takes a number"),
-            (1, (old, new, "-o", "Heathrow 1.1", "-z"), "-z needs a value"),
+            (1, (old, new, "-o", "Heathrow 1.1", "--colour", "red"), "Kitbuild: error: --colour: unknown option"),
+            (1, (old, new, "-o", "Heathrow 1.1", "--developer", "4", "Bob"), "Kitbuild: error: --developer: takes a number from 1 to 3"),
+            (1, (old, new, "-o", "Heathrow 1.1", "-z"), "Kitbuild: error: -z: needs a value"),
             (1, (old, new, "-o", r"Heathrow addon\pkg"), "Kitbuild: error: "),
             (1, (old, new, "-o", "Heathrow 1.1", "-x", r"Heathrow 1.1\Setup"), "is a file of the package itself"),
             (2, (old, "Heathrow add-on", "-o", "Heathrow 1.1"), "Kitbuild: error: Heathrow add-on: "),
