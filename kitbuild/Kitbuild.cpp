@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -103,22 +104,23 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-// A simulator by its short name ("FS2000"), its name in Kitsetup.ini or the one people know.
+// "FS2000" for "Flightsimulator 2000": what authors type.
+std::string ShortName(const kit::Simulator& s) {
+    const std::string name = s.name;
+    return "FS" + name.substr(name.rfind(' ') + 1);
+}
+
+// A simulator by its short name, its name in Kitsetup.ini or the one people know.
 const kit::Simulator* SimulatorCalled(const std::string& word) {
-    for (const kit::Simulator& s : kit::kSimulators) {
-        const std::string name = s.name;
-        const std::string shortName = "FS" + name.substr(name.rfind(' ') + 1);
-        if (lstrcmpiA(word.c_str(), shortName.c_str()) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0) return &s;
-    }
+    for (const kit::Simulator& s : kit::kSimulators)
+        if (lstrcmpiA(word.c_str(), ShortName(s).c_str()) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0)
+            return &s;
     return kit::SimulatorNamed(word);
 }
 
 std::string Usage() {
     std::string simulators;
-    for (const kit::Simulator& s : kit::kSimulators) {
-        const std::string name = s.name;
-        simulators += (simulators.empty() ? "" : " or ") + ("FS" + name.substr(name.rfind(' ') + 1));
-    }
+    for (const kit::Simulator& s : kit::kSimulators) simulators += (simulators.empty() ? "" : " or ") + ShortName(s);
     std::string text = kUsage;
     text.replace(text.find("@SIMULATORS@"), 12, simulators);
     return text;
@@ -281,6 +283,7 @@ public:
             "Writing Kitsetup.ini",      "Copying Setup.exe, Skin32.dll and Unzeng.dll",
             "Copying the pictures",      "Removing what the earlier build had and this one has not",
             "Checking the package"};
+        static_assert(std::size(kSteps) == int(BuildStep::Report) + 1, "a line for each step");
         Say(kSteps[int(step)]);
     }
     void Progress(ProgressType type, long size) override { Report(type, size); }
