@@ -423,7 +423,7 @@ TEST_F(SettingsDialog, SmallButtonsShowTheirPressedPictures) {
 }
 
 TEST_F(SettingsDialog, AccentedAndLongPicturePathsTravelUnchanged) {
-    std::string folder = dir.path() + "Vues de l'\xE9t\xE9 \xE0 S\xE6by";
+    std::string folder = dir.path() + "Vues de l'\xE9t\xE9 \xE0 S\xE6" "by";
     for (int i = 0; i < 3; ++i) folder += "\\Un dossier de captures d'\xE9" "cran tr\xE8s long " + std::to_string(i);
     ASSERT_TRUE(ui::ForceDirectories(folder));
     std::string shot = folder + "\\Caf\xE9 cr\xE8me.jpg";
