@@ -4,6 +4,7 @@ import configparser
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
 DIST = os.environ.get("SKYKIT_DIST", "")
@@ -36,6 +37,32 @@ def shot(name, fit=True):
     if fit:
         texts_fit(name)
     return path
+
+
+def picture(name, window, screen=None, where=None):
+    """A picture for the guide: the window cut out of the screen as it is now (or out of the
+    screenshot `screen`, at the rectangle `where`), kept in build/shots/guide with the digest of
+    the code that lays the window out, for scripts/guide_pictures.py to take into the guide."""
+    sys.path.insert(0, os.path.join(ROOT, "scripts"))
+    import guide_pictures
+    layout = guide_pictures.layout_digest(guide_pictures.entry(name).sources)
+    folder = os.path.join(SHOTS, "guide")
+    os.makedirs(folder, exist_ok=True)
+    if where is None:
+        code, out = drv("wait", *window, 5000)
+        ok(code, f"no window {window} for the picture {name}")
+        where = rect(out[0])
+    if screen is None:
+        screen = os.path.join(folder, name + ".screen.png")
+        subprocess.run(["import", "-window", "root", screen], check=True, capture_output=True)
+    x, y, w, h = where
+    # Without metadata (no dates): the same window gives the same file.
+    subprocess.run(["convert", screen, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-strip",
+                    os.path.join(folder, name + ".png")], check=True, capture_output=True)
+    if screen.endswith(".screen.png"):
+        os.remove(screen)
+    with open(os.path.join(folder, name + ".layout"), "w", encoding="ascii") as f:
+        f.write(layout + "\n")
 
 
 def texts_fit(where):
@@ -178,6 +205,7 @@ class Builder:
 
     def __init__(self, fail):
         self.fail = fail
+        self.progress_rect = None   # the progress form's rectangle in the build's screenshot
 
     def ok(self, code, what):
         if code != 0:
@@ -244,8 +272,9 @@ class Builder:
         code, out = drv("clickwatch", *MAIN, 400, PANEL + 337, *BUILDING, *DONE, 5, 300000, win_path(bmp))
         if code != 0 or not out or not out[-1].startswith("done"):
             self.fail("no project-complete dialog")
-        seen = [tuple(int(v) for v in l.split()[1:3]) for l in out[:-1]]
+        seen = [tuple(int(v) for v in l.split()[1:3]) for l in out[:-1] if l[0].isdigit()]
         # The progress form, saved by the driver while the whole-batch bar was under way.
+        self.progress_rect = next((rect(l) for l in out if l.startswith("shot ")), None)
         if os.path.exists(bmp):
             if progress_shot:
                 subprocess.run(["convert", bmp, os.path.join(SHOTS, progress_shot + ".png")], check=True)
