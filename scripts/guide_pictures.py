@@ -19,6 +19,7 @@ pictures. It also fails when a picture was replaced by hand (its own digest diff
 import hashlib
 import os
 import shutil
+import subprocess
 import sys
 
 ROOT = os.environ.get("SKYKIT_ROOT") or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -99,6 +100,19 @@ def entry(name):
         if e.name == name:
             return e
     raise KeyError(f"{name} is no picture of the guide: add it to resources/guide-pictures.txt")
+
+
+def cut(name, screen, where):
+    """Keeps the picture `name`: the rectangle (x, y, w, h) of a screenshot of the screen,
+    without metadata (the same window gives the same file), beside the digest of its window's
+    layout code as it is now. take() brings both into the guide."""
+    os.makedirs(SHOTS, exist_ok=True)
+    layout = layout_digest(entry(name).sources)
+    x, y, w, h = where
+    subprocess.run(["convert", screen, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-strip",
+                    os.path.join(SHOTS, name + ".png")], check=True, capture_output=True)
+    with open(os.path.join(SHOTS, name + ".layout"), "w", encoding="ascii") as f:
+        f.write(layout + "\n")
 
 
 def problems():

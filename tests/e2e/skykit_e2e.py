@@ -40,29 +40,15 @@ def shot(name, fit=True):
 
 
 def picture(name, window, screen=None, where=None):
-    """A picture for the guide: the window cut out of the screen as it is now (or out of the
-    screenshot `screen`, at the rectangle `where`), kept in build/shots/guide with the digest of
-    the code that lays the window out, for scripts/guide_pictures.py to take into the guide."""
+    """A picture for the guide (scripts/guide_pictures.py): the window cut out of the screen as
+    it is now, or out of the screenshot `screen` at the rectangle `where`."""
     sys.path.insert(0, os.path.join(ROOT, "scripts"))
     import guide_pictures
-    layout = guide_pictures.layout_digest(guide_pictures.entry(name).sources)
-    folder = os.path.join(SHOTS, "guide")
-    os.makedirs(folder, exist_ok=True)
     if where is None:
         code, out = drv("wait", *window, 5000)
         ok(code, f"no window {window} for the picture {name}")
         where = rect(out[0])
-    if screen is None:
-        screen = os.path.join(folder, name + ".screen.png")
-        subprocess.run(["import", "-window", "root", screen], check=True, capture_output=True)
-    x, y, w, h = where
-    # Without metadata (no dates): the same window gives the same file.
-    subprocess.run(["convert", screen, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-strip",
-                    os.path.join(folder, name + ".png")], check=True, capture_output=True)
-    if screen.endswith(".screen.png"):
-        os.remove(screen)
-    with open(os.path.join(folder, name + ".layout"), "w", encoding="ascii") as f:
-        f.write(layout + "\n")
+    guide_pictures.cut(name, screen or shot("guide-" + name, fit=False), where)
 
 
 def texts_fit(where):

@@ -88,19 +88,14 @@ TEST(Aux32, F1InEitherDialogOpensTheGuideAtTheToolbar) {
     AuxSetDesktop(&desk);
     for (AuxForm* f : {MakeAboutForm(nullptr), MakeUrlForm(nullptr)}) {
         desk.Clear();
-        ui::Timer key, close;
-        key.SetInterval(50);
-        key.OnTimer = [&] {
-            key.SetEnabled(false);
+        ui::Timer press;
+        press.SetInterval(50);
+        press.OnTimer = [&] {
+            press.SetEnabled(false);
             PostMessageA(GetWindow(AuxFormHandle(f), GW_CHILD), WM_KEYDOWN, VK_F1, 0);
-        };
-        close.SetInterval(400);
-        close.OnTimer = [&] {
-            close.SetEnabled(false);
             PostMessageA(AuxFormHandle(f), WM_CLOSE, 0, 0);
         };
-        key.SetEnabled(true);
-        close.SetEnabled(true);
+        press.SetEnabled(true);
         AuxShowModal(f);
         EXPECT_EQ(testing_support::GuideProblem(desk.Of("ShellExecute"), {"first-package.htm", "toolbar"}), "");
         AuxFreeForm(f);
