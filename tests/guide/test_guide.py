@@ -43,7 +43,7 @@ def program_strings():
     character literals skipped, escapes read): a message made of several reads on across them."""
     token = re.compile(r'//[^\n]*|/\*.*?\*/|\'(?:\\.|[^\'\\\n])*\'|"((?:\\.|[^"\\\n])*)"', re.S)
     out = []
-    for top in ("builder", "explorer", "archive", "installer", "kitzip", "ui", "resources"):
+    for top in ("builder", "explorer", "archive", "installer", "kitzip", "kitbuild", "ui", "resources"):
         for folder, _, files in os.walk(os.path.join(ROOT, top)):
             for f in sorted(x for x in files if x.endswith((".cpp", ".h", ".rc", ".rc.in"))):
                 found = [m.group(1) for m in token.finditer(read(os.path.join(folder, f))) if m.group(1) is not None]
@@ -111,7 +111,7 @@ class Guide(unittest.TestCase):
         text = squeeze(" ".join(pages().values())).lower()
         for feature in sorted(readme_features()):
             with self.subTest(feature=feature):
-                self.assertIn(squeeze(feature).lower(), text)
+                self.assertTrue(squeeze(feature).lower() in text, f"the guide does not name {feature}")
 
 
 if __name__ == "__main__":
