@@ -194,9 +194,13 @@ class EverySimulator(unittest.TestCase):
 
     def test_prepar3d_v5_in_the_64_bit_view(self):
         env = dict(os.environ, WINEPREFIX=os.path.join(ROOT, "build", "wineprefix64"), WINEARCH="win64")
-        if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
+        # wineboot returns before the prefix is made: a prefix without its user's folder is one
+        # an earlier run left half made, and is made again; wineserver -w waits for the rest.
+        if not glob.glob(os.path.join(env["WINEPREFIX"], "drive_c", "users", "*", "AppData")):
+            shutil.rmtree(env["WINEPREFIX"], ignore_errors=True)
             subprocess.run(["wineboot", "-i"], env=env, timeout=600, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=env, timeout=600)
         prefix64 = Prefix(os.path.join(self.tmp, "Documents64"), env)
         folder = os.path.join(self.tmp, "P3D5")
         os.makedirs(folder)
