@@ -693,6 +693,9 @@ void TSetupForm::FillDestination() {
         // The one "/SIM=" names, else the newest, is proposed.
         const SimulatorChoice named = ChooseSimulator(SimulatorSwitch, Found, targets);
         if (!Found.empty()) PickSimulator(named.chosen ? int(named.chosen - Found.data()) : 0);
+        // A "/SIM=" that names none of them is said, not passed over: the person chooses here.
+        if (!Silent && !SimulatorSwitch.empty() && !named.chosen)
+            Ask(named.why + "\n\nPlease choose where to install the add-on.", MB_OK | MB_ICONINFORMATION);
     }
     SimListCaption.SetCaption(Found.empty() ? std::string("This add-on is for " + SimulatorsText(targets) + ".")
                                             : "Found on this computer (this add-on is for " + SimulatorsText(targets) +

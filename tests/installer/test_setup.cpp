@@ -288,7 +288,10 @@ TEST_F(SetupWizard, DecliningTheTermsLeavesWithoutInstalling) {
 TEST_F(SetupWizard, DestinationFollowsTheTypeAndIsChecked) {
     TSetupForm& f = Make();
     ASSERT_TRUE(f.CheckPackage());
+    f.SimulatorSwitch = "msfs";   // "/SIM=msfs" with the window: said, then the person chooses
     ToDestination(f);
+    ASSERT_EQ(desk.Of("MessageBox").size(), 1u);
+    EXPECT_NE(desk.Of("MessageBox")[0].text.find("\"msfs\" is no simulator that Setup knows"), std::string::npos);
     // The archive holds its aircraft's own folder: it goes straight into "Aircraft".
     EXPECT_EQ(f.SubfolderEdit.Text(), "Aircraft");
     EXPECT_EQ(f.Destination(), fs + "\\Aircraft");
