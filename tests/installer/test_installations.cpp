@@ -198,7 +198,8 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     std::string pkg = Package("Pkg", "Evil", "Scenery", "1", {{"scenery\\e.bgl", "e"}});
     ASSERT_EQ(Install(pkg, dest), 0);
     // Edited as a record of an earlier Setup, which has no end line to give the edit away.
-    std::string record = ReadFile(Record(dest)), edited = "; Written by Setup: what it installed here.\r\n";
+    std::string record = ReadFile(Record(dest)), edited =
+        "; Written by Setup: what it installed here, so that the add-on can be removed again.\r\n";
     for (size_t i = record.find('\n') + 1, nl; i < record.size(); i = nl + 1) {
         nl = record.find('\n', i);
         std::string l = record.substr(i, nl - i + 1);
