@@ -93,6 +93,13 @@ std::string PackageInfo::TitleWithVersion() const {
     return DisplayTitle() + (addonVersion.empty() ? "" : " " + addonVersion);
 }
 
+std::string PackageInfo::SplashName() const {
+    std::string name = splashFile;
+    size_t cut = name.find_last_of("\\/:");
+    if (cut != std::string::npos) name = name.substr(cut + 1);
+    return name.empty() ? std::string(kSplashFile) : name;
+}
+
 const Simulator* FindSimulator(FsVersion v) {
     for (const Simulator& s : kSimulators)
         if (s.version == v) return &s;
