@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "SafePath.h"
+
 namespace kit {
 
 std::string ScreenshotFile(int n) { return kScreenshotFiles[n - 1]; }
@@ -94,10 +96,11 @@ std::string PackageInfo::TitleWithVersion() const {
 }
 
 std::string PackageInfo::SplashName() const {
-    std::string name = splashFile;
+    std::string name = splashFile, rel, why;
     size_t cut = name.find_last_of("\\/:");
     if (cut != std::string::npos) name = name.substr(cut + 1);
-    return name.empty() ? std::string(kSplashFile) : name;
+    // A device ("COM1", "nul.bmp") or dots are no file of the package folder.
+    return SafeMemberPath(name, rel, why) && !rel.empty() ? rel : std::string(kSplashFile);
 }
 
 const Simulator* FindSimulator(FsVersion v) {

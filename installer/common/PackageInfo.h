@@ -78,7 +78,8 @@ struct PackageInfo {
     // The title and the version, when there is one: "Heathrow Mini 1.1".
     std::string TitleWithVersion() const;
     // The splash picture's name in the package folder: the file the settings name (a name
-    // with folders in it is cut to its last part), "Splash.bmp" when none is named.
+    // with folders in it is cut to its last part), "Splash.bmp" when none is named or the
+    // name is no file's (a device, dots).
     std::string SplashName() const;
 };
 

@@ -88,6 +88,17 @@ TEST(PackageSettings, ValuesAsTheBuilderWritesThem) {
     EXPECT_EQ(p.authors[0].email, "solo@example.org");
 }
 
+TEST(PackageSettings, ASplashNamedAfterADeviceOrDotsIsTheDefaultOne) {
+    const std::pair<const char*, const char*> names[] = {
+        {"", "Splash.bmp"}, {"Intro.bmp", "Intro.bmp"}, {"C:\\pics\\Intro.bmp", "Intro.bmp"}, {"COM1", "Splash.bmp"},
+        {"pics/nul.bmp", "Splash.bmp"}, {"..", "Splash.bmp"}, {"a:.", "Splash.bmp"}};
+    for (const auto& [named, used] : names) {
+        PackageInfo p;
+        p.splashFile = named;
+        EXPECT_EQ(p.SplashName(), used) << named;
+    }
+}
+
 TEST(PackageSettings, SizesForPeople) {
     EXPECT_EQ(FormatSize(0), "0 bytes");
     EXPECT_EQ(FormatSize(1), "1 byte");
