@@ -88,6 +88,20 @@ TEST(PackageSettings, ValuesAsTheBuilderWritesThem) {
     EXPECT_EQ(p.authors[0].email, "solo@example.org");
 }
 
+TEST(PackageSettings, ValuesInQuotesOrBlanksReadBackAsTheBuilderWroteThem) {
+    const std::string ini = testing_support::MakeTempDir() + "Kitsetup.ini";
+    KitsetupIni built;
+    built.title = "\"Top Gun\" Carrier \"Nimitz\"", built.authorName[0] = " Ann ", built.authorEmail[0] = "'ann@x.org'";
+    built.version = "Flightsimulator 2000", built.condition = "Freeware", built.addonVersion = "\t1.1";
+    WriteKitsetup(built, [&](const std::string& s, const std::string& k, const std::string& v) {
+        WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), ini.c_str());
+    });
+    EXPECT_TRUE(ReadKitsetup([&](const std::string& s, const std::string& k, const std::string& absent) {
+                    return testing_support::IniValue(ini, s, k, absent);
+                }) == built);
+    EXPECT_EQ(ReadPackageInfoFile(ini).title, built.title);
+}
+
 TEST(PackageSettings, ASplashNamedAfterADeviceOrDotsIsTheDefaultOne) {
     const std::pair<const char*, const char*> names[] = {
         {"", "Splash.bmp"}, {"Intro.bmp", "Intro.bmp"}, {"C:\\pics\\Intro.bmp", "Intro.bmp"}, {"COM1", "Splash.bmp"},
