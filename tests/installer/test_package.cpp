@@ -5,6 +5,7 @@
 
 #include "Destination.h"
 #include "PackageInfo.h"
+#include "SafePath.h"
 #include "TestSupport.h"
 
 using namespace kit;
@@ -137,8 +138,13 @@ TEST(Destination, TitleAsFolderName) {
     EXPECT_EQ(FolderNameFromTitle("???"), "Addon");
     EXPECT_EQ(FolderNameFromTitle(""), "Addon");
     EXPECT_EQ(FolderNameFromTitle("CON"), "CON Addon");
-    EXPECT_EQ(FolderNameFromTitle("lpt1.txt"), "lpt1.txt Addon");
+    EXPECT_EQ(FolderNameFromTitle("lpt1.txt"), "lpt1 Addon.txt");
     EXPECT_EQ(FolderNameFromTitle(std::string(100, 'x')).size(), 64u);
+}
+
+TEST(Destination, ATitleThatIsADeviceWithAnExtensionMakesNoDeviceFolder) {
+    for (const char* title : {"CON.2000", "nul .cfg", "clock$..Sp", "Com7.Airfield", "AUX"})
+        EXPECT_FALSE(IsDeviceName(FolderNameFromTitle(title))) << title;
 }
 
 TEST(Destination, SingleTopFolder) {
