@@ -104,8 +104,8 @@ Registration RegisterScenery(const std::string& simFolder, const std::vector<std
         r.problem = "\"" + path + "\" could not be read: " + why;
         return r;
     }
-    if (IsWideText(bytes)) {
-        r.problem = "\"" + path + "\" is kept as UTF-16 text, which Setup does not change";
+    if (std::string why = LibraryTextProblem(bytes); !why.empty()) {
+        r.problem = "\"" + path + "\" " + why + ", which Setup does not change";
         return r;
     }
     SceneryCfg cfg(bytes);
@@ -241,7 +241,7 @@ std::string UnregisterScenery(const std::string& library, const std::vector<Adde
     if (areas.empty() || library.empty()) return "";
     for (const std::string& path : {library, library + ".bak"}) {
         std::string bytes;
-        if (!ReadWholeFile(path, bytes).empty() || IsWideText(bytes)) continue;
+        if (!ReadWholeFile(path, bytes).empty() || !LibraryTextProblem(bytes).empty()) continue;
         SceneryCfg cfg(bytes);
         // The last added first, so that each finds the separator it put before itself.
         for (auto it = areas.rbegin(); it != areas.rend(); ++it) cfg.RemoveArea(*it);
