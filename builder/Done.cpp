@@ -10,6 +10,7 @@
 #include "Kitforge.h"
 #include "PackageFiles.h"
 #include "PackageInfo.h"
+#include "Release.h"
 
 TDone1* Done1 = nullptr;
 
@@ -21,24 +22,7 @@ int32_t fileSize = 0, fileDone = 0, totalSize = 0, totalDone = 0;
 // The dialog's heights: summary and buttons; with the progress bars; collapsed to close.
 const int kIdleHeight = 312, kBusyHeight = 374, kClosingHeight = 274;
 
-// A file that starts as a Windows program does.
-bool IsProgram(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    char mz[2] = {};
-    DWORD got = 0;
-    bool ok = ReadFile(h, mz, 2, &got, nullptr) && got == 2 && mz[0] == 'M' && mz[1] == 'Z';
-    CloseHandle(h);
-    return ok;
-}
-
 bool SameName(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
-bool EndsWith(const std::string& name, const char* ext) {
-    size_t n = lstrlenA(ext);
-    return name.size() >= n && lstrcmpiA(name.c_str() + name.size() - n, ext) == 0;
-}
 
 }  // namespace
 
@@ -210,77 +194,48 @@ void TDone1::Button1Click() {
         return;
     }
     // ".zip" is always added to what was typed; the download gets ".exe" (once).
-    const bool oneFile = CheckBox1.Checked();
-    const std::string packageDir = ui::InstallDir() + ProjectDir + "\\";
-    const std::string typed = Edit1.Text();
-    const std::string fileName = typed + (oneFile ? (EndsWith(typed, ".exe") ? "" : ".exe") : ".zip");
+    Release release;
+    release.download = CheckBox1.Checked();
+    release.packageDir = ui::InstallDir() + ProjectDir + "\\";
+    release.files = PackageFiles;
+    release.subdir = ProjectDir;
+    release.title = ProjectTitle;
+    const std::string fileName = ReleaseFileName(Edit1.Text(), release.download);
     if (!PlainFolderName(fileName))
         return refuse("Please type a plain file name, without a folder and without \\ / : * ? \" < > |");
-    // The package's own files are what the ZIP carries: a ZIP or download of their name would
-    // replace one of them and break both.
-    for (const char* own : kit::kPackageFiles)
-        if (SameName(fileName, own))
-            return refuse("\"" + fileName + "\" is a file of the package itself.\nPlease choose another name.");
-    for (const std::string& own : PackageFiles)
-        if (SameName(fileName, own))
-            return refuse("\"" + fileName + "\" is a file of the package itself.\nPlease choose another name.");
-    const std::string stub = ui::InstallDir() + "SFXSTUB.BIN";
-    if (oneFile && !ui::FileExists(stub))
-        return refuse("The self-extractor \"SFXSTUB.BIN\" is missing from " + ui::InstallDir() +
-                      "\nThe download can not be made; the package is unchanged.");
-
-    std::string target = packageDir + fileName;
-    OpenDialog1.InitialDir = packageDir;
-    OpenDialog1.FileName = target;
-    if (ui::FileExists(target)) {
-        int answer = ui::desktop().MessageBox(Handle(), "Overwrite Existing File: " + target + "?", "Confirm",
+    release.target = release.packageDir + fileName;
+    if (const ReleaseRefusal refused = CheckRelease(release, ui::InstallDir()); refused.kind != ReleaseRefusal::None)
+        return refuse(refused.text);
+    OpenDialog1.InitialDir = release.packageDir;
+    OpenDialog1.FileName = release.target;
+    if (ui::FileExists(release.target)) {
+        int answer = ui::desktop().MessageBox(Handle(), "Overwrite Existing File: " + release.target + "?", "Confirm",
                                               MB_YESNO | MB_ICONQUESTION);
         if (answer != IDYES) return;
     }
-    // The new archive is written under a temporary name and replaces the old one only once it
-    // is complete.
-    char temp[MAX_PATH + 1];
-    if (!GetTempFileNameA(packageDir.c_str(), "zip", 0, temp)) {
-        ui::App->MessageBox("Can not write into " + packageDir, ui::App->Title, MB_OK);
-        return;
-    }
-    DeleteFileA(temp);
-    // The component makes a self-extracting program of an archive whose name ends in ".exe".
-    PendingZip = std::string(temp) + (oneFile ? ".exe" : "");
-    ZipTarget = target;
-    ZipPacker2.FSpecArgs.clear();
-    for (const std::string& f : PackageFiles)
-        if (ui::FileExists(packageDir + f)) ZipPacker2.FSpecArgs.push_back(packageDir + f);
-    if (oneFile) PrepareDownload();
-    ZipPacker2.SetZipFileName(PendingZip);
     // While the file is made, Cancel (and the close box) stop it; nothing else can be pressed.
     Packing(true);
-    zipComplete_ = stopRequested_ = false;
-    ZipPacker2.Add();
+    stopRequested_ = false;
+    std::string problem;
+    const ReleaseOutcome outcome =
+        MakeRelease(release, ui::InstallDir(), ZipPacker2, [this] { return stopRequested_; }, problem);
     Packing(false);
-    // The end of the batch comes after the engine has put the whole file in place; only then
-    // does it take the place of an earlier one of that name. A download must be a program:
-    // without its stub it would be a ZIP named ".exe".
-    const bool made =
-        zipComplete_ && (!oneFile || IsProgram(PendingZip)) &&
-        MoveFileExA(PendingZip.c_str(), ZipTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!made) DeleteFileA(PendingZip.c_str());
-    PendingZip.clear();
     ProgressBar1.SetPosition(kit::kBarEmpty);
     ProgressBar2.SetPosition(kit::kBarEmpty);
-    if (made) {
+    if (outcome == ReleaseOutcome::Made) {
         ui::desktop().MessageBox(
-            Handle(), std::string(oneFile ? "The download is ready:\n" : "The Zip file is ready:\n") + ZipTarget,
+            Handle(),
+            std::string(release.download ? "The download is ready:\n" : "The Zip file is ready:\n") + release.target,
             ui::App->Title, MB_OK | MB_ICONINFORMATION);
         SetWindowHeight(kClosingHeight);
         Button2Click();
-    } else if (stopRequested_) {
+    } else if (outcome == ReleaseOutcome::Stopped) {
         // Stopped: the earlier file of that name is as it was, and the author may try again.
         SetWindowHeight(kIdleHeight);
         Edit1.SetFocus();
     } else {
-        std::string why = ZipPacker2.ErrorText.empty() ? "" : "\n" + ZipPacker2.ErrorText;
-        ui::desktop().MessageBox(Handle(), "The file could not be made: " + target + why, ui::App->Title,
+        std::string why = problem.empty() ? "" : "\n" + problem;
+        ui::desktop().MessageBox(Handle(), "The file could not be made: " + release.target + why, ui::App->Title,
                                  MB_OK | MB_ICONWARNING);
     }
 }
@@ -301,19 +256,6 @@ void TDone1::FormClose(bool& allowHide) {
     Button2Click();
 }
 
-// The one-file download asks nothing: it unpacks the package into a temporary folder of its
-// own, replacing what an earlier run left there, and starts the package's installer from it.
-void TDone1::PrepareDownload() {
-    ZipPacker2.SFXPath = ui::InstallDir() + "SFXSTUB.BIN";
-    ZipPacker2.SFXOptions = {SFXCheckSize, SFXAutoRun, SFXHideOverWriteBox};
-    ZipPacker2.SFXOverWriteMode = OvrAlways;
-    ZipPacker2.SFXDefaultDir = "%TEMP%\\" + ProjectDir;
-    ZipPacker2.SFXCommandLine = kit::kSetupFile;
-    const size_t room = zip::SfxCaptionRoom(ZipPacker2.SFXDefaultDir, ZipPacker2.SFXCommandLine);
-    ZipPacker2.SFXCaption =
-        (ProjectTitle.empty() ? std::string(zip::kSfxDefaultCaption) : ProjectTitle).substr(0, room);
-}
-
 void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::string&, long FileSize) {
     switch (ProgrType) {
         case ptFileStart:
@@ -327,7 +269,7 @@ void TDone1::ZipPacker2Progress(TObject*, ProgressType ProgrType, const std::str
             ProgressBar1.SetFraction(fileDone, fileSize);  // an empty file is done at once
             if (totalSize != 0) ProgressBar2.SetFraction(totalDone, totalSize);
             break;
-        case ptBatchDone: zipComplete_ = true; break;
+        case ptBatchDone: break;
         case ptFileCount:
             break;
         case ptByteCount:

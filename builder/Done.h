@@ -38,8 +38,6 @@ public:
     // The files the last completed build made in the package directory: all that the ZIP and
     // the download hold, and all that the summary counts.
     std::vector<std::string> PackageFiles;
-    // The distribution ZIP being written under a temporary name, and the name it is to take.
-    std::string PendingZip, ZipTarget;
 
     void FormShow() override;
     void FormClose(bool& allowHide) override;
@@ -47,15 +45,14 @@ public:
     void Button2Click();
     void Button3Click();
     void CheckBox1Click();
-    void PrepareDownload();
     // The proposed name of the ZIP or the download: the project's title and its version.
     std::string ProposedName() const;
     void ZipPacker2Progress(TObject* Sender, ProgressType ProgrType, const std::string& FileName, long FileSize);
 
 private:
     bool closing_ = false;  // Cancel's own close, not the close box
-    // A ZIP or download is being made; the engine has put it in place; Cancel was pressed.
-    bool packing_ = false, zipComplete_ = false, stopRequested_ = false;
+    // A ZIP or download is being made; Cancel was pressed meanwhile.
+    bool packing_ = false, stopRequested_ = false;
     void Packing(bool on);
 };
 

@@ -77,9 +77,12 @@ bool Validate(PackageBuild& b, BuildPerson& person) {
             "The master subdirectory must be a plain folder name:\n"
             "not \".\" or \"..\", and none of \\ / : * ? \" < > |",
             Field::Subdir);
-    // The package directory itself would be packed into its own archive.
-    if (PathWithin(p.location, b.installDir + p.subdir)) return refuse(kSimulatorFolderText, Field::Location);
-    b.packageDir = b.installDir + p.subdir + "\\";
+    b.packageDir = b.outputDir.empty() ? b.installDir + p.subdir : b.outputDir;
+    if (b.packageDir.back() != '\\' && b.packageDir.back() != '/') b.packageDir += '\\';
+    // The package directory itself would be packed into its own archive, and so would one
+    // below the add-on folder.
+    if (PathWithin(p.location, b.packageDir) || PathWithin(b.packageDir, p.location))
+        return refuse(kSimulatorFolderText, Field::Location);
     return true;
 }
 

@@ -4,7 +4,7 @@
 // no form, and what they ask and show goes through a BuildPerson.
 //
 // What a build writes, in its order (the package directory is the install directory followed
-// by the master subdirectory):
+// by the master subdirectory, unless the build is given another):
 //   the legal texts and the archive under temporary names; then, once the archive is complete,
 //   they take the places of "licens.skh", "File_id.diz" and "Setup.skb"; "Kitsetup.ini";
 //   "Skin32.dll", "Unzeng.dll" and "Setup.exe"; the screenshots and the splash bitmap; and
@@ -24,6 +24,9 @@ struct Developer {
     std::string name, email;
     bool operator==(const Developer&) const = default;
 };
+
+// The add-on types a project may have, as the main form's labels name them.
+inline constexpr const char* kProjectTypes[] = {"Scenery", "Scenery MD", "Aircraft", "Sound", "Panel", "Adventure"};
 
 // The project as the author describes it: with the install directory, all a build needs.
 struct Project {
@@ -77,6 +80,9 @@ struct PackageBuild {
     std::string installDir;                     // with a trailing backslash: the programs come from here
     TZipPacker& packer;                         // makes the archive
     std::vector<std::string> simulatorFolders;  // the target simulator's folder, never packed whole
+    // The package directory when it is not the install directory's master subdirectory (the
+    // command-line build writes anywhere); its last folder's name is the master subdirectory.
+    std::string outputDir;
     // Validate.
     std::string packageDir;  // with a trailing backslash
     // Stage.

@@ -20,23 +20,24 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The lines of a text the builder wrote, each with its line break.
-std::vector<std::string> ReadLines(const std::string& path) {
+}  // namespace
+
+std::vector<std::string> ReadTextLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     const std::string text = s.str();
     std::vector<std::string> lines;
     for (size_t at = 0; at < text.size();) {
-        size_t end = text.find("\r\n", at);
+        size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
+        const size_t next = end + 1;
+        if (end > at && text[end - 1] == '\r') --end;
         lines.push_back(text.substr(at, end - at));
-        at = end + 2;
+        at = next;
     }
     return lines;
 }
-
-}  // namespace
 
 std::string ComparablePath(const std::string& path) {
     if (path.empty()) return "";
@@ -140,36 +141,44 @@ std::string PackageSubdirOf(const std::string& path) {
     return name;
 }
 
-bool ReadPackageProject(const std::string& subdir, Project& p) {
-    const std::string dir = ui::InstallDir() + subdir + "\\";
-    if (subdir.empty() || !ui::FileExists(dir + kit::kSettingsFile)) return false;
+bool ReadPackageFolder(const std::string& folder, Project& p) {
+    std::string dir = folder;
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    if (folder.empty() || !ui::FileExists(dir + kit::kSettingsFile)) return false;
     const kit::KitsetupIni setup = ReadKitsetupFile(dir + kit::kSettingsFile);
     p = Project{};
-    p.subdir = subdir;
+    p.subdir = ui::ExtractFileName(dir.substr(0, dir.size() - 1));
     p.title = setup.title;
     for (int n = 0; n < 3; ++n) p.developers[n] = {setup.authorName[n], setup.authorEmail[n]};
     p.type = setup.type == kit::kAdventureType ? "Adventure" : setup.type;
     p.freeware = setup.condition != "Shareware";
     p.simulator = setup.version;
     p.addonVersion = setup.addonVersion;
-    p.terms = ReadLines(dir + kit::kTermsFile);
-    p.description = ReadLines(dir + kit::kDescriptionFile);
+    p.terms = ReadTextLines(dir + kit::kTermsFile);
+    p.description = ReadTextLines(dir + kit::kDescriptionFile);
+    // The package's own copies of the pictures.
+    for (int i = 0; i < kit::kMaxScreenshots; ++i)
+        if (ui::FileExists(dir + kit::kScreenshotFiles[i])) p.screenshots[i] = dir + kit::kScreenshotFiles[i];
+    if (!setup.splashFile.empty() && ui::FileExists(dir + kit::kSplashFile)) {
+        p.splash = dir + kit::kSplashFile;
+        p.splashWidth = setup.splashWidth, p.splashHeight = setup.splashHeight;
+    }
+    return true;
+}
 
+bool ReadPackageProject(const std::string& subdir, Project& p) {
+    if (subdir.empty() || !ReadPackageFolder(ui::InstallDir() + subdir, p)) return false;
+    p.subdir = subdir;
+    const kit::KitsetupIni setup = ReadKitsetupFile(ui::InstallDir() + subdir + "\\" + kit::kSettingsFile);
     ui::IniFile settings = kitforge::Open();
     const std::string section = PackageSection(subdir);
     std::string location = settings.ReadString(section, "Location", "");
     if (!location.empty() && ui::DirectoryExists(location)) p.location = location;
-    const bool splash = !setup.splashFile.empty();
     for (int i = 0; i < 5; ++i) {
-        if (i == 4 && !splash) break;
+        if (i == 4 && setup.splashFile.empty()) break;
         // The author's own picture when it is still there, else the package's copy of it.
         const std::string source = settings.ReadString(section, kitforge::kPictureKeys[i], "");
-        const std::string copy = dir + (i < 4 ? kit::kScreenshotFiles[i] : kit::kSplashFile);
-        std::string& picture = i < 4 ? p.screenshots[i] : p.splash;
-        if (!source.empty() && ui::FileExists(source))
-            picture = source;
-        else if (ui::FileExists(copy))
-            picture = copy;
+        if (!source.empty() && ui::FileExists(source)) (i < 4 ? p.screenshots[i] : p.splash) = source;
     }
     if (!p.splash.empty()) p.splashWidth = setup.splashWidth, p.splashHeight = setup.splashHeight;
     return true;

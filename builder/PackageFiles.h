@@ -33,6 +33,12 @@ kit::KitsetupIni ReadKitsetupFile(const std::string& path, const kit::KitsetupIn
 // The package directory of a folder or of its "Kitsetup.ini": the install directory's
 // subfolder that holds "Kitsetup.ini". Empty when the path is no package of this builder.
 std::string PackageSubdirOf(const std::string& path);
+// The lines of a text file, without their line breaks (Windows' or Unix').
+std::vector<std::string> ReadTextLines(const std::string& path);
+// The project of a package folder anywhere, as its files alone tell it: the pictures are the
+// package's own copies, the add-on folder unknown; the master subdirectory is the folder's
+// name. False when the folder holds no "Kitsetup.ini".
+bool ReadPackageFolder(const std::string& folder, Project& project);
 // The project of an earlier package of the install directory, as its files tell it: the
 // pictures from where the author kept them when that is remembered and still there, else the
 // package's own copies; the add-on folder when remembered and still there. False when the

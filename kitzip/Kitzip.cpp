@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "SpanFormat.h"
+#include "ToolExit.h"
 #include "ZipPacker.h"
 #include "ZipPackerInternal.h"
 #include "ui.h"
@@ -49,72 +50,7 @@ const char kUsage[] =
     "  5  cancelled\n"
     "  6  any other failure (zip engine or self-extractor stub missing, no memory)\n";
 
-enum Exit { kOk = 0, kArgs = 1, kNotFound = 2, kDamaged = 3, kWrite = 4, kCancelled = 5, kOther = 6 };
-
-// The kind of failure behind a message of the component's table.
-int ClassOfMessage(int id) {
-    switch (id) {
-    case 0:
-    case ZIPMSG_GARBAGE:  // a warning: the archive itself reads
-        return kOk;
-    case ZIPMSG_NO_ZIPFILE:
-    case ZIPMSG_NO_EXE:
-    case ZIPMSG_INPUT_MISSING:
-    case ZIPMSG_OPEN_FAILED:
-    case ZIPMSG_NOTHING_TO_ZIP:
-    case ZIPMSG_NOTHING_TO_DELETE:
-        return kNotFound;
-    case ZIPMSG_CANCELED:
-        return kCancelled;
-    case ZIPMSG_SAME_ARCHIVE:
-    case ZIPMSG_SPAN_FRESHEN:
-        return kArgs;
-    case ZIPMSG_CREATE_OUTPUT:
-    case ZIPMSG_WRITE_OUTPUT:
-    case ZIPMSG_TEMP_CREATE:
-    case ZIPMSG_LOH_WRITE:
-    case ZIPMSG_CEH_WRITE:
-    case ZIPMSG_EOC_WRITE:
-    case ZIPMSG_DISK_FULL:
-    case ZIPMSG_LABEL_SET:
-    case ZIPMSG_UNATTENDED_SPAN:
-        return kWrite;
-    default:
-        break;
-    }
-    if ((id >= 10201 && id <= 10203) || id == ZIPMSG_NOT_ZIP_INPUT || id == ZIPMSG_NOT_EXE_INPUT ||
-        id == ZIPMSG_SFX_TYPE || id == ZIPMSG_SFX_NO_SPAN || (id >= 11008 && id <= 11023) || id == ZIPMSG_LOH_NOT_FOUND ||
-        id == ZIPMSG_EXT_LOCAL_SIG || (id >= 11036 && id <= 11038) || (id >= 11042 && id <= 11045))
-        return kDamaged;
-    return kOther;
-}
-
-// The kind of failure behind an engine error code (the codes of Info-ZIP's tools).
-int ClassOfEngineCode(int code, const std::string& text) {
-    switch (code) {
-    case 0:
-    case 83:  // a file kept as it was: a note
-        return kOk;
-    case 1:  // something was left out: a file or folder not found, or members with errors
-        return text.find("not found") != std::string::npos ? kNotFound : kDamaged;
-    case 12:  // nothing matched
-    case 18:  // a file to add could not be opened
-        return kNotFound;
-    case 9: return kCancelled;
-    case 10:
-    case 14:
-    case 15: return kWrite;
-    case 2:
-    case 3:
-    case 11:
-    case 13:
-    case 35:
-    case 51:
-    case 81:
-    case 82: return kDamaged;
-    default: return kOther;
-    }
-}
+using namespace tool;
 
 // Questions of the component asked on the console; message boxes that only inform are left to
 // OnMessage, which prints every message once.
@@ -157,8 +93,8 @@ struct Run {
         z.OnMessage = [this](TObject*, int code, const std::string& text) {
             // Errors of the engine carry their code; the component's own set ErrorText and a
             // table id just before they are passed on. Everything else is a note.
-            int kind = code != 0 ? ClassOfEngineCode(code, text)
-                                 : (text == z.ErrorText && z.ErrorCode >= 10000 ? ClassOfMessage(z.ErrorCode) : kOk);
+            int kind = code != 0 ? ExitOfEngineCode(code, text)
+                                 : (text == z.ErrorText && z.ErrorCode >= 10000 ? ExitOfMessage(z.ErrorCode) : kOk);
             if (kind == kOk) {
                 std::cerr << text << "\n";
                 return;
@@ -170,7 +106,7 @@ struct Run {
     }
     // The exit code of a step that failed: what was reported, else the kind given.
     int Failed(int otherwise, const std::string& why = "the operation failed") {
-        if (failure == kOk && z.ErrorCode >= 10000) failure = ClassOfMessage(z.ErrorCode);
+        if (failure == kOk && z.ErrorCode >= 10000) failure = ExitOfMessage(z.ErrorCode);
         if (failure == kOk) {
             failure = otherwise;
             std::cerr << "Kitzip: error: " << file << ": " << why << "\n";

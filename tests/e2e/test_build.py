@@ -31,7 +31,9 @@ def tree(folder):
     return names
 
 
-class WholeBuild(unittest.TestCase):
+class SampleProject(unittest.TestCase):
+    """A fresh install directory, a simulator folder registered, the sample add-on and pictures."""
+
     def setUp(self):
         self.inst = InstallDir()
         self.proc = None
@@ -41,17 +43,22 @@ class WholeBuild(unittest.TestCase):
         reg("add", FS2000_KEY, "/v", "path", "/d", win_path(self.sim), "/f")
         self.addon = os.path.join(self.inst.path, "Heathrow addon")
         shutil.copytree(os.path.join(ROOT, "samples", "addon"), self.addon)
-        # A larger terrain file, so that the progress form can be seen at work.
-        rnd = random.Random(7)
-        words = [bytes(rnd.randrange(256) for _ in range(rnd.randrange(3, 12))) for _ in range(600)]
-        with open(os.path.join(self.addon, "scenery", "EGLL_mesh.bgl"), "wb") as f:
-            f.write(b"".join(rnd.choice(words) for _ in range(5_000_000)))
         self.pics = os.path.join(ROOT, "samples", "pictures")
 
     def tearDown(self):
         reg("delete", FS2000_KEY, "/f")
         self.inst.stop(self.proc, "Kitpress.exe")
         self.inst.remove()
+
+
+class WholeBuild(SampleProject):
+    def setUp(self):
+        super().setUp()
+        # A larger terrain file, so that the progress form can be seen at work.
+        rnd = random.Random(7)
+        words = [bytes(rnd.randrange(256) for _ in range(rnd.randrange(3, 12))) for _ in range(600)]
+        with open(os.path.join(self.addon, "scenery", "EGLL_mesh.bgl"), "wb") as f:
+            f.write(b"".join(rnd.choice(words) for _ in range(5_000_000)))
 
     def test_the_sample_addon_becomes_a_package_and_a_distribution_zip(self):
         b = Builder(self.fail)
