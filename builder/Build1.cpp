@@ -473,10 +473,14 @@ bool TForm1::LoadPackage(const std::string& subdir) {
 
     // The settings dialog and the build take the version and pictures from the settings file.
     ui::IniFile ini = kitforge::Open();
-    if (const kit::Simulator* s = kit::SimulatorNamed(p.simulator)) {
-        HeldVersion = s->name;
-        ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, s->name);
-        ReadSimulatorFolder(*s);
+    if (!p.simulators.empty()) {
+        kit::KitsetupIni flightsim;
+        kit::SetSimulators(flightsim, SimulatorVersions(p.simulators));
+        HeldVersion = flightsim.version;
+        ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, flightsim.version);
+        ini.WriteString(kitforge::kFlightsim, kitforge::kSimulators,
+                        kit::SimulatorList(SimulatorVersions(p.simulators)));
+        ReadSimulatorFolder(*kit::SimulatorNamed(p.simulators.front()));
     }
     if (Option1) Option1->ForgetPictures();
     kitforge::ForgetPictures(ini);
@@ -501,7 +505,7 @@ bool TForm1::LoadPackage(const std::string& subdir) {
 
 bool TForm1::ReadSimulatorFolder(const kit::Simulator& simulator) {
     std::string folder;
-    if (!ui::ReadRegistryString(HKEY_LOCAL_MACHINE, simulator.registryKey, kit::kFsRegistryValue, folder)) return false;
+    if (!kit::RegisteredFolder(simulator.version, folder)) return false;
     SimFolder = folder;
     Label27.SetCaption(folder);
     return true;
@@ -641,15 +645,17 @@ Project TForm1::CurrentProject() {
     if (Form2) p.terms = Form2->Memo1.Lines(), p.description = Form2->Memo2.Lines();
     // The version and the pictures are what the settings dialog left: a cleared splash reads empty.
     ui::IniFile ini = kitforge::Open();
+    std::string simulators;
     try {
         HeldVersion = ini.ReadString(kitforge::kFlightsim, kitforge::kVersion, HeldVersion);
+        simulators = ini.ReadString(kitforge::kFlightsim, kitforge::kSimulators, "");
         for (int i = 0; i < 4; ++i) p.screenshots[i] = ini.ReadString(kitforge::kTemp, kitforge::kPictureKeys[i], "");
         p.splash = ini.ReadString(kitforge::kTemp, kitforge::kSplash, "");
         p.splashWidth = ini.ReadString(kitforge::kTemp, kitforge::kSplashWidth, "");
         p.splashHeight = ini.ReadString(kitforge::kTemp, kitforge::kSplashHeight, "");
     } catch (...) {
     }
-    p.simulator = HeldVersion;
+    p.simulators = SimulatorNames(HeldVersion, simulators);
     return p;
 }
 
@@ -663,12 +669,16 @@ void TForm1::Image7Click() {
     }
     PackageBuild build(CurrentProject(), ui::InstallDir(), ZipPacker1);
     build.simulatorFolders = {SimFolder, Label27.Caption()};
+    // No simulator's folder on this computer is packed whole, whichever the add-on is for.
+    for (const kit::FoundSimulator& f : kit::InstalledSimulators()) build.simulatorFolders.push_back(f.folder);
     Cancelled = QuitAfterBuild = false;
     // The defaults the project took are the form's too, however the build ends.
     auto takeDefaults = [&] {
         Building = false;
         Edit1.SetText(build.project.title);
-        HeldVersion = build.project.simulator;
+        kit::KitsetupIni flightsim;
+        kit::SetSimulators(flightsim, SimulatorVersions(build.project.simulators));
+        HeldVersion = flightsim.version;
     };
     bool complete = false;
     try {

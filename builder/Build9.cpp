@@ -1,9 +1,13 @@
-// The project settings dialog. "Next >>" hands the version and the pictures to the rest of
+// The project settings dialog. "Next >>" hands the simulators and the pictures to the rest of
 // the builder through the settings file; the dialog itself copies no file.
 #include "Build9.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "Build1.h"
 #include "Kitforge.h"
+#include "KitsetupIni.h"
 #include "Skinning.h"
 
 TOption1* Option1 = nullptr;
@@ -12,6 +16,7 @@ namespace {
 
 const kit::Simulator& kFs98 = *kit::FindSimulator(kit::FsVersion::Fs98);
 const kit::Simulator& kFs2000 = *kit::FindSimulator(kit::FsVersion::Fs2000);
+const int kSimulatorCount = int(std::size(kit::kSimulators));
 const int kMaxSplashWidth = 500, kMaxSplashHeight = 375;
 const int kPreviewWidth = 226, kPreviewHeight = 123;
 
@@ -49,9 +54,7 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
     Widt.AutoSize = false;
     Widt.Alignment = ui::Align::Right;
     Panel3.Color = RGB(210, 212, 216);  // the read-out's inside, seen while the marker is blank
-    RadioButton1.TabOrder = 0;
-    RadioButton2.TabOrder = 1;
-    RadioButton3.TabOrder = 2;
+    for (int i = 0; i < kSimulatorCount; ++i) SimulatorBox(i)->TabOrder = i;
 
     Build({
         {Panel4, nullptr, {0, 0, 411, 25}},
@@ -72,13 +75,19 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
         {Image12, &Panel1, {20, 94, 38, 36}},
         {Image13, &Panel1, {74, 94, 38, 36}},
 
-        {Label6, &Panel1, {16, 152, 0, 0}, "Microsoft Flightsim version"},
-        {RadioButton1, &Panel1, {16, 172, 16, 17}},
-        {Label5, &Panel1, {34, 174, 0, 0}, kFs98.name},
-        {RadioButton2, &Panel1, {16, 192, 16, 17}},
-        {Label4, &Panel1, {34, 194, 0, 0}, kFs2000.name},
-        {RadioButton3, &Panel1, {16, 212, 16, 17}},
-        {Label2, &Panel1, {34, 214, 0, 0}, "Flightsimulator 2002"},
+        {Label6, &Panel1, {16, 150, 0, 0}, "This add-on is for"},
+        {CheckBox1, &Panel1, {16, 168, 16, 17}},
+        {Label5, &Panel1, {34, 170, 0, 0}, kit::kSimulators[0].name},
+        {CheckBox2, &Panel1, {16, 186, 16, 17}},
+        {Label4, &Panel1, {34, 188, 0, 0}, kit::kSimulators[1].name},
+        {CheckBox3, &Panel1, {16, 204, 16, 17}},
+        {Label2, &Panel1, {34, 206, 0, 0}, kit::kSimulators[2].name},
+        {CheckBox4, &Panel1, {16, 222, 16, 17}},
+        {Label18, &Panel1, {34, 224, 0, 0}, kit::kSimulators[3].name},
+        {CheckBox5, &Panel1, {16, 240, 16, 17}},
+        {Label19, &Panel1, {34, 242, 0, 0}, kit::kSimulators[4].name},
+        {CheckBox6, &Panel1, {16, 258, 16, 17}},
+        {Label20, &Panel1, {34, 260, 0, 0}, kit::kSimulators[5].name},
 
         {Label7, &Panel1, {158, 13, 0, 0}, "Splashscreen"},
         {Image18, &Panel1, {156, 28, 240, 137}},
@@ -112,9 +121,7 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
         {Image4, &Panel1, {331, 262, 65, 25}},
         {Label12, &Panel1, {331, 262, 65, 25}, "Next >>"},
     });
-    RadioButton2.SetChecked(true);
-    RadioButton3.SetEnabled(false);
-    Label2.SetEnabled(false);
+    CheckBox2.SetChecked(true);
     Close1.SetShowHint(true);
 
     // Built-in pictures of the dialog itself.
@@ -133,7 +140,9 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
     skin::BindButton(Image22, Label17, SkinModule, [this] { Image22Click(); }, "bv1", "bv1a");
     DragBy({&Image2, &Image5, &Label14});
     Label5.OnClick = [this] { Label5Click(); };
-    Label4.OnClick = Label2.OnClick = [this] { Label4Click(); };
+    Label4.OnClick = [this] { Label4Click(); };
+    for (int i = 2; i < kSimulatorCount; ++i) SimulatorLabel(i)->OnClick = [this, i] { SimulatorLabelClick(i); };
+    for (int i = 0; i < kSimulatorCount; ++i) SimulatorLabel(i)->Cursor = LoadCursor(nullptr, IDC_HAND);
     Image10.OnClick = [this] { Image10Click(); };
     Image11.OnClick = [this] { Image11Click(); };
     Image12.OnClick = [this] { Image12Click(); };
@@ -173,10 +182,27 @@ TOption1::TOption1() : Form("Option1", 411, 327) {
         // The limit marker's resting picture.
         skin::LoadAll(SkinModule, {{&Image20, "Au"}});
     }
-    for (ui::RadioButton* r : {&RadioButton1, &RadioButton2, &RadioButton3}) {
-        r->Color = RGB(212, 212, 212);
-        r->Invalidate();
+    for (int i = 0; i < kSimulatorCount; ++i) {
+        SimulatorBox(i)->Color = RGB(212, 212, 212);
+        SimulatorBox(i)->Invalidate();
     }
+}
+
+ui::CheckBox* TOption1::SimulatorBox(int index) {
+    ui::CheckBox* boxes[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6};
+    return boxes[index];
+}
+
+ui::Label* TOption1::SimulatorLabel(int index) {
+    ui::Label* labels[] = {&Label5, &Label4, &Label2, &Label18, &Label19, &Label20};
+    return labels[index];
+}
+
+std::vector<kit::FsVersion> TOption1::Simulators() {
+    std::vector<kit::FsVersion> list;
+    for (int i = 0; i < kSimulatorCount; ++i)
+        if (SimulatorBox(i)->Checked()) list.push_back(kit::kSimulators[i].version);
+    return list;
 }
 
 ui::Image* TOption1::SlotPicture(int slot) {
@@ -185,9 +211,11 @@ ui::Image* TOption1::SlotPicture(int slot) {
 }
 
 void TOption1::FormShow() {
+    std::string list;
     try {
         ui::IniFile ini = kitforge::Open();
         Version = ini.ReadString(kitforge::kFlightsim, kitforge::kVersion, Version);
+        list = ini.ReadString(kitforge::kFlightsim, kitforge::kSimulators, "");
         for (int i = 0; i < 4; ++i)
             SlotPath[i] = ini.ReadString(kitforge::kTemp, kitforge::kPictureKeys[i], SlotPath[i]);
         SplashPath = ini.ReadString(kitforge::kTemp, kitforge::kSplash, SplashPath);
@@ -199,23 +227,29 @@ void TOption1::FormShow() {
         c->Cursor = HandCursor();
     for (int slot = 1; slot <= 4; ++slot)
         SlotPicture(slot)->LoadSkin(SkinModule, SlotPath[slot - 1].empty() ? "mappe_hvid" : "ie");
-    if (Version == kFs2000.name || Version.empty())
-        RadioButton2.SetChecked(true);
-    else if (Version == kFs98.name)
-        RadioButton1.SetChecked(true);
+    // The list when the settings file has one; else the simulator of the version (FS2000 when
+    // there is none); any other version leaves the boxes as they were.
+    std::vector<kit::FsVersion> ticked = kit::ParseSimulatorList(list);
+    if (ticked.empty() && (Version == kFs2000.name || Version.empty())) ticked = {kit::FsVersion::Fs2000};
+    if (ticked.empty() && Version == kFs98.name) ticked = {kit::FsVersion::Fs98};
+    if (ticked.empty()) return;
+    for (int i = 0; i < kSimulatorCount; ++i)
+        SimulatorBox(i)->SetChecked(std::find(ticked.begin(), ticked.end(), kit::kSimulators[i].version) !=
+                                    ticked.end());
 }
 
-void TOption1::PickVersion(ui::RadioButton& button, const kit::Simulator& simulator) {
-    button.SetChecked(true);
-    button.SetFocus();
+void TOption1::SimulatorLabelClick(int index) {
+    ui::CheckBox& box = *SimulatorBox(index);
+    box.SetChecked(!box.Checked());
+    box.SetFocus();
+    if (!box.Checked()) return;
     std::string folder;
-    if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, simulator.registryKey, kit::kFsRegistryValue, folder))
-        SimFolder = folder;
+    if (kit::RegisteredFolder(kit::kSimulators[index].version, folder)) SimFolder = folder;
     if (Form1) Form1->Label27.SetCaption(SimFolder);
 }
 
-void TOption1::Label5Click() { PickVersion(RadioButton1, kFs98); }
-void TOption1::Label4Click() { PickVersion(RadioButton2, kFs2000); }
+void TOption1::Label5Click() { SimulatorLabelClick(0); }
+void TOption1::Label4Click() { SimulatorLabelClick(1); }
 
 void TOption1::ChooseScreenshot(int slot) {
     ui::Image* picture = SlotPicture(slot);
@@ -383,9 +417,20 @@ void TOption1::Image22Click() {
 }
 
 void TOption1::Image4Click() {
+    const std::vector<kit::FsVersion> simulators = Simulators();
+    if (simulators.empty()) {
+        ui::desktop().MessageBox(Handle(), "Please tick the simulators this add-on is for.", "Skykit Builder",
+                                 MB_OK | MB_ICONWARNING);
+        CheckBox2.SetFocus();
+        return;
+    }
+    // The version earlier Setups read, and the whole list.
+    kit::KitsetupIni flightsim;
+    kit::SetSimulators(flightsim, simulators);
+    Version = flightsim.version;
     ui::IniFile ini = kitforge::Open();
-    if (RadioButton1.Checked()) ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Label5.Caption());
-    if (RadioButton2.Checked()) ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Label4.Caption());
+    ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Version);
+    ini.WriteString(kitforge::kFlightsim, kitforge::kSimulators, kit::SimulatorList(simulators));
     // A slot or splash that is empty now was cleared or rejected: its earlier key goes too,
     // so the build does not package a picture the author took out.
     for (int i = 0; i < 4; ++i) {

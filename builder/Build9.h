@@ -1,6 +1,7 @@
-// The project settings dialog: simulator version, splash bitmap and screenshots.
+// The project settings dialog: the simulators the add-on is for, splash bitmap and screenshots.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "Simulators.h"
 #include "ui.h"
@@ -23,8 +24,12 @@ public:
     ui::Image Image7{"Image7"}, Image6{"Image6"}, Image8{"Image8"}, Image9{"Image9"};  // slot frames 1-4
     ui::Image Image10{"Image10"}, Image11{"Image11"}, Image12{"Image12"}, Image13{"Image13"};  // slot pictures 1-4
     ui::Label Label6{"Label6"};
-    ui::RadioButton RadioButton1{"RadioButton1"}, RadioButton2{"RadioButton2"}, RadioButton3{"RadioButton3"};
-    ui::Label Label5{"Label5"}, Label4{"Label4"}, Label2{"Label2"};
+    // "This add-on is for": one box and its label per simulator of kit::kSimulators, in its order
+    // (FS98, FS2000, FS2002, FS2004, FSX, Prepar3D).
+    ui::CheckBox CheckBox1{"CheckBox1"}, CheckBox2{"CheckBox2"}, CheckBox3{"CheckBox3"}, CheckBox4{"CheckBox4"},
+        CheckBox5{"CheckBox5"}, CheckBox6{"CheckBox6"};
+    ui::Label Label5{"Label5"}, Label4{"Label4"}, Label2{"Label2"}, Label18{"Label18"}, Label19{"Label19"},
+        Label20{"Label20"};
     ui::Label Label7{"Label7"};
     ui::Image Image18{"Image18"};  // frame of the splash preview
     ui::Image Image16{"Image16"};  // the splash preview
@@ -65,6 +70,11 @@ public:
     void Image4Click();  // "Next >>"
     void Label5Click();  // Flight Simulator 98
     void Label4Click();  // Flight Simulator 2000
+    // A simulator's label (0 = FS98 ... 5 = Prepar3D): ticks or unticks its box; a tick reads
+    // the simulator's folder from the registry for the main form.
+    void SimulatorLabelClick(int index);
+    // The simulators ticked, oldest first.
+    std::vector<kit::FsVersion> Simulators();
     void Image10Click();
     void Image11Click();
     void Image12Click();
@@ -86,7 +96,8 @@ private:
     ui::Image* SlotPicture(int slot);
     void ChooseScreenshot(int slot);
     void PointAtSlot(int slot);
-    void PickVersion(ui::RadioButton& button, const kit::Simulator& simulator);
+    ui::CheckBox* SimulatorBox(int index);
+    ui::Label* SimulatorLabel(int index);
     void RejectSplash();
     // Preview and size read-out of the splash the settings file names.
     void ShowSplashChoice();

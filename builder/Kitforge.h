@@ -11,9 +11,11 @@ inline constexpr const char* kFileName = "Kitforge.ini";
 // The settings file beside the running program.
 inline ui::IniFile Open() { return ui::IniFile(ui::InstallDir() + kFileName); }
 
-// [Flightsim] Version: the target simulator as the settings dialog chose it.
+// [Flightsim] Version and Simulators: the simulators the add-on is for, as the settings dialog
+// chose them: Version as "Kitsetup.ini" writes it, Simulators all of them ("fs2004,fsx").
 inline constexpr const char* kFlightsim = "Flightsim";
 inline constexpr const char* kVersion = "Version";
+inline constexpr const char* kSimulators = "Simulators";
 
 // [Temp]: the choices of one run; the builder removes them when it ends.
 inline constexpr const char* kTemp = "Temp";

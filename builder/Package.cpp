@@ -54,12 +54,26 @@ bool Has(const std::vector<std::string>& list, const std::string& name) {
 bool Validate(PackageBuild& b, BuildPerson& person) {
     Project& p = b.project;
     if (p.title.empty()) p.title = kDefaultTitle;
-    if (p.simulator.empty()) p.simulator = kit::FindSimulator(kit::kDefaultSimulator)->name;
     using Field = BuildPerson::Field;
-    auto refuse = [&](const char* text, Field field) {
+    auto refuse = [&](const std::string& text, Field field) {
         person.Refuse(text, field);
         return false;
     };
+    // The simulators by their short names, each once and in the table's order.
+    std::vector<kit::FsVersion> simulators;
+    for (const std::string& name : p.simulators) {
+        const kit::Simulator* s = kit::SimulatorNamed(name);
+        if (!s) {
+            std::string known;
+            for (const kit::Simulator& k : kit::kSimulators)
+                known += std::string(known.empty() ? "" : ", ") + k.shortName;
+            return refuse("This builder knows no simulator \"" + name + "\".\nAn add-on can be for " + known + ".",
+                          Field::None);
+        }
+        simulators.push_back(s->version);
+    }
+    if (simulators.empty()) simulators.push_back(kit::kDefaultSimulator);
+    p.simulators = SimulatorNames(simulators);
     // What is packed is the folder the location names, so it must be there.
     if (p.location.empty() || !ui::DirectoryExists(p.location))
         return refuse("Please choose the path where your project files are stored.", Field::Location);
@@ -184,10 +198,14 @@ void WriteSettings(PackageBuild& b) {
     if (!p.splash.empty())
         ini.splashWidth = p.splashWidth, ini.splashHeight = p.splashHeight, ini.splashFile = kit::kSplashFile;
     for (int n = 0; n < 3; ++n) ini.authorName[n] = p.developers[n].name, ini.authorEmail[n] = p.developers[n].email;
-    ini.version = p.simulator;
+    std::vector<kit::FsVersion> simulators;
+    bool adventures = false;
+    for (const std::string& name : p.simulators)
+        if (const kit::Simulator* s = kit::SimulatorNamed(name))
+            simulators.push_back(s->version), adventures |= s->adventures;
+    kit::SetSimulators(ini, simulators);
     // Adventures are a type of their own only in the simulators that fly them.
-    const kit::Simulator* sim = kit::SimulatorNamed(p.simulator);
-    ini.type = p.type != "Adventure" ? p.type : sim && sim->adventures ? kit::kAdventureType : "";
+    ini.type = p.type != "Adventure" ? p.type : adventures ? kit::kAdventureType : "";
     ini.condition = p.freeware ? "Freeware" : "Shareware";
     ini.addonVersion = p.addonVersion;
     ini.title = p.title;

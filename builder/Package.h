@@ -36,7 +36,8 @@ struct Project {
     // "Scenery", "Scenery MD", "Aircraft", "Sound", "Panel" or "Adventure"; "" for none.
     std::string type;
     bool freeware = true;
-    std::string simulator;                        // a name of kit::kSimulators; "" for the default one
+    std::vector<std::string> simulators;          // what the add-on is for: short names of kit::kSimulators
+                                                  // ("fs2004", "fsx"); none: the default one
     std::string addonVersion;                     // the add-on's own ("1.1"); "" for none
     std::string splash;                           // the splash bitmap to copy; "" for none
     std::string splashWidth, splashHeight;        // its size in pixels, as written ("400")
@@ -105,7 +106,8 @@ struct PackageBuild {
 // (outcome Refused); Stage throws ui::EFCreateError when a legal text cannot be saved. Pack
 // returns false when the archive was not completed (outcome Failed or Cancelled); it has
 // then removed what Stage wrote. From Commit on the package is complete and nothing stops.
-//   Validate:      the project's defaults and its checks; the package directory's name.
+//   Validate:      the project's defaults and its checks (simulators it knows); the package
+//                  directory's name.
 //   Stage:         makes the package directory; the legal texts and a name for the archive.
 //   Pack:          the archive of the add-on folder, under its temporary name.
 //   Commit:        the archive and the texts replace the earlier ones.

@@ -107,6 +107,27 @@ void RememberRecentPackage(const std::string& subdir) {
     }
 }
 
+std::vector<std::string> SimulatorNames(const std::vector<kit::FsVersion>& list) {
+    std::vector<std::string> names;
+    for (const kit::Simulator& s : kit::kSimulators)
+        if (std::find(list.begin(), list.end(), s.version) != list.end()) names.push_back(s.shortName);
+    return names;
+}
+
+std::vector<std::string> SimulatorNames(const std::string& version, const std::string& list) {
+    std::vector<kit::FsVersion> simulators = kit::ParseSimulatorList(list);
+    if (simulators.empty())
+        if (const kit::Simulator* s = kit::SimulatorNamed(version)) simulators.push_back(s->version);
+    return SimulatorNames(simulators);
+}
+
+std::vector<kit::FsVersion> SimulatorVersions(const std::vector<std::string>& names) {
+    std::vector<kit::FsVersion> list;
+    for (const std::string& n : names)
+        if (const kit::Simulator* s = kit::SimulatorNamed(n)) list.push_back(s->version);
+    return list;
+}
+
 void WriteKitsetupFile(const std::string& path, const kit::KitsetupIni& ini) {
     ui::IniFile file(path);
     kit::WriteKitsetup(ini, [&file](const std::string& section, const std::string& key, const std::string& value) {
@@ -152,7 +173,7 @@ bool ReadPackageFolder(const std::string& folder, Project& p) {
     for (int n = 0; n < 3; ++n) p.developers[n] = {setup.authorName[n], setup.authorEmail[n]};
     p.type = setup.type == kit::kAdventureType ? "Adventure" : setup.type;
     p.freeware = setup.condition != "Shareware";
-    p.simulator = setup.version;
+    p.simulators = SimulatorNames(kit::SimulatorsOf(setup));
     p.addonVersion = setup.addonVersion;
     p.terms = ReadTextLines(dir + kit::kTermsFile);
     p.description = ReadTextLines(dir + kit::kDescriptionFile);

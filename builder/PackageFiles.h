@@ -26,6 +26,14 @@ std::vector<std::string> RecentPackages();
 void RememberRecentPackage(const std::string& subdir);
 constexpr int kMaxRecent = 4;
 
+// The short names of simulators ("fs2000"), as a Project keeps them: each once, oldest first.
+std::vector<std::string> SimulatorNames(const std::vector<kit::FsVersion>& list);
+// The builder's settings file's [Flightsim]: its Simulators list, else the simulator its Version
+// names (by the builder's name for it).
+std::vector<std::string> SimulatorNames(const std::string& version, const std::string& list);
+// The simulators of short names (names it does not know left out).
+std::vector<kit::FsVersion> SimulatorVersions(const std::vector<std::string>& names);
+
 // "Kitsetup.ini" through the platform's private-profile calls.
 void WriteKitsetupFile(const std::string& path, const kit::KitsetupIni& ini);
 kit::KitsetupIni ReadKitsetupFile(const std::string& path, const kit::KitsetupIni& absent = {});

@@ -39,7 +39,8 @@ const char kUsage[] =
     "  --freeware, --shareware  the condition\n"
     "  --developer N NAME       the name of developer N (1 to 3); \"\" removes it\n"
     "  --email N ADDRESS        the e-mail address of developer N; \"\" removes it\n"
-    "  --simulator NAME         the Flight Simulator: @SIMULATORS@\n"
+    "  --simulator LIST         the simulators the add-on is for, comma-separated, any of\n"
+    "                           @SIMULATORS@\n"
     "  --splash FILE.bmp        the splash bitmap, at most 500 x 375 pixels; --no-splash: none\n"
     "  --screenshot N FILE.jpg  screenshot N (1 to 4); \"\" empties the slot; --no-screenshots\n"
     "  --description FILE       the description (File_id.diz) from a text file; \"\" for none\n"
@@ -104,25 +105,26 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-// "FS2000" for "Flightsimulator 2000": what authors type.
-std::string ShortName(const kit::Simulator& s) {
-    const std::string name = s.name;
-    return "FS" + name.substr(name.rfind(' ') + 1);
-}
-
-// A simulator by its short name, its name in Kitsetup.ini or the one people know.
-const kit::Simulator* SimulatorCalled(const std::string& word) {
+// A simulator by its short name ("fs2004"), its label ("FS2004"), its name in the builder
+// ("Flightsimulator 2004") or the one people know ("Microsoft Flight Simulator 2004").
+const kit::Simulator* SimulatorCalled(std::string word) {
+    while (!word.empty() && word.front() == ' ') word.erase(0, 1);
+    while (!word.empty() && word.back() == ' ') word.pop_back();
     for (const kit::Simulator& s : kit::kSimulators)
-        if (lstrcmpiA(word.c_str(), ShortName(s).c_str()) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0)
-            return &s;
+        if (lstrcmpiA(word.c_str(), s.label) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0) return &s;
     return kit::SimulatorNamed(word);
 }
 
-std::string Usage() {
+// "FS98, FS2000, ...": the labels --simulator takes, oldest first.
+std::string KnownSimulators() {
     std::string simulators;
-    for (const kit::Simulator& s : kit::kSimulators) simulators += (simulators.empty() ? "" : " or ") + ShortName(s);
+    for (const kit::Simulator& s : kit::kSimulators) simulators += (simulators.empty() ? "" : ", ") + std::string(s.label);
+    return simulators;
+}
+
+std::string Usage() {
     std::string text = kUsage;
-    text.replace(text.find("@SIMULATORS@"), 12, simulators);
+    text.replace(text.find("@SIMULATORS@"), 12, KnownSimulators());
     return text;
 }
 
@@ -218,9 +220,20 @@ Wrong Parse(const std::vector<std::string>& args, Options& o) {
         o.type = type;
     }
     if (o.simulator) {
-        const kit::Simulator* s = SimulatorCalled(*o.simulator);
-        if (!s) return {"--simulator", "does not know " + *o.simulator};
-        o.simulator = s->name;
+        // "fs2004,fsx": each known, at least one; kept as the short names a project holds.
+        std::vector<kit::FsVersion> list;
+        std::string rest = *o.simulator + ",";
+        for (size_t comma; (comma = rest.find(',')) != std::string::npos; rest.erase(0, comma + 1)) {
+            const std::string word = rest.substr(0, comma);
+            if (word.find_first_not_of(' ') == std::string::npos) continue;
+            const kit::Simulator* s = SimulatorCalled(word);
+            if (!s) return {"--simulator", "does not know " + word + "; it knows " + KnownSimulators()};
+            list.push_back(s->version);
+        }
+        if (list.empty()) return {"--simulator", "names no simulator; it knows " + KnownSimulators()};
+        std::string names;
+        for (const std::string& n : SimulatorNames(list)) names += (names.empty() ? "" : ",") + n;
+        o.simulator = names;
     }
     return {};
 }
@@ -359,7 +372,7 @@ void Apply(const Options& o, Project& p) {
     if (o.version) p.addonVersion = *o.version;
     if (o.type) p.type = *o.type;
     if (o.freeware) p.freeware = *o.freeware;
-    if (o.simulator) p.simulator = *o.simulator;
+    if (o.simulator) p.simulators = SimulatorNames(kit::ParseSimulatorList(*o.simulator));
     for (int n = 0; n < 3; ++n) {
         if (o.developer[n]) p.developers[n].name = *o.developer[n];
         if (o.email[n]) p.developers[n].email = *o.email[n];
@@ -398,9 +411,9 @@ int ReadEarlier(const std::string& given, const Options& o, Project& p, std::str
                           : setup.condition == kAbsent ? "[Addon] Condition"
                                                        : nullptr;
     if (lacking) return out.Fail(kDamaged, settings, std::string("the file is damaged: it has no ") + lacking);
-    if (!o.simulator && !kit::SimulatorNamed(setup.version))
+    if (!o.simulator && kit::SimulatorsOf(setup).empty())
         return out.Fail(kDamaged, settings,
-                        "names no simulator Kitbuild knows: \"" + setup.version + "\" (give one with --simulator)");
+                        "names no simulator Kitbuild knows: \"" + setup.version + "\" (give them with --simulator)");
     // A package of the builder's own folder comes back as the builder reopens it, with the
     // pictures from where the author keeps them.
     const std::string subdir = PackageSubdirOf(folder);
@@ -489,12 +502,8 @@ int Run(const Options& o, Console& out) {
 
     PackageBuild build(project, installDir, packer);
     build.outputDir = packageDir;
-    // A simulator's folder is never packed whole.
-    for (const kit::Simulator& s : kit::kSimulators) {
-        std::string folder;
-        if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, s.registryKey, kit::kFsRegistryValue, folder))
-            build.simulatorFolders.push_back(folder);
-    }
+    // No simulator's folder on this computer is packed whole, whichever the add-on is for.
+    for (const kit::FoundSimulator& f : kit::InstalledSimulators()) build.simulatorFolders.push_back(f.folder);
     out.Say("Building " + packageDir + " from " + addon);
     const DWORD start = GetTickCount();
     bool complete = false;

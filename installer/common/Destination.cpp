@@ -1,18 +1,10 @@
 #include "Destination.h"
 
 #include <cctype>
-#include <iterator>
 
 #include "SafePath.h"
 
 namespace kit {
-
-std::vector<std::string> FsRegistryKeys(FsVersion v) {
-    if (const Simulator* s = FindSimulator(v)) return {s->registryKey};
-    std::vector<std::string> keys;
-    for (auto s = std::rbegin(kSimulators); s != std::rend(kSimulators); ++s) keys.push_back(s->registryKey);
-    return keys;
-}
 
 std::string FolderNameFromTitle(const std::string& title) {
     std::string out;
@@ -87,7 +79,8 @@ std::string SingleTopFolder(const std::vector<std::string>& memberNames) {
     return any ? top : "";
 }
 
-std::string AddonSubfolder(AddonType type, const std::string& title, const std::vector<std::string>& memberNames) {
+std::string AddonSubfolder(AddonType type, const std::string& title, const std::vector<std::string>& memberNames,
+                           FsVersion simulator) {
     const std::string own = FolderNameFromTitle(title);
     const std::string top = SingleTopFolder(memberNames);
     switch (type) {
@@ -96,9 +89,11 @@ std::string AddonSubfolder(AddonType type, const std::string& title, const std::
             if (!top.empty() && !IsOneOf(top, {"scenery", "texture"})) return "Addon Scenery";
             return "Addon Scenery\\" + own;
         case AddonType::SceneryMD: return "Addon Scenery";
-        case AddonType::Aircraft:
-            if (!top.empty() && !IsOneOf(top, {"model", "panel", "sound", "texture"})) return "Aircraft";
-            return "Aircraft\\" + own;
+        case AddonType::Aircraft: {
+            const std::string aircraft = FindSimulator(simulator) ? FindSimulator(simulator)->aircraft : "Aircraft";
+            if (!top.empty() && !IsOneOf(top, {"model", "panel", "sound", "texture"})) return aircraft;
+            return aircraft + "\\" + own;
+        }
         case AddonType::Sound: return "Sound";
         case AddonType::Panel: return "Gauges";
         case AddonType::Adventure: return "Adventures";
@@ -106,21 +101,23 @@ std::string AddonSubfolder(AddonType type, const std::string& title, const std::
     }
 }
 
-std::string TypeNote(AddonType type) {
+std::string TypeNote(AddonType type, FsVersion simulator) {
+    const Simulator* sim = FindSimulator(simulator);
+    const std::string aircraft = sim ? sim->aircraft : "Aircraft";
     switch (type) {
         case AddonType::Scenery:
-            return "Scenery is installed as an area of its own below \"Addon Scenery\" and added to Flight "
-                   "Simulator's Scenery Library.";
+            return "Scenery is installed as an area of its own below \"Addon Scenery\" and added to the simulator's "
+                   "Scenery Library.";
         case AddonType::SceneryMD:
             return "This scenery brings its own area folders; they are placed in \"Addon Scenery\" and each is "
-                   "added to Flight Simulator's Scenery Library.";
+                   "added to the simulator's Scenery Library.";
         case AddonType::Aircraft:
-            return "Aircraft go to the \"Aircraft\" folder, each in a folder of its own. Choose the new "
-                   "aircraft in Flight Simulator's Aircraft menu.";
-        case AddonType::Sound: return "Sounds go to Flight Simulator's \"Sound\" folder.";
-        case AddonType::Panel: return "Panels and gauges go to Flight Simulator's \"Gauges\" folder.";
-        case AddonType::Adventure: return "Adventures go to Flight Simulator's \"Adventures\" folder.";
-        default: return "The files go to a folder named after the add-on in the Flight Simulator folder.";
+            return "Aircraft go to the \"" + aircraft +
+                   "\" folder, each in a folder of its own. Choose the new aircraft in the simulator's aircraft menu.";
+        case AddonType::Sound: return "Sounds go to the simulator's \"Sound\" folder.";
+        case AddonType::Panel: return "Panels and gauges go to the simulator's \"Gauges\" folder.";
+        case AddonType::Adventure: return "Adventures go to the simulator's \"Adventures\" folder.";
+        default: return "The files go to a folder named after the add-on in the simulator's folder.";
     }
 }
 
@@ -138,7 +135,7 @@ bool CleanSubfolder(const std::string& typed, std::string& clean, std::string& w
     for (char& c : t)
         if (c == '/') c = '\\';
     if (!t.empty() && t[0] == '\\') {
-        why = "it starts with \"\\\"; give a folder inside the Flight Simulator folder";
+        why = "it starts with \"\\\"; give a folder inside the simulator's folder";
         return false;
     }
     while (!t.empty() && (t.back() == '\\' || t.back() == ' ')) t.pop_back();

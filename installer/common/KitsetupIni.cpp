@@ -1,6 +1,9 @@
 #include "KitsetupIni.h"
 
+#include <algorithm>
 #include <cctype>
+
+#include "PackageInfo.h"
 
 namespace kit {
 
@@ -21,6 +24,7 @@ void EachKey(Ini& ini, Visit visit) {
         visit(authors, std::to_string(2 * n - 1), ini.authorEmail[n - 1], false);
     }
     visit("Flightsim", "Version", ini.version, true);
+    visit("Flightsim", "Simulators", ini.simulators, false);
     const char* const addon = "Addon";
     visit(addon, "Type", ini.type, false);
     visit(addon, "Condition", ini.condition, true);
@@ -51,6 +55,25 @@ KitsetupIni ReadKitsetup(const IniLookup& read, const KitsetupIni& absent) {
         value = read(section, key, value);
     });
     return ini;
+}
+
+void SetSimulators(KitsetupIni& ini, const std::vector<FsVersion>& list) {
+    const std::vector<FsVersion> all = list.empty() ? std::vector<FsVersion>{kDefaultSimulator} : list;
+    auto has = [&all](FsVersion v) { return std::find(all.begin(), all.end(), v) != all.end(); };
+    const FsVersion version = has(FsVersion::Fs98) && !has(FsVersion::Fs2000) ? FsVersion::Fs98 : FsVersion::Fs2000;
+    ini.version = FindSimulator(version)->name;
+    ini.simulators = all.size() == 1 && all[0] == version ? "" : SimulatorList(all);
+}
+
+std::vector<FsVersion> SimulatorsOf(const KitsetupIni& ini) {
+    std::vector<FsVersion> list = ParseSimulatorList(ini.simulators);
+    if (!list.empty()) return list;
+    // Only FS98 and FS2000 ever were a Version.
+    const Simulator* s = SimulatorNamed(ini.version);
+    if (s && (s->version == FsVersion::Fs98 || s->version == FsVersion::Fs2000) &&
+        EqualsNoCase(Trim(ini.version), s->name))
+        return {s->version};
+    return {};
 }
 
 void RemoveKitsetupSplash(const IniRemove& remove) {

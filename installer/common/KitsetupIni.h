@@ -5,6 +5,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "Simulators.h"
 
 namespace kit {
 
@@ -21,6 +24,7 @@ struct KitsetupIni {
     // [Authors] developer n (1..3): the name under key 2n, the address under key 2n-1.
     std::string authorName[3], authorEmail[3];
     std::string version;       // [Flightsim] Version
+    std::string simulators;    // [Flightsim] Simulators: "fs2004,fsx" (SimulatorList)
     std::string type;          // [Addon] Type
     std::string condition;     // [Addon] Condition
     std::string addonVersion;  // [Addon] Version: the add-on's own ("1.1")
@@ -39,6 +43,15 @@ using IniRemove = std::function<void(const std::string& section, const std::stri
 void WriteKitsetup(const KitsetupIni& ini, const IniWrite& write);
 // Reads every key; a key the file lacks keeps its value from `absent`.
 KitsetupIni ReadKitsetup(const IniLookup& read, const KitsetupIni& absent = {});
+// [Flightsim] for the simulators an add-on is for: Version names FS2000 or FS98, whichever of
+// the two the list has (FS2000 when it has both or neither), so that earlier Setups still
+// read the package; Simulators lists them all, and is left out when the list is Version's
+// simulator alone: such a package is the same, byte for byte, as before the list existed.
+void SetSimulators(KitsetupIni& ini, const std::vector<FsVersion>& list);
+// What a package is for: its Simulators list, else the simulator its Version names (none when
+// neither names one).
+std::vector<FsVersion> SimulatorsOf(const KitsetupIni& ini);
+
 // Removes the [Splash] keys: the installer must not look for a splash screen that is not there.
 void RemoveKitsetupSplash(const IniRemove& remove);
 

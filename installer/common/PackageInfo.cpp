@@ -25,6 +25,12 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+std::string LowerCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
 std::string FormatSize(unsigned long long bytes) {
     char buf[64];
     if (bytes < 1024) {
@@ -64,6 +70,7 @@ PackageInfo ReadPackageInfo(const IniReader& read) {
         if (!a.name.empty() || !a.email.empty()) p.authors.push_back(a);
     }
     p.version = Trim(ini.version);
+    p.simulators = Trim(ini.simulators);
     p.type = Trim(ini.type);
     p.condition = Trim(ini.condition);
     p.title = Trim(ini.title);
@@ -71,9 +78,13 @@ PackageInfo ReadPackageInfo(const IniReader& read) {
     return p;
 }
 
-FsVersion PackageInfo::Fs() const {
-    const Simulator* s = SimulatorNamed(version);
-    return s ? s->version : FsVersion::Unknown;
+std::vector<FsVersion> PackageInfo::Targets() const {
+    KitsetupIni ini;
+    ini.version = version;
+    ini.simulators = simulators;
+    std::vector<FsVersion> list = SimulatorsOf(ini);
+    if (list.empty()) return {FsVersion::Fs98, FsVersion::Fs2000};
+    return list;
 }
 
 AddonType PackageInfo::Type() const {
@@ -101,23 +112,6 @@ std::string PackageInfo::SplashName() const {
     if (cut != std::string::npos) name = name.substr(cut + 1);
     // A device ("COM1", "nul.bmp") or dots are no file of the package folder.
     return SafeMemberPath(name, rel, why) && !rel.empty() ? rel : std::string(kSplashFile);
-}
-
-const Simulator* FindSimulator(FsVersion v) {
-    for (const Simulator& s : kSimulators)
-        if (s.version == v) return &s;
-    return nullptr;
-}
-
-const Simulator* SimulatorNamed(const std::string& name) {
-    for (const Simulator& s : kSimulators)
-        if (EqualsNoCase(Trim(name), s.name)) return &s;
-    return nullptr;
-}
-
-std::string FsDisplayName(FsVersion v) {
-    const Simulator* s = FindSimulator(v);
-    return s ? s->displayName : "Microsoft Flight Simulator";
 }
 
 std::string TypeDisplayName(AddonType t, const std::string& raw) {

@@ -62,15 +62,19 @@ struct PackageInfo {
     std::string splashFile;
     // The developers in the file's order; a developer with neither name nor address is left out.
     std::vector<Author> authors;
-    // The simulator's version, the add-on's type and condition, the title: as written.
+    // The simulator's version and the list of simulators, the add-on's type and condition,
+    // the title: as written.
     std::string version;
+    std::string simulators;
     std::string type;
     std::string condition;
     std::string title;
     // The add-on's own version as its author gives it ("1.1"); "" for a package without one.
     std::string addonVersion;
 
-    FsVersion Fs() const;
+    // The simulators the add-on is for (KitsetupIni's SimulatorsOf); a package that names none
+    // is for FS98 and FS2000, as Setup always took it.
+    std::vector<FsVersion> Targets() const;
     AddonType Type() const;
     bool Freeware() const;
     // The title, or a neutral name when the package has none.
@@ -91,12 +95,13 @@ PackageInfo ReadPackageInfo(const IniReader& read);
 PackageInfo ReadPackageInfoFile(const std::string& path);
 
 // Names shown to the person installing.
-std::string FsDisplayName(FsVersion v);   // "Microsoft Flight Simulator 2000", ...
 std::string TypeDisplayName(AddonType t, const std::string& raw);
 
 // Text helpers shared by the installer and the self-extractor.
 std::string Trim(const std::string& s);
 bool EqualsNoCase(const std::string& a, const std::string& b);
+// A..Z as a..z, every other byte as it is: names compared as Windows compares them.
+std::string LowerCase(std::string s);
 // "0 bytes", "812 bytes", "14.2 KB", "3.5 MB", "1.25 GB"
 std::string FormatSize(unsigned long long bytes);
 

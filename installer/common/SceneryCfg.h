@@ -1,7 +1,8 @@
-// The simulator's scenery library, "scenery.cfg" in the Flight Simulator folder (the format of
-// Flight Simulator 98 and 2000): a [General] section, then one [Area.NNN] section per scenery
-// area with Title, Local, Layer, Active and Required, and whatever other keys and comments
-// the simulator or other tools put there.
+// The simulator's scenery library, "scenery.cfg" (the format of every simulator of the family
+// from Flight Simulator 98 to Prepar3D v3, and of FS2004's NewScenery.cfg; Simulators.h says
+// where each keeps it): a [General] section, then one [Area.NNN] section per scenery area with
+// Title, Local, Layer, Active and Required, and whatever other keys and comments the simulator
+// or other tools put there.
 //
 // The file is held as its bytes and changed only where an area is added or taken out: every
 // other byte (comments, order, line ends, keys we do not know) stays as it was, so that a
@@ -11,10 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace kit {
+#include "Simulators.h"
 
-inline constexpr const char* kSceneryCfgFile = "scenery.cfg";
-inline constexpr const char* kSceneryBackupFile = "scenery.cfg.bak";
+namespace kit {
 
 struct SceneryArea {
     int number = 0;
@@ -31,7 +31,7 @@ struct AddedArea {
     int number = 0;
     std::string separator;
     std::string local;
-    std::string library;   // the file it went into, when it is not the simulator's own scenery.cfg
+    std::string library;  // the file it went into, when it is not scenery.cfg in the simulator's folder
 };
 
 class SceneryCfg {

@@ -12,13 +12,7 @@ namespace kit {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
-bool Same(const std::string& a, const std::string& b) { return !a.empty() && Lower(a) == Lower(b); }
+bool Same(const std::string& a, const std::string& b) { return !a.empty() && LowerCase(a) == LowerCase(b); }
 
 // A path of the record's own, relative to the add-on's folder: nothing that leaves it, and
 // written as the installer writes it.
@@ -81,9 +75,9 @@ OtherInstallation OtherInstallation::Of(const InstallLog& log) {
     o.title = log.title;
     const std::string folder = WholePath(log.folder);
     if (folder.empty()) return o;
-    for (const LoggedFile& f : log.files) o.files.insert(Lower(JoinPath(folder, f.rel)));
+    for (const LoggedFile& f : log.files) o.files.insert(LowerCase(JoinPath(folder, f.rel)));
     for (const LoggedFile& f : log.replaced) {
-        const std::string p = Lower(JoinPath(folder, f.rel));
+        const std::string p = LowerCase(JoinPath(folder, f.rel));
         o.files.insert(p);
         o.replacedFrom[p] = f.owner;
     }
@@ -112,33 +106,43 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
     if (!log.backups.empty() && plan.backups.empty()) skip("Backups=" + log.backups);
     if (!log.uninstaller.empty() && plan.uninstaller.empty()) skip("Uninstaller=" + log.uninstaller);
 
-    // The areas: a library of the simulator's own name, and a Local that is the add-on's.
+    // The areas: a library of a name a simulator gives its library, and a Local that is the add-on's.
     const std::string simulator = WholePath(log.simulator);
     for (const AddedArea& a : log.areas) {
         const std::string library =
             WholePath(a.library.empty() && !simulator.empty() ? simulator + "\\" + kSceneryCfgFile : a.library);
         const std::string local = simulator.empty() || Trim(a.local).empty() ? "" : ResolveLocal(a.local, simulator);
-        if (library.empty() || !EqualsNoCase(FileName(library), kSceneryCfgFile) ||
-            !(Same(local, plan.folder) || IsInside(plan.folder, local)))
+        const std::string name = FileName(library);
+        const bool cfg = EqualsNoCase(name, kSceneryCfgFile) || EqualsNoCase(name, kNewSceneryCfgFile);
+        if (library.empty() || !(cfg || EqualsNoCase(name, kAddOnXmlFile)) ||
+            !(Same(local, plan.folder) || IsInside(plan.folder, local))) {
             skip("Area=" + std::to_string(a.number) + " " + a.local);
-        else
-            plan.areas.push_back({library, a});
+            continue;
+        }
+        plan.areas.push_back({library, a});
+        // Flight Simulator 2004 turns NewScenery.cfg into scenery.cfg at its next start, and its
+        // Scenery Library writes a NewScenery.cfg from scenery.cfg: the area may be in either.
+        if (cfg) {
+            const std::string folder = library.substr(0, library.find_last_of('\\') + 1);
+            plan.areas.push_back(
+                {folder + (EqualsNoCase(name, kSceneryCfgFile) ? kNewSceneryCfgFile : kSceneryCfgFile), a});
+        }
     }
 
     std::set<std::string> replacedRels;
-    for (const LoggedFile& r : log.replaced) replacedRels.insert(Lower(r.rel));
+    for (const LoggedFile& r : log.replaced) replacedRels.insert(LowerCase(r.rel));
     for (const LoggedFile& f : log.files) {
         if (!OwnRelative(f.rel)) {
             skip("File=" + f.rel);
             continue;
         }
-        if (replacedRels.count(Lower(f.rel))) continue;  // what it replaced decides
+        if (replacedRels.count(LowerCase(f.rel))) continue;  // what it replaced decides
         PlannedFile p;
         p.rel = f.rel;
         p.path = JoinPath(plan.folder, f.rel);
         p.crc = f.crc;
         p.size = f.size;
-        if (const OtherInstallation* o = Later(context.others, Lower(p.path), log.key, "")) {
+        if (const OtherInstallation* o = Later(context.others, LowerCase(p.path), log.key, "")) {
             p.fate = PlannedFile::Fate::LeaveToOther;
             p.other = o->title;
         }
@@ -161,7 +165,7 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
         } else if (r.backup) {
             skip("Replaced=" + r.rel + " (its kept copy is not described)");
         }
-        const std::string lower = Lower(p.path);
+        const std::string lower = LowerCase(p.path);
         const OtherInstallation* owner = r.owner.empty() ? nullptr : Find(context.others, r.owner);
         if (const OtherInstallation* o = Later(context.others, lower, log.key, r.owner)) {
             p.fate = PlannedFile::Fate::LeaveToOther;

@@ -11,7 +11,9 @@
 //   files         inside the add-on's folder (relative paths that cannot leave it)
 //   kept copies   inside this identity's own Backup folder
 //   folders       the add-on's folder, folders inside it, folders above it (only when empty)
-//   areas         whose Local is the add-on's folder or inside it, in a library named scenery.cfg
+//   areas         whose Local is the add-on's folder or inside it, in a library named as the
+//                 simulators name theirs (scenery.cfg, NewScenery.cfg, add-on.xml); an area of
+//                 scenery.cfg also leaves the NewScenery.cfg beside it, and the other way round
 //   its entry     "Skykit <identity>" below ...\CurrentVersion\Uninstall, and no other
 //   uninstaller   this identity's own Uninstall.exe
 // A record that is not whole (or damaged, edited in those lines, or not its own) is refused

@@ -669,9 +669,15 @@ void Register(Installation& run) {
     const AddonType type = run.info.Type();
     if (type != AddonType::Scenery && type != AddonType::SceneryMD) return;
     const std::string title = run.info.DisplayTitle();
-    run.log.simulator = run.simulator;
+    run.log.simulator = run.library.simFolder;
     std::vector<std::string> folders = SceneryAreaFolders(type, run.survey.dest, run.scan.files);
-    Registration reg = RegisterScenery(run.log.simulator, folders, title, run.earlier.areas);
+    Registration reg;
+    // A simulator rewrites its library when it starts and when it stops: a change made while it
+    // runs would be lost.
+    if (!run.running.empty())
+        reg.problem = run.running + " is running, and would undo the change when it ends; close it, run Setup again";
+    else
+        reg = RegisterScenery(run.library, folders, title, run.earlier.areas);
     run.log.areas = reg.added;
     if (reg.problem.empty()) {
         run.registration = reg.fresh ? "Added to the Scenery Library as " : "Already in the Scenery Library as ";
@@ -680,8 +686,9 @@ void Register(Installation& run) {
     } else {
         run.exitCode = kExitNotRegistered;
         run.registration = "The Scenery Library was not changed: " + reg.problem +
-                           ". To see the scenery, start Flight Simulator, open World > Scenery Library, press Add "
-                           "Area and choose the folder " + folders.front() + ".";
+                           ". To see the scenery, start the simulator, open its Scenery Library, press Add Area and "
+                           "choose the folder " +
+                           folders.front() + ".";
     }
     run.journal.Add(run.registration);
 }

@@ -135,7 +135,8 @@ struct Installation {
     std::string archive;            // the package's "Setup.skb"
     std::string packageDir;         // with trailing backslash
     std::string dest;               // the add-on's folder as chosen
-    std::string simulator;          // whose scenery library gets the add-on's areas
+    SceneryLibrary library;         // where the add-on's scenery areas go
+    std::string running;            // the simulator that is running (it rewrites its library), or ""
     bool silent = false;
     bool keepCopies = true;         // of the person's files that are replaced
     // Survey.

@@ -199,14 +199,17 @@ void TSetupForm::BuildLayout() {
 
     FsFoundLabel.AutoSize = false;
     FsFoundLabel.WordWrap = true;
+    FsFoundLabel.Font.color = kWarnRed;
     TargetLabel.AutoSize = false;
     TargetLabel.WordWrap = true;
     TargetLabel.Font.bold = true;
     TargetLabel.Font.color = kNavy;
-    RuleLabel.AutoSize = false;
-    RuleLabel.WordWrap = true;
-    RuleLabel.Font.color = RGB(60, 66, 76);
     SpaceLabel.AutoSize = false;
+    RunningLabel.AutoSize = false;
+    RunningLabel.WordWrap = true;
+    RunningLabel.Font.color = kWarnRed;
+    RunningTimer.SetInterval(1000);
+    RunningTimer.OnTimer = [this] { CheckRunning(); };
 
     for (ui::Label* v : {&ReadyAddon, &ReadyFiles, &ReadyInto, &ReadyFree}) {
         v->AutoSize = false;
@@ -275,18 +278,19 @@ void TSetupForm::BuildLayout() {
         {TermsMemo, &Body, {16, 72, 482, 236}},
 
         // Destination
-        {FsFolderCaption, &Body, {16, 74, 0, 0}},
-        {FsFolderEdit, &Body, {16, 90, 396, 21}},
-        {BrowseButton.Face, &Body, {420, 88, 78, 25}},
-        {BrowseButton.Picture, &Body, {420, 88, 78, 25}},
-        {BrowseButton.Caption, &Body, {420, 88, 78, 25}, "Browse..."},
-        {FsFoundLabel, &Body, {16, 116, 482, 28}},
-        {SubfolderCaption, &Body, {16, 148, 0, 0}, "Folder of this add-on inside the Flight Simulator folder:"},
-        {SubfolderEdit, &Body, {16, 164, 482, 21}},
-        {TargetCaption, &Body, {16, 194, 482, 14}, "Setup will install the files into:"},
-        {TargetLabel, &Body, {16, 210, 482, 30}},
-        {RuleLabel, &Body, {16, 244, 482, 44}},
-        {SpaceLabel, &Body, {16, 292, 482, 14}},
+        {SimListCaption, &Body, {16, 74, 0, 0}},
+        {SimList, &Body, {16, 90, 482, 84}},
+        {FsFoundLabel, &Body, {16, 92, 482, 42}},
+        {FsFolderCaption, &Body, {16, 185, 0, 0}, "Simulator folder:"},
+        {FsFolderEdit, &Body, {124, 182, 288, 21}},
+        {BrowseButton.Face, &Body, {420, 180, 78, 25}},
+        {BrowseButton.Picture, &Body, {420, 180, 78, 25}},
+        {BrowseButton.Caption, &Body, {420, 180, 78, 25}, "Browse..."},
+        {SubfolderCaption, &Body, {16, 213, 0, 0}, "Add-on's folder in it:"},
+        {SubfolderEdit, &Body, {124, 210, 374, 21}},
+        {TargetCaption, &Body, {16, 240, 482, 14}, "Setup will install the files into:"},
+        {TargetLabel, &Body, {16, 256, 482, 30}},
+        {SpaceLabel, &Body, {16, 290, 482, 14}},
 
         // Ready and installing
         {ReadyAddonCaption, &Body, {16, 80, 0, 0}, "Add-on:"},
@@ -299,6 +303,7 @@ void TSetupForm::BuildLayout() {
         {ReadyFree, &Body, {126, 154, 372, 14}},
         {KeepBackups, &Body, {16, 174, 482, 18}, "Keep a copy of each file that is replaced, to put it back when the add-on is removed"},
         {FileLabel, &Body, {16, 198, 482, 14}},
+        {RunningLabel, &Body, {16, 198, 482, 30}},
         {FileBar, &Body, {16, 214, 482, 14}},
         {TotalLabel, &Body, {16, 242, 482, 14}},
         {TotalBar, &Body, {16, 258, 482, 18}},
@@ -326,6 +331,7 @@ void TSetupForm::BuildLayout() {
 
     for (ui::RichEdit* m : {&DescriptionMemo, &TermsMemo, &ResultMemo}) SetMemoReadOnly(*m);
     FsFolderEdit.OnChange = [this] { FolderChange(); };
+    SimList.OnClick = [this] { SimListChange(); };
     SubfolderEdit.OnChange = [this] { FolderChange(); };
     CloseButton.OnClick = [this] { CancelClick(); };
     CloseButton.SetShowHint(true);
@@ -395,7 +401,7 @@ void TSetupForm::LoadSkin() {
 void TSetupForm::FillWelcome() {
     AddonTitle.SetCaption(Info.TitleWithVersion());
     TypeValue.SetCaption(TypeDisplayName(Info.Type(), Info.type));
-    FsValue.SetCaption(FsDisplayName(Info.Fs()));
+    FsValue.SetCaption(SimulatorsText(Info.Targets()));
     ConditionValue.SetCaption(Info.condition.empty() ? "Not stated" : Info.condition);
 
     ui::Label* names[] = {&AuthorName1, &AuthorName2, &AuthorName3};
@@ -486,9 +492,9 @@ std::vector<ui::Control*> TSetupForm::PageControls(Page p) {
         case Page::Description: return {&Heading, &SubHeading, &DescriptionMemo};
         case Page::Terms: return {&Heading, &SubHeading, &TermsMemo};
         case Page::Destination:
-            return {&Heading, &SubHeading, &FsFolderCaption, &FsFolderEdit, &BrowseButton.Face, &BrowseButton.Picture,
-                    &BrowseButton.Caption, &FsFoundLabel, &SubfolderCaption, &SubfolderEdit, &TargetCaption,
-                    &TargetLabel, &RuleLabel, &SpaceLabel};
+            return {&Heading, &SubHeading, &SimListCaption, &SimList, &FsFoundLabel, &FsFolderCaption, &FsFolderEdit,
+                    &BrowseButton.Face, &BrowseButton.Picture, &BrowseButton.Caption, &SubfolderCaption,
+                    &SubfolderEdit, &TargetCaption, &TargetLabel, &SpaceLabel};
         case Page::Ready:
             return {&Heading, &SubHeading, &ReadyAddonCaption, &ReadyAddon, &ReadyFilesCaption, &ReadyFiles,
                     &ReadyIntoCaption, &ReadyInto, &ReadyFreeCaption, &ReadyFree, &KeepBackups, &FileLabel, &FileBar, &TotalLabel,
@@ -548,8 +554,6 @@ void TSetupForm::ShowPage() {
         }
         case Page::Destination:
             Heading.SetCaption("Where to install");
-            SubHeading.SetCaption("Setup puts the add-on into your Flight Simulator folder. Change the folders below "
-                                  "if you keep Flight Simulator or your add-ons elsewhere.");
             FillDestination();
             break;
         case Page::Ready: {
@@ -578,6 +582,7 @@ void TSetupForm::ShowPage() {
     }
     std::string step = "Step " + std::to_string(Current + 1) + " of " + std::to_string(Pages.size());
     StepLabel.SetCaption(page == Page::Finish ? std::string() : step);
+    CheckRunning();
     Invalidate();
     if (Body.Handle()) InvalidateRect(Body.Handle(), nullptr, TRUE);
     if (page == Page::Destination && FsFolderEdit.Handle()) FsFolderEdit.SetFocus();
@@ -672,44 +677,71 @@ bool TSetupForm::CheckPackage() {
 // --- Destination ---------------------------------------------------------------------------
 
 void TSetupForm::FillDestination() {
-    const FsVersion v = Info.Fs();
-    FsFolderCaption.SetCaption(FsDisplayName(v) + " folder:");
+    const std::vector<FsVersion> targets = Info.Targets();
     if (!destinationFilled_) {
         destinationFilled_ = true;
-        for (const std::string& key : FsRegistryKeys(v)) {
-            std::string path;
-            if (ui::ReadRegistryString(HKEY_LOCAL_MACHINE, key, kFsRegistryValue, path) && !Trim(path).empty()) {
-                FsFromRegistry = Trim(path);
-                break;
-            }
-        }
-        FsFolderEdit.SetText(FsFromRegistry);
-        SubfolderEdit.SetText(AddonSubfolder(Info.Type(), Info.title, Scan.names));
+        Found = FoundFor(InstalledSimulators(), targets);
+        SimList.ClearItems();
+        for (const FoundSimulator& f : Found) SimList.AddItem(std::string(f.edition->displayName) + " - " + f.folder);
+        SubfolderEdit.SetText(AddonSubfolder(Info.Type(), Info.title, Scan.names, targets.front()));
+        // The one "/SIM=" names, else the newest, is proposed.
+        const SimulatorChoice named = ChooseSimulator(SimulatorSwitch, Found, targets);
+        if (!Found.empty()) PickSimulator(named.chosen ? int(named.chosen - Found.data()) : 0);
     }
-    if (!FsFromRegistry.empty()) {
-        FsFoundLabel.Font.color = RGB(40, 90, 40);
-        FsFoundLabel.SetCaption(FsDisplayName(v) + " was found on this computer.");
-    } else {
-        FsFoundLabel.Font.color = kWarnRed;
-        FsFoundLabel.SetCaption(FsDisplayName(v) + " was not found on this computer. Please choose the folder where "
-                                                   "it is installed.");
-    }
-    RuleLabel.SetCaption(TypeNote(Info.Type()));
+    SimListCaption.SetCaption(Found.empty() ? std::string("This add-on is for " + SimulatorsText(targets) + ".")
+                                            : "Found on this computer (this add-on is for " + SimulatorsText(targets) +
+                                                  "):");
+    SimList.SetVisible(!Found.empty());
+    FsFoundLabel.SetVisible(Found.empty());
+    FsFoundLabel.SetCaption("None of them was found on this computer. Please choose the folder where one of them is "
+                            "installed.");
+    const FoundSimulator* sim = ChosenSimulator();
+    SubHeading.SetCaption(TypeNote(Info.Type(), sim ? sim->edition->family : targets.front()));
     FolderChange();
+}
+
+void TSetupForm::PickSimulator(int index) {
+    if (index < 0 || size_t(index) >= Found.size()) return;
+    const FoundSimulator& f = Found[size_t(index)];
+    SimList.SetItemIndex(index);
+    FsFolderEdit.SetText(f.folder);
+    // Each simulator has its own folder for some types (aircraft).
+    SubfolderEdit.SetText(AddonSubfolder(Info.Type(), Info.title, Scan.names, f.edition->family));
+    SubHeading.SetCaption(TypeNote(Info.Type(), f.edition->family));
+}
+
+void TSetupForm::SimListChange() { PickSimulator(SimList.ItemIndex()); }
+
+namespace {
+
+std::string NoTrailingSlash(std::string p) {
+    p = Trim(p);
+    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    return p;
+}
+
+}  // namespace
+
+const FoundSimulator* TSetupForm::ChosenSimulator() const {
+    const std::string folder = NoTrailingSlash(FsFolderEdit.Text());
+    for (const FoundSimulator& f : Found)
+        if (EqualsNoCase(f.folder, folder)) return &f;
+    return nullptr;
 }
 
 std::string TSetupForm::Destination() const {
     if (!DestOverride.empty()) return DestOverride;
     std::string sub, why;
     if (!CleanSubfolder(SubfolderEdit.Text(), sub, why)) sub = SubfolderEdit.Text();
-    std::string fs = Trim(FsFolderEdit.Text());
-    while (fs.size() > 3 && (fs.back() == '\\' || fs.back() == '/')) fs.pop_back();
-    return JoinPath(fs, sub);
+    return JoinPath(NoTrailingSlash(FsFolderEdit.Text()), sub);
 }
 
 void TSetupForm::FolderChange() {
     std::string fs = Trim(FsFolderEdit.Text());
-    TargetLabel.SetCaption(fs.empty() ? "(choose the Flight Simulator folder first)" : Destination());
+    // A folder typed or browsed to is one of the list's when it is one's folder.
+    const FoundSimulator* sim = ChosenSimulator();
+    SimList.SetItemIndex(sim ? int(sim - Found.data()) : -1);
+    TargetLabel.SetCaption(fs.empty() ? "(choose the simulator's folder first)" : Destination());
     std::string space = "Space needed: " + FormatSize(Scan.bytes);
     if (!fs.empty()) {
         int64_t free = FreeBytes(Destination());
@@ -728,7 +760,7 @@ void TSetupForm::BrowseClick() {
     std::string current = Trim(FsFolderEdit.Text());
     BROWSEINFOA bi{};
     bi.hwndOwner = Handle();
-    std::string prompt = "Choose the folder where " + FsDisplayName(Info.Fs()) + " is installed:";
+    std::string prompt = "Choose the folder where " + SimulatorsText(Info.Targets()) + " is installed:";
     bi.lpszTitle = prompt.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     bi.lpfn = BrowseInit;
@@ -746,7 +778,8 @@ void TSetupForm::BrowseClick() {
 bool TSetupForm::LeaveDestination() {
     std::string fs = Trim(FsFolderEdit.Text());
     if (fs.empty()) {
-        Ask("Please choose the folder where " + FsDisplayName(Info.Fs()) + " is installed.", MB_OK | MB_ICONEXCLAMATION);
+        Ask("Please choose the folder where " + SimulatorsText(Info.Targets()) + " is installed.",
+            MB_OK | MB_ICONEXCLAMATION);
         FsFolderEdit.SetFocus();
         return false;
     }
@@ -772,7 +805,7 @@ bool TSetupForm::LeaveDestination() {
         return false;
     }
     if (a == INVALID_FILE_ATTRIBUTES &&
-        Ask("The folder\n" + fs + "\ndoes not exist, so Flight Simulator is probably not installed there.\n\n"
+        Ask("The folder\n" + fs + "\ndoes not exist, so the simulator is probably not installed there.\n\n"
             "Install the add-on there anyway?",
             MB_YESNO | MB_ICONQUESTION) != IDYES) {
         FsFolderEdit.SetFocus();
@@ -874,7 +907,9 @@ void TSetupForm::Install() {
     // Installed: the earlier version's leftovers go, the scenery areas into the simulator's
     // library, then the record and the uninstaller, so that the add-on can be taken out again.
     ReplaceEarlier(run);
-    run.simulator = SimulatorFolder();
+    run.library = Library();
+    CheckRunning();
+    run.running = Running;
     Register(run);
     Record(run);
     ExitCode = run.exitCode;
@@ -896,32 +931,70 @@ void TSetupForm::Install() {
     NextStepLabel.SetCaption(run.registration.empty() ? removalShort : run.registration + " " + removalShort);
 }
 
-std::string TSetupForm::SimulatorFolder() const {
-    std::string fs = Trim(FsFolderEdit.Text());
-    while (fs.size() > 3 && (fs.back() == '\\' || fs.back() == '/')) fs.pop_back();
-    if (DestOverride.empty()) return fs;
-    std::string d = DestOverride;
-    while (d.size() > 3 && d.back() == '\\') d.pop_back();
-    auto lower = [](std::string x) {
-        for (char& c : x) c = char(std::tolower(static_cast<unsigned char>(c)));
-        return x;
-    };
-    if (!fs.empty() && lower(d + "\\").compare(0, fs.size() + 1, lower(fs + "\\")) == 0) return fs;
-    for (std::string p = d; p.size() > 3;) {
-        size_t cut = p.find_last_of('\\');
-        if (cut == std::string::npos) break;
-        p = p.substr(0, cut);
-        if (FileThere(JoinPath(p, kSceneryCfgFile))) return p;
+SceneryLibrary TSetupForm::Library() const {
+    const FoundSimulator* sim = ChosenSimulator();
+    std::string folder = NoTrailingSlash(FsFolderEdit.Text());
+    if (!DestOverride.empty() && !simulatorNamed_) {
+        // A folder given on the command line: the simulator it lies in.
+        const std::string d = NoTrailingSlash(DestOverride);
+        sim = nullptr;
+        folder.clear();
+        for (const FoundSimulator& f : Found)
+            if (!sim && (EqualsNoCase(d, f.folder) || IsInside(f.folder, d))) sim = &f, folder = f.folder;
+        for (std::string p = d; !sim && folder.empty() && p.size() > 3;) {
+            size_t cut = p.find_last_of('\\');
+            if (cut == std::string::npos) break;
+            p = p.substr(0, cut);
+            if (FileThere(JoinPath(p, kSceneryCfgFile))) folder = p;
+        }
+        if (folder.empty()) {
+            SceneryLibrary none;
+            none.why = "no simulator's folder holds " + d;
+            return none;
+        }
     }
-    return "";
+    return LibraryOf(sim ? sim->edition : EditionInFolder(folder, FileThere), folder, TheSystemFolders(),
+                     FolderNameFromTitle(Info.DisplayTitle()), FileThere);
 }
 
-int TSetupForm::InstallSilently(const std::string& dest) {
+void TSetupForm::CheckRunning() {
+    Running.clear();
+    const AddonType type = Info.Type();
+    const FoundSimulator* sim = ChosenSimulator();
+    const SimulatorEdition* edition =
+        sim ? sim->edition : EditionInFolder(NoTrailingSlash(FsFolderEdit.Text()), FileThere);
+    if ((type == AddonType::Scenery || type == AddonType::SceneryMD) && edition &&
+        IsRunning(*edition, RunningPrograms()))
+        Running = edition->displayName;
+    const bool wait = !Running.empty() && !Silent && !Installed && !Installing && CurrentPage() == Page::Ready;
+    RunningLabel.SetCaption(wait ? Running + " is running. Setup waits for it to close, because the simulator "
+                                             "rewrites its Scenery Library when it starts and when it stops."
+                                 : "");
+    RunningLabel.SetVisible(wait);
+    if (CurrentPage() == Page::Ready && !Installing) {
+        FileLabel.SetVisible(!wait);
+        FileBar.SetVisible(!wait);
+        NextButton.SetEnabled(!wait);
+    }
+    RunningTimer.SetEnabled(wait);
+}
+
+int TSetupForm::InstallSilently(const std::string& dest, const std::string& simulator) {
     Silent = true;
+    SimulatorSwitch = simulator;
     if (!CheckPackage()) return kExitDamaged;
     FillDestination();
-    if (dest.empty() && FsFromRegistry.empty()) {
-        Messages.push_back(FsDisplayName(Info.Fs()) + " was not found on this computer; give the folder with /D=.");
+    if (!simulator.empty()) {
+        const SimulatorChoice choice = ChooseSimulator(simulator, Found, Info.Targets());
+        if (!choice.chosen) {
+            Messages.push_back(choice.why);
+            return choice.unknown ? kExitBadCommandLine : kExitNoSimulator;
+        }
+        simulatorNamed_ = true;
+    }
+    if (dest.empty() && Found.empty()) {
+        Messages.push_back("None of the simulators this add-on is for (" + SimulatorsText(Info.Targets()) +
+                           ") was found on this computer; give the folder with /D=.");
         return kExitNoSimulator;
     }
     DestOverride = dest;
@@ -989,12 +1062,12 @@ void ShowSplash(const std::string& packageDir, const PackageInfo& info) {
 
 namespace {
 
-// "/S", "/LOG=file", "/?", "/D=folder" and "/U=log" as the common installer builders take
-// them: switches apart by spaces, "/LOG=" up to the next space (or in quotes), and "/D=" or
+// "/S", "/LOG=file", "/SIM=name", "/?", "/D=folder" and "/U=log" as the common installer builders
+// take them: switches apart by spaces, "/LOG=" up to the next space (or in quotes), and "/D=" or
 // "/U=" last, the rest of the line its path (spaces allowed, quotes around it dropped).
 struct Switches {
     bool silent = false, help = false;
-    std::string dest, uninstallLog, log;
+    std::string dest, uninstallLog, log, simulator;
     std::string bad;
 };
 
@@ -1032,6 +1105,7 @@ Switches ParseSwitches(const std::string& line) {
         size_t end = line.find(' ', i);
         std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
         if (Upper(word) == "/S") sw.silent = true;
+        else if (Upper(word.substr(0, 5)) == "/SIM=" && word.size() > 5) sw.simulator = word.substr(5);
         else if (word == "/?" || Upper(word) == "/H" || Upper(word) == "/HELP") sw.help = true;
         else if (sw.bad.empty()) sw.bad = word;
         i = end == std::string::npos ? line.size() : end;
@@ -1043,34 +1117,40 @@ std::string OutcomeText(int code) {
     switch (code) {
         case kExitOk: return "installed";
         case kExitCancelled: return "cancelled, nothing changed";
-        case kExitNoSimulator: return "no Flight Simulator folder found";
+        case kExitNoSimulator: return "no simulator found that the add-on is for";
         case kExitDamaged: return "damaged package";
         case kExitNoSpace: return "not enough free space";
         case kExitWriteRefused: return "a folder or file could not be made or written";
         case kExitBadCommandLine: return "a switch that is not understood";
-        case kExitNotRegistered: return "installed, but scenery.cfg was not changed";
+        case kExitNotRegistered: return "installed, but the scenery library was not changed";
         default: return "ended";
     }
 }
 
 }  // namespace
 
-const char* const kSetupUsage =
-    "Setup.exe [/S] [/LOG=file] [/D=folder]\n"
-    "  /S  install without windows, into the folder the wizard would propose\n"
-    "  /LOG=file  write what was done (files, areas, outcome) into file\n"
-    "  /D=folder  install into this folder (last, without quotes; relative to the current folder)\n"
-    "  /?  this help\n\n"
-    "Uninstall.exe [/S] [/LOG=file] /U=record  remove an installation (/S without windows)\n\n"
-    "Exit codes:\n"
-    "  0  installed (uninstaller: removed)\n"
-    "  1  cancelled, terms declined or a newer version kept\n"
-    "  2  no Flight Simulator folder found\n"
-    "  3  damaged package (uninstaller: record missing, damaged, incomplete or not its own)\n"
-    "  4  not enough free space\n"
-    "  5  a folder or file could not be made, written or removed\n"
-    "  6  a switch that is not understood\n"
-    "  7  installed, but scenery.cfg was not changed";
+std::string SetupUsage() {
+    return "Setup.exe [/S] [/LOG=file] [/SIM=name] [/D=folder]\n"
+           "  /S  install without windows, into the folder the wizard would propose\n"
+           "  /LOG=file  write what was done (files, areas, outcome) into file\n"
+           "  /SIM=name  install into this simulator (the newest found of those the add-on is for\n"
+           "        when none is named):\n" +
+           SimulatorSwitchNames() +
+           "  /D=folder  install into this folder (last, without quotes; relative to the current folder)\n"
+           "  /?  this help\n\n"
+           "Uninstall.exe [/S] [/LOG=file] /U=record  remove an installation (/S without windows)\n\n"
+           "Exit codes:\n"
+           "  0  installed (uninstaller: removed)\n"
+           "  1  cancelled, terms declined or a newer version kept\n"
+           "  2  no simulator found that the add-on is for, or /SIM= names one it is not for or that\n"
+           "     is not installed\n"
+           "  3  damaged package (uninstaller: record missing, damaged, incomplete or not its own)\n"
+           "  4  not enough free space\n"
+           "  5  a folder or file could not be made, written or removed\n"
+           "  6  a switch that is not understood\n"
+           "  7  installed, but the scenery library was not changed (missing, unreadable, UTF-16, or\n"
+           "     the simulator was running)";
+}
 
 int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
@@ -1078,13 +1158,13 @@ int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     OleInitialize(nullptr);
     Switches sw = ParseSwitches(commandLine);
     if (sw.help) {
-        ui::desktop().MessageBox(nullptr, kSetupUsage, "Setup", MB_OK | MB_ICONINFORMATION);
+        ui::desktop().MessageBox(nullptr, SetupUsage(), "Setup", MB_OK | MB_ICONINFORMATION);
         OleUninitialize();
         return kExitOk;
     }
     if (!sw.bad.empty()) {
         if (!sw.silent)
-            ui::desktop().MessageBox(nullptr, "Setup does not know the switch \"" + sw.bad + "\".\n\n" + kSetupUsage,
+            ui::desktop().MessageBox(nullptr, "Setup does not know the switch \"" + sw.bad + "\".\n\n" + SetupUsage(),
                                      "Setup", MB_OK | MB_ICONSTOP);
         return kExitBadCommandLine;
     }
@@ -1111,7 +1191,7 @@ int RunSetup(const std::string& packageDir, const std::string& commandLine) {
         int result = kExitDamaged;
         try {
             TSetupForm form(dir);
-            result = form.InstallSilently(dest);
+            result = form.InstallSilently(dest, sw.simulator);
             journalOf(form, result);
         } catch (const std::exception&) {
         }
@@ -1123,6 +1203,7 @@ int RunSetup(const std::string& packageDir, const std::string& commandLine) {
     int result = kExitCancelled;
     try {
         form = new TSetupForm(dir);
+        form->SimulatorSwitch = sw.simulator;
         ui::App->Own(form, true);
         form->Show();
         ui::App->ProcessMessages();

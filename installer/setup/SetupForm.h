@@ -77,16 +77,17 @@ public:
     ui::RichEdit DescriptionMemo{"DescriptionMemo"};
     ui::RichEdit TermsMemo{"TermsMemo"};
 
-    // Destination
+    // Destination: the simulators found, by name and folder, and the folders themselves
+    ui::Label SimListCaption{"SimListCaption"};
+    ui::ListBox SimList{"SimList"};
+    ui::Label FsFoundLabel{"FsFoundLabel"};
     ui::Label FsFolderCaption{"FsFolderCaption"};
     ui::Edit FsFolderEdit{"FsFolderEdit"};
     SkinButton BrowseButton{"BrowseButton"};
-    ui::Label FsFoundLabel{"FsFoundLabel"};
     ui::Label SubfolderCaption{"SubfolderCaption"};
     ui::Edit SubfolderEdit{"SubfolderEdit"};
     ui::Label TargetCaption{"TargetCaption"};
     ui::Label TargetLabel{"TargetLabel"};
-    ui::Label RuleLabel{"RuleLabel"};
     ui::Label SpaceLabel{"SpaceLabel"};
 
     // Ready and installing
@@ -95,6 +96,8 @@ public:
     ui::Label ReadyIntoCaption{"ReadyIntoCaption"}, ReadyInto{"ReadyInto"};
     ui::Label ReadyFreeCaption{"ReadyFreeCaption"}, ReadyFree{"ReadyFree"};
     ui::CheckBox KeepBackups{"KeepBackups"};
+    ui::Label RunningLabel{"RunningLabel"};  // in the place of the file's progress while Setup waits
+    ui::Timer RunningTimer{"RunningTimer"};
     ui::Label FileLabel{"FileLabel"};
     ui::ProgressBar FileBar{"FileBar"};
     ui::Label TotalLabel{"TotalLabel"};
@@ -115,13 +118,18 @@ public:
     bool Installing = false;
     bool CancelRequested = false;
     bool Installed = false;
-    std::string FsFromRegistry;  // "" when the simulator was not found
+    // The simulators on this computer that the add-on is for, newest first.
+    std::vector<FoundSimulator> Found;
+    // The one of them that is running and whose library would change, or "": the ready page
+    // waits for it to close.
+    std::string Running;
     // Silent mode ("/S"): no window is shown, questions take their default answers and
     // messages go to Messages; the exit code says how it ended.
     bool Silent = false;
     std::vector<std::string> Messages;
     int ExitCode = kExitCancelled;
     std::string DestOverride;    // "/D=": the add-on's folder itself
+    std::string SimulatorSwitch; // "/SIM=": the simulator proposed (and, silent, the one installed into)
     std::string Registered;      // what the last page says about the scenery library
     Journal RunLog;              // "/LOG=": what was done
 
@@ -131,13 +139,16 @@ public:
     // Checks the package before the first page: the archive and the unzip engine must be
     // there and readable. False after telling the person why.
     bool CheckPackage();
-    // "/S": checks the package and installs into the folder the wizard would propose, or
-    // into dest. Returns the exit code.
-    int InstallSilently(const std::string& dest);
-    // The Flight Simulator folder whose scenery library gets the add-on's areas: the one on
-    // the destination page, or for "/D=" the registered one when the folder lies inside it,
-    // else the nearest folder above it that holds a scenery library.
-    std::string SimulatorFolder() const;
+    // "/S": checks the package and installs into the folder the wizard would propose (of the
+    // simulator "/SIM=" names, when it names one), or into dest. Returns the exit code.
+    int InstallSilently(const std::string& dest, const std::string& simulator = "");
+    // The simulator of the folder on the destination page: one found (nullptr for a folder
+    // chosen by hand).
+    const FoundSimulator* ChosenSimulator() const;
+    // The library that gets the add-on's areas: the chosen simulator's; for "/D=" without
+    // "/SIM=", that of a simulator whose folder holds it, else of the nearest folder above it
+    // that holds a scenery.cfg.
+    SceneryLibrary Library() const;
 
     // Handlers
     void NextClick();
@@ -148,6 +159,10 @@ public:
     void ShotClick(int n);
     void AuthorMailClick(int n);
     void FolderChange();
+    void SimListChange();
+    // Whether the chosen simulator runs, for a package that changes its library; shown on the
+    // ready page, whose Install waits for it to close.
+    void CheckRunning();
     // Enter and Escape, from whichever window has the focus; true when the key was used.
     bool Key(WPARAM key);
 
@@ -169,12 +184,14 @@ private:
     int Ask(const std::string& text, UINT flags);
     std::vector<ui::Control*> PageControls(Page p);
     bool destinationFilled_ = false;
+    bool simulatorNamed_ = false;  // "/SIM=" chose the simulator
+    void PickSimulator(int index);
     std::string installedTo_;
 };
 
 // Runs the installer for the package in packageDir (the program's own folder).
-// Switches: "/S" silent, "/LOG=file", "/?" usage, "/D=folder" (last, the rest of the line),
-// "/U=log" uninstall.
+// Switches: "/S" silent, "/LOG=file", "/SIM=name", "/?" usage, "/D=folder" (last, the rest of
+// the line), "/U=log" uninstall.
 int RunSetup(const std::string& packageDir, const std::string& commandLine = "");
 
 }  // namespace kit

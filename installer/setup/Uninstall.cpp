@@ -11,8 +11,10 @@
 
 #include "Destination.h"
 #include "Install.h"
+#include "AddOnXml.h"
 #include "SafePath.h"
 #include "SceneryCfg.h"
+#include "os/win32_text.h"
 #include "ui.h"
 #include "ZipCrypto.h"
 
@@ -89,19 +91,48 @@ std::vector<std::string> SceneryAreaFolders(AddonType type, const std::string& d
                               [](const std::string& a, const std::string& b) { return a.size() < b.size(); })};
 }
 
-Registration RegisterScenery(const std::string& simFolder, const std::vector<std::string>& folders,
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    size_t cut = path.find_last_of('\\');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool IsAddOnXml(const std::string& path) { return EqualsNoCase(FileNameOf(path), kAddOnXmlFile); }
+
+// An area's folder as the library names it: from the simulator's folder when inside it, as the
+// simulator's own areas are; an add-on package names it whole.
+std::string LocalOf(const std::string& folder, const SceneryLibrary& lib) {
+    const std::string& sim = lib.simFolder;
+    if (lib.kind == SceneryLibrary::Kind::Cfg && folder.size() > sim.size() + 1 &&
+        Lower(folder.substr(0, sim.size() + 1)) == Lower(sim + "\\"))
+        return folder.substr(sim.size() + 1);
+    return folder;
+}
+
+// The add-on.xml's text is UTF-8; the record keeps the area's folder as every other path.
+AddedArea InUtf8(AddedArea a) {
+    a.local = zc::AnsiToUtf8(a.local.c_str());
+    return a;
+}
+
+}  // namespace
+
+Registration RegisterScenery(const SceneryLibrary& lib, const std::vector<std::string>& folders,
                              const std::string& title, const std::vector<AddedArea>& earlier) {
     Registration r;
-    std::string sim = simFolder;
-    while (sim.size() > 3 && sim.back() == '\\') sim.pop_back();
-    const std::string path = sim + "\\" + kSceneryCfgFile;
-    std::string bytes;
-    if (sim.empty()) {
-        r.problem = "no Flight Simulator folder is known";
+    const std::string& path = lib.path;
+    const bool xml = lib.kind == SceneryLibrary::Kind::AddOn;
+    if (lib.kind == SceneryLibrary::Kind::None) {
+        r.problem = lib.why.empty() ? "no simulator folder is known" : lib.why;
         return r;
     }
-    if (std::string why = ReadWholeFile(path, bytes); !why.empty()) {
-        r.problem = "\"" + path + "\" could not be read: " + why;
+    std::string bytes;
+    const std::string unreadable = ReadWholeFile(path, bytes);
+    // An add-on package is the add-on's own: it is made when it is not there. A scenery.cfg is
+    // the simulator's, and never made.
+    if (!unreadable.empty() && !(xml && !PathExists(path))) {
+        r.problem = "\"" + path + "\" could not be read: " + unreadable;
         return r;
     }
     if (std::string why = LibraryTextProblem(bytes); !why.empty()) {
@@ -109,29 +140,52 @@ Registration RegisterScenery(const std::string& simFolder, const std::vector<std
         return r;
     }
     SceneryCfg cfg(bytes);
+    AddOnXml addOn(bytes);
+    const std::string xmlFolder = path.substr(0, path.find_last_of('\\'));
     for (const std::string& folder : folders) {
-        std::string local = folder;
-        // Inside the simulator's folder an area is named from there, as the simulator's own are.
-        if (local.size() > sim.size() + 1 && Lower(local.substr(0, sim.size() + 1)) == Lower(sim + "\\"))
-            local = local.substr(sim.size() + 1);
+        const std::string local = LocalOf(folder, lib);
         std::string areaTitle = title;
         if (folders.size() > 1) {
             size_t cut = folder.find_last_of('\\');
             areaTitle += " - " + folder.substr(cut == std::string::npos ? 0 : cut + 1);
         }
-        if (int n = cfg.FindLocal(folder, sim)) {
+        const int n = xml ? addOn.FindPath(zc::AnsiToUtf8(folder.c_str()), zc::AnsiToUtf8(xmlFolder.c_str()))
+                          : cfg.FindLocal(folder, lib.simFolder);
+        if (n) {
+            // Still the earlier installation's to take out.
             for (const AddedArea& a : earlier)
-                if (a.number == n) r.added.push_back(a);   // still ours to take out
-            for (const SceneryArea& a : cfg.Areas())
-                if (a.number == n) r.titles.push_back(a.title);
+                if (xml ? EqualsNoCase(a.local, local) : a.number == n) r.added.push_back(a);
+            r.titles.push_back(areaTitle);
+            if (!xml)
+                for (const SceneryArea& a : cfg.Areas())
+                    if (a.number == n) r.titles.back() = a.title;
             continue;
         }
-        r.added.push_back(cfg.AddArea(areaTitle, local));
+        AddedArea added;
+        if (xml) {
+            std::string why;
+            if (!addOn.AddScenery(zc::AnsiToUtf8(title.c_str()), zc::AnsiToUtf8(areaTitle.c_str()),
+                                  zc::AnsiToUtf8(local.c_str()), added, why)) {
+                r.problem = "\"" + path + "\" " + why;
+                r.added.clear();
+                r.titles.clear();
+                return r;
+            }
+            added.local = local;
+        } else {
+            added = cfg.AddArea(areaTitle, local);
+        }
+        // scenery.cfg in the simulator's folder is where a record without a library points.
+        if (!EqualsNoCase(path, JoinPath(lib.simFolder, kSceneryCfgFile))) added.library = path;
+        r.added.push_back(added);
         ++r.fresh;
         r.titles.push_back(areaTitle);
     }
-    if (cfg.Bytes() != bytes) {
-        if (std::string why = ReplaceFileSafely(path, cfg.Bytes(), sim + "\\" + kSceneryBackupFile); !why.empty()) {
+    const std::string& now = xml ? addOn.Bytes() : cfg.Bytes();
+    if (now != bytes) {
+        std::string why = xml ? MakeFolders(xmlFolder) : "";
+        if (why.empty()) why = ReplaceFileSafely(path, now, bytes.empty() ? "" : path + ".bak");
+        if (!why.empty()) {
             r.problem = "\"" + path + "\" could not be written: " + why;
             r.added.clear();
             r.titles.clear();
@@ -239,15 +293,31 @@ bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size) {
 
 std::string UnregisterScenery(const std::string& library, const std::vector<AddedArea>& areas) {
     if (areas.empty() || library.empty()) return "";
+    const bool xml = IsAddOnXml(library);
     for (const std::string& path : {library, library + ".bak"}) {
         std::string bytes;
         if (!ReadWholeFile(path, bytes).empty() || !LibraryTextProblem(bytes).empty()) continue;
         SceneryCfg cfg(bytes);
+        AddOnXml addOn(bytes);
         // The last added first, so that each finds the separator it put before itself.
-        for (auto it = areas.rbegin(); it != areas.rend(); ++it) cfg.RemoveArea(*it);
-        if (cfg.Bytes() == bytes) continue;
-        // No new backup: one holding the areas would bring them back when restored.
-        std::string why = ReplaceFileSafely(path, cfg.Bytes(), "");
+        for (auto it = areas.rbegin(); it != areas.rend(); ++it) {
+            if (xml)
+                addOn.RemoveScenery(InUtf8(*it));
+            else
+                cfg.RemoveArea(*it);
+        }
+        const std::string& now = xml ? addOn.Bytes() : cfg.Bytes();
+        if (now == bytes) continue;
+        std::string why;
+        if (now.empty() && xml) {
+            // The add-on package Setup made, with nothing left in it: it goes, and its folder
+            // when that is empty.
+            if (!DeleteFileA(path.c_str())) why = LastErrorText(GetLastError());
+            else if (path == library) RemoveDirectoryA(library.substr(0, library.find_last_of('\\')).c_str());
+        } else {
+            // No new backup: one holding the areas would bring them back when restored.
+            why = ReplaceFileSafely(path, now, "");
+        }
         if (!why.empty() && path == library) return why;
     }
     return "";

@@ -22,14 +22,14 @@ std::vector<std::string> SceneryAreaFolders(AddonType type, const std::string& d
 struct Registration {
     std::vector<AddedArea> added;         // areas this run added
     std::vector<std::string> titles;      // titles of the areas, added now or registered before
-    std::string problem;                  // "" or why scenery.cfg was left as it was
+    std::string problem;                  // "" or why the library was left as it was
     size_t fresh = 0;                     // how many of them this run added
 };
 
-// Adds an area for each folder not yet in simFolder's scenery.cfg; areas the earlier log
-// added and that are still there stay recorded. The file is changed only when an area is
-// added, with a backup beside it.
-Registration RegisterScenery(const std::string& simFolder, const std::vector<std::string>& folders,
+// Adds an area for each folder not yet in the library (a scenery.cfg, or an add-on package,
+// which is made when it is not there); areas the earlier log added and that are still there
+// stay recorded. The file is changed only when an area is added, with a backup beside it.
+Registration RegisterScenery(const SceneryLibrary& library, const std::vector<std::string>& folders,
                              const std::string& title, const std::vector<AddedArea>& earlier);
 
 // What a run did, for "/LOG=file": one line per file, area and outcome, written at the end.
@@ -135,8 +135,9 @@ bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
 // Puts a kept copy back in the place of path; empty on success, else the reason.
 std::string PutBackCopy(const std::string& copy, const std::string& path);
 
-// Takes the areas out of a scenery library, and out of the backup beside it, so that restoring
-// the backup cannot bring a removed area back. Empty on success, else the reason.
+// Takes the areas out of a scenery library (scenery.cfg or add-on.xml, by its name), and out of
+// the backup beside it, so that restoring the backup cannot bring a removed area back; an
+// add-on package left empty goes. Empty on success, else the reason.
 std::string UnregisterScenery(const std::string& library, const std::vector<AddedArea>& areas);
 
 }  // namespace kit

@@ -210,8 +210,7 @@ TEST_F(Build, InstallerSettingsForEveryTypeVersionAndCondition) {
                     {&Form1->RadioButton3, "Flightsimulator 2000", true, "Sound"},
                     {&Form1->RadioButton4, "Flightsimulator 98", true, "Panel"},
                     {&Form1->RadioButton5, "Flightsimulator 2000", false, "Adv"},
-                    {&Form1->RadioButton5, "Flightsimulator 98", true, "Adv"},
-                    {&Form1->RadioButton5, "Flightsimulator 2002", true, nullptr}};
+                    {&Form1->RadioButton5, "Flightsimulator 98", true, "Adv"}};
     for (const Case& c : cases) {
         DeleteFileA((Package() + "Kitsetup.ini").c_str());
         c.button->SetChecked(true);
@@ -223,10 +222,22 @@ TEST_F(Build, InstallerSettingsForEveryTypeVersionAndCondition) {
         EXPECT_EQ(Setup("Addon", "Condition"), c.freeware ? "Freeware" : "Shareware");
         EXPECT_EQ(Setup("Title", "hl"), "Heathrow 2000");
     }
+    // For simulators that fly no adventures: no type; the version earlier Setups read, and the list.
+    SetIni("Flightsim", "Simulators", "p3d,fsx");
+    Complete();
+    EXPECT_EQ(Setup("Flightsim", "Version") + "|" + Setup("Flightsim", "Simulators") + "|" + Setup("Addon", "Type"),
+              "Flightsimulator 2000|fsx,p3d|<absent>");
     Form1->RadioButton1.SetChecked(true);
     Form1->Label7.SetCaption("Scenery MD");
     Complete();
     EXPECT_EQ(Setup("Addon", "Type"), "Scenery MD");
+}
+
+TEST_F(Build, APackageForFs2000AloneIsWrittenAsBefore) {
+    Complete();
+    EXPECT_EQ(ReadFile(Package() + "Kitsetup.ini"),
+              "[Flightsim]\r\nVersion=Flightsimulator 2000\r\n[Addon]\r\nType=Scenery\r\nCondition=Freeware\r\n"
+              "[Title]\r\nhl=Heathrow 2000\r\n");
 }
 
 TEST_F(Build, NamesOnEvenKeysAddressesOnOddAndOldKeysStay) {
@@ -254,6 +265,7 @@ TEST_F(Build, WhatABuildWritesTheInstallerTheReopenAndTheLastDialogRead) {
     SetIni("Temp", "Splash_Width", "400");
     SetIni("Temp", "Splash_Height", "300");
     SetIni("Flightsim", "Version", "Flightsimulator 98");
+    SetIni("Flightsim", "Simulators", "fs2004,fs98");
     // A developer with an address only and one with a name only: the keys keep them apart.
     Form1->Edit3.SetText("ann@example.com"), Form1->Edit6.SetText("Cid");
     Form1->Edit10.SetText("1.1"), Form1->RadioButton4.SetChecked(true), Form1->CheckBox1.SetChecked(false);
@@ -263,7 +275,8 @@ TEST_F(Build, WhatABuildWritesTheInstallerTheReopenAndTheLastDialogRead) {
     kit::KitsetupIni built;
     built.splashWidth = "400", built.splashHeight = "300", built.splashFile = "Splash.bmp";
     built.authorEmail[0] = "ann@example.com", built.authorName[2] = "Cid";
-    built.version = "Flightsimulator 98", built.type = "Panel", built.condition = "Shareware";
+    built.version = "Flightsimulator 98", built.simulators = "fs98,fs2004", built.type = "Panel";
+    built.condition = "Shareware";
     built.addonVersion = "1.1", built.title = "Heathrow 2000";
     EXPECT_TRUE(ReadKitsetupFile(Package() + kit::kSettingsFile) == built);
     Project reopened;
@@ -278,7 +291,7 @@ TEST_F(Build, WhatABuildWritesTheInstallerTheReopenAndTheLastDialogRead) {
     ASSERT_EQ(installer.authors.size(), 2u);
     EXPECT_EQ(installer.authors[0].name + "<" + installer.authors[0].email + ">", "<ann@example.com>");
     EXPECT_EQ(installer.authors[1].name + "<" + installer.authors[1].email + ">", "Cid<>");
-    EXPECT_EQ(installer.Fs(), kit::FsVersion::Fs98);
+    EXPECT_EQ(kit::SimulatorList(installer.Targets()), "fs98,fs2004");
     EXPECT_EQ(installer.Type(), kit::AddonType::Panel);
     EXPECT_FALSE(installer.Freeware());
     EXPECT_EQ(installer.TitleWithVersion(), "Heathrow 2000 1.1");

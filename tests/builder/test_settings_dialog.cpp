@@ -66,13 +66,12 @@ TEST_F(SettingsDialog, ConstructionLoadsItsPictures) {
     EXPECT_EQ(dlg->Image9.PictureHeight(), dlg->Image9.Bounds().h);
     EXPECT_EQ(dlg->Image18.PictureWidth(), dlg->Image18.Bounds().w);
     EXPECT_EQ(dlg->Image18.PictureHeight(), dlg->Image18.Bounds().h);
-    EXPECT_TRUE(dlg->RadioButton2.Checked());
-    EXPECT_FALSE(dlg->RadioButton3.Enabled());
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs2000");
 }
 
 TEST_F(SettingsDialog, ShowTakesVersionAndSlotsFromTheSettingsFileAndGivesTheHandCursor) {
     dlg->FormShow();
-    EXPECT_TRUE(dlg->RadioButton2.Checked());  // no version yet: 2000
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs2000");  // no version yet: 2000
     for (ui::Image* slot : {&dlg->Image10, &dlg->Image11, &dlg->Image12, &dlg->Image13})
         EXPECT_TRUE(Shows(*slot, "mappe_hvid")) << slot->Name;
 
@@ -80,7 +79,7 @@ TEST_F(SettingsDialog, ShowTakesVersionAndSlotsFromTheSettingsFileAndGivesTheHan
     SetIni("Temp", "Two", "C:\\Shots\\two.jpg");
     SetIni("Temp", "Four", "C:\\Shots\\four.jpg");
     dlg->FormShow();
-    EXPECT_TRUE(dlg->RadioButton1.Checked());
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs98");
     EXPECT_EQ(dlg->SlotPath[1], "C:\\Shots\\two.jpg");
     EXPECT_EQ(dlg->SlotPath[3], "C:\\Shots\\four.jpg");
     EXPECT_TRUE(Shows(dlg->Image10, "mappe_hvid"));
@@ -95,42 +94,32 @@ TEST_F(SettingsDialog, ShowTakesVersionAndSlotsFromTheSettingsFileAndGivesTheHan
                                                               &dlg->Label16, &dlg->Label17})
         EXPECT_EQ(c->Cursor, own) << c->Name;
 
-    // An unknown version leaves the choice; the held value stays when the key goes.
+    // A version that no Setup ever read leaves the choice; the held value stays when the key
+    // goes; the list, when there is one, is the choice.
     SetIni("Flightsim", "Version", "Flightsimulator 2002");
     dlg->FormShow();
-    EXPECT_TRUE(dlg->RadioButton1.Checked());
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs98");
     ui::IniFile(dir.ini()).DeleteKey("Flightsim", "Version");
     dlg->FormShow();
     EXPECT_EQ(dlg->Version, "Flightsimulator 2002");
+    SetIni("Flightsim", "Simulators", "p3d,fs2004");
+    dlg->FormShow();
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs2004,p3d");
 }
 
-TEST_F(SettingsDialog, VersionLabelsReadTheSimulatorFolderButTheButtonsDoNot) {
+TEST_F(SettingsDialog, SimulatorLabelsTickAndReadTheFolderButTheBoxesDoNot) {
     SimulatorKey fs98(kFs98Key, "C:\\FS98\\");
-    SendMessageA(dlg->RadioButton1.Handle(), BM_CLICK, 0, 0);
-    EXPECT_TRUE(dlg->RadioButton1.Checked());
+    SendMessageA(dlg->CheckBox1.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs98,fs2000");
     EXPECT_EQ(Form1->Label27.Caption(), "");  // only the labels consult the registry
-
+    dlg->Label5.Click();                      // untick: nothing to read
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs2000");
+    EXPECT_EQ(Form1->Label27.Caption(), "");
     dlg->Label5.Click();
-    EXPECT_TRUE(dlg->RadioButton1.Checked());
-    EXPECT_EQ(dlg->SimFolder, "C:\\FS98\\");
     EXPECT_EQ(Form1->Label27.Caption(), "C:\\FS98\\");
-
-    // 2000 is not installed: its label selects it, the folder stays.
-    dlg->Label4.Click();
-    EXPECT_TRUE(dlg->RadioButton2.Checked());
+    dlg->Label20.Click();  // Prepar3D is not installed: the folder stays
     EXPECT_EQ(Form1->Label27.Caption(), "C:\\FS98\\");
-    {
-        SimulatorKey fs2000(kFs2000Key, "C:\\FS2000\\");
-        dlg->Label5Click();
-        // The disabled 2002 label takes no click.
-        const ui::Rect& r = dlg->Label2.Bounds();
-        LPARAM at = MAKELPARAM(r.x + r.w / 2, r.y + r.h / 2);
-        SendMessageA(dlg->Panel1.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageA(dlg->Panel1.Handle(), WM_LBUTTONUP, 0, at);
-        EXPECT_TRUE(dlg->RadioButton1.Checked());
-        dlg->Label4Click();  // its handler is the 2000 one
-        EXPECT_EQ(Form1->Label27.Caption(), "C:\\FS2000\\");
-    }
+    EXPECT_EQ(kit::SimulatorList(dlg->Simulators()), "fs98,fs2000,p3d");
 }
 
 TEST_F(SettingsDialog, ChoosingAScreenshotFillsTheSlotWithItsSizeInTheHint) {
@@ -208,11 +197,18 @@ TEST_F(SettingsDialog, NextWritesTheChoicesAndStartsTheMainFormsTimer) {
     dlg->Image12Click();
     dlg->Image14Click();
     dlg->Show();
+    dlg->Label4Click();  // none ticked: the author is asked for one
+    dlg->Label12.Click();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, "Please tick the simulators this add-on is for.");
+    EXPECT_TRUE(dlg->Showing());
     dlg->Label5Click();
+    dlg->SimulatorLabelClick(4);  // FSX
     dlg->Label12.Click();  // "Next >>"
     EXPECT_FALSE(dlg->Showing());
     EXPECT_TRUE(Form1->Timer1.Enabled());
-    EXPECT_EQ(Ini("Flightsim", "Version"), "Flightsimulator 98");
+    EXPECT_EQ(Ini("Flightsim", "Version"), "Flightsimulator 98");  // what earlier Setups read
+    EXPECT_EQ(Ini("Flightsim", "Simulators"), "fs98,fsx");
     EXPECT_EQ(Ini("Temp", "One"), one);
     EXPECT_EQ(Ini("Temp", "Two"), "<absent>");
     EXPECT_EQ(Ini("Temp", "Three"), three);
@@ -427,7 +423,7 @@ TEST_F(SettingsDialog, SmallButtonsShowTheirPressedPictures) {
 }
 
 TEST_F(SettingsDialog, AccentedAndLongPicturePathsTravelUnchanged) {
-    std::string folder = dir.path() + "Vues de l'\xE9t\xE9 \xE0 S\xE6by";
+    std::string folder = dir.path() + "Vues de l'\xE9t\xE9 \xE0 S\xE6" "by";
     for (int i = 0; i < 3; ++i) folder += "\\Un dossier de captures d'\xE9" "cran tr\xE8s long " + std::to_string(i);
     ASSERT_TRUE(ui::ForceDirectories(folder));
     std::string shot = folder + "\\Caf\xE9 cr\xE8me.jpg";

@@ -108,6 +108,8 @@ class BuilderForms(unittest.TestCase):
         choose_file("Import splashscreen", win_path(splash))
         click(SETTINGS, 39, DLG_PANEL + 56)                         # slot 1
         choose_file("Please select a screenshot", win_path(screenshot))
+        for y in (224, 242, 260):                                   # FS2004, FSX, Prepar3D by their labels
+            click(SETTINGS, 60, DLG_PANEL + y + 6)
         png = shot("builder-settings-chosen")
         # The 200 x 100 splash is shown unscaled in the middle of the preview box.
         border = (sw - 411) // 2
@@ -129,6 +131,7 @@ class BuilderForms(unittest.TestCase):
 
         ini = self.inst.ini()
         self.assertEqual(ini.get("Flightsim", "Version"), "Flightsimulator 2000")
+        self.assertEqual(ini.get("Flightsim", "Simulators"), "fs2000,fs2004,fsx,p3d")
         self.assertEqual(ini.get("Temp", "One"), win_path(screenshot))
         self.assertEqual(ini.get("Temp", "Splash"), win_path(splash))
         self.assertEqual((ini.get("Temp", "Splash_Width"), ini.get("Temp", "Splash_Height")), ("200", "100"))

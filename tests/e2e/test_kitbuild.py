@@ -196,6 +196,8 @@ class ReleaseScript(unittest.TestCase):
             (1, (old, new, "-o", "Heathrow 1.1", "--colour", "red"), "Kitbuild: error: --colour: unknown option"),
             (1, (old, new, "-o", "Heathrow 1.1", "--developer", "4", "Bob"), "Kitbuild: error: --developer: takes a number from 1 to 3"),
             (1, (old, new, "-o", "Heathrow 1.1", "-z"), "Kitbuild: error: -z: needs a value"),
+            (1, (old, new, "-o", "Heathrow 1.1", "--simulator", "FS2004,FS2010"), "--simulator: does not know FS2010"),
+            (1, (old, new, "-o", "Heathrow 1.1", "--simulator", ","), "--simulator: names no simulator"),
             (1, (old, new, "-o", r"Heathrow addon\pkg"), "Kitbuild: error: "),
             (1, (old, new, "-o", "Heathrow 1.1", "-x", r"Heathrow 1.1\Setup"), "is a file of the package itself"),
             (2, (old, "Heathrow add-on", "-o", "Heathrow 1.1"), "Kitbuild: error: Heathrow add-on: "),
@@ -210,6 +212,13 @@ class ReleaseScript(unittest.TestCase):
             code, out, err = self.run_here(*args)
             self.assertEqual((code, text in err), (want, True), (args, out, err))
         self.assertEqual(snapshot(v11), kept)
+
+        # Several simulators: the list in their order, Version as earlier Setups read it.
+        code, out, err = self.run_here(old, new, "-o", "Heathrow multi", "--simulator", " FSX,Prepar3D, fs2004")
+        self.assertEqual(code, 0, out + err)
+        flightsim = [k for k in keys(os.path.join(self.work, "Heathrow multi", "Kitsetup.ini")) if k[0] == "Flightsim"]
+        self.assertEqual(flightsim, [("Flightsim", "Version", "Flightsimulator 2000"),
+                                     ("Flightsim", "Simulators", "fs2004,fsx,p3d")])
 
         # Without the zip engine (6), and with Ctrl+C (5), the package stays byte for byte.
         no_engine = InstallDir(without=("ZIPENG.DLL",))

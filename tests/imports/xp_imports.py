@@ -11,7 +11,7 @@ imports them by name must ask for version 6 in its manifest."""
 import os, re, subprocess, sys, tempfile
 
 objdump, cc, dist = sys.argv[1:4]
-HEADERS = ["windows.h", "commctrl.h", "commdlg.h", "shellapi.h", "shlobj.h", "shlwapi.h", "olectl.h"]
+HEADERS = ["windows.h", "commctrl.h", "commdlg.h", "shellapi.h", "shlobj.h", "shlwapi.h", "olectl.h", "tlhelp32.h"]
 MSVCRT_NEWER = re.compile(
     r"_[sl]$|^_w?(time|localtime|gmtime|mktime|ctime|difftime|ftime|futime|utime|findfirst|findnext|stat|fstat)32"
     r"|^_w?f?stat64i32$|^_w?find(first|next)64i32$|^_(get|set)_(errno|doserrno|fmode|output_format)$"

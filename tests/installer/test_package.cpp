@@ -48,7 +48,7 @@ TEST(PackageSettings, ReadsEveryKeyOfARealFile) {
     EXPECT_EQ(p.authors[0].email, "jens@example.dk");
     EXPECT_EQ(p.authors[1].name, "Third Dev");
     EXPECT_EQ(p.authors[1].email, "third@example.com");
-    EXPECT_EQ(p.Fs(), FsVersion::Fs2000);
+    EXPECT_EQ(SimulatorList(p.Targets()), "fs2000");
     EXPECT_EQ(p.Type(), AddonType::Adventure);
     EXPECT_FALSE(p.Freeware());
     EXPECT_EQ(p.DisplayTitle(), "Greenland Adventure");
@@ -59,7 +59,7 @@ TEST(PackageSettings, AMissingFileGivesNeutralValues) {
     PackageInfo p = ReadPackageInfoFile("C:\\no such folder\\Kitsetup.ini");
     EXPECT_EQ(p.splashWidth, 0);
     EXPECT_TRUE(p.authors.empty());
-    EXPECT_EQ(p.Fs(), FsVersion::Unknown);
+    EXPECT_EQ(SimulatorList(p.Targets()), "fs98,fs2000");  // what Setup always tried
     EXPECT_EQ(p.Type(), AddonType::Unknown);
     EXPECT_TRUE(p.Freeware());
     EXPECT_EQ(p.DisplayTitle(), "Flight Simulator add-on");
@@ -76,8 +76,22 @@ TEST(PackageSettings, ValuesAsTheBuilderWritesThem) {
         PackageInfo p = ReadPackageInfo(MapReader({{"Addon/Type", c.type}}));
         EXPECT_EQ(p.Type(), c.want) << c.type;
     }
-    EXPECT_EQ(ReadPackageInfo(MapReader({{"Flightsim/Version", "Flightsimulator 98"}})).Fs(), FsVersion::Fs98);
-    EXPECT_EQ(ReadPackageInfo(MapReader({{"Flightsim/Version", "FS2002"}})).Fs(), FsVersion::Unknown);
+    // A package's list names what it is for; without one, its Version (only ever FS98 or FS2000) does.
+    struct Target {
+        const char *version, *list, *want;
+    } targets[] = {{"Flightsimulator 98", "", "fs98"},
+                   {"Flightsimulator 2002", "", "fs98,fs2000"},
+                   {"Flightsimulator 2000", "fsx, FS2004,p3d,msfs", "fs2004,fsx,p3d"},
+                   {"Flightsimulator 98", "msfs", "fs98"}};
+    for (const Target& t : targets)
+        EXPECT_EQ(SimulatorList(
+                      ReadPackageInfo(MapReader({{"Flightsim/Version", t.version}, {"Flightsim/Simulators", t.list}}))
+                          .Targets()),
+                  t.want)
+            << t.list;
+    KitsetupIni both;  // of FS98 and FS2000, earlier Setups read FS2000
+    SetSimulators(both, {FsVersion::Fs98, FsVersion::Fs2000});
+    EXPECT_EQ(both.version + "|" + both.simulators, "Flightsimulator 2000|fs98,fs2000");
     // Sizes that are not plain numbers count as absent rather than as garbage sizes.
     PackageInfo p = ReadPackageInfo(MapReader({{"Splash/Width", "12x"}, {"Splash/Height", "-5"}}));
     EXPECT_EQ(p.splashWidth, 0);
@@ -123,14 +137,6 @@ TEST(PackageSettings, SizesForPeople) {
     EXPECT_EQ(FormatSize(3ull << 30), "3.00 GB");
 }
 
-TEST(Destination, RegistryKeysByVersion) {
-    const std::string base = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\";
-    EXPECT_EQ(FsRegistryKeys(FsVersion::Fs2000), std::vector<std::string>{base + "7.0"});
-    EXPECT_EQ(FsRegistryKeys(FsVersion::Fs98), std::vector<std::string>{base + "6.1"});
-    EXPECT_EQ(FsRegistryKeys(FsVersion::Unknown), (std::vector<std::string>{base + "7.0", base + "6.1"}));
-    EXPECT_STREQ(kFsRegistryValue, "path");
-}
-
 TEST(Destination, TitleAsFolderName) {
     EXPECT_EQ(FolderNameFromTitle("Copenhagen Kastrup"), "Copenhagen Kastrup");
     EXPECT_EQ(FolderNameFromTitle("  A/B: \"Best\" <v2>?  "), "AB Best v2");
@@ -166,6 +172,8 @@ TEST(Destination, FolderByType) {
     EXPECT_EQ(AddonSubfolder(AddonType::SceneryMD, "EKCH 2000", loose), "Addon Scenery");
     EXPECT_EQ(AddonSubfolder(AddonType::Aircraft, "Cessna: 172", {"aircraft.cfg", "model/c.mdl"}), "Aircraft\\Cessna 172");
     EXPECT_EQ(AddonSubfolder(AddonType::Aircraft, "Cessna", {"C172/aircraft.cfg", "C172/model/c.mdl"}), "Aircraft");
+    EXPECT_EQ(AddonSubfolder(AddonType::Aircraft, "Cessna", {"model/c.mdl"}, FsVersion::Prepar3D),
+              "SimObjects\\Airplanes\\Cessna");
     EXPECT_EQ(AddonSubfolder(AddonType::Aircraft, "Cessna", {"model/c.mdl", "model/d.mdl"}), "Aircraft\\Cessna");
     EXPECT_EQ(AddonSubfolder(AddonType::Sound, "Engines", loose), "Sound");
     EXPECT_EQ(AddonSubfolder(AddonType::Panel, "Gauges Pack", loose), "Gauges");
