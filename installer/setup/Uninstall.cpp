@@ -409,6 +409,7 @@ bool PlanRemoval(Removal& run) {
                     "the record " + run.recordPath + " is not there");
     UninstallContext context;
     context.recordPath = run.recordPath;
+    context.folders = TheSystemFolders();
     for (bool machine : {true, false}) {
         char base[MAX_PATH] = "";
         if (SUCCEEDED(

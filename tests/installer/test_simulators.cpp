@@ -168,9 +168,41 @@ TEST(AddOnPackage, AnUninstallPlansEveryLibraryItsAreasWentInto) {
                  {2, "", "Addon Scenery\\T", "C:\\FS9\\T.cfg"}};
     UninstallContext context;
     context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
+    context.folders.documents = "C:\\Docs";
     UninstallPlan plan = PlanUninstall(log.Text(), context);
     std::string libraries;
     for (const PlannedArea& a : plan.areas) libraries += a.library + " ";
     EXPECT_EQ(libraries, "C:\\FS9\\NewScenery.cfg C:\\FS9\\scenery.cfg C:\\Docs\\Prepar3D v5 Add-ons\\T\\add-on.xml ");
     EXPECT_EQ(plan.skipped, std::vector<std::string>{"Area=2 Addon Scenery\\T"});
+}
+
+TEST(AddOnPackage, AnEditedRecordTakesAreasOutOfNoLibraryButItsSimulatorsOwn) {
+    InstallLog log;
+    log.title = "T";
+    log.folder = "C:\\FSX\\Addon Scenery\\T";
+    log.simulator = "C:\\FSX";
+    log.key = UninstallKeyName(log.title, log.folder);
+    UninstallContext context;
+    context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
+    context.folders = {"C:\\ProgramData", "C:\\Users\\A\\AppData\\Roaming", "C:\\Users\\A\\Documents"};
+    const std::pair<const char*, bool> libraries[] = {
+        {"", true},
+        {"c:\\fsx\\NewScenery.cfg", true},
+        {"C:\\ProgramData\\Microsoft\\FSX\\Scenery.CFG", true},
+        {"C:\\Users\\A\\AppData\\Roaming\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", true},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\T\\add-on.xml", true},
+        {"C:\\Windows\\scenery.cfg", false},
+        {"D:\\FSX\\NewScenery.cfg", false},
+        {"C:\\ProgramData\\Microsoft\\FSX\\..\\..\\Other\\scenery.cfg", false},
+        {"C:\\ProgramData\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", false},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\Other\\add-on.xml", false},
+    };
+    for (const auto& [library, planned] : libraries) {
+        log.areas = {{1, "", "Addon Scenery\\T", library}};
+        const UninstallPlan plan = PlanUninstall(log.Text(), context);
+        ASSERT_EQ(plan.refusal, "") << library;
+        EXPECT_EQ(!plan.areas.empty(), planned) << library;
+        for (const PlannedArea& a : plan.areas)
+            EXPECT_EQ(a.library.find("ProgramData\\Microsoft\\FSX\\New"), std::string::npos) << library;
+    }
 }
