@@ -7,7 +7,9 @@
 //     installation's identity (its record's name, its key, its uninstaller's folder), the
 //     splash picture's name are each plain names (Oracles.h);
 //   - what a build writes reads back the same: the settings as the builder reopened them,
-//     written through the shared writer into a new file and read again, are the same.
+//     written through the shared writer into a new file and read again, are the same; and
+//     the simulators a build is for (those the file names, and a set the input's first byte
+//     picks), written as the builder writes them, are what Setup and the reopening read back.
 //
 // The private-profile calls as modelled here: lines end at CR or LF; blanks around a line, a
 // key and a value do not count; a line "[name]" (up to its last ']') begins a section; names
@@ -21,6 +23,7 @@
 
 #include "Destination.h"
 #include "InstallLog.h"
+#include "KitsetupIni.h"
 #include "Oracles.h"
 #include "PackageInfo.h"
 
@@ -98,10 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const kit::PackageInfo info = kit::ReadPackageInfo(
         [read = Reader(file, 2047)](const std::string& s, const std::string& k) { return read(s, k, ""); });
+    const std::vector<kit::FsVersion> targets = info.Targets();
+    Require(!targets.empty(), "a package for no simulator");
     for (kit::AddonType t : {kit::AddonType::Unknown, kit::AddonType::Scenery, kit::AddonType::SceneryMD,
                              kit::AddonType::Aircraft, kit::AddonType::Sound, kit::AddonType::Panel,
                              kit::AddonType::Adventure})
-        for (const std::string& name : oracle::Split(kit::AddonSubfolder(t, info.title, {}), '\\')) RequirePlain(name);
+        for (kit::FsVersion v : targets)
+            for (const std::string& name : oracle::Split(kit::AddonSubfolder(t, info.title, {}, v), '\\'))
+                RequirePlain(name);
     const std::string folder = kit::JoinPath("C:\\FS2000", kit::AddonSubfolder(info.Type(), info.title, {}));
     const std::string identity = kit::InstallIdentity(info.title, folder);
     RequirePlain(identity);
@@ -111,11 +118,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(oracle::FileBelow(own, below) && oracle::Resolve(own).size() == oracle::Resolve(below).size() + 1,
             "an uninstaller's folder that is not one folder of its own");
     RequirePlain(info.SplashName());
-    (void)kit::FsRegistryKeys(info.Fs()), (void)kit::TypeDisplayName(info.Type(), info.type), (void)info.TitleWithVersion();
+    (void)kit::TypeDisplayName(info.Type(), info.type), (void)info.TitleWithVersion();
+    (void)kit::SimulatorsText(targets), (void)kit::TypeNote(info.Type(), targets.front());
 
     const kit::KitsetupIni reopened = kit::ReadKitsetup(Reader(file, std::string::npos));
     const Profile rewritten = Parse(Written(reopened));
     Require(kit::ReadKitsetup(Reader(rewritten, std::string::npos)) == reopened,
             "what a build writes does not read back the same");
+
+    std::vector<kit::FsVersion> picked;
+    for (size_t i = 0; i < std::size(kit::kSimulators); ++i)
+        if (size && (data[0] >> i & 1)) picked.push_back(kit::kSimulators[i].version);
+    for (const std::vector<kit::FsVersion>& list : {kit::SimulatorsOf(reopened), picked}) {
+        kit::KitsetupIni built = reopened;
+        kit::SetSimulators(built, list);
+        const Profile file = Parse(Written(built));
+        const std::vector<kit::FsVersion> want = list.empty() ? std::vector{kit::kDefaultSimulator} : list;
+        const kit::PackageInfo setup = kit::ReadPackageInfo(
+            [read = Reader(file, 2047)](const std::string& s, const std::string& k) { return read(s, k, ""); });
+        Require(
+            kit::SimulatorsOf(kit::ReadKitsetup(Reader(file, std::string::npos))) == want && setup.Targets() == want,
+            "the simulators a build is for do not read back as built");
+    }
     return 0;
 }

@@ -8,7 +8,11 @@
 //     identity's Backup, an uninstaller or data folder not this identity's own;
 //   - a registry key other than "Skykit <identity>", the identity its record's name carries;
 //   - an area whose Local, as Windows resolves it against the simulator's folder, is not the
-//     add-on's folder or inside it, or whose library is not a scenery.cfg;
+//     add-on's folder or inside it, or whose library is not one a simulator of the record's
+//     Simulator folder keeps: scenery.cfg or NewScenery.cfg in that folder, Scenery.CFG in the
+//     folder of FSX (boxed or Steam) or Prepar3D v1 to v3 in application data (all users', or
+//     the person's for v2), the add-on.xml in the folder named for the add-on (its identity
+//     without the digits) in the Prepar3D v4 or v5 add-ons folder of the documents;
 //   - a folder that is not the add-on's, inside it, or above it. Folders above it are planned
 //     only as "removed when empty" (every planned folder is), so holding one takes nothing that
 //     is not the add-on's; anything beside or elsewhere is refused.
@@ -26,6 +30,10 @@ using oracle::Require;
 namespace {
 
 const char* const kRoots[] = {"C:\\ProgramData", "C:\\Documents and Settings\\Ann\\Local Settings\\Application Data"};
+
+const char* const kCommonAppData = "C:\\ProgramData";
+const char* const kUserAppData = "C:\\Documents and Settings\\Ann\\Application Data";
+const char* const kDocuments = "C:\\Documents and Settings\\Ann\\My Documents";
 
 const std::string kWholeMark = "; Written by Setup. This record is whole only when it ends with its End= line.";
 
@@ -91,15 +99,27 @@ void Check(const std::string& text, const kit::UninstallContext& context) {
         const std::vector<std::string> dir = oracle::Resolve(d);
         Require(oracle::Within(dir, addon) || oracle::Within(addon, dir), "a folder beside the add-on's folder");
     }
+    const std::string simulator = kit::Trim(plan.log.simulator), named = identity.substr(0, identity.size() - 9);
+    std::vector<std::vector<std::string>> libraries;
+    for (const std::string& l : {simulator + "\\scenery.cfg", simulator + "\\NewScenery.cfg",
+                                 std::string(kUserAppData) + "\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG"})
+        libraries.push_back(oracle::Resolve(l));
+    for (const char* dir :
+         {"Microsoft\\FSX", "Microsoft\\FSX-SE", "Lockheed Martin\\Prepar3D", "Lockheed Martin\\Prepar3D v3"})
+        libraries.push_back(oracle::Resolve(std::string(kCommonAppData) + "\\" + dir + "\\Scenery.CFG"));
+    for (const char* v : {"v4", "v5"})
+        libraries.push_back(
+            oracle::Resolve(std::string(kDocuments) + "\\Prepar3D " + v + " Add-ons\\" + named + "\\add-on.xml"));
     for (const kit::PlannedArea& a : plan.areas) {
         // Values are read without the blanks around them; a Local is relative to the
         // simulator's folder unless it names a drive or a share.
         const std::string local = kit::Trim(a.area.local);
         const bool full = (local.size() > 1 && local[1] == ':') || local.rfind("\\\\", 0) == 0;
-        const std::string path = full ? local : kit::Trim(plan.log.simulator) + "\\" + local;
+        const std::string path = full ? local : simulator + "\\" + local;
         Require(oracle::Within(oracle::Resolve(path), addon), "an area whose Local is outside the add-on's folder");
-        Require(oracle::Lower(a.library.substr(a.library.find_last_of("\\/") + 1)) == "scenery.cfg",
-                "an area of a library that is not a scenery.cfg");
+        const std::vector<std::string> library = oracle::Resolve(a.library);
+        Require(!library.empty() && std::find(libraries.begin(), libraries.end(), library) != libraries.end(),
+                "an area of a library that is not one its simulator keeps");
     }
 }
 
@@ -109,6 +129,7 @@ void PlanEach(const std::string& text) {
     const kit::InstallLog log = kit::InstallLog::Parse(text);
     kit::UninstallContext context;
     context.appDataRoots.assign(std::begin(kRoots), std::end(kRoots));
+    context.folders = {kCommonAppData, kUserAppData, kDocuments};
     context.recordPath = kit::JoinPath(kit::WholePath(log.folder), kit::LogFileName(log.title, log.folder));
     Check(text, context);
     kit::OtherInstallation later = kit::OtherInstallation::Of(log);
