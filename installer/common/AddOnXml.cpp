@@ -149,8 +149,14 @@ std::vector<AddOnXml::Component> AddOnXml::Components() const {
     for (size_t i = 0; i < tags.size(); ++i) {
         if (tags[i].name != "addon.component" || tags[i].closing || tags[i].empty) continue;
         size_t j = i + 1;
-        while (j < tags.size() && !(tags[j].closing && tags[j].name == "addon.component")) ++j;
+        while (j < tags.size() && tags[j].name != "addon.component") ++j;
         if (j == tags.size()) break;  // not closed: no component
+        // Not closed before the next one begins: no component, or it would reach over the next
+        // one's lines and take them along when it is taken out.
+        if (!tags[j].closing) {
+            i = j - 1;
+            continue;
+        }
         Component c;
         c.begin = tags[i].begin;
         c.end = tags[j].end;

@@ -206,3 +206,17 @@ TEST(AddOnPackage, AnEditedRecordTakesAreasOutOfNoLibraryButItsSimulatorsOwn) {
             EXPECT_EQ(a.library.find("ProgramData\\Microsoft\\FSX\\New"), std::string::npos) << library;
     }
 }
+
+TEST(AddOnPackage, AComponentLeftUnclosedIsNotTakenOutWithTheAddedOne) {
+    const std::string doc = "<SimBase.Document>\r\n    <AddOn.Component>\r\n        <Category>Scenery</Category>\r\n"
+                            "    <AddOn.Component>\r\n        <Path>Mine</Path>\r\n    </AddOn.Component>\r\n"
+                            "    <AddOn.Component>\r\n</SimBase.Document>\r\n";
+    AddOnXml xml(doc);
+    AddedArea added;
+    std::string why;
+    ASSERT_TRUE(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", added, why)) << why;
+    EXPECT_EQ(xml.Components().size(), 2u);
+    EXPECT_EQ(xml.FindPath("C:\\P3D\\Addon Scenery\\T", "C:\\Docs\\T"), added.number);
+    EXPECT_TRUE(xml.RemoveScenery(added));
+    EXPECT_EQ(xml.Bytes(), doc);
+}
