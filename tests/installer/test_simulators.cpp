@@ -220,3 +220,15 @@ TEST(AddOnPackage, AComponentLeftUnclosedIsNotTakenOutWithTheAddedOne) {
     EXPECT_TRUE(xml.RemoveScenery(added));
     EXPECT_EQ(xml.Bytes(), doc);
 }
+
+TEST(AddOnPackage, AnAddThatWouldLandInsideAnotherComponentIsRefused) {
+    // The document's end tag inside a component that began before the document.
+    const std::string doc = "<AddOn.Component>\r\n<SimBase.Document>\r\n<Category>Scenery</Category>\r\n"
+                            "</SimBase.Document>\r\n</AddOn.Component>\r\n";
+    AddOnXml xml(doc);
+    AddedArea added;
+    std::string why;
+    EXPECT_FALSE(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", added, why));
+    EXPECT_NE(why, "");
+    EXPECT_EQ(xml.Bytes(), doc);
+}
