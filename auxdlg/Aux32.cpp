@@ -32,6 +32,7 @@ public:
 
     explicit AboutForm(HWND owner) : Form("AboutForm", 330, 232) {
         Title = "About Skykit";
+        Help = {"first-package.htm", "toolbar"};
         Color = RGB(244, 247, 251);
         owner_ = owner;
         Product.Font.bold = true;
@@ -70,6 +71,7 @@ public:
 
     explicit UrlForm(HWND owner) : Form("UrlForm", 340, 214) {
         Title = "My favourite fs sites";
+        Help = {"first-package.htm", "toolbar"};
         Color = RGB(244, 247, 251);
         owner_ = owner;
         Visit.Default = true;
@@ -118,4 +120,6 @@ void __stdcall AuxFreeForm(AuxForm* f) {
 }
 
 HWND __stdcall AuxFormHandle(AuxForm* f) { return f ? f->form->Handle() : nullptr; }
+
+void __stdcall AuxSetDesktop(void* desktop) { ui::SetDesktop(static_cast<ui::Desktop*>(desktop)); }
 }

@@ -23,4 +23,7 @@ AUX32_API int __stdcall AuxShowModal(AuxForm* form);
 AUX32_API void __stdcall AuxFreeForm(AuxForm* form);
 // The form's window while it exists (for tests and drivers).
 AUX32_API HWND __stdcall AuxFormHandle(AuxForm* form);
+// What the forms hand to the shell (a site, the guide) goes through the caller's desktop seam,
+// a ui::Desktop of a program built with the same form framework; nullptr: the library's own.
+AUX32_API void __stdcall AuxSetDesktop(void* desktop);
 }

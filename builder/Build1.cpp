@@ -62,6 +62,7 @@ LRESULT CALLBACK DropProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
 
 TForm1::TForm1() : Form("Form1", 514, 393) {
     Title = "Skykit Builder";
+    Help = {"first-package.htm", "main"};
     BuildLayout();
 
     // The text fields start empty; the settings file fills some of them when the form shows.

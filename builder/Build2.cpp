@@ -58,6 +58,7 @@ int FindForward(const std::string& text, const std::string& what, int from, bool
 
 TForm2::TForm2() : Form("Form2", 509, 377) {
     Title = "Legal texts";
+    Help = {"first-package.htm", "legal"};
     Border = ui::BorderStyle::None;
     Image1.Stretch = true;
     for (ui::Label* l : {&Label4, &Label1, &Label7, &Label8}) l->Font.bold = true;

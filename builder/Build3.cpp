@@ -7,6 +7,7 @@ TForm3* Form3 = nullptr;
 TForm3::TForm3() : Form("Form3", 254, 113) {
     TopMost = true;
     Title = "Building...";
+    Help = {"first-package.htm", "building"};
     Image1.Stretch = true;
     Label1.Font.pixelHeight = 13;
     Label1.Font.bold = true;

@@ -11,6 +11,7 @@ TForm5* Form5 = nullptr;
 
 TForm5::TForm5() : Form("Form5", 375, 130) {
     Title = "Standard user";
+    Help = {"first-package.htm", "authors"};
     Image1.Stretch = true;
     Image2.Stretch = true;
     Image5.Center = true;

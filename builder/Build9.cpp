@@ -35,6 +35,7 @@ HBITMAP BuiltIn(const char* name) { return LoadBitmapA(ui::ModuleInstance(), nam
 
 TOption1::TOption1() : Form("Option1", 411, 327) {
     Title = "SKKT Project settings";
+    Help = {"first-package.htm", "settings"};
     Panel4.Color = RGB(28, 60, 112);
     Panel1.Color = RGB(207, 209, 213);
     Image1.Stretch = true;

@@ -43,6 +43,7 @@ int CountPackageFiles(const std::string& dir) {
 
 TDone1::TDone1() : Form("Done1", 282, 325) {
     Title = "SKKT Project Builder";
+    Help = {"first-package.htm", "complete"};
     Label1.Font.pixelHeight = 19;
     Label1.Font.bold = true;
     Label1.Font.color = RGB(28, 60, 112);

@@ -4,6 +4,7 @@ TSplash* Splash = nullptr;
 
 TSplash::TSplash() : Form("Splash", 399, 300) {
     Border = ui::BorderStyle::None;
+    Help = {"Index.htm", ""};
     TopMost = true;
     Panel1.Outer = ui::Panel::Bevel::Lowered;
     Panel1.Inner = ui::Panel::Bevel::Raised;

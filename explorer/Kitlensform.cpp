@@ -172,6 +172,7 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
 
 TKitlens::TKitlens() : Form("Kitlens", 473, 508) {
     Title = "Skykit Explorer";
+    Help = {"explorer.htm", ""};
     Placement = ui::Position::Designed;
     Left = 192;
     Top = 108;
@@ -377,6 +378,8 @@ void TKitlens::FormShow() {
     ZipFName.SetCaption(ui::InstallDir());
     SpeedButton4Click();
 }
+
+ui::HelpTopic TKitlens::CurrentHelp() const { return Memo1.Visible() ? ui::HelpTopic{Help.page, "mail"} : Help; }
 
 void TKitlens::FormDestroy() {
     Entries.clear();

@@ -97,6 +97,8 @@ public:
     void AdjustCreateParams(ui::CreateParams& p) override;
     void FormCreate();
     void FormShow() override;
+    // With the message panel shown, F1 explains mailing.
+    ui::HelpTopic CurrentHelp() const override;
     void FormClose(bool& allowHide) override;
     void FormDestroy() override;
     void SpeedButton4Click();

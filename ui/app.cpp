@@ -27,6 +27,7 @@ bool Application::HandleMessage(MSG& msg) {
         Terminated = true;
         return false;
     }
+    if (HelpKey(msg)) return true;
     // A non-modal dialog handles its own keys: Tab between its fields, Enter, Escape.
     for (HWND d : dialogs_)
         if (IsWindow(d) && IsDialogMessageA(d, &msg)) return true;

@@ -189,6 +189,7 @@ int Form::ShowModal() {
             if (got == 0) PostQuitMessage((int)msg.wParam);
             break;
         }
+        if (App->HelpKey(msg)) continue;
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && IsDialogMessageA(hwnd_, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -588,6 +588,14 @@ struct CreateParams {
     HWND Parent = nullptr;
 };
 
+// A place in the guide (the help pages in the folder "Help" beside the program): a page and
+// one of its sections, "" for the page's top.
+struct HelpTopic {
+    std::string page;
+    std::string section;
+    bool operator==(const HelpTopic&) const = default;
+};
+
 // One entry of a form's layout table.
 struct Place {
     Control& control;
@@ -607,6 +615,8 @@ public:
     int Left = 0, Top = 0;
     bool TopMost = false;
     int ModalResult = mrNone;
+    // Where F1 opens the guide while the form (or a control on it) has the keyboard.
+    HelpTopic Help;
 
     // Creates the window and every control of the layout table, in table order (which is
     // also the tab order of the windowed controls unless they say otherwise).
@@ -634,6 +644,9 @@ public:
     virtual void FormClose(bool& allowHide) { (void)allowHide; }
     virtual void FormDestroy() {}
     virtual void AdjustCreateParams(CreateParams& p) { (void)p; }
+    // The guide's place for what the form shows now; a form that shows more than one thing
+    // in turn tells which.
+    virtual HelpTopic CurrentHelp() const { return Help; }
 
     // Makes the window caption-less and skinned: pop-up style without the dialog frame, in
     // the window class "Skykit Builder" that both programs' windows use.
@@ -754,6 +767,9 @@ public:
     void Own(Form* f, bool mayBeMain = false);
     void Run();
     void ProcessMessages();
+    // F1 opens the guide at the topic of the form that has the keyboard; true when the
+    // message was that key and has been dealt with. Every message loop asks first.
+    bool HelpKey(const MSG& msg);
     void Terminate();
     void Minimize();
     // Destroys every owned form, the last created first.
@@ -787,6 +803,14 @@ void ShowMessage(const std::string& text);
 // The directory of the running program, with a trailing backslash. Tests may point it at a
 // test install directory.
 std::string InstallDir();
+// The address of a topic of the guide: "file:///C:/Skykit/Help/page.htm#section".
+std::string HelpAddress(const HelpTopic& topic);
+// Opens the guide at a topic in the person's web browser, through the desktop's shell call.
+// A section needs the browser itself: asked to open a file's address, the shell opens the
+// file and drops what follows "#". Without a registered browser (or when it does not start)
+// the page is opened as a document; nothing is said when that fails too, as for the
+// toolbar's Help.
+void OpenHelp(HWND owner, const HelpTopic& topic);
 void SetInstallDirForTests(const std::string& dir);
 
 // A Windows initialisation file, opened by full path through the private-profile calls for

@@ -7,6 +7,7 @@
 #include "Done.h"
 #include "PackageFiles.h"
 #include "PackageInfo.h"
+#include "Splash.h"
 
 using namespace testing_support;
 using namespace builder_tests;
@@ -377,6 +378,41 @@ TEST_F(Build, ProjectInformationNeedsACompletedBuild) {
         EXPECT_EQ(Messages().size(), 1u) << location;  // no package to show
     }
     RemoveTree(folders);
+}
+
+// F1 in each of the builder's windows opens the guide at the part about that window; a form
+// shown inside another (the legal texts over the main window) answers for itself, and a modal
+// dialog's own loop takes the key as the program's loop does.
+TEST_F(Build, F1InEachWindowOpensTheGuideWhereItExplainsThatWindow) {
+    watcher.SetEnabled(false);
+    TSplash splash;
+    Form1->Show();
+    Form1->Image3Click();  // "Note": the legal texts over the client panel
+    const struct {
+        ui::Form* form;
+        HWND keyboard;
+        ui::HelpTopic topic;
+    } windows[] = {
+        {Form1, Form1->Edit1.Handle(), {"first-package.htm", "main"}},
+        {Form2, Form2->Memo1.Handle(), {"first-package.htm", "legal"}},
+        {Form5, Form5->Edit3.Handle(), {"first-package.htm", "authors"}},
+        {Option1, Option1->Handle(), {"first-package.htm", "settings"}},
+        {Form3, Form3->Button1.Handle(), {"first-package.htm", "building"}},
+        {&splash, splash.Handle(), {"Index.htm", ""}},
+    };
+    for (const auto& w : windows) {
+        desk.Clear();
+        w.form->Show();
+        PressF1(w.keyboard);
+        EXPECT_EQ(GuideProblem(desk.Of("ShellExecute"), w.topic), "") << w.form->Name;
+    }
+    desk.Clear();
+    Later press(50, [] {
+        PostMessageA(Done1->Edit1.Handle(), WM_KEYDOWN, VK_F1, 0);
+        PostMessageA(Done1->Handle(), WM_CLOSE, 0, 0);
+    });
+    Done1->ShowModal();
+    EXPECT_EQ(GuideProblem(desk.Of("ShellExecute"), {"first-package.htm", "complete"}), "");
 }
 
 TEST_F(Build, ToolbarHandsOverToMailHelpAndTheExplorer) {

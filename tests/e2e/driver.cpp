@@ -19,7 +19,8 @@
 //                                clicks, then samples PCLASS's progress bars until DCLASS shows;
 //                                with CANCEL_AT, presses PCLASS's "Cancel" once its second bar
 //                                reaches that position, or ("tMS") that many ms after the click
-//                                ("cancel MS"), and ends also when PCLASS has gone ("gone MS")
+//                                ("cancel MS"), and ends also when PCLASS has gone ("gone MS");
+//                                "shot X Y W H": PCLASS's rectangle when SHOT.bmp was saved
 //   bars CLASS TITLE             the positions of the window's progress bars, one a line
 //   warmup                       draws a text once (builds Wine's font cache in a new prefix)
 //   list                         every visible top-level window
@@ -643,7 +644,11 @@ int main(int argc, char** argv) {
                 }
                 if (pos.size() == 2) {
                     printf("%lu %ld %ld\n", now, pos[0], pos[1]);
-                    if (!shotTaken && pos[1] > 2000 && pos[1] < 9000) shotTaken = SaveScreen(shotFile);
+                    if (!shotTaken && pos[1] > 2000 && pos[1] < 9000 && (shotTaken = SaveScreen(shotFile))) {
+                        RECT r;
+                        GetWindowRect(prog, &r);
+                        printf("shot %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+                    }
                     if (!cancelled && !byTime && cancelAt >= 0 && pos[1] >= cancelAt && cancel) {
                         PostMessageA(cancel, BM_CLICK, 0, 0);
                         cancelled = true;

@@ -4,6 +4,7 @@ import configparser
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
 DIST = os.environ.get("SKYKIT_DIST", "")
@@ -36,6 +37,18 @@ def shot(name, fit=True):
     if fit:
         texts_fit(name)
     return path
+
+
+def picture(name, window, screen=None, where=None):
+    """A picture for the guide (scripts/guide_pictures.py): the window cut out of the screen as
+    it is now, or out of the screenshot `screen` at the rectangle `where`."""
+    sys.path.insert(0, os.path.join(ROOT, "scripts"))
+    import guide_pictures
+    if where is None:
+        code, out = drv("wait", *window, 5000)
+        ok(code, f"no window {window} for the picture {name}")
+        where = rect(out[0])
+    guide_pictures.cut(name, screen or shot("guide-" + name, fit=False), where)
 
 
 def texts_fit(where):
@@ -178,6 +191,7 @@ class Builder:
 
     def __init__(self, fail):
         self.fail = fail
+        self.progress_rect = None   # the progress form's rectangle in the build's screenshot
 
     def ok(self, code, what):
         if code != 0:
@@ -244,8 +258,9 @@ class Builder:
         code, out = drv("clickwatch", *MAIN, 400, PANEL + 337, *BUILDING, *DONE, 5, 300000, win_path(bmp))
         if code != 0 or not out or not out[-1].startswith("done"):
             self.fail("no project-complete dialog")
-        seen = [tuple(int(v) for v in l.split()[1:3]) for l in out[:-1]]
+        seen = [tuple(int(v) for v in l.split()[1:3]) for l in out[:-1] if l[0].isdigit()]
         # The progress form, saved by the driver while the whole-batch bar was under way.
+        self.progress_rect = next((rect(l) for l in out if l.startswith("shot ")), None)
         if os.path.exists(bmp):
             if progress_shot:
                 subprocess.run(["convert", bmp, os.path.join(SHOTS, progress_shot + ".png")], check=True)

@@ -8,8 +8,8 @@ import subprocess
 import unittest
 import zipfile
 
-from skykit_e2e import (DLG_PANEL, DONE, FS2000_KEY, MAIN, PANEL, ROOT, SETTINGS, Builder, InstallDir, drv, reg, shot,
-                        wait_exit, win_path)
+from skykit_e2e import (DLG_PANEL, DONE, FS2000_KEY, MAIN, PANEL, ROOT, SETTINGS, SHOTS, Builder, InstallDir, drv,
+                        picture, reg, shot, wait_exit, win_path)
 
 
 def peers_accept(archive):
@@ -73,7 +73,10 @@ class WholeBuild(SampleProject):
         seen = b.build(progress_shot="build-progress")
         self.assertTrue(any(1 < total < 10001 for _, total in seen), seen)
         self.assertGreater(len({total for _, total in seen}), 1, seen)   # the whole-batch bar moved
+        if b.progress_rect:
+            picture("builder-building", None, os.path.join(SHOTS, "build-progress.png"), b.progress_rect)
         shot("build-done")
+        picture("builder-complete", DONE)
 
         package = os.path.join(self.inst.path, "EGLL")
         setup_skb = os.path.join(package, "Setup.skb")

@@ -8,7 +8,7 @@ import subprocess
 import unittest
 
 from skykit_e2e import (DLG_PANEL, FS2000_KEY, MAIN, PANEL, SETTINGS, InstallDir, choose_file, click, drv,
-                        edit_text, rect, reg, shot, texts, type_into, wait_exit, win_path)
+                        edit_text, picture, rect, reg, shot, texts, type_into, wait_exit, win_path)
 
 AUTHORS = ("Skykit Builder", "Standard user")
 SUBDIR_MESSAGE = ("Skykit Builder|Please type the name of the Kitforge subdirectory,~"
@@ -92,11 +92,13 @@ class BuilderForms(unittest.TestCase):
         type_into(AUTHORS, 20, 60, "Ann Berg")
         type_into(AUTHORS, 204, 60, "ann@example.com")
         shot("builder-authors")
+        picture("builder-authors", AUTHORS)
         click(AUTHORS, 256, 104)                                    # OK
         self.assertEqual(drv("gone", *AUTHORS, 10000)[0], 0)
         self.assertEqual(edit_text(MAIN, 20, PANEL + 128), "Ann Berg")
         self.assertEqual(edit_text(MAIN, 212, PANEL + 128), "ann@example.com")
         shot("builder-main-filled")
+        picture("builder-main", MAIN)
 
         # The project settings dialog: a splash and a screenshot from the platform's dialog.
         click(MAIN, 378, PANEL + 290)
@@ -111,6 +113,7 @@ class BuilderForms(unittest.TestCase):
         for y in (224, 242, 260):                                   # FS2004, FSX, Prepar3D by their labels
             click(SETTINGS, 60, DLG_PANEL + y + 6)
         png = shot("builder-settings-chosen")
+        picture("builder-settings", SETTINGS)
         # The 200 x 100 splash is shown unscaled in the middle of the preview box.
         border = (sw - 411) // 2
         cx = sx + border + 163 + 113
@@ -145,6 +148,7 @@ class BuilderForms(unittest.TestCase):
         self.assertTrue(terms.startswith("TERMS OF USE"), terms[:40])
         self.assertIn("add-on", terms)
         shot("builder-note")
+        picture("builder-legal", MAIN)
         click(MAIN, 328, PANEL + 337)                               # "Replace"
         code, _ = drv("wait", "#32770", "Replace", 20000)
         self.assertEqual(code, 0, "no replace dialog")

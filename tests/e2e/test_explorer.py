@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from skykit_e2e import DRIVER, InstallDir, drv, rect, shot, wait_exit
+from skykit_e2e import DRIVER, InstallDir, drv, picture, rect, shot, wait_exit
 
 MAIN = ("Skykit Builder", "Skykit Explorer")      # window class, window text
 SKIN_ERROR = "Skykit Builder|Error while reading 'Skin32.dll'. This application will terminate.|exclamation"
@@ -102,6 +102,7 @@ class Explorer(unittest.TestCase):
         # A protected file is refused and stays.
         click_item("Readme.txt")
         shot("explorer-install")
+        picture("explorer", MAIN)
         press(DELETE)
         code, out = drv("msgbox", 10000)
         self.assertEqual(code, 0, "no refusal")
@@ -120,6 +121,7 @@ class Explorer(unittest.TestCase):
         self.assertEqual(self.height(), 514)
         drv("settext", *MAIN, 2, "My scenery")
         shot("explorer-mail")
+        picture("explorer-mail", MAIN)
         press(SEND)
         self.assertEqual(self.height(), 375)
 

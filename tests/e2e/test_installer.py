@@ -17,7 +17,7 @@ import tempfile
 import unittest
 import zlib
 
-from skykit_e2e import DIST, DONE, DRIVER, ROOT, Builder, InstallDir, drv, shot, wait_exit, wine
+from skykit_e2e import DIST, DONE, DRIVER, ROOT, Builder, InstallDir, drv, picture, shot, wait_exit, wine
 
 TITLE = "Copenhagen Kastrup Airport"
 SETUP = ("Skykit Setup", TITLE + " Setup")
@@ -221,6 +221,7 @@ class Installer(unittest.TestCase):
         self.assertEqual(drv("gone", "Skykit Setup Splash", "*", 5000)[0], 0)
         drv("gone", "Skykit Setup Splash", "*", 1000)
         shot("installer-welcome")
+        picture("setup-welcome", SETUP)
         # The welcome page has no edit fields or memos; the later pages have.
         self.assertEqual(visible(*SETUP, "RichEdit20A"), [])
 
@@ -229,12 +230,14 @@ class Installer(unittest.TestCase):
         self.assertEqual(len(memos), 1)
         self.assertIn("All terminals, taxiways and night lighting.", memos[0]["text"])
         shot("installer-description")
+        picture("setup-about", SETUP)
 
         self.click(NEXT)
         memos = visible(*SETUP, "RichEdit20A")
         self.assertEqual(len(memos), 1)
         self.assertIn("TERMS OF USE", memos[0]["text"])
         shot("installer-terms")
+        picture("setup-terms", SETUP)
 
         self.click(NEXT)   # "Accept"
         edits = [r["text"] for r in visible(*SETUP, "Edit")]
@@ -244,6 +247,7 @@ class Installer(unittest.TestCase):
         self.click(NEXT)
         self.assertEqual(len(visible(*SETUP, "msctls_progress32")), 2)
         shot("installer-ready")
+        picture("setup-ready", SETUP)
 
         self.click(NEXT)   # "Install"
         memos = last_page(SETUP)
@@ -251,6 +255,7 @@ class Installer(unittest.TestCase):
         self.assertIn("3 files were installed", memos[0]["text"])
         self.assertIn('Added to the Scenery Library as "' + TITLE + '"', memos[0]["text"])
         shot("installer-finish")
+        picture("setup-finish", SETUP)
 
         target = os.path.join(self.fs, "Addon Scenery", TITLE)
         self.assertEqual(same_tree(self.addon, target), "")
@@ -512,6 +517,7 @@ class SelfExtractor(unittest.TestCase):
         edits = [r["text"] for r in visible("#32770", self.CAPTION, "Edit")]
         self.assertEqual(edits, [windows_path(out)])
         shot("sfx-main")
+        picture("sfx", ("#32770", self.CAPTION))
         self.assertEqual(drv("press", "#32770", self.CAPTION, "Extract")[0], 0)
         code, lines = drv("boxwith", 60000, "extracted to")
         self.assertEqual(code, 0)

@@ -120,7 +120,7 @@ class SameEitherWay(SampleProject):
 
 def help_script():
     """The release script of the help, as the help shows it."""
-    with open(os.path.join(DIST, "Help", "Index.htm"), encoding="cp1252") as f:
+    with open(os.path.join(DIST, "Help", "releases.htm"), encoding="cp1252") as f:
         page = f.read()
     return html.unescape(re.search(r'<pre id="release-script">\r?\n(.*?)</pre>', page, re.S).group(1))
 

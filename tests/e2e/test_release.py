@@ -8,7 +8,7 @@ import subprocess
 import tempfile
 import unittest
 
-from skykit_e2e import DIST, drv, shot, wait_exit, wine
+from skykit_e2e import DIST, drv, picture, shot, wait_exit, wine
 from test_installer import (CANCEL, NEXT, SCENERY_CFG, FsRegistration, entries, last_page, make_package, reg,
                             remove_entries, wake_wine, windows_path)
 
@@ -42,12 +42,14 @@ def through_pages(tc, program, answer=None, shots=""):
         drv("click", *SETUP, *NEXT)
     if shots:
         shot(shots + "-ready")
+        picture("setup-update", SETUP)
     drv("click", *SETUP, *NEXT)   # Install
     question = ""
     if answer:
         if shots:
             drv("wait", "#32770", TITLE + " Setup", 60000)
             shot(shots + "-question")
+            picture("setup-update-question", ("#32770", TITLE + " Setup"))
         code, lines = drv("boxwith", 60000, "since version", answer)
         tc.assertEqual(code, 0, "no question about the changed file")
         question = lines[0]
@@ -136,6 +138,7 @@ class ReleaseCycle(WithSimulator):
         self.assertEqual(drv("boxwith", 120000, "from your computer?", "Yes")[0], 0)
         drv("wait", "#32770", TITLE + " Uninstall", 60000)
         shot("release-uninstalled")
+        picture("uninstall-done", ("#32770", TITLE + " Uninstall"))
         lines = drv("boxwith", 120000, "was removed", "OK")[1]
         self.assertIn("readme.txt", lines[0].split("put back", 1)[1])
         self.assertTrue(wait_exit(self.proc, 30))

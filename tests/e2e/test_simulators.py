@@ -10,7 +10,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from skykit_e2e import ROOT, drv, shot, wait_exit, wine
+from skykit_e2e import ROOT, drv, picture, shot, wait_exit, wine
 from test_installer import (CANCEL, NEXT, SCENERY_CFG, SETUP, TITLE, UNINSTALLS, last_page, make_addon, make_package,
                             remove_entries, same_tree, visible, wake_wine, windows_path)
 
@@ -171,6 +171,7 @@ class EverySimulator(unittest.TestCase):
             for _ in range(3):   # welcome, description, terms (Accept)
                 drv("click", *SETUP, *NEXT)
             shot("installer-destination-simulators")
+            picture("setup-destination", SETUP)
             # The newest is proposed; the person picks FSX, five rows below it.
             self.assertEqual(visible(*SETUP, "Edit")[0]["text"], windows_path(self.sims["p3d4"][0]))
             drv("click", *SETUP, 60, 122)

@@ -243,6 +243,21 @@ TEST_F(MailComponent, AnOpenSessionIsKeptAndTheDestructorClosesIt) {
     EXPECT_EQ(mapi->Lines("MAPILogoff").size(), 1u);
 }
 
+// F1 opens the guide's page about the explorer, and its part about mailing while a message
+// is being written.
+TEST_F(Mail, F1OpensTheGuideAtTheExplorerOrAtMailing) {
+    Open();
+    MakeFile(dir.file("Harbour.zip"));
+    form->SpeedButton4Click();
+    testing_support::PressF1(form->ListView1.Handle());
+    EXPECT_EQ(testing_support::GuideProblem(desk.Of("ShellExecute"), {"explorer.htm", ""}), "");
+    Click("Harbour.zip");
+    form->SpeedButton3.Click();
+    desk.Clear();
+    testing_support::PressF1(form->Edit1.Handle());
+    EXPECT_EQ(testing_support::GuideProblem(desk.Of("ShellExecute"), {"explorer.htm", "mail"}), "");
+}
+
 TEST_F(Mail, FirstSendQueuesSecondWithoutRecipientDiscards) {
     MakeFile(dir.file("scenery.zip"));
     OpenWithRecorder();

@@ -140,6 +140,24 @@ std::string ExeDir() {
 
 std::string DistFile(const std::string& name) { return ExeDir() + "..\\dist\\" + name; }
 
+void PressF1(HWND window) {
+    PostMessageA(window, WM_KEYDOWN, VK_F1, 0);
+    ui::App->ProcessMessages();
+}
+
+std::string GuideProblem(const std::vector<Call>& shell, const ui::HelpTopic& topic) {
+    if (shell.size() != 1) return std::to_string(shell.size()) + " calls of the shell";
+    // A page's top opens as a document; a section needs the browser and the page's address.
+    const std::string asked = shell[0].text + " " + shell[0].extra;
+    const std::string want = topic.section.empty() ? ui::InstallDir() + "Help\\" + topic.page : ui::HelpAddress(topic);
+    if (asked.find(want) == std::string::npos) return "the shell was asked for " + asked + ", not " + want;
+    const std::string page = ReadFile(DistFile("Help\\" + topic.page));
+    if (page.empty()) return "the guide has no page " + topic.page;
+    if (!topic.section.empty() && page.find("id=\"" + topic.section + "\"") == std::string::npos)
+        return topic.page + " has no section " + topic.section;
+    return "";
+}
+
 std::string UnixPath(const std::string& win) {
     typedef char*(__cdecl * Fn)(LPCWSTR);
     auto fn = reinterpret_cast<Fn>(

@@ -99,4 +99,10 @@ std::string Host(const std::string& command, const ScratchDir& dir);
 // Lets pending window messages run for a while (timers, repaints).
 void Pump(DWORD ms);
 
+// A press of F1 on a window, through the program's message loop.
+void PressF1(HWND window);
+// What is wrong with the shell calls of one F1 for the guide's `topic`: "" when there was one
+// call, it asked for the topic's page and section, and the guide that ships has both.
+std::string GuideProblem(const std::vector<Call>& shell, const ui::HelpTopic& topic);
+
 }  // namespace testing_support

@@ -80,3 +80,25 @@ TEST(Aux32, SitesFormListsCommunitySitesAndClosesWithClose) {
     AuxFreeForm(f);
     AuxFreeForm(nullptr);  // nothing to free is no fault
 }
+
+// F1 in the library's dialogs opens the guide through the caller's desktop, at the part about
+// the toolbar that opens them.
+TEST(Aux32, F1InEitherDialogOpensTheGuideAtTheToolbar) {
+    testing_support::FakeDesktop desk;
+    AuxSetDesktop(&desk);
+    for (AuxForm* f : {MakeAboutForm(nullptr), MakeUrlForm(nullptr)}) {
+        desk.Clear();
+        ui::Timer press;
+        press.SetInterval(50);
+        press.OnTimer = [&] {
+            press.SetEnabled(false);
+            PostMessageA(GetWindow(AuxFormHandle(f), GW_CHILD), WM_KEYDOWN, VK_F1, 0);
+            PostMessageA(AuxFormHandle(f), WM_CLOSE, 0, 0);
+        };
+        press.SetEnabled(true);
+        AuxShowModal(f);
+        EXPECT_EQ(testing_support::GuideProblem(desk.Of("ShellExecute"), {"first-package.htm", "toolbar"}), "");
+        AuxFreeForm(f);
+    }
+    AuxSetDesktop(nullptr);
+}

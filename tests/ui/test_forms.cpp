@@ -209,3 +209,18 @@ TEST(Forms, ProgressBarShowsTheLastOfManyQuickStepsAndSkipsStepsThatMoveNoPixel)
     later();
     EXPECT_EQ(shown(), 10001);
 }
+
+// The guide's address: the page's path as a file address, its folders and letters written so
+// that any browser reads them, the section after "#".
+TEST(Help, TheGuidesAddressHoldsThePageAndTheSection) {
+    const char* const cases[][2] = {
+        {"C:\\Skykit\\", "file:///C:/Skykit/Help/users.htm#exitcodes"},
+        {"D:\\My Add-ons\\100% #1\\", "file:///D:/My%20Add-ons/100%25%20%231/Help/users.htm#exitcodes"},
+        {"\\\\server\\share\\Skykit\\", "file://server/share/Skykit/Help/users.htm#exitcodes"},
+    };
+    for (const auto& c : cases) {
+        ui::SetInstallDirForTests(c[0]);
+        EXPECT_EQ(ui::HelpAddress({"users.htm", "exitcodes"}), c[1]);
+    }
+    ui::SetInstallDirForTests("");
+}
