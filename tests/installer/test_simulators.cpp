@@ -207,28 +207,23 @@ TEST(AddOnPackage, AnEditedRecordTakesAreasOutOfNoLibraryButItsSimulatorsOwn) {
     }
 }
 
-TEST(AddOnPackage, AComponentLeftUnclosedIsNotTakenOutWithTheAddedOne) {
-    const std::string doc = "<SimBase.Document>\r\n    <AddOn.Component>\r\n        <Category>Scenery</Category>\r\n"
-                            "    <AddOn.Component>\r\n        <Path>Mine</Path>\r\n    </AddOn.Component>\r\n"
-                            "    <AddOn.Component>\r\n</SimBase.Document>\r\n";
-    AddOnXml xml(doc);
-    AddedArea added;
-    std::string why;
-    ASSERT_TRUE(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", added, why)) << why;
-    EXPECT_EQ(xml.Components().size(), 2u);
-    EXPECT_EQ(xml.FindPath("C:\\P3D\\Addon Scenery\\T", "C:\\Docs\\T"), added.number);
-    EXPECT_TRUE(xml.RemoveScenery(added));
-    EXPECT_EQ(xml.Bytes(), doc);
-}
-
-TEST(AddOnPackage, AnAddThatWouldLandInsideAnotherComponentIsRefused) {
-    // The document's end tag inside a component that began before the document.
-    const std::string doc = "<AddOn.Component>\r\n<SimBase.Document>\r\n<Category>Scenery</Category>\r\n"
-                            "</SimBase.Document>\r\n</AddOn.Component>\r\n";
-    AddOnXml xml(doc);
-    AddedArea added;
-    std::string why;
-    EXPECT_FALSE(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", added, why));
-    EXPECT_NE(why, "");
-    EXPECT_EQ(xml.Bytes(), doc);
+TEST(AddOnPackage, ElementsNotClosedInOrderNeverTakeAnotherComponentsLinesAlong) {
+    // A component left unclosed before one that is closed; the document's end tag inside a
+    // component begun before the document, where an added one would become part of it.
+    const std::pair<std::string, bool> docs[] = {
+        {"<SimBase.Document>\r\n    <AddOn.Component>\r\n    <AddOn.Component>\r\n        <Path>Mine</Path>\r\n"
+         "    </AddOn.Component>\r\n    <AddOn.Component>\r\n</SimBase.Document>\r\n",
+         true},
+        {"<AddOn.Component>\r\n<SimBase.Document>\r\n<Category>Scenery</Category>\r\n</SimBase.Document>\r\n"
+         "</AddOn.Component>\r\n",
+         false}};
+    for (const auto& [doc, added] : docs) {
+        AddOnXml xml(doc);
+        AddedArea area;
+        std::string why;
+        EXPECT_EQ(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", area, why), added) << doc;
+        EXPECT_EQ(why.empty(), added);
+        if (added) EXPECT_TRUE(xml.FindPath("C:\\P3D\\Addon Scenery\\T", "C:\\Docs") && xml.RemoveScenery(area));
+        EXPECT_EQ(xml.Bytes(), doc);
+    }
 }
