@@ -1,5 +1,6 @@
 #include "AddOnXml.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -149,8 +150,14 @@ std::vector<AddOnXml::Component> AddOnXml::Components() const {
     for (size_t i = 0; i < tags.size(); ++i) {
         if (tags[i].name != "addon.component" || tags[i].closing || tags[i].empty) continue;
         size_t j = i + 1;
-        while (j < tags.size() && !(tags[j].closing && tags[j].name == "addon.component")) ++j;
+        while (j < tags.size() && tags[j].name != "addon.component") ++j;
         if (j == tags.size()) break;  // not closed: no component
+        // Not closed before the next one begins: no component, or it would reach over the next
+        // one's lines and take them along when it is taken out.
+        if (!tags[j].closing) {
+            i = j - 1;
+            continue;
+        }
         Component c;
         c.begin = tags[i].begin;
         c.end = tags[j].end;
@@ -181,7 +188,8 @@ int AddOnXml::FindPath(const std::string& folder, const std::string& xmlFolder) 
 
 bool AddOnXml::AddScenery(const std::string& packageName, const std::string& name, const std::string& path,
                           AddedArea& added, std::string& why) {
-    if (bytes_.empty()) bytes_ = EmptyDocument(packageName);
+    const bool fresh = bytes_.empty();
+    if (fresh) bytes_ = EmptyDocument(packageName);
     const std::vector<Tag> tags = Tags(bytes_);
     const Tag* open = nullptr;
     const Tag* close = nullptr;
@@ -219,10 +227,28 @@ bool AddOnXml::AddScenery(const std::string& packageName, const std::string& nam
         at = close->begin;
         added.separator = le + indent;
     }
+    const std::vector<Component> was = Components();
     int before = 0;
-    for (const Component& c : Components()) before += c.begin < at;
+    for (const Component& c : was) before += c.begin < at;
     added.number = before + 1;
-    bytes_.insert(at, added.separator + element);
+    AddOnXml after(bytes_);
+    after.bytes_.insert(at, added.separator + element);
+    // The file as the simulator will read it: every component as it was, and the new one as
+    // written. Not so when the end tag lies inside another element that is not closed before
+    // it: the new component would become part of that one.
+    const std::vector<Component> now = after.Components();
+    auto same = [](const Component& a, const Component& b) {
+        return a.category == b.category && a.path == b.path && a.name == b.name;
+    };
+    const size_t n = size_t(before), start = at + added.separator.size();
+    if (now.size() != was.size() + 1 || now[n].begin != start || now[n].end != start + element.size() - le.size() ||
+        !std::equal(was.begin(), was.begin() + n, now.begin(), same) ||
+        !std::equal(was.begin() + n, was.end(), now.begin() + (n + 1), same)) {
+        why = "its elements are not closed in the order an add-on package's are, so Setup cannot add to it safely";
+        if (fresh) bytes_.clear();
+        return false;
+    }
+    bytes_ = std::move(after.bytes_);
     return true;
 }
 

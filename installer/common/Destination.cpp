@@ -25,7 +25,13 @@ std::string FolderNameFromTitle(const std::string& title) {
         trimEnds(out);
     }
     if (out.empty()) return "Addon";
-    if (IsDeviceName(out)) out += " Addon";
+    // A device stays one whatever extension follows it ("nul.txt"): the suffix goes on its stem.
+    if (IsDeviceName(out)) {
+        const size_t dot = out.find('.');
+        std::string stem = out.substr(0, dot);
+        while (stem.back() == ' ') stem.pop_back();
+        out = stem + " Addon" + (dot == std::string::npos ? "" : out.substr(dot));
+    }
     return out;
 }
 

@@ -24,7 +24,8 @@ namespace kit {
 
 // The title as one folder name: characters that Windows refuses in names (\ / : * ? " < > |
 // and control characters) are left out, runs of spaces become one, leading and trailing dots
-// and spaces go, device names (CON, NUL, COM1...) get a suffix, and the length stays at 64.
+// and spaces go, device names (CON, NUL, COM1...) get a suffix on their stem ("CON Addon",
+// "LPT1 Addon.txt"), and the length stays at 64.
 // An empty result becomes "Addon".
 std::string FolderNameFromTitle(const std::string& title);
 

@@ -70,8 +70,10 @@ std::string Hex8(uint32_t v) {
     return buf;
 }
 
-// The first line of a record that ends with an end line; earlier records begin otherwise.
+// The first line of a record that ends with an end line, and the one first line that records
+// written before the end line existed begin with: any other first line is not Setup's.
 const char* const kWholeMark = "; Written by Setup. This record is whole only when it ends with its End= line.";
+const char* const kEarlierMark = "; Written by Setup: what it installed here, so that the add-on can be removed again.";
 
 // A record that announces its end line: the part before it when the end line is there and
 // counts those lines and their bytes; else why not.
@@ -192,7 +194,7 @@ InstallLog InstallLog::Parse(const std::string& whole) {
             log.incomplete = true;
             damaged("it is incomplete: " + why);
         }
-    } else if (whole.compare(0, 18, "; Written by Setup") != 0) {
+    } else if (whole.substr(0, firstEnd) != kEarlierMark) {
         damaged("it does not begin as Setup writes a record");
     }
     if (text.find('\0') != std::string::npos) damaged("it holds bytes that are not text");

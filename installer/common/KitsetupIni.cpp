@@ -1,6 +1,7 @@
 #include "KitsetupIni.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "PackageInfo.h"
 
@@ -31,11 +32,20 @@ void EachKey(Ini& ini, Visit visit) {
     visit("Title", "hl", ini.title, true);
 }
 
+// The private-profile calls read a value without the blanks around it, and without quotes
+// around it: a value that begins or ends with either goes into the file in quotes of its own,
+// which the reading takes off again.
+std::string AsWritten(const std::string& value) {
+    if (value.empty()) return value;
+    auto loose = [](unsigned char c) { return std::isspace(c) || c == '\x1a' || c == '"' || c == '\''; };
+    return loose(value.front()) || loose(value.back()) ? "\"" + value + "\"" : value;
+}
+
 }  // namespace
 
 void WriteKitsetup(const KitsetupIni& ini, const IniWrite& write) {
     EachKey(ini, [&](const std::string& section, const std::string& key, const std::string& value, bool always) {
-        if (always || !value.empty()) write(section, key, value);
+        if (always || !value.empty()) write(section, key, AsWritten(value));
     });
 }
 

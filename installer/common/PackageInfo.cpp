@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "SafePath.h"
+
 namespace kit {
 
 std::string ScreenshotFile(int n) { return kScreenshotFiles[n - 1]; }
@@ -102,6 +104,14 @@ std::string PackageInfo::DisplayTitle() const { return title.empty() ? std::stri
 
 std::string PackageInfo::TitleWithVersion() const {
     return DisplayTitle() + (addonVersion.empty() ? "" : " " + addonVersion);
+}
+
+std::string PackageInfo::SplashName() const {
+    std::string name = splashFile, rel, why;
+    size_t cut = name.find_last_of("\\/:");
+    if (cut != std::string::npos) name = name.substr(cut + 1);
+    // A device ("COM1", "nul.bmp") or dots are no file of the package folder.
+    return SafeMemberPath(name, rel, why) && !rel.empty() ? rel : std::string(kSplashFile);
 }
 
 std::string TypeDisplayName(AddonType t, const std::string& raw) {

@@ -81,6 +81,10 @@ struct PackageInfo {
     std::string DisplayTitle() const;
     // The title and the version, when there is one: "Heathrow Mini 1.1".
     std::string TitleWithVersion() const;
+    // The splash picture's name in the package folder: the file the settings name (a name
+    // with folders in it is cut to its last part), "Splash.bmp" when none is named or the
+    // name is no file's (a device, dots).
+    std::string SplashName() const;
 };
 
 // Reads one key; returns "" when the section or key is absent.

@@ -89,6 +89,14 @@ bool IsWideText(const std::string& bytes) {
     return n >= 4 && zeros * 4 >= n;
 }
 
+std::string LibraryTextProblem(const std::string& bytes) {
+    if (IsWideText(bytes)) return "is kept as UTF-16 text";
+    // A NUL, as in the block of zeros a file cut short by a crash may end with: the simulator
+    // reads no further, so an area added behind it would never be seen.
+    if (bytes.find('\0') != std::string::npos) return "holds bytes that are not text";
+    return "";
+}
+
 std::string SceneryCfg::SectionName(int number) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "Area.%03d", number);

@@ -75,6 +75,9 @@ std::string ResolveLocal(const std::string& local, const std::string& simFolder)
 
 // A library kept as UTF-16 text: Setup leaves it alone rather than add 8-bit lines to it.
 bool IsWideText(const std::string& bytes);
+// Why Setup leaves a library alone ("is kept as UTF-16 text", "holds bytes that are not
+// text"), "" when it is plain text to add to and take out of.
+std::string LibraryTextProblem(const std::string& bytes);
 
 // Files on disk, written safely: the previous file is copied to backup (when not empty), the
 // new bytes go to a temporary name beside the file and then replace it. Empty on success,

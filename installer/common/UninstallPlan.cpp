@@ -106,27 +106,36 @@ UninstallPlan PlanUninstall(const std::string& recordText, const UninstallContex
     if (!log.backups.empty() && plan.backups.empty()) skip("Backups=" + log.backups);
     if (!log.uninstaller.empty() && plan.uninstaller.empty()) skip("Uninstaller=" + log.uninstaller);
 
-    // The areas: a library of a name a simulator gives its library, and a Local that is the add-on's.
+    // The areas: in a library where a simulator of the record's folder keeps its own (its
+    // scenery.cfg or NewScenery.cfg, the Scenery.CFG of an edition that keeps it in application
+    // data, the add-on package of this title), and with a Local that is the add-on's.
     const std::string simulator = WholePath(log.simulator);
+    std::set<std::string> libraries;
+    if (!simulator.empty()) {
+        const std::string own = FolderNameFromTitle(log.title);
+        for (bool newThere : {false, true}) {
+            const PathTest isFile = [newThere](const std::string&) { return newThere; };
+            libraries.insert(LowerCase(WholePath(LibraryOf(nullptr, simulator, context.folders, own, isFile).path)));
+            for (const SimulatorEdition& e : kEditions)
+                libraries.insert(LowerCase(WholePath(LibraryOf(&e, simulator, context.folders, own, isFile).path)));
+        }
+        libraries.erase("");
+    }
     for (const AddedArea& a : log.areas) {
         const std::string library =
             WholePath(a.library.empty() && !simulator.empty() ? simulator + "\\" + kSceneryCfgFile : a.library);
         const std::string local = simulator.empty() || Trim(a.local).empty() ? "" : ResolveLocal(a.local, simulator);
-        const std::string name = FileName(library);
-        const bool cfg = EqualsNoCase(name, kSceneryCfgFile) || EqualsNoCase(name, kNewSceneryCfgFile);
-        if (library.empty() || !(cfg || EqualsNoCase(name, kAddOnXmlFile)) ||
-            !(Same(local, plan.folder) || IsInside(plan.folder, local))) {
+        if (!libraries.count(LowerCase(library)) || !(Same(local, plan.folder) || IsInside(plan.folder, local))) {
             skip("Area=" + std::to_string(a.number) + " " + a.local);
             continue;
         }
         plan.areas.push_back({library, a});
         // Flight Simulator 2004 turns NewScenery.cfg into scenery.cfg at its next start, and its
         // Scenery Library writes a NewScenery.cfg from scenery.cfg: the area may be in either.
-        if (cfg) {
-            const std::string folder = library.substr(0, library.find_last_of('\\') + 1);
+        const std::string name = FileName(library);
+        if (Same(library.substr(0, library.size() - name.size()), simulator + "\\"))
             plan.areas.push_back(
-                {folder + (EqualsNoCase(name, kSceneryCfgFile) ? kNewSceneryCfgFile : kSceneryCfgFile), a});
-        }
+                {simulator + "\\" + (EqualsNoCase(name, kSceneryCfgFile) ? kNewSceneryCfgFile : kSceneryCfgFile), a});
     }
 
     std::set<std::string> replacedRels;

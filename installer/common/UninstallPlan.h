@@ -11,9 +11,11 @@
 //   files         inside the add-on's folder (relative paths that cannot leave it)
 //   kept copies   inside this identity's own Backup folder
 //   folders       the add-on's folder, folders inside it, folders above it (only when empty)
-//   areas         whose Local is the add-on's folder or inside it, in a library named as the
-//                 simulators name theirs (scenery.cfg, NewScenery.cfg, add-on.xml); an area of
-//                 scenery.cfg also leaves the NewScenery.cfg beside it, and the other way round
+//   areas         whose Local is the add-on's folder or inside it, in a library where a simulator
+//                 in the record's Simulator folder keeps its own: scenery.cfg or NewScenery.cfg in
+//                 that folder (an area of either also leaves the other), the Scenery.CFG of an
+//                 edition that keeps it in application data, the add-on.xml of this title in the
+//                 Prepar3D add-ons folder of the documents (the folders as the context gives them)
 //   its entry     "Skykit <identity>" below ...\CurrentVersion\Uninstall, and no other
 //   uninstaller   this identity's own Uninstall.exe
 // A record that is not whole (or damaged, edited in those lines, or not its own) is refused
@@ -42,6 +44,7 @@ struct OtherInstallation {
 struct UninstallContext {
     std::string recordPath;                 // the record's full path, as the uninstaller was given it
     std::vector<std::string> appDataRoots;  // where this identity's data folder may lie (all users, the person's)
+    SystemFolders folders;                  // where the simulators keep libraries outside their folders
     std::vector<OtherInstallation> others;  // every other installation on the computer
 };
 

@@ -56,14 +56,8 @@ std::string WithSlash(std::string s) {
     return s;
 }
 
-// The package's splash picture: the file the settings name, taken from the package folder
-// only (a name with folders in it is cut to its last part), "Splash.bmp" when none is named.
-std::string SplashPath(const std::string& packageDir, const PackageInfo& info) {
-    std::string name = info.splashFile;
-    size_t cut = name.find_last_of("\\/:");
-    if (cut != std::string::npos) name = name.substr(cut + 1);
-    return packageDir + (name.empty() ? std::string("Splash.bmp") : name);
-}
+// The package's splash picture, taken from the package folder only.
+std::string SplashPath(const std::string& packageDir, const PackageInfo& info) { return packageDir + info.SplashName(); }
 
 void SetMemoReadOnly(ui::RichEdit& memo) {
     SendMessageA(memo.Handle(), EM_SETREADONLY, TRUE, 0);

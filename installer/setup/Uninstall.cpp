@@ -135,8 +135,8 @@ Registration RegisterScenery(const SceneryLibrary& lib, const std::vector<std::s
         r.problem = "\"" + path + "\" could not be read: " + unreadable;
         return r;
     }
-    if (IsWideText(bytes)) {
-        r.problem = "\"" + path + "\" is kept as UTF-16 text, which Setup does not change";
+    if (std::string why = LibraryTextProblem(bytes); !why.empty()) {
+        r.problem = "\"" + path + "\" " + why + ", which Setup does not change";
         return r;
     }
     SceneryCfg cfg(bytes);
@@ -296,7 +296,7 @@ std::string UnregisterScenery(const std::string& library, const std::vector<Adde
     const bool xml = IsAddOnXml(library);
     for (const std::string& path : {library, library + ".bak"}) {
         std::string bytes;
-        if (!ReadWholeFile(path, bytes).empty() || IsWideText(bytes)) continue;
+        if (!ReadWholeFile(path, bytes).empty() || !LibraryTextProblem(bytes).empty()) continue;
         SceneryCfg cfg(bytes);
         AddOnXml addOn(bytes);
         // The last added first, so that each finds the separator it put before itself.
@@ -409,6 +409,7 @@ bool PlanRemoval(Removal& run) {
                     "the record " + run.recordPath + " is not there");
     UninstallContext context;
     context.recordPath = run.recordPath;
+    context.folders = TheSystemFolders();
     for (bool machine : {true, false}) {
         char base[MAX_PATH] = "";
         if (SUCCEEDED(

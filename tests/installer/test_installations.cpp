@@ -169,6 +169,20 @@ TEST_F(Installations, AnUpdateLeavesExactlyTheNewReleaseAndTheChangedFile) {
     EXPECT_EQ(Tree(dest), std::vector<std::string>{"mine.txt"});
 }
 
+TEST_F(Installations, ALibraryThatIsNoPlainTextIsLeftAsItWas) {
+    const std::string fs = base + "FS", dest = fs + "\\Addon Scenery\\Demo";
+    const std::string pkg = Package("Pkg", "Demo", "Scenery", "1", {{"scenery\\demo.bgl", "d"}});
+    // Cut short by a crash, the rest of its last block zeros; kept as UTF-16.
+    const std::string cut = kCfg + "; " + std::string(600, '-') + "\r\n[Area.002]\r\nTit" + std::string(64, '\0');
+    for (const std::string& cfg : {cut, std::string("\xff\xfe[\0G\0", 6)}) {
+        MakeFolders(dest);
+        WriteFile(fs + "\\scenery.cfg", cfg);
+        EXPECT_EQ(Install(pkg, dest), 7);
+        EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), cfg);
+        EXPECT_EQ(Uninstall(dest), 0);
+    }
+}
+
 TEST_F(Installations, AnUninstallStoppedByAFileInUseCanBeRunAgain) {
     const std::string dest = base + "Addon";
     ASSERT_EQ(Install(Package("Pkg", "Busy", "Aircraft", "2", {{"a.air", "a"}, {"model\\b.mdl", "b"}}), dest), 0);
@@ -198,7 +212,8 @@ TEST_F(Installations, AnEditedRecordRemovesNothingOutsideTheAddon) {
     std::string pkg = Package("Pkg", "Evil", "Scenery", "1", {{"scenery\\e.bgl", "e"}});
     ASSERT_EQ(Install(pkg, dest), 0);
     // Edited as a record of an earlier Setup, which has no end line to give the edit away.
-    std::string record = ReadFile(Record(dest)), edited = "; Written by Setup: what it installed here.\r\n";
+    std::string record = ReadFile(Record(dest)), edited =
+        "; Written by Setup: what it installed here, so that the add-on can be removed again.\r\n";
     for (size_t i = record.find('\n') + 1, nl; i < record.size(); i = nl + 1) {
         nl = record.find('\n', i);
         std::string l = record.substr(i, nl - i + 1);

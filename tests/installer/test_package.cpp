@@ -5,6 +5,7 @@
 
 #include "Destination.h"
 #include "PackageInfo.h"
+#include "SafePath.h"
 #include "TestSupport.h"
 
 using namespace kit;
@@ -102,6 +103,31 @@ TEST(PackageSettings, ValuesAsTheBuilderWritesThem) {
     EXPECT_EQ(p.authors[0].email, "solo@example.org");
 }
 
+TEST(PackageSettings, ValuesInQuotesOrBlanksReadBackAsTheBuilderWroteThem) {
+    const std::string ini = testing_support::MakeTempDir() + "Kitsetup.ini";
+    KitsetupIni built;
+    built.title = "\"Top Gun\" Carrier \"Nimitz\"", built.authorName[0] = " Ann ", built.authorEmail[0] = "'ann@x.org'";
+    built.version = "Flightsimulator 2000", built.condition = "Freeware", built.addonVersion = "\t1.1";
+    WriteKitsetup(built, [&](const std::string& s, const std::string& k, const std::string& v) {
+        WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), ini.c_str());
+    });
+    EXPECT_TRUE(ReadKitsetup([&](const std::string& s, const std::string& k, const std::string& absent) {
+                    return testing_support::IniValue(ini, s, k, absent);
+                }) == built);
+    EXPECT_EQ(ReadPackageInfoFile(ini).title, built.title);
+}
+
+TEST(PackageSettings, ASplashNamedAfterADeviceOrDotsIsTheDefaultOne) {
+    const std::pair<const char*, const char*> names[] = {
+        {"", "Splash.bmp"}, {"Intro.bmp", "Intro.bmp"}, {"C:\\pics\\Intro.bmp", "Intro.bmp"}, {"COM1", "Splash.bmp"},
+        {"pics/nul.bmp", "Splash.bmp"}, {"..", "Splash.bmp"}, {"a:.", "Splash.bmp"}};
+    for (const auto& [named, used] : names) {
+        PackageInfo p;
+        p.splashFile = named;
+        EXPECT_EQ(p.SplashName(), used) << named;
+    }
+}
+
 TEST(PackageSettings, SizesForPeople) {
     EXPECT_EQ(FormatSize(0), "0 bytes");
     EXPECT_EQ(FormatSize(1), "1 byte");
@@ -118,8 +144,13 @@ TEST(Destination, TitleAsFolderName) {
     EXPECT_EQ(FolderNameFromTitle("???"), "Addon");
     EXPECT_EQ(FolderNameFromTitle(""), "Addon");
     EXPECT_EQ(FolderNameFromTitle("CON"), "CON Addon");
-    EXPECT_EQ(FolderNameFromTitle("lpt1.txt"), "lpt1.txt Addon");
+    EXPECT_EQ(FolderNameFromTitle("lpt1.txt"), "lpt1 Addon.txt");
     EXPECT_EQ(FolderNameFromTitle(std::string(100, 'x')).size(), 64u);
+}
+
+TEST(Destination, ATitleThatIsADeviceWithAnExtensionMakesNoDeviceFolder) {
+    for (const char* title : {"CON.2000", "nul .cfg", "clock$..Sp", "Com7.Airfield", "AUX"})
+        EXPECT_FALSE(IsDeviceName(FolderNameFromTitle(title))) << title;
 }
 
 TEST(Destination, SingleTopFolder) {

@@ -114,6 +114,15 @@ TEST(InstallRecord, ReadsBackWhatItWroteAndMergesAnEarlierRun) {
     EXPECT_EQ(second.areas.size(), 1u);
 }
 
+TEST(InstallRecord, AnAlteredFirstLineIsNoEarlierRecord) {
+    const std::string rest = "\r\nTitle=A\r\nFolder=C:\\A\r\nKey=" + UninstallKeyName("A", "C:\\A") + "\r\n";
+    EXPECT_EQ(InstallLog::Parse("; Written by Setup: what it installed here, so that the add-on can be removed again." + rest).damage, "");
+    // Not the earlier format's first line, nor the whole one's: a record cut or damaged there.
+    for (const char* first : {"; Written by Setup: what it installed here, so that the add-on can be removed egain.",
+                              "; Written by Setup. This record is whole"})
+        EXPECT_NE(InstallLog::Parse(first + rest).damage, "") << first;
+}
+
 TEST(SceneryLibrary, DottedLocalsAndTheHighestLayerAreNoSecondAreaNorANegativeOne) {
     SceneryCfg cfg("[Area.001]\r\nLocal=Addon Scenery\\x\\..\\Dotted\\.\r\nLayer=2147483647\r\n");
     EXPECT_EQ(cfg.FindLocal("C:\\FS\\Addon Scenery\\Dotted", "C:\\FS"), 1);

@@ -168,9 +168,62 @@ TEST(AddOnPackage, AnUninstallPlansEveryLibraryItsAreasWentInto) {
                  {2, "", "Addon Scenery\\T", "C:\\FS9\\T.cfg"}};
     UninstallContext context;
     context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
+    context.folders.documents = "C:\\Docs";
     UninstallPlan plan = PlanUninstall(log.Text(), context);
     std::string libraries;
     for (const PlannedArea& a : plan.areas) libraries += a.library + " ";
     EXPECT_EQ(libraries, "C:\\FS9\\NewScenery.cfg C:\\FS9\\scenery.cfg C:\\Docs\\Prepar3D v5 Add-ons\\T\\add-on.xml ");
     EXPECT_EQ(plan.skipped, std::vector<std::string>{"Area=2 Addon Scenery\\T"});
+}
+
+TEST(AddOnPackage, AnEditedRecordTakesAreasOutOfNoLibraryButItsSimulatorsOwn) {
+    InstallLog log;
+    log.title = "T";
+    log.folder = "C:\\FSX\\Addon Scenery\\T";
+    log.simulator = "C:\\FSX";
+    log.key = UninstallKeyName(log.title, log.folder);
+    UninstallContext context;
+    context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
+    context.folders = {"C:\\ProgramData", "C:\\Users\\A\\AppData\\Roaming", "C:\\Users\\A\\Documents"};
+    const std::pair<const char*, bool> libraries[] = {
+        {"", true},
+        {"c:\\fsx\\NewScenery.cfg", true},
+        {"C:\\ProgramData\\Microsoft\\FSX\\Scenery.CFG", true},
+        {"C:\\Users\\A\\AppData\\Roaming\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", true},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\T\\add-on.xml", true},
+        {"C:\\Windows\\scenery.cfg", false},
+        {"D:\\FSX\\NewScenery.cfg", false},
+        {"C:\\ProgramData\\Microsoft\\FSX\\..\\..\\Other\\scenery.cfg", false},
+        {"C:\\ProgramData\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", false},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\Other\\add-on.xml", false},
+    };
+    for (const auto& [library, planned] : libraries) {
+        log.areas = {{1, "", "Addon Scenery\\T", library}};
+        const UninstallPlan plan = PlanUninstall(log.Text(), context);
+        ASSERT_EQ(plan.refusal, "") << library;
+        EXPECT_EQ(!plan.areas.empty(), planned) << library;
+        for (const PlannedArea& a : plan.areas)
+            EXPECT_EQ(a.library.find("ProgramData\\Microsoft\\FSX\\New"), std::string::npos) << library;
+    }
+}
+
+TEST(AddOnPackage, ElementsNotClosedInOrderNeverTakeAnotherComponentsLinesAlong) {
+    // A component left unclosed before one that is closed; the document's end tag inside a
+    // component begun before the document, where an added one would become part of it.
+    const std::pair<std::string, bool> docs[] = {
+        {"<SimBase.Document>\r\n    <AddOn.Component>\r\n    <AddOn.Component>\r\n        <Path>Mine</Path>\r\n"
+         "    </AddOn.Component>\r\n    <AddOn.Component>\r\n</SimBase.Document>\r\n",
+         true},
+        {"<AddOn.Component>\r\n<SimBase.Document>\r\n<Category>Scenery</Category>\r\n</SimBase.Document>\r\n"
+         "</AddOn.Component>\r\n",
+         false}};
+    for (const auto& [doc, added] : docs) {
+        AddOnXml xml(doc);
+        AddedArea area;
+        std::string why;
+        EXPECT_EQ(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", area, why), added) << doc;
+        EXPECT_EQ(why.empty(), added);
+        if (added) EXPECT_TRUE(xml.FindPath("C:\\P3D\\Addon Scenery\\T", "C:\\Docs") && xml.RemoveScenery(area));
+        EXPECT_EQ(xml.Bytes(), doc);
+    }
 }

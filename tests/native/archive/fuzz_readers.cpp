@@ -1,8 +1,7 @@
 // libFuzzer target over every reader of an archive's directory, on the same bytes: the
 // component's List (with a disk set whose other disks are the same bytes), the engine's strict
 // reader with its overlap check, and the self-extractor's search for its header and archive.
-//   build: cmake --build build/native --target readers_fuzzer   (needs clang)
-//   run:   build/native/tests/native/archive/readers_fuzzer.bin tests/native/engine/problems -max_total_time=600
+//   run: ./fuzz 600 readers_fuzzer
 #include <unistd.h>
 
 #include <cstdint>

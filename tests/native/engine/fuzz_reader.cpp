@@ -1,7 +1,6 @@
 // libFuzzer target over the engine's readers: the directory, local headers, inflate,
 // decryption and extraction (into a scratch folder that must stay the only thing written).
-//   build: cmake --build build/native --target engine_fuzzer   (needs clang)
-//   run:   build/native/tests/native/engine/engine_fuzzer.bin tests/native/engine/problems -max_total_time=300
+//   run: ./fuzz 300 engine_fuzzer
 #include <unistd.h>
 
 #include <cstdint>

@@ -5,43 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "Oracles.h"
 #include "SafeName.h"
 #include "SafePath.h"
 #include "Names.h"
 
 namespace {
 
-// A component as Windows opens it: trailing dots and spaces dropped, case folded.
-std::string AsWindowsOpens(std::string c) {
-    while (!c.empty() && (c.back() == '.' || c.back() == ' ')) c.pop_back();
-    std::transform(c.begin(), c.end(), c.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
-    return c;
-}
-
-bool NamesADevice(const std::string& component) {
-    std::string stem = AsWindowsOpens(component.substr(0, component.find('.')));
-    static const char* devices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
-    for (const char* d : devices)
-        if (stem == d) return true;
-    return stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) && stem[3] > '0' &&
-           stem[3] <= '9';
-}
-
 // True when rel, joined below a folder, could name anything but a file inside it.
 bool LeavesTheFolder(const std::string& rel) {
     if (rel.empty()) return false;
-    if (rel.front() == '/' || rel.back() == '/') return true;
-    size_t start = 0;
-    for (;;) {
-        size_t end = rel.find('/', start);
-        std::string c = rel.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        std::string w = AsWindowsOpens(c);
-        if (w.empty() || w == "." || w == ".." || NamesADevice(c)) return true;
-        for (unsigned char ch : c)
-            if (ch < 32 || ch == 127 || std::string("\\:*?\"<>|").find(char(ch)) != std::string::npos) return true;
-        if (end == std::string::npos) return false;
-        start = end + 1;
-    }
+    for (const std::string& c : oracle::Split(rel, '/'))
+        if (!oracle::PlainName(c)) return true;
+    return false;
 }
 
 }  // namespace

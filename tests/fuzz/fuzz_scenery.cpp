@@ -1,0 +1,189 @@
+// libFuzzer target: any bytes as a scenery library, and an area to add (the input's first line,
+// "title|Local", one line each as Setup makes them; the rest is the library), added and taken
+// out as Setup and its uninstaller do it: the bytes as a scenery.cfg (FS98 to Prepar3D v3, and
+// FS2004's NewScenery.cfg), and as a Prepar3D add-on.xml. What must hold:
+//   - a library that cannot be read safely (UTF-16, or a NUL: not text) is said to be so;
+//   - a scenery.cfg: adding appends the area's lines, in the file's line ends, after line ends
+//     that put them on lines of their own, and changes nothing else; the result reads back with
+//     the same areas plus the one added, found again by its Local; the uninstaller's taking it
+//     out of the library beside it as well (scenery.cfg and NewScenery.cfg), which never got
+//     it, leaves that one byte for byte;
+//   - an add-on.xml: adding inserts one component and changes nothing else (a file that is not
+//     there becomes the document Setup makes); the result reads back with the same components
+//     plus the one added, found again by its Path; a file it cannot add to is left as it was,
+//     and said;
+//   - taking out what was added gives the library back byte for byte, also for two areas
+//     taken out in either order; only a file that held nothing but the document Setup makes
+//     (its own, left behind) goes as a whole, as does one the add made.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "AddOnXml.h"
+#include "Oracles.h"
+#include "PackageInfo.h"
+#include "SceneryCfg.h"
+
+using oracle::Require;
+
+namespace {
+
+const std::string kSim = "C:\\FS2000";
+const std::string kAddOns = "C:\\Documents and Settings\\Ann\\My Documents\\Prepar3D v5 Add-ons\\Addon";
+
+bool SameArea(const kit::SceneryArea& a, const kit::SceneryArea& b) {
+    return a.number == b.number && a.title == b.title && a.local == b.local && a.layer == b.layer &&
+           a.active == b.active;
+}
+
+// Adds the area as Setup does (not when the library names its folder already) and checks the
+// bytes it appended; false when it was not added.
+bool Add(kit::SceneryCfg& cfg, const std::string& title, const std::string& local, kit::AddedArea& added) {
+    if (cfg.FindLocal(kit::ResolveLocal(local, kSim), kSim)) return false;
+    const std::string before = cfg.Bytes();
+    const std::vector<kit::SceneryArea> areas = cfg.Areas();
+    added = cfg.AddArea(title, local);
+    const std::string& after = cfg.Bytes();
+    Require(after.compare(0, before.size(), before) == 0, "adding changed a byte of the library");
+    const std::string tail = after.substr(before.size());
+    const size_t nl = before.find('\n');
+    const std::string le = nl == std::string::npos || (nl > 0 && before[nl - 1] == '\r') ? "\r\n" : "\n";
+    std::vector<std::string> lines;
+    for (size_t i = 0, j; i < tail.size(); i = j + le.size())
+        lines.push_back(tail.substr(i, (j = std::min(tail.find(le, i), tail.size())) - i));
+    const size_t header = std::find_if(lines.begin(), lines.end(), [](auto& l) { return !l.empty(); }) - lines.begin();
+    bool own = tail.size() >= le.size() && tail.compare(tail.size() - le.size(), le.size(), le) == 0 &&
+               header < lines.size() && lines[header].rfind("[Area.", 0) == 0 &&
+               (before.empty() || before.back() == '\n' || header > 0);
+    for (size_t k = 0; k < lines.size(); ++k)
+        own = own && lines[k].find_first_of("\r\n") == std::string::npos && (k == header || lines[k].rfind('[', 0));
+    Require(own, "the added area is not one section on lines of its own, in the file's line ends");
+
+    const std::vector<kit::SceneryArea> now = kit::SceneryCfg(after).Areas();
+    Require(now.size() == areas.size() + 1 && std::equal(areas.begin(), areas.end(), now.begin(), SameArea),
+            "the library does not read back with the same areas");
+    const kit::SceneryArea& a = now.back();
+    Require(a.number == added.number && a.title == title && a.local == local && a.active,
+            "the added area does not read back as added");
+    for (const kit::SceneryArea& b : areas)
+        Require(a.number > b.number && (a.layer > b.layer || a.layer == INT_MAX), "the added area is not on top");
+    Require(kit::SceneryCfg(after).FindLocal(kit::ResolveLocal(local, kSim), kSim) == a.number,
+            "the added area is not found by its Local");
+    return true;
+}
+
+bool SameComponent(const kit::AddOnXml::Component& a, const kit::AddOnXml::Component& b) {
+    return a.category == b.category && a.path == b.path && a.name == b.name;
+}
+
+std::string TrimXmlBlanks(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r\n");
+    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+// Adds the area as a scenery component as Setup does (not when a component names its folder
+// already) and checks what changed; false when it was not added.
+bool AddComponent(kit::AddOnXml& xml, const std::string& title, const std::string& name, const std::string& path,
+                  kit::AddedArea& added) {
+    if (xml.FindPath(path, kAddOns)) return false;
+    const std::string before = xml.Bytes().empty() ? kit::AddOnXml::EmptyDocument(title) : xml.Bytes();
+    const std::vector<kit::AddOnXml::Component> components = kit::AddOnXml(before).Components();
+    std::string why;
+    if (!xml.AddScenery(title, name, path, added, why)) {
+        Require(xml.Bytes() == before && !why.empty(),
+                "an add-on package that was not added to is changed or not said");
+        return false;
+    }
+    const std::string& after = xml.Bytes();
+    size_t head = 0, tail = 0;
+    while (head < before.size() && before[head] == after[head]) ++head;
+    while (tail < before.size() - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) ++tail;
+    Require(after.size() > before.size() && head + tail == before.size(),
+            "adding changed a byte of the add-on package");
+    const std::vector<kit::AddOnXml::Component> now = kit::AddOnXml(after).Components();
+    Require(now.size() == components.size() + 1 && added.number >= 1 && size_t(added.number) <= now.size() &&
+                std::equal(components.begin(), components.begin() + (added.number - 1), now.begin(), SameComponent) &&
+                std::equal(components.begin() + (added.number - 1), components.end(), now.begin() + added.number,
+                           SameComponent),
+            "the add-on package does not read back with the same components");
+    const kit::AddOnXml::Component& c = now[added.number - 1];
+    Require(c.category == "Scenery" && c.path == TrimXmlBlanks(path) && c.name == TrimXmlBlanks(name),
+            "the added component does not read back as added");
+    Require(kit::AddOnXml(after).FindPath(path, kAddOns) == added.number,
+            "the added component is not found by its Path");
+    return true;
+}
+
+// The library as an add-on.xml of Prepar3D v4 or v5; the area's Path is its whole folder.
+void CheckAddOnXml(const std::string& library, const std::string& title, const std::string& local) {
+    // A folder as Setup names one: whole, each of its names one Windows keeps as it is.
+    std::string path = kSim;
+    std::string relative = local;
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    for (const std::string& name : oracle::Split(relative, '\\'))
+        if (oracle::PlainName(name) && name.back() != '.' && name.back() != ' ' && name.front() != ' ')
+            path += "\\" + name;
+    if (path == kSim) return;
+    // What a file goes back to once its last component is out: nothing, when it held nothing
+    // but the document Setup makes (one it made, or one it left behind).
+    std::string leftover = library;
+    for (const char* le : {"\r\n", "\n"}) {
+        const size_t name = library.find("<AddOn.Name>"), end = library.find("</AddOn.Name>");
+        if (name != std::string::npos && end > name &&
+            library == kit::AddOnXml::EmptyDocument(kit::XmlUnescape(library.substr(name + 12, end - name - 12)), le))
+            leftover.clear();
+    }
+    kit::AddOnXml xml(library);
+    kit::AddedArea first, second;
+    if (!AddComponent(xml, title, title, path, first)) return;
+    kit::AddOnXml one = xml;
+    Require(one.RemoveScenery(first) && one.Bytes() == leftover, "taking out the component did not give the file back");
+    if (!AddComponent(xml, title, title + " - two", path + "\\two", second)) return;
+    for (bool firstFirst : {false, true}) {
+        kit::AddOnXml two = xml;
+        Require(two.RemoveScenery(firstFirst ? first : second) && two.RemoveScenery(firstFirst ? second : first) &&
+                    two.Bytes() == leftover,
+                "taking out two components did not give the file back");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t nl = input.find('\n');
+    if (nl == std::string::npos) return 0;
+    std::string line = input.substr(0, nl);
+    line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\0'; }), line.end());
+    const size_t bar = line.find('|');
+    // A title as Setup gives one: trimmed, never empty.
+    std::string title = kit::Trim(bar == std::string::npos ? "" : line.substr(0, bar));
+    if (title.empty()) title = "Addon";
+    const std::string local = kit::Trim(bar == std::string::npos ? line : line.substr(bar + 1));
+    const std::string library = input.substr(nl + 1);
+    if (local.empty()) return 0;
+
+    const bool wide = library.rfind("\xff\xfe", 0) == 0 || library.rfind("\xfe\xff", 0) == 0;
+    const bool said = !kit::LibraryTextProblem(library).empty();
+    Require(said || !(wide || library.find('\0') != std::string::npos),
+            "a library that cannot be read safely is not said to be so");
+    if (said) return 0;
+    CheckAddOnXml(library, title, local);
+
+    kit::SceneryCfg cfg(library);
+    kit::AddedArea first, second;
+    if (!Add(cfg, title, local, first)) return 0;
+    kit::SceneryCfg one = cfg, beside(library);
+    Require(one.RemoveArea(first) && one.Bytes() == library, "taking out the area did not give the library back");
+    beside.RemoveArea(first);
+    Require(beside.Bytes() == library, "taking the area out of the library beside it, which never got it, changed it");
+    if (!Add(cfg, title + " - two", local + "\\two", second)) return 0;
+    for (bool firstFirst : {false, true}) {
+        kit::SceneryCfg two = cfg;
+        Require(two.RemoveArea(firstFirst ? first : second) && two.RemoveArea(firstFirst ? second : first) &&
+                    two.Bytes() == library,
+                "taking out two areas did not give the library back");
+    }
+    return 0;
+}
