@@ -298,7 +298,9 @@ TEST_F(Installations, ARecordCutAtAnyLineIsRefusedWithNothingRemoved) {
         WriteFile(record, whole.substr(0, cut));
         std::string said;
         ASSERT_EQ(Uninstall(dest, "", &said), 3) << cut;
-        if (cut > 0) EXPECT_NE(said.find("it is incomplete"), std::string::npos) << said;
+        if (cut > 0) {
+            EXPECT_NE(said.find("it is incomplete"), std::string::npos) << said;
+        }
         EXPECT_EQ(ReadFile(dest + "\\scenery\\c.bgl"), "c");
         EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), cfg);
         EXPECT_EQ(Entries("Cut").size(), 1u);
