@@ -68,23 +68,6 @@ inline void WriteBitmap(const std::string& path, int w, int h, COLORREF colour =
     testing_support::WriteFile(path, data);
 }
 
-// Runs `action` from inside the next modal loop (or message pump), `ms` from now, once.
-class Later {
-public:
-    Later(UINT ms, std::function<void()> action) : action_(std::move(action)) {
-        timer_.SetInterval(ms);
-        timer_.OnTimer = [this] {
-            timer_.SetEnabled(false);
-            action_();
-        };
-        timer_.SetEnabled(true);
-    }
-
-private:
-    ui::Timer timer_;
-    std::function<void()> action_;
-};
-
 // The builder's forms that reach each other, with a recording desktop and an empty install
 // directory. The simulators' keys are absent unless a test writes them.
 struct BuilderForms : ::testing::Test {

@@ -23,6 +23,12 @@ inline std::string Lower(std::string s) {
     return s;
 }
 
+// s without the characters of `blanks` at either end.
+inline std::string Trim(const std::string& s, const char* blanks) {
+    const size_t b = s.find_first_not_of(blanks);
+    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(blanks) - b + 1);
+}
+
 // A name as Windows opens it: trailing dots and spaces dropped, case folded.
 inline std::string AsWindowsOpens(std::string c) {
     while (!c.empty() && (c.back() == '.' || c.back() == ' ')) c.pop_back();

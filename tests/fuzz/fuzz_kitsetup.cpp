@@ -1,21 +1,19 @@
-// libFuzzer target: any bytes as "Kitsetup.ini", read as the private-profile calls read it (a
-// model of them, below) by Setup (PackageInfo, through its 2,048-byte buffer) and by the
-// builder's reopening (the shared KitsetupIni reading; the builder takes its fields over as
-// they are). What must hold:
+// libFuzzer target: any bytes as "Kitsetup.ini", read through a model of the private-profile
+// calls (below) by Setup (PackageInfo, through its 2,048-byte buffer) and by the builder's
+// reopening (the shared KitsetupIni reading). What must hold:
 //   - no crash and no hang;
-//   - no name Setup makes of it leaves its folder: the add-on's folder for each type, the
-//     installation's identity (its record's name, its key, its uninstaller's folder), the
-//     splash picture's name are each plain names (Oracles.h);
-//   - what a build writes reads back the same: the settings as the builder reopened them,
-//     written through the shared writer into a new file and read again, are the same; and
-//     the simulators a build is for (those the file names, and a set the input's first byte
-//     picks), written as the builder writes them, are what Setup and the reopening read back.
+//   - every name Setup makes of it is a plain name that stays in its folder (Oracles.h): the
+//     add-on's folder for each type, the installation's identity, record, key and uninstaller's
+//     folder, the splash picture's name;
+//   - what a build writes reads back the same: the settings as reopened, written through the
+//     shared writer and read again; and the simulators a build is for (those the file names,
+//     and a set the input's first byte picks), as Setup and the reopening read them back.
 //
-// The private-profile calls as modelled here: lines end at CR or LF; blanks around a line, a
-// key and a value do not count; a line "[name]" (up to its last ']') begins a section; names
-// compare without case, and the first section and key of a name are the ones read; a key
-// without '=' has no value; a value in matching quotes ('...' or "...") is read without them,
-// up to a NUL; writing a value drops its leading blanks.
+// The model: lines end at CR or LF; blanks around a line, a key and a value do not count; a
+// line "[name]" (up to its last ']') begins a section; names compare without case, and the
+// first section and key of a name are the ones read; a key without '=' has no value; a value
+// in matching quotes ('...' or "...") is read without them, up to a NUL; writing a value drops
+// its leading blanks.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,11 +35,7 @@ struct Section {
 };
 using Profile = std::vector<Section>;
 
-std::string Strip(const std::string& s) {
-    const char* blanks = " \t\v\f\x1a";
-    const size_t b = s.find_first_not_of(blanks);
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(blanks) - b + 1);
-}
+std::string Strip(const std::string& s) { return oracle::Trim(s, " \t\v\f\x1a"); }
 
 Profile Parse(const std::string& bytes) {
     Profile p;
@@ -79,6 +73,12 @@ kit::IniLookup Reader(const Profile& p, size_t room) {
     };
 }
 
+// The file as Setup reads it, through its 2,048-byte buffer.
+kit::PackageInfo SetupReads(const Profile& p) {
+    const kit::IniLookup read = Reader(p, 2047);
+    return kit::ReadPackageInfo([&read](const std::string& s, const std::string& k) { return read(s, k, ""); });
+}
+
 // A new file, written key by key.
 std::string Written(const kit::KitsetupIni& ini) {
     std::vector<std::pair<std::string, std::string>> sections;
@@ -99,8 +99,7 @@ void RequirePlain(const std::string& name) { Require(oracle::PlainName(name), "a
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Profile file = Parse(std::string(reinterpret_cast<const char*>(data), size));
 
-    const kit::PackageInfo info = kit::ReadPackageInfo(
-        [read = Reader(file, 2047)](const std::string& s, const std::string& k) { return read(s, k, ""); });
+    const kit::PackageInfo info = SetupReads(file);
     const std::vector<kit::FsVersion> targets = info.Targets();
     Require(!targets.empty(), "a package for no simulator");
     for (kit::AddonType t : {kit::AddonType::Unknown, kit::AddonType::Scenery, kit::AddonType::SceneryMD,
@@ -134,11 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kit::SetSimulators(built, list);
         const Profile file = Parse(Written(built));
         const std::vector<kit::FsVersion> want = list.empty() ? std::vector{kit::kDefaultSimulator} : list;
-        const kit::PackageInfo setup = kit::ReadPackageInfo(
-            [read = Reader(file, 2047)](const std::string& s, const std::string& k) { return read(s, k, ""); });
-        Require(
-            kit::SimulatorsOf(kit::ReadKitsetup(Reader(file, std::string::npos))) == want && setup.Targets() == want,
-            "the simulators a build is for do not read back as built");
+        Require(kit::SimulatorsOf(kit::ReadKitsetup(Reader(file, std::string::npos))) == want &&
+                    SetupReads(file).Targets() == want,
+                "the simulators a build is for do not read back as built");
     }
     return 0;
 }

@@ -1,21 +1,18 @@
 // libFuzzer target: any bytes as the record of an installation, planned for uninstalling as
-// the uninstaller plans it (once alone, once beside another add-on that replaced its files,
-// and once given a record path of its own choosing). What the plan may never hold:
-//   - anything at all, when the record is not whole: a record that is not, byte for byte, of
-//     the earlier format (its first line) must end with an End= line that counts its lines
-//     and their CRC-32;
-//   - a file outside the add-on's folder (the record's own folder), a kept copy outside this
+// the uninstaller plans it (alone, beside a later add-on that replaced its files, and under a
+// record path of another installation). What the plan may never hold:
+//   - anything at all, unless the record is whole: of the earlier format (its first line, byte
+//     for byte) or ended by an End= line that counts its lines and their CRC-32;
+//   - a file outside the add-on's folder (the record's own), a kept copy outside this
 //     identity's Backup, an uninstaller or data folder not this identity's own;
 //   - a registry key other than "Skykit <identity>", the identity its record's name carries;
-//   - an area whose Local, as Windows resolves it against the simulator's folder, is not the
-//     add-on's folder or inside it, or whose library is not one a simulator of the record's
-//     Simulator folder keeps: scenery.cfg or NewScenery.cfg in that folder, Scenery.CFG in the
-//     folder of FSX (boxed or Steam) or Prepar3D v1 to v3 in application data (all users', or
-//     the person's for v2), the add-on.xml in the folder named for the add-on (its identity
-//     without the digits) in the Prepar3D v4 or v5 add-ons folder of the documents;
-//   - a folder that is not the add-on's, inside it, or above it. Folders above it are planned
-//     only as "removed when empty" (every planned folder is), so holding one takes nothing that
-//     is not the add-on's; anything beside or elsewhere is refused.
+//   - an area whose Local (resolved against the simulator's folder) is outside the add-on's
+//     folder, or whose library is not one a simulator of the record's Simulator folder keeps:
+//     scenery.cfg or NewScenery.cfg there, the Scenery.CFG of FSX (boxed or Steam) or Prepar3D
+//     v1 to v3 in application data (the person's for v2), the add-on.xml of the add-on's folder
+//     name in the Prepar3D v4 or v5 add-ons folder of the documents;
+//   - a folder beside the add-on's: only it, folders inside it, and folders above it (which
+//     are only ever removed when empty) may be planned.
 #include <zlib.h>
 
 #include <cstdint>
@@ -44,18 +41,19 @@ std::string EndLine(const std::string& body) {
     return "End=" + std::to_string(std::count(body.begin(), body.end(), '\n')) + " " + crc;
 }
 
-// Whole as the format defines it: announced by its first line, ended by its End= line.
+bool FirstLineIs(const std::string& text, const std::string& first) {
+    return text.compare(0, first.size(), first) == 0 && text.find_first_of("\r\n") == first.size();
+}
+
+// Whole as the format defines it: announced by its first line, ended by its End= line; or a
+// record of the earlier format, which has no end line.
 bool Whole(const std::string& text) {
+    if (FirstLineIs(text, "; Written by Setup: what it installed here, so that the add-on can be removed again."))
+        return true;
     std::string t = text;
     if (t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0) t.resize(t.size() - 2);
     const size_t cut = t.rfind('\n');
-    return t.compare(0, kWholeMark.size(), kWholeMark) == 0 && t.find_first_of("\r\n") == kWholeMark.size() &&
-           cut != std::string::npos && t.substr(cut + 1) == EndLine(t.substr(0, cut + 1));
-}
-
-bool EarlierFormat(const std::string& text) {
-    static const std::string first = "; Written by Setup: what it installed here, so that the add-on can be removed again.";
-    return text.compare(0, first.size(), first) == 0 && text.find_first_of("\r\n") == first.size();
+    return FirstLineIs(t, kWholeMark) && cut != std::string::npos && t.substr(cut + 1) == EndLine(t.substr(0, cut + 1));
 }
 
 bool Same(const std::string& a, const std::string& b) {
@@ -70,7 +68,7 @@ void Check(const std::string& text, const kit::UninstallContext& context) {
                 "a refused record has something planned");
         return;
     }
-    Require(EarlierFormat(text) || Whole(text), "a record that is not whole is planned from");
+    Require(Whole(text), "a record that is not whole is planned from");
     const std::string& record = context.recordPath;
     const std::string folder = record.substr(0, record.find_last_of('\\'));
     const std::string name = record.substr(folder.size() + 1);

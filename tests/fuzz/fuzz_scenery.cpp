@@ -1,20 +1,16 @@
 // libFuzzer target: any bytes as a scenery library, and an area to add (the input's first line,
-// "title|Local", one line each as Setup makes them; the rest is the library), added and taken
-// out as Setup and its uninstaller do it: the bytes as a scenery.cfg (FS98 to Prepar3D v3, and
-// FS2004's NewScenery.cfg), and as a Prepar3D add-on.xml. What must hold:
-//   - a library that cannot be read safely (UTF-16, or a NUL: not text) is said to be so;
-//   - a scenery.cfg: adding appends the area's lines, in the file's line ends, after line ends
-//     that put them on lines of their own, and changes nothing else; the result reads back with
-//     the same areas plus the one added, found again by its Local; the uninstaller's taking it
-//     out of the library beside it as well (scenery.cfg and NewScenery.cfg), which never got
-//     it, leaves that one byte for byte;
-//   - an add-on.xml: adding inserts one component and changes nothing else (a file that is not
-//     there becomes the document Setup makes); the result reads back with the same components
-//     plus the one added, found again by its Path; a file it cannot add to is left as it was,
-//     and said;
-//   - taking out what was added gives the library back byte for byte, also for two areas
-//     taken out in either order; only a file that held nothing but the document Setup makes
-//     (its own, left behind) goes as a whole, as does one the add made.
+// "title|Local"; the rest is the library), added and taken out as Setup and its uninstaller do:
+// as a scenery.cfg (FS98 to Prepar3D v3, and FS2004's NewScenery.cfg) and as a Prepar3D v4/v5
+// add-on.xml. What must hold:
+//   - a library that is not text (UTF-16, or a NUL) is said to be so;
+//   - adding changes no byte but inserts the area: into a scenery.cfg one section appended on
+//     lines of its own, in the file's line ends; into an add-on.xml one component (a missing
+//     file becomes the document Setup makes). The result reads back with the same areas plus
+//     the one added, found again by its Local or Path. An add-on.xml that cannot be added to
+//     is left as it was, and said;
+//   - taking out what was added, one area or two in either order, gives the library back byte
+//     for byte (an add-on.xml left holding only the document Setup makes goes as a whole);
+//     taking it out of the scenery.cfg beside it, which never got it, changes nothing.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -39,7 +35,8 @@ bool SameArea(const kit::SceneryArea& a, const kit::SceneryArea& b) {
 
 // Adds the area as Setup does (not when the library names its folder already) and checks the
 // bytes it appended; false when it was not added.
-bool Add(kit::SceneryCfg& cfg, const std::string& title, const std::string& local, kit::AddedArea& added) {
+bool Add(kit::SceneryCfg& cfg, const std::string&, const std::string& title, const std::string& local,
+         kit::AddedArea& added) {
     if (cfg.FindLocal(kit::ResolveLocal(local, kSim), kSim)) return false;
     const std::string before = cfg.Bytes();
     const std::vector<kit::SceneryArea> areas = cfg.Areas();
@@ -70,6 +67,9 @@ bool Add(kit::SceneryCfg& cfg, const std::string& title, const std::string& loca
         Require(a.number > b.number && (a.layer > b.layer || a.layer == INT_MAX), "the added area is not on top");
     Require(kit::SceneryCfg(after).FindLocal(kit::ResolveLocal(local, kSim), kSim) == a.number,
             "the added area is not found by its Local");
+    kit::SceneryCfg beside(before);
+    beside.RemoveArea(added);
+    Require(beside.Bytes() == before, "taking the area out of the library beside it, which never got it, changed it");
     return true;
 }
 
@@ -77,14 +77,9 @@ bool SameComponent(const kit::AddOnXml::Component& a, const kit::AddOnXml::Compo
     return a.category == b.category && a.path == b.path && a.name == b.name;
 }
 
-std::string TrimXmlBlanks(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t\r\n");
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
 // Adds the area as a scenery component as Setup does (not when a component names its folder
 // already) and checks what changed; false when it was not added.
-bool AddComponent(kit::AddOnXml& xml, const std::string& title, const std::string& name, const std::string& path,
+bool Add(kit::AddOnXml& xml, const std::string& title, const std::string& name, const std::string& path,
                   kit::AddedArea& added) {
     if (xml.FindPath(path, kAddOns)) return false;
     const std::string before = xml.Bytes().empty() ? kit::AddOnXml::EmptyDocument(title) : xml.Bytes();
@@ -108,11 +103,32 @@ bool AddComponent(kit::AddOnXml& xml, const std::string& title, const std::strin
                            SameComponent),
             "the add-on package does not read back with the same components");
     const kit::AddOnXml::Component& c = now[added.number - 1];
-    Require(c.category == "Scenery" && c.path == TrimXmlBlanks(path) && c.name == TrimXmlBlanks(name),
+    const char* blanks = " \t\r\n";
+    Require(c.category == "Scenery" && c.path == oracle::Trim(path, blanks) && c.name == oracle::Trim(name, blanks),
             "the added component does not read back as added");
     Require(kit::AddOnXml(after).FindPath(path, kAddOns) == added.number,
             "the added component is not found by its Path");
     return true;
+}
+
+bool TakeOut(kit::SceneryCfg& cfg, const kit::AddedArea& a) { return cfg.RemoveArea(a); }
+bool TakeOut(kit::AddOnXml& xml, const kit::AddedArea& a) { return xml.RemoveScenery(a); }
+
+// Adds the area and one more below it; taking out the first alone, and both in either order,
+// gives `back` each time.
+template <class Library>
+void AddAndTakeOut(Library library, const std::string& back, const std::string& title, const std::string& where) {
+    kit::AddedArea first, second;
+    if (!Add(library, title, title, where, first)) return;
+    Library one = library;
+    Require(TakeOut(one, first) && one.Bytes() == back, "taking out the area did not give the library back");
+    if (!Add(library, title, title + " - two", where + "\\two", second)) return;
+    for (bool firstFirst : {false, true}) {
+        Library two = library;
+        Require(TakeOut(two, firstFirst ? first : second) && TakeOut(two, firstFirst ? second : first) &&
+                    two.Bytes() == back,
+                "taking out two areas did not give the library back");
+    }
 }
 
 // The library as an add-on.xml of Prepar3D v4 or v5; the area's Path is its whole folder.
@@ -127,25 +143,13 @@ void CheckAddOnXml(const std::string& library, const std::string& title, const s
     if (path == kSim) return;
     // What a file goes back to once its last component is out: nothing, when it held nothing
     // but the document Setup makes (one it made, or one it left behind).
+    const size_t name = library.find("<AddOn.Name>"), end = library.find("</AddOn.Name>");
     std::string leftover = library;
-    for (const char* le : {"\r\n", "\n"}) {
-        const size_t name = library.find("<AddOn.Name>"), end = library.find("</AddOn.Name>");
+    for (const char* le : {"\r\n", "\n"})
         if (name != std::string::npos && end > name &&
             library == kit::AddOnXml::EmptyDocument(kit::XmlUnescape(library.substr(name + 12, end - name - 12)), le))
             leftover.clear();
-    }
-    kit::AddOnXml xml(library);
-    kit::AddedArea first, second;
-    if (!AddComponent(xml, title, title, path, first)) return;
-    kit::AddOnXml one = xml;
-    Require(one.RemoveScenery(first) && one.Bytes() == leftover, "taking out the component did not give the file back");
-    if (!AddComponent(xml, title, title + " - two", path + "\\two", second)) return;
-    for (bool firstFirst : {false, true}) {
-        kit::AddOnXml two = xml;
-        Require(two.RemoveScenery(firstFirst ? first : second) && two.RemoveScenery(firstFirst ? second : first) &&
-                    two.Bytes() == leftover,
-                "taking out two components did not give the file back");
-    }
+    AddAndTakeOut(kit::AddOnXml(library), leftover, title, path);
 }
 
 }  // namespace
@@ -171,19 +175,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (said) return 0;
     CheckAddOnXml(library, title, local);
 
-    kit::SceneryCfg cfg(library);
-    kit::AddedArea first, second;
-    if (!Add(cfg, title, local, first)) return 0;
-    kit::SceneryCfg one = cfg, beside(library);
-    Require(one.RemoveArea(first) && one.Bytes() == library, "taking out the area did not give the library back");
-    beside.RemoveArea(first);
-    Require(beside.Bytes() == library, "taking the area out of the library beside it, which never got it, changed it");
-    if (!Add(cfg, title + " - two", local + "\\two", second)) return 0;
-    for (bool firstFirst : {false, true}) {
-        kit::SceneryCfg two = cfg;
-        Require(two.RemoveArea(firstFirst ? first : second) && two.RemoveArea(firstFirst ? second : first) &&
-                    two.Bytes() == library,
-                "taking out two areas did not give the library back");
-    }
+    AddAndTakeOut(kit::SceneryCfg(library), library, title, local);
     return 0;
 }

@@ -69,8 +69,7 @@ protected:
         testing_support::FakeDesktop desk;
         Journal journal;
         int code = RunUninstall(Record(folder, title), true, journal);
-        for (const std::string& l : journal.lines)
-            if (said) *said += l + "\n";
+        if (said) for (const std::string& l : journal.lines) *said += l + "\n";
         return code;
     }
     // A value of each entry of this test's installations of a title.
@@ -312,20 +311,14 @@ TEST_F(Installations, ARecordCutAtAnyLineIsRefusedWithNothingRemoved) {
     EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), kCfg);
 }
 
-namespace {
-
-// A program of a simulator's name that runs: the test driver, waiting for a window that
-// never comes.
+// A simulator's program running: a copy of the test driver of its name, waiting for a window
+// that never comes.
 struct RunningProgram {
     PROCESS_INFORMATION pi{};
     explicit RunningProgram(const std::string& exe) {
-        char self[MAX_PATH] = "";
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string driver = self;
-        CopyFileA((driver.substr(0, driver.find_last_of('\\') + 1) + "skydriver.exe").c_str(), exe.c_str(), FALSE);
+        CopyFileA((testing_support::ExeDir() + "skydriver.exe").c_str(), exe.c_str(), FALSE);
         std::string line = "\"" + exe + "\" wait NoSuchClass NoSuchWindow 60000";
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
+        STARTUPINFOA si{sizeof si};
         CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
     }
     ~RunningProgram() { Stop(); }
@@ -338,8 +331,6 @@ struct RunningProgram {
     }
 };
 
-}  // namespace
-
 TEST_F(Installations, ARunningSimulatorIsWaitedForAndItsLibraryLeftAlone) {
     const std::string fs = base + "FS2000", key = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\7.0";
     MakeFolders(fs);
@@ -349,33 +340,28 @@ TEST_F(Installations, ARunningSimulatorIsWaitedForAndItsLibraryLeftAlone) {
     RegSetValueExA(h, "path", 0, REG_SZ, reinterpret_cast<const BYTE*>(fs.c_str()), DWORD(fs.size() + 1));
     RegCloseKey(h);
     const std::string pkg = Package("Pkg", "Runway", "Scenery", "1", {{"scenery\\r.bgl", "r"}});
-    {
-        RunningProgram sim(base + "FS2000.EXE");
-        testing_support::FakeDesktop desk;
-        TSetupForm form(pkg);
-        ASSERT_TRUE(form.CheckPackage());
-        form.NextClick();
-        form.NextClick();
-        ASSERT_EQ(form.CurrentPage(), TSetupForm::Page::Ready);
-        EXPECT_EQ(form.RunningLabel.Caption(), "Microsoft Flight Simulator 2000 is running. Setup waits for it to close, "
-                                               "because the simulator rewrites its Scenery Library when it starts and "
-                                               "when it stops.");
-        EXPECT_TRUE(form.RunningLabel.Visible() && form.RunningTimer.Enabled());
-        EXPECT_FALSE(form.NextButton.Picture.Enabled());
-        sim.Stop();
-        form.CheckRunning();  // the timer's next tick
-        EXPECT_FALSE(form.RunningLabel.Visible());
-        EXPECT_TRUE(form.NextButton.Picture.Enabled());
-    }
-    // Without a window: installed, the library left alone, and the reason.
     RunningProgram sim(base + "FS2000.EXE");
     testing_support::FakeDesktop desk;
-    TSetupForm form(pkg);
-    EXPECT_EQ(form.InstallSilently(""), kExitNotRegistered);
-    EXPECT_NE(form.Registered.find("Microsoft Flight Simulator 2000 is running"), std::string::npos) << form.Registered;
+    TSetupForm form(pkg), silent(pkg);
+    ASSERT_TRUE(form.CheckPackage());
+    form.NextClick();
+    form.NextClick();
+    ASSERT_EQ(form.CurrentPage(), TSetupForm::Page::Ready);
+    EXPECT_EQ(form.RunningLabel.Caption(), "Microsoft Flight Simulator 2000 is running. Setup waits for it to close, "
+                                           "because the simulator rewrites its Scenery Library when it starts and "
+                                           "when it stops.");
+    EXPECT_TRUE(form.RunningLabel.Visible() && form.RunningTimer.Enabled());
+    EXPECT_FALSE(form.NextButton.Picture.Enabled());
+    // Without a window: installed, the library left alone, and the reason.
+    EXPECT_EQ(silent.InstallSilently(""), kExitNotRegistered);
+    EXPECT_NE(silent.Registered.find("Microsoft Flight Simulator 2000 is running"), std::string::npos)
+        << silent.Registered;
     EXPECT_EQ(ReadFile(fs + "\\Addon Scenery\\Runway\\scenery\\r.bgl"), "r");
     EXPECT_EQ(ReadFile(fs + "\\scenery.cfg"), kCfg);
     sim.Stop();
+    form.CheckRunning();  // the timer's next tick
+    EXPECT_FALSE(form.RunningLabel.Visible());
+    EXPECT_TRUE(form.NextButton.Picture.Enabled());
     EXPECT_EQ(Uninstall(fs + "\\Addon Scenery\\Runway"), 0);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }

@@ -83,12 +83,10 @@ TEST(PackageSettings, ValuesAsTheBuilderWritesThem) {
                    {"Flightsimulator 2002", "", "fs98,fs2000"},
                    {"Flightsimulator 2000", "fsx, FS2004,p3d,msfs", "fs2004,fsx,p3d"},
                    {"Flightsimulator 98", "msfs", "fs98"}};
-    for (const Target& t : targets)
-        EXPECT_EQ(SimulatorList(
-                      ReadPackageInfo(MapReader({{"Flightsim/Version", t.version}, {"Flightsim/Simulators", t.list}}))
-                          .Targets()),
-                  t.want)
-            << t.list;
+    for (const Target& t : targets) {
+        const IniReader ini = MapReader({{"Flightsim/Version", t.version}, {"Flightsim/Simulators", t.list}});
+        EXPECT_EQ(SimulatorList(ReadPackageInfo(ini).Targets()), t.want) << t.list;
+    }
     KitsetupIni both;  // of FS98 and FS2000, earlier Setups read FS2000
     SetSimulators(both, {FsVersion::Fs98, FsVersion::Fs2000});
     EXPECT_EQ(both.version + "|" + both.simulators, "Flightsimulator 2000|fs98,fs2000");

@@ -1,6 +1,6 @@
-// The simulators of the family over a computer described to the lookups: where Setup finds
-// each edition, which library it changes, what /SIM= chooses, the package's list, the
-// add-on package file, and what an uninstall plans for each library. Portable: also native.
+// The simulators over a computer described to the lookups: where Setup finds each edition,
+// which library it changes, what /SIM= chooses, the add-on package file, and what an uninstall
+// plans for each library. Portable: also native.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,45 +15,26 @@ using namespace kit;
 
 namespace {
 
-// Registry values as "M64|key|value" (hive M or U, view 64 or 32), and the paths that are there.
-struct Computer {
-    std::map<std::string, std::string> values;
-    std::set<std::string> paths;
-    RegistryRead Registry() const {
-        return [this](Hive h, bool view64, const std::string& key, const std::string& name) {
-            auto it =
-                values.find((h == Hive::Machine ? "M" : "U") + std::string(view64 ? "64|" : "32|") + key + "|" + name);
-            return it == values.end() ? std::string() : it->second;
-        };
-    }
-    PathTest Has() const {
-        return [this](const std::string& p) { return paths.count(p) > 0; };
-    }
-};
-
 const std::string kFs = "Software\\Microsoft\\Microsoft Games\\Flight Simulator\\";
 const std::string kP3d = "Software\\Lockheed Martin\\Prepar3D v";
 
-Computer EveryEdition() {
-    Computer c;
-    c.values = {
-        {"M32|" + kFs + "6.1|path", "C:\\FS98"},
-        {"M32|" + kFs + "7.0|EXE Path", "C:\\FS2000\\"},
-        {"M32|" + kFs + "8.0|EXE Path", "\"C:\\FS2002\\FS2002.exe\""},
-        {"M32|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Flight Simulator 9.0|InstallLocation",
-         "D:\\FS9"},
-        {"M32|" + kFs + "10.0|SetupPath", "C:\\Removed FSX"},  // left behind: its folder is gone
-        {"U32|" + kFs + "10.0|AppPath", "C:\\FSX"},
-        {"U64|Software\\Microsoft\\Microsoft Games\\Flight Simulator - Steam Edition\\10.0|AppPath", "D:\\Steam\\FSX"},
-        {"M32|Software\\LockheedMartin\\Prepar3D|SetupPath", "C:\\P3D"},
-        {"U32|" + kP3d + "2|AppPath", "C:\\P3D2"},
-        {"M32|" + kP3d + "3|SetupPath", "C:\\P3D3"},
-        {"M64|" + kP3d + "4|SetupPath", "C:\\P3D4"},
-        {"M64|" + kP3d + "5|SetupPath", "E:\\P3D5\\"}};
-    c.paths = {"C:\\FS98", "C:\\FS2000", "C:\\FS2002", "D:\\FS9",  "C:\\FSX", "D:\\Steam\\FSX",
-               "C:\\P3D",  "C:\\P3D2",   "C:\\P3D3",   "C:\\P3D4", "E:\\P3D5"};
-    return c;
-}
+// A computer with every edition: registry values as "M64|key|value" (hive M or U, view 64 or
+// 32), and the folders that are there.
+const std::map<std::string, std::string> kValues = {
+    {"M32|" + kFs + "6.1|path", "C:\\FS98"},
+    {"M32|" + kFs + "7.0|EXE Path", "C:\\FS2000\\"},
+    {"M32|" + kFs + "8.0|EXE Path", "\"C:\\FS2002\\FS2002.exe\""},
+    {"M32|Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Flight Simulator 9.0|InstallLocation", "D:\\FS9"},
+    {"M32|" + kFs + "10.0|SetupPath", "C:\\Removed FSX"},  // left behind: its folder is gone
+    {"U32|" + kFs + "10.0|AppPath", "C:\\FSX"},
+    {"U64|Software\\Microsoft\\Microsoft Games\\Flight Simulator - Steam Edition\\10.0|AppPath", "D:\\Steam\\FSX"},
+    {"M32|Software\\LockheedMartin\\Prepar3D|SetupPath", "C:\\P3D"},
+    {"U32|" + kP3d + "2|AppPath", "C:\\P3D2"},
+    {"M32|" + kP3d + "3|SetupPath", "C:\\P3D3"},
+    {"M64|" + kP3d + "4|SetupPath", "C:\\P3D4"},
+    {"M64|" + kP3d + "5|SetupPath", "E:\\P3D5\\"}};
+const std::set<std::string> kFolders = {"C:\\FS98", "C:\\FS2000", "C:\\FS2002", "D:\\FS9",  "C:\\FSX", "D:\\Steam\\FSX",
+                                        "C:\\P3D",  "C:\\P3D2",   "C:\\P3D3",   "C:\\P3D4", "E:\\P3D5"};
 
 std::string Ids(const std::vector<FoundSimulator>& found) {
     std::string out;
@@ -64,8 +45,13 @@ std::string Ids(const std::vector<FoundSimulator>& found) {
 }  // namespace
 
 TEST(Simulators, EveryEditionIsFoundInItsHiveAndViewTheNewestFirst) {
-    const Computer pc = EveryEdition();
-    const std::vector<FoundSimulator> found = FindSimulators(pc.Registry(), pc.Has());
+    const std::vector<FoundSimulator> found = FindSimulators(
+        [](Hive h, bool view64, const std::string& key, const std::string& name) {
+            auto it = kValues.find((h == Hive::Machine ? "M" : "U") + std::string(view64 ? "64|" : "32|") + key + "|" +
+                                   name);
+            return it == kValues.end() ? std::string() : it->second;
+        },
+        [](const std::string& p) { return kFolders.count(p) > 0; });
     EXPECT_EQ(Ids(found),
               "p3d5=E:\\P3D5 p3d4=C:\\P3D4 p3d3=C:\\P3D3 fsxse=D:\\Steam\\FSX p3d2=C:\\P3D2 p3d1=C:\\P3D fsx=C:\\FSX "
               "fs2004=D:\\FS9 fs2002=C:\\FS2002 fs2000=C:\\FS2000 fs98=C:\\FS98");
@@ -123,107 +109,86 @@ TEST(Simulators, EachEditionsLibraryAndProgram) {
     EXPECT_FALSE(IsRunning(*edition("fs2004"), {"explorer.exe", "fsx.exe"}));
 }
 
-TEST(AddOnPackage, ComponentsAreAddedAndTakenOutLeavingEveryOtherByte) {
-    const std::string others[] = {
-        "",
-        // LF, tabs, a component of its own, and one that is only a comment.
-        "<SimBase.Document Type=\"AddOnXml\">\n\t<AddOn.Name>Own</AddOn.Name>\n\t<!-- "
-        "<AddOn.Component><Category>Scenery"
-        "</Category><Path>C:\\P3D\\Addon Scenery\\A &amp; B</Path></AddOn.Component> -->\n\t<AddOn.Component>"
-        "<Category>Effects</Category><Path>fx</Path></AddOn.Component>\n</SimBase.Document>",
-        // The end tag right after other text.
-        "<SimBase.Document><AddOn.Name>x</AddOn.Name></SimBase.Document>\r\n"};
-    for (const std::string& original : others) {
-        AddOnXml xml(original);
-        AddedArea a, b;
-        std::string why;
-        ASSERT_TRUE(xml.AddScenery("A & B", "A & B", "C:\\P3D\\Addon Scenery\\A & B", a, why)) << why;
-        ASSERT_TRUE(xml.AddScenery("A & B", "Two", "Two\\Area", b, why));
-        EXPECT_EQ(xml.FindPath("c:\\p3d\\addon scenery\\a & b\\", "C:\\Docs\\A"), a.number);
-        EXPECT_EQ(xml.FindPath("C:\\Docs\\A\\Two\\Area", "C:\\Docs\\A"), b.number);
-        EXPECT_EQ(xml.Components().back().name, "Two");
-        AddOnXml one = xml, two = xml;
-        EXPECT_TRUE(one.RemoveScenery(a) && one.RemoveScenery(b));
-        EXPECT_TRUE(two.RemoveScenery(b) && two.RemoveScenery(a));
-        EXPECT_EQ(one.Bytes(), original);
-        EXPECT_EQ(two.Bytes(), original);
-        EXPECT_FALSE(two.RemoveScenery(a));
-    }
-    AddOnXml foreign("<html><body/></html>");
-    AddedArea none;
-    std::string why;
-    EXPECT_FALSE(foreign.AddScenery("A", "A", "C:\\A", none, why));
-    EXPECT_EQ(foreign.Bytes(), "<html><body/></html>");
-    EXPECT_EQ(XmlUnescape("&lt;&#65;&#x42;&amp;amp;&bogus;"), "<AB&amp;&bogus;");
-}
-
-TEST(AddOnPackage, AnUninstallPlansEveryLibraryItsAreasWentInto) {
-    InstallLog log;
-    log.title = "T";
-    log.folder = "C:\\FS9\\Addon Scenery\\T";
-    log.simulator = "C:\\FS9";
-    log.key = UninstallKeyName(log.title, log.folder);
-    log.areas = {{1, "", "Addon Scenery\\T", "C:\\FS9\\NewScenery.cfg"},
-                 {1, "", "C:\\FS9\\Addon Scenery\\T", "C:\\Docs\\Prepar3D v5 Add-ons\\T\\add-on.xml"},
-                 {2, "", "Addon Scenery\\T", "C:\\FS9\\T.cfg"}};
-    UninstallContext context;
-    context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
-    context.folders.documents = "C:\\Docs";
-    UninstallPlan plan = PlanUninstall(log.Text(), context);
-    std::string libraries;
-    for (const PlannedArea& a : plan.areas) libraries += a.library + " ";
-    EXPECT_EQ(libraries, "C:\\FS9\\NewScenery.cfg C:\\FS9\\scenery.cfg C:\\Docs\\Prepar3D v5 Add-ons\\T\\add-on.xml ");
-    EXPECT_EQ(plan.skipped, std::vector<std::string>{"Area=2 Addon Scenery\\T"});
-}
-
-TEST(AddOnPackage, AnEditedRecordTakesAreasOutOfNoLibraryButItsSimulatorsOwn) {
-    InstallLog log;
-    log.title = "T";
-    log.folder = "C:\\FSX\\Addon Scenery\\T";
-    log.simulator = "C:\\FSX";
-    log.key = UninstallKeyName(log.title, log.folder);
-    UninstallContext context;
-    context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
-    context.folders = {"C:\\ProgramData", "C:\\Users\\A\\AppData\\Roaming", "C:\\Users\\A\\Documents"};
-    const std::pair<const char*, bool> libraries[] = {
-        {"", true},
-        {"c:\\fsx\\NewScenery.cfg", true},
-        {"C:\\ProgramData\\Microsoft\\FSX\\Scenery.CFG", true},
-        {"C:\\Users\\A\\AppData\\Roaming\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", true},
-        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\T\\add-on.xml", true},
-        {"C:\\Windows\\scenery.cfg", false},
-        {"D:\\FSX\\NewScenery.cfg", false},
-        {"C:\\ProgramData\\Microsoft\\FSX\\..\\..\\Other\\scenery.cfg", false},
-        {"C:\\ProgramData\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", false},
-        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\Other\\add-on.xml", false},
-    };
-    for (const auto& [library, planned] : libraries) {
-        log.areas = {{1, "", "Addon Scenery\\T", library}};
-        const UninstallPlan plan = PlanUninstall(log.Text(), context);
-        ASSERT_EQ(plan.refusal, "") << library;
-        EXPECT_EQ(!plan.areas.empty(), planned) << library;
-        for (const PlannedArea& a : plan.areas)
-            EXPECT_EQ(a.library.find("ProgramData\\Microsoft\\FSX\\New"), std::string::npos) << library;
-    }
-}
-
-TEST(AddOnPackage, ElementsNotClosedInOrderNeverTakeAnotherComponentsLinesAlong) {
-    // A component left unclosed before one that is closed; the document's end tag inside a
-    // component begun before the document, where an added one would become part of it.
+TEST(AddOnPackage, ComponentsAreAddedAndTakenOutLeavingEveryOtherByteOrTheFileIsLeftAndSaid) {
     const std::pair<std::string, bool> docs[] = {
+        {"", true},
+        // LF, tabs, a component of its own, and one that is only a comment.
+        {"<SimBase.Document Type=\"AddOnXml\">\n\t<AddOn.Name>Own</AddOn.Name>\n\t<!-- <AddOn.Component><Category>"
+         "Scenery</Category><Path>C:\\P3D\\Addon Scenery\\A &amp; B</Path></AddOn.Component> -->\n\t"
+         "<AddOn.Component><Category>Effects</Category><Path>fx</Path></AddOn.Component>\n</SimBase.Document>",
+         true},
+        // The end tag right after other text.
+        {"<SimBase.Document><AddOn.Name>x</AddOn.Name></SimBase.Document>\r\n", true},
+        // Elements not closed in order: a component left unclosed before one that is closed
+        // (an added one takes no other lines along), and the document's end tag inside a
+        // component begun before the document (an added one would become part of it).
         {"<SimBase.Document>\r\n    <AddOn.Component>\r\n    <AddOn.Component>\r\n        <Path>Mine</Path>\r\n"
          "    </AddOn.Component>\r\n    <AddOn.Component>\r\n</SimBase.Document>\r\n",
          true},
         {"<AddOn.Component>\r\n<SimBase.Document>\r\n<Category>Scenery</Category>\r\n</SimBase.Document>\r\n"
          "</AddOn.Component>\r\n",
-         false}};
-    for (const auto& [doc, added] : docs) {
-        AddOnXml xml(doc);
-        AddedArea area;
+         false},
+        {"<html><body/></html>", false}};
+    for (const auto& [original, added] : docs) {
+        AddOnXml xml(original);
+        AddedArea a, b;
         std::string why;
-        EXPECT_EQ(xml.AddScenery("T", "T", "C:\\P3D\\Addon Scenery\\T", area, why), added) << doc;
-        EXPECT_EQ(why.empty(), added);
-        if (added) EXPECT_TRUE(xml.FindPath("C:\\P3D\\Addon Scenery\\T", "C:\\Docs") && xml.RemoveScenery(area));
-        EXPECT_EQ(xml.Bytes(), doc);
+        EXPECT_EQ(xml.AddScenery("A & B", "A & B", "C:\\P3D\\Addon Scenery\\A & B", a, why), added) << original;
+        EXPECT_EQ(why.empty(), added) << original;
+        if (added) {
+            ASSERT_TRUE(xml.AddScenery("A & B", "Two", "Two\\Area", b, why)) << why;
+            EXPECT_EQ(xml.FindPath("c:\\p3d\\addon scenery\\a & b\\", "C:\\Docs\\A"), a.number);
+            EXPECT_EQ(xml.FindPath("C:\\Docs\\A\\Two\\Area", "C:\\Docs\\A"), b.number);
+            EXPECT_EQ(xml.Components().back().name, "Two");
+            AddOnXml one = xml, two = xml;
+            EXPECT_TRUE(one.RemoveScenery(a) && one.RemoveScenery(b));
+            EXPECT_TRUE(two.RemoveScenery(b) && two.RemoveScenery(a));
+            EXPECT_EQ(one.Bytes(), original);
+            xml = two;
+            EXPECT_FALSE(two.RemoveScenery(a));
+        }
+        EXPECT_EQ(xml.Bytes(), original);
+    }
+    EXPECT_EQ(XmlUnescape("&lt;&#65;&#x42;&amp;amp;&bogus;"), "<AB&amp;&bogus;");
+}
+
+// Areas come out only of a library a simulator of the record's folder keeps (its scenery.cfg
+// and NewScenery.cfg both, as FS2004 makes one of the other), and only with a Local of the add-on.
+TEST(AddOnPackage, AnUninstallPlansAreasOnlyOfLibrariesItsSimulatorKeeps) {
+    InstallLog log;
+    log.title = "T";
+    log.folder = "C:\\FS9\\Addon Scenery\\T";
+    log.simulator = "C:\\FS9";
+    log.key = UninstallKeyName(log.title, log.folder);
+    UninstallContext context;
+    context.recordPath = log.folder + "\\" + LogFileName(log.title, log.folder);
+    context.folders = {"C:\\ProgramData", "C:\\Users\\A\\AppData\\Roaming", "C:\\Users\\A\\Documents"};
+    const std::string cfgs = "C:\\FS9\\scenery.cfg C:\\FS9\\NewScenery.cfg ";
+    struct Case {
+        const char *library, *planned, *local = "Addon Scenery\\T";
+    } cases[] = {
+        {"", cfgs.c_str()},
+        {"c:\\fs9\\NewScenery.cfg", "c:\\fs9\\NewScenery.cfg C:\\FS9\\scenery.cfg "},
+        {"C:\\ProgramData\\Microsoft\\FSX\\Scenery.CFG", "C:\\ProgramData\\Microsoft\\FSX\\Scenery.CFG "},
+        {"C:\\Users\\A\\AppData\\Roaming\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG",
+         "C:\\Users\\A\\AppData\\Roaming\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG "},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\T\\add-on.xml",
+         "C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\T\\add-on.xml ", "C:\\FS9\\Addon Scenery\\T"},
+        {"", "", "Addon Scenery\\Other"},
+        {"C:\\FS9\\T.cfg", ""},
+        {"C:\\Windows\\scenery.cfg", ""},
+        {"D:\\FS9\\NewScenery.cfg", ""},
+        {"C:\\ProgramData\\Microsoft\\FSX\\..\\..\\Other\\scenery.cfg", ""},
+        {"C:\\ProgramData\\Lockheed Martin\\Prepar3D v2\\Scenery.CFG", ""},
+        {"C:\\Users\\A\\Documents\\Prepar3D v4 Add-ons\\Other\\add-on.xml", ""},
+    };
+    for (const Case& c : cases) {
+        log.areas = {{1, "", c.local, c.library}};
+        const UninstallPlan plan = PlanUninstall(log.Text(), context);
+        ASSERT_EQ(plan.refusal, "") << c.library;
+        std::string libraries;
+        for (const PlannedArea& a : plan.areas) libraries += a.library + " ";
+        EXPECT_EQ(libraries, c.planned) << c.library;
+        EXPECT_EQ(plan.skipped, std::vector<std::string>(*c.planned ? 0 : 1, "Area=1 " + std::string(c.local)));
     }
 }

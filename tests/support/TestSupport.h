@@ -99,6 +99,23 @@ std::string Host(const std::string& command, const ScratchDir& dir);
 // Lets pending window messages run for a while (timers, repaints).
 void Pump(DWORD ms);
 
+// Runs `action` from inside the next modal loop (or message pump), `ms` from now, once.
+class Later {
+public:
+    Later(UINT ms, std::function<void()> action) : action_(std::move(action)) {
+        timer_.SetInterval(ms);
+        timer_.OnTimer = [this] {
+            timer_.SetEnabled(false);
+            action_();
+        };
+        timer_.SetEnabled(true);
+    }
+
+private:
+    ui::Timer timer_;
+    std::function<void()> action_;
+};
+
 // A press of F1 on a window, through the program's message loop.
 void PressF1(HWND window);
 // What is wrong with the shell calls of one F1 for the guide's `topic`: "" when there was one

@@ -88,14 +88,10 @@ TEST(Aux32, F1InEitherDialogOpensTheGuideAtTheToolbar) {
     AuxSetDesktop(&desk);
     for (AuxForm* f : {MakeAboutForm(nullptr), MakeUrlForm(nullptr)}) {
         desk.Clear();
-        ui::Timer press;
-        press.SetInterval(50);
-        press.OnTimer = [&] {
-            press.SetEnabled(false);
+        testing_support::Later press(50, [f] {
             PostMessageA(GetWindow(AuxFormHandle(f), GW_CHILD), WM_KEYDOWN, VK_F1, 0);
             PostMessageA(AuxFormHandle(f), WM_CLOSE, 0, 0);
-        };
-        press.SetEnabled(true);
+        });
         AuxShowModal(f);
         EXPECT_EQ(testing_support::GuideProblem(desk.Of("ShellExecute"), {"first-package.htm", "toolbar"}), "");
         AuxFreeForm(f);
