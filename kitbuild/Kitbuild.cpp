@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Destination.h"
 #include "Package.h"
 #include "PackageFiles.h"
 #include "PackageInfo.h"
@@ -86,11 +87,6 @@ std::string FullPath(const std::string& path) {
     char full[MAX_PATH * 4];
     DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
     return n > 0 && n < sizeof full ? std::string(full, n) : path;
-}
-
-std::string WithoutSlash(std::string path) {
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-    return path;
 }
 
 bool EndsWith(const std::string& s, const char* end) {
@@ -388,13 +384,13 @@ void Apply(const Options& o, Project& p) {
 
 // The earlier package's project; kOk, or the exit code after saying why there is none.
 int ReadEarlier(const std::string& given, const Options& o, Project& p, std::string& folder, Console& out) {
-    const std::string path = WithoutSlash(FullPath(given));
+    const std::string path = kit::NoTrailingSlash(FullPath(given));
     if (!ui::FileExists(path) && !ui::DirectoryExists(path))
         return out.Fail(kNotFound, given, "the earlier package is not there");
     if (ui::DirectoryExists(path)) {
         folder = path;
     } else if (lstrcmpiA(ui::ExtractFileName(path).c_str(), kit::kSettingsFile) == 0) {
-        folder = WithoutSlash(ui::ExtractFilePath(path));
+        folder = kit::NoTrailingSlash(ui::ExtractFilePath(path));
     } else {
         return out.Fail(kArgs, given, std::string("give the earlier package's folder or its ") + kit::kSettingsFile);
     }
@@ -450,10 +446,10 @@ int Run(const Options& o, Console& out) {
     Project project;
     std::string earlierFolder;
     if (int failed = ReadEarlier(o.earlier, o, project, earlierFolder, out); failed != kOk) return failed;
-    const std::string addon = WithoutSlash(FullPath(o.addon));
+    const std::string addon = kit::NoTrailingSlash(FullPath(o.addon));
     out.addonDir = addon;
     if (!ui::DirectoryExists(addon)) return out.Fail(kNotFound, o.addon, "the add-on folder is not there");
-    const std::string packageDir = o.output ? WithoutSlash(FullPath(*o.output)) : earlierFolder;
+    const std::string packageDir = o.output ? kit::NoTrailingSlash(FullPath(*o.output)) : earlierFolder;
     out.packageDir = packageDir;
     if (ComparablePath(packageDir) == ComparablePath(installDir))
         return out.Fail(kArgs, packageDir, "the builder's own folder is no package folder");
@@ -475,7 +471,7 @@ int Run(const Options& o, Console& out) {
         const ReleaseRefusal refused = CheckRelease(release, installDir);
         if (refused.kind != ReleaseRefusal::None)
             return out.Fail(refused.kind == ReleaseRefusal::NoStub ? kOther : kArgs, asked.target, refused.text);
-        const std::string folder = WithoutSlash(ui::ExtractFilePath(asked.target));
+        const std::string folder = kit::NoTrailingSlash(ui::ExtractFilePath(asked.target));
         if (!ui::DirectoryExists(folder) && ComparablePath(folder) != ComparablePath(packageDir))
             return out.Fail(kWrite, asked.target, "the folder " + folder + " is not there");
     }

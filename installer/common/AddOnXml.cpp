@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "Destination.h"
 #include "PackageInfo.h"
 
 namespace kit {
@@ -68,11 +69,6 @@ bool OnlySpaces(const std::string& s, size_t from, size_t to) {
     for (size_t k = from; k < to; ++k)
         if (s[k] != ' ' && s[k] != '\t') return false;
     return true;
-}
-
-std::string NoTrailingSlash(std::string p) {
-    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    return p;
 }
 
 void AppendUtf8(std::string& out, unsigned long c) {
