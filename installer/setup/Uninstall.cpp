@@ -34,8 +34,6 @@ std::string Parent(const std::string& p) {
     return cut == std::string::npos ? std::string() : p.substr(0, cut);
 }
 
-bool Exists(const std::string& p) { return PathExists(p); }
-
 void SetString(HKEY k, const char* name, const std::string& v) {
     RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
 }
@@ -336,6 +334,12 @@ std::string PutBackCopy(const std::string& copy, const std::string& path) {
     return "";
 }
 
+void DeleteKeptCopy(const std::string& copy, const std::string& backups) {
+    SetFileAttributesW(LongPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(LongPath(copy).c_str());
+    for (std::string p = Parent(copy); p.size() > backups.size(); p = Parent(p)) RemoveDirectoryW(LongPath(p).c_str());
+}
+
 // --- The uninstaller -----------------------------------------------------------------------
 
 std::string FullPath(const std::string& p) {
@@ -579,12 +583,7 @@ void RemoveTheRest(Removal& run) {
     DeleteUninstallEntry(plan.key);
     // The copies that came back (or whose add-on is gone); a copy that could not come back
     // stays, and with it its folder.
-    for (const std::string& c : run.removedCopies) {
-        SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(LongPath(c).c_str());
-        for (std::string p = Parent(c); p.size() > plan.backups.size(); p = Parent(p))
-            RemoveDirectoryW(LongPath(p).c_str());
-    }
+    for (const std::string& c : run.removedCopies) DeleteKeptCopy(c, plan.backups);
     if (!plan.backups.empty()) RemoveDirectoryW(LongPath(plan.backups).c_str());
     // The uninstaller cannot remove itself while it runs: that, and its folder, are left to the
     // next start of Windows.
