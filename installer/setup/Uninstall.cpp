@@ -91,12 +91,7 @@ std::vector<std::string> SceneryAreaFolders(AddonType type, const std::string& d
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool IsAddOnXml(const std::string& path) { return EqualsNoCase(FileNameOf(path), kAddOnXmlFile); }
+bool IsAddOnXml(const std::string& path) { return EqualsNoCase(ui::ExtractFileName(path), kAddOnXmlFile); }
 
 // An area's folder as the library names it: from the simulator's folder when inside it, as the
 // simulator's own areas are; an add-on package names it whole.
