@@ -483,9 +483,7 @@ int Run(const Options& o, Console& out) {
         z->SetDLLDirectory(installDir);
         z->Unattended = true;
         z->OnMessage = [&out, &packFailure, &packer, z](TObject*, int code, const std::string& text) {
-            const int kind = code != 0
-                                 ? ExitOfEngineCode(code, text)
-                                 : (text == z->ErrorText && z->ErrorCode >= 10000 ? ExitOfMessage(z->ErrorCode) : kOk);
+            const int kind = ExitOfReport(*z, code, text);
             if (kind == kOk || kind == kCancelled) return;
             if (packFailure == kOk) packFailure = kind;
             // Said as it comes: a build may meet several files it cannot read.
