@@ -103,9 +103,8 @@ std::string OneLine(std::string text) {
 
 // A simulator by its short name ("fs2004"), its label ("FS2004"), its name in the builder
 // ("Flightsimulator 2004") or the one people know ("Microsoft Flight Simulator 2004").
-const kit::Simulator* SimulatorCalled(std::string word) {
-    while (!word.empty() && word.front() == ' ') word.erase(0, 1);
-    while (!word.empty() && word.back() == ' ') word.pop_back();
+const kit::Simulator* SimulatorCalled(const std::string& given) {
+    const std::string word = kit::Trim(given);
     for (const kit::Simulator& s : kit::kSimulators)
         if (lstrcmpiA(word.c_str(), s.label) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0) return &s;
     return kit::SimulatorNamed(word);
@@ -227,9 +226,7 @@ Wrong Parse(const std::vector<std::string>& args, Options& o) {
             list.push_back(s->version);
         }
         if (list.empty()) return {"--simulator", "names no simulator; it knows " + KnownSimulators()};
-        std::string names;
-        for (const std::string& n : SimulatorNames(list)) names += (names.empty() ? "" : ",") + n;
-        o.simulator = names;
+        o.simulator = kit::SimulatorList(list);
     }
     return {};
 }
