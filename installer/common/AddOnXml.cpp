@@ -54,12 +54,6 @@ std::vector<Tag> Tags(const std::string& s) {
     return tags;
 }
 
-std::string LineEndOf(const std::string& s) {
-    size_t nl = s.find('\n');
-    if (nl == std::string::npos) return "\r\n";
-    return nl > 0 && s[nl - 1] == '\r' ? "\r\n" : "\n";
-}
-
 size_t LineStart(const std::string& s, size_t at) {
     size_t nl = at == 0 ? std::string::npos : s.rfind('\n', at - 1);
     return nl == std::string::npos ? 0 : nl + 1;
