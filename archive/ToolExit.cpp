@@ -1,6 +1,7 @@
 #include "ToolExit.h"
 
 #include "ZipMsg.h"
+#include "ZipPacker.h"
 
 namespace tool {
 
@@ -61,6 +62,11 @@ int ExitOfEngineCode(int code, const std::string& text) {
         case 82: return kDamaged;
         default: return kOther;
     }
+}
+
+int ExitOfReport(const TZipPacker& z, int code, const std::string& text) {
+    if (code != 0) return ExitOfEngineCode(code, text);
+    return text == z.ErrorText && z.ErrorCode >= 10000 ? ExitOfMessage(z.ErrorCode) : kOk;
 }
 
 }  // namespace tool

@@ -5,6 +5,8 @@
 
 #include <string>
 
+class TZipPacker;
+
 namespace tool {
 
 enum Exit {
@@ -21,5 +23,9 @@ enum Exit {
 int ExitOfMessage(int id);
 // The kind of failure behind an engine error code (the codes of Info-ZIP's tools) and its text.
 int ExitOfEngineCode(int code, const std::string& text);
+// The kind of failure behind a report of the component's OnMessage: an engine error carries its
+// code; the component's own errors set ErrorText and a table id just before they are passed
+// on; anything else is a note (kOk).
+int ExitOfReport(const TZipPacker& packer, int code, const std::string& text);
 
 }  // namespace tool

@@ -475,10 +475,8 @@ bool TForm1::LoadPackage(const std::string& subdir) {
     // The settings dialog and the build take the version and pictures from the settings file.
     ui::IniFile ini = kitforge::Open();
     if (!p.simulators.empty()) {
-        kit::KitsetupIni flightsim;
-        kit::SetSimulators(flightsim, SimulatorVersions(p.simulators));
-        HeldVersion = flightsim.version;
-        ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, flightsim.version);
+        HeldVersion = kit::FlightsimVersion(SimulatorVersions(p.simulators));
+        ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, HeldVersion);
         ini.WriteString(kitforge::kFlightsim, kitforge::kSimulators,
                         kit::SimulatorList(SimulatorVersions(p.simulators)));
         ReadSimulatorFolder(*kit::SimulatorNamed(p.simulators.front()));
@@ -677,9 +675,7 @@ void TForm1::Image7Click() {
     auto takeDefaults = [&] {
         Building = false;
         Edit1.SetText(build.project.title);
-        kit::KitsetupIni flightsim;
-        kit::SetSimulators(flightsim, SimulatorVersions(build.project.simulators));
-        HeldVersion = flightsim.version;
+        HeldVersion = kit::FlightsimVersion(SimulatorVersions(build.project.simulators));
     };
     bool complete = false;
     try {

@@ -426,9 +426,7 @@ void TOption1::Image4Click() {
         return;
     }
     // The version earlier Setups read, and the whole list.
-    kit::KitsetupIni flightsim;
-    kit::SetSimulators(flightsim, simulators);
-    Version = flightsim.version;
+    Version = kit::FlightsimVersion(simulators);
     ui::IniFile ini = kitforge::Open();
     ini.WriteString(kitforge::kFlightsim, kitforge::kVersion, Version);
     ini.WriteString(kitforge::kFlightsim, kitforge::kSimulators, kit::SimulatorList(simulators));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Destination.h"
 #include "Package.h"
 #include "PackageFiles.h"
 #include "PackageInfo.h"
@@ -88,11 +89,6 @@ std::string FullPath(const std::string& path) {
     return n > 0 && n < sizeof full ? std::string(full, n) : path;
 }
 
-std::string WithoutSlash(std::string path) {
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-    return path;
-}
-
 bool EndsWith(const std::string& s, const char* end) {
     size_t n = lstrlenA(end);
     return s.size() >= n && lstrcmpiA(s.c_str() + s.size() - n, end) == 0;
@@ -107,9 +103,8 @@ std::string OneLine(std::string text) {
 
 // A simulator by its short name ("fs2004"), its label ("FS2004"), its name in the builder
 // ("Flightsimulator 2004") or the one people know ("Microsoft Flight Simulator 2004").
-const kit::Simulator* SimulatorCalled(std::string word) {
-    while (!word.empty() && word.front() == ' ') word.erase(0, 1);
-    while (!word.empty() && word.back() == ' ') word.pop_back();
+const kit::Simulator* SimulatorCalled(const std::string& given) {
+    const std::string word = kit::Trim(given);
     for (const kit::Simulator& s : kit::kSimulators)
         if (lstrcmpiA(word.c_str(), s.label) == 0 || lstrcmpiA(word.c_str(), s.displayName) == 0) return &s;
     return kit::SimulatorNamed(word);
@@ -231,9 +226,7 @@ Wrong Parse(const std::vector<std::string>& args, Options& o) {
             list.push_back(s->version);
         }
         if (list.empty()) return {"--simulator", "names no simulator; it knows " + KnownSimulators()};
-        std::string names;
-        for (const std::string& n : SimulatorNames(list)) names += (names.empty() ? "" : ",") + n;
-        o.simulator = names;
+        o.simulator = kit::SimulatorList(list);
     }
     return {};
 }
@@ -388,13 +381,13 @@ void Apply(const Options& o, Project& p) {
 
 // The earlier package's project; kOk, or the exit code after saying why there is none.
 int ReadEarlier(const std::string& given, const Options& o, Project& p, std::string& folder, Console& out) {
-    const std::string path = WithoutSlash(FullPath(given));
+    const std::string path = kit::NoTrailingSlash(FullPath(given));
     if (!ui::FileExists(path) && !ui::DirectoryExists(path))
         return out.Fail(kNotFound, given, "the earlier package is not there");
     if (ui::DirectoryExists(path)) {
         folder = path;
     } else if (lstrcmpiA(ui::ExtractFileName(path).c_str(), kit::kSettingsFile) == 0) {
-        folder = WithoutSlash(ui::ExtractFilePath(path));
+        folder = kit::NoTrailingSlash(ui::ExtractFilePath(path));
     } else {
         return out.Fail(kArgs, given, std::string("give the earlier package's folder or its ") + kit::kSettingsFile);
     }
@@ -450,10 +443,10 @@ int Run(const Options& o, Console& out) {
     Project project;
     std::string earlierFolder;
     if (int failed = ReadEarlier(o.earlier, o, project, earlierFolder, out); failed != kOk) return failed;
-    const std::string addon = WithoutSlash(FullPath(o.addon));
+    const std::string addon = kit::NoTrailingSlash(FullPath(o.addon));
     out.addonDir = addon;
     if (!ui::DirectoryExists(addon)) return out.Fail(kNotFound, o.addon, "the add-on folder is not there");
-    const std::string packageDir = o.output ? WithoutSlash(FullPath(*o.output)) : earlierFolder;
+    const std::string packageDir = o.output ? kit::NoTrailingSlash(FullPath(*o.output)) : earlierFolder;
     out.packageDir = packageDir;
     if (ComparablePath(packageDir) == ComparablePath(installDir))
         return out.Fail(kArgs, packageDir, "the builder's own folder is no package folder");
@@ -475,7 +468,7 @@ int Run(const Options& o, Console& out) {
         const ReleaseRefusal refused = CheckRelease(release, installDir);
         if (refused.kind != ReleaseRefusal::None)
             return out.Fail(refused.kind == ReleaseRefusal::NoStub ? kOther : kArgs, asked.target, refused.text);
-        const std::string folder = WithoutSlash(ui::ExtractFilePath(asked.target));
+        const std::string folder = kit::NoTrailingSlash(ui::ExtractFilePath(asked.target));
         if (!ui::DirectoryExists(folder) && ComparablePath(folder) != ComparablePath(packageDir))
             return out.Fail(kWrite, asked.target, "the folder " + folder + " is not there");
     }
@@ -487,9 +480,7 @@ int Run(const Options& o, Console& out) {
         z->SetDLLDirectory(installDir);
         z->Unattended = true;
         z->OnMessage = [&out, &packFailure, &packer, z](TObject*, int code, const std::string& text) {
-            const int kind = code != 0
-                                 ? ExitOfEngineCode(code, text)
-                                 : (text == z->ErrorText && z->ErrorCode >= 10000 ? ExitOfMessage(z->ErrorCode) : kOk);
+            const int kind = ExitOfReport(*z, code, text);
             if (kind == kOk || kind == kCancelled) return;
             if (packFailure == kOk) packFailure = kind;
             // Said as it comes: a build may meet several files it cannot read.

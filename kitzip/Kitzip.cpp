@@ -91,10 +91,7 @@ struct Run {
         // What other programs use next: a replaced file goes, it is not kept in the recycle bin.
         z.HowToDelete = htdFinal;
         z.OnMessage = [this](TObject*, int code, const std::string& text) {
-            // Errors of the engine carry their code; the component's own set ErrorText and a
-            // table id just before they are passed on. Everything else is a note.
-            int kind = code != 0 ? ExitOfEngineCode(code, text)
-                                 : (text == z.ErrorText && z.ErrorCode >= 10000 ? ExitOfMessage(z.ErrorCode) : kOk);
+            const int kind = ExitOfReport(z, code, text);
             if (kind == kOk) {
                 std::cerr << text << "\n";
                 return;

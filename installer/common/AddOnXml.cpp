@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "Destination.h"
 #include "PackageInfo.h"
 
 namespace kit {
@@ -53,12 +54,6 @@ std::vector<Tag> Tags(const std::string& s) {
     return tags;
 }
 
-std::string LineEndOf(const std::string& s) {
-    size_t nl = s.find('\n');
-    if (nl == std::string::npos) return "\r\n";
-    return nl > 0 && s[nl - 1] == '\r' ? "\r\n" : "\n";
-}
-
 size_t LineStart(const std::string& s, size_t at) {
     size_t nl = at == 0 ? std::string::npos : s.rfind('\n', at - 1);
     return nl == std::string::npos ? 0 : nl + 1;
@@ -68,11 +63,6 @@ bool OnlySpaces(const std::string& s, size_t from, size_t to) {
     for (size_t k = from; k < to; ++k)
         if (s[k] != ' ' && s[k] != '\t') return false;
     return true;
-}
-
-std::string NoTrailingSlash(std::string p) {
-    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    return p;
 }
 
 void AppendUtf8(std::string& out, unsigned long c) {

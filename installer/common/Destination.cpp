@@ -130,6 +130,11 @@ std::string JoinPath(const std::string& base, const std::string& rel) {
     return b + "\\" + rel;
 }
 
+std::string NoTrailingSlash(std::string p) {
+    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    return p;
+}
+
 bool CleanSubfolder(const std::string& typed, std::string& clean, std::string& why) {
     std::string t = Trim(typed);
     for (char& c : t)

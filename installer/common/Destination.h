@@ -42,6 +42,8 @@ std::string TypeNote(AddonType type, FsVersion simulator = FsVersion::Unknown);
 
 // base + "\" + rel, without doubled separators; rel may be empty.
 std::string JoinPath(const std::string& base, const std::string& rel);
+// The path without trailing '\' or '/' (a drive's root, "C:\", keeps its own).
+std::string NoTrailingSlash(std::string path);
 
 // A sub-folder typed by the person: '/' become '\', surrounding separators and spaces go.
 // False (with a reason) when it would leave the simulator's folder: "..", a drive, a

@@ -57,11 +57,15 @@ KitsetupIni ReadKitsetup(const IniLookup& read, const KitsetupIni& absent) {
     return ini;
 }
 
+std::string FlightsimVersion(const std::vector<FsVersion>& list) {
+    auto has = [&list](FsVersion v) { return std::find(list.begin(), list.end(), v) != list.end(); };
+    return FindSimulator(has(FsVersion::Fs98) && !has(FsVersion::Fs2000) ? FsVersion::Fs98 : FsVersion::Fs2000)->name;
+}
+
 void SetSimulators(KitsetupIni& ini, const std::vector<FsVersion>& list) {
     const std::vector<FsVersion> all = list.empty() ? std::vector<FsVersion>{kDefaultSimulator} : list;
-    auto has = [&all](FsVersion v) { return std::find(all.begin(), all.end(), v) != all.end(); };
-    const FsVersion version = has(FsVersion::Fs98) && !has(FsVersion::Fs2000) ? FsVersion::Fs98 : FsVersion::Fs2000;
-    ini.version = FindSimulator(version)->name;
+    ini.version = FlightsimVersion(all);
+    const FsVersion version = SimulatorNamed(ini.version)->version;
     ini.simulators = all.size() == 1 && all[0] == version ? "" : SimulatorList(all);
 }
 

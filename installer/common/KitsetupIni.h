@@ -48,6 +48,8 @@ KitsetupIni ReadKitsetup(const IniLookup& read, const KitsetupIni& absent = {});
 // read the package; Simulators lists them all, and is left out when the list is Version's
 // simulator alone: such a package is the same, byte for byte, as before the list existed.
 void SetSimulators(KitsetupIni& ini, const std::vector<FsVersion>& list);
+// That Version alone: the builder's name of FS98 or FS2000.
+std::string FlightsimVersion(const std::vector<FsVersion>& list);
 // What a package is for: its Simulators list, else the simulator its Version names (none when
 // neither names one).
 std::vector<FsVersion> SimulatorsOf(const KitsetupIni& ini);

@@ -151,10 +151,10 @@ int SceneryCfg::FindLocal(const std::string& folder, const std::string& simFolde
     return 0;
 }
 
-std::string SceneryCfg::LineEnd() const {
-    size_t nl = bytes_.find('\n');
+std::string LineEndOf(const std::string& bytes) {
+    size_t nl = bytes.find('\n');
     if (nl == std::string::npos) return "\r\n";
-    return nl > 0 && bytes_[nl - 1] == '\r' ? "\r\n" : "\n";
+    return nl > 0 && bytes[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
 AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local) {
@@ -163,7 +163,7 @@ AddedArea SceneryCfg::AddArea(const std::string& title, const std::string& local
         number = std::max(number, a.number);
         layer = std::max(layer, a.layer);
     }
-    const std::string le = LineEnd();
+    const std::string le = LineEndOf(bytes_);
     AddedArea added;
     added.number = number + 1;
     added.local = local;

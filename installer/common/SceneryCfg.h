@@ -65,13 +65,16 @@ private:
         size_t end = 0;      // first byte after the section's last line
     };
     std::vector<Section> Sections() const;
-    std::string LineEnd() const;
     std::string bytes_;
 };
 
 // A Local value as a full path: relative values count from simFolder, "." and ".." are
 // resolved; no trailing '\'.
 std::string ResolveLocal(const std::string& local, const std::string& simFolder);
+
+// The line end a text already uses ("\r\n" or "\n"; "\r\n" for a text of one line): what an
+// added line is written with.
+std::string LineEndOf(const std::string& bytes);
 
 // A library kept as UTF-16 text: Setup leaves it alone rather than add 8-bit lines to it.
 bool IsWideText(const std::string& bytes);

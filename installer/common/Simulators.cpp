@@ -2,31 +2,23 @@
 
 #include <algorithm>
 
+#include "Destination.h"
 #include "PackageInfo.h"
 
 namespace kit {
 
 namespace {
 
-std::string NoTrailingSeparator(std::string p) {
-    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    return p;
-}
-
-std::string Join(const std::string& dir, const std::string& name) {
-    return dir.empty() || dir.back() == '\\' ? dir + name : dir + "\\" + name;
-}
-
 // The folder a registry value names: the value itself, or the folder of the program it names.
 std::string FolderOf(const std::string& value, const PathTest& isFolder) {
-    std::string v = NoTrailingSeparator(Trim(value));
+    std::string v = NoTrailingSlash(Trim(value));
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     if (v.empty()) return "";
     if (isFolder(v)) return v;
     size_t cut = v.find_last_of('\\');
     if (cut != std::string::npos && v.size() > 4 && EqualsNoCase(v.substr(v.size() - 4), ".exe") &&
         isFolder(v.substr(0, cut)))
-        return NoTrailingSeparator(v.substr(0, cut));
+        return NoTrailingSlash(v.substr(0, cut));
     return "";
 }
 
@@ -112,7 +104,7 @@ const SimulatorEdition* EditionInFolder(const std::string& folder, const PathTes
     // editions share would not tell whose library it is.
     for (const SimulatorEdition& e : kEditions)
         if ((e.library == LibraryPlace::InFolder || e.library == LibraryPlace::InFolderOrNew) &&
-            isFile(Join(NoTrailingSeparator(folder), e.program)))
+            isFile(JoinPath(NoTrailingSlash(folder), e.program)))
             return &e;
     return nullptr;
 }
@@ -164,7 +156,7 @@ std::string SimulatorSwitchNames() {
 SceneryLibrary LibraryOf(const SimulatorEdition* edition, const std::string& simFolder, const SystemFolders& folders,
                          const std::string& addonFolder, const PathTest& isFile) {
     SceneryLibrary lib;
-    lib.simFolder = NoTrailingSeparator(simFolder);
+    lib.simFolder = NoTrailingSlash(simFolder);
     const LibraryPlace place = edition ? edition->library : LibraryPlace::InFolderOrNew;
     auto below = [&](const std::string& root, const char* what, const std::string& file, SceneryLibrary::Kind kind) {
         if (root.empty()) {
@@ -172,7 +164,7 @@ SceneryLibrary LibraryOf(const SimulatorEdition* edition, const std::string& sim
             return lib;
         }
         lib.kind = kind;
-        lib.path = Join(Join(NoTrailingSeparator(root), edition->libraryDir), file);
+        lib.path = JoinPath(JoinPath(NoTrailingSlash(root), edition->libraryDir), file);
         return lib;
     };
     switch (place) {
@@ -181,11 +173,11 @@ SceneryLibrary LibraryOf(const SimulatorEdition* edition, const std::string& sim
         case LibraryPlace::UserAppData:
             return below(folders.userAppData, "application data", kAppDataSceneryFile, SceneryLibrary::Kind::Cfg);
         case LibraryPlace::AddOnPackage:
-            return below(folders.documents, "documents", Join(addonFolder, kAddOnXmlFile), SceneryLibrary::Kind::AddOn);
+            return below(folders.documents, "documents", JoinPath(addonFolder, kAddOnXmlFile), SceneryLibrary::Kind::AddOn);
         case LibraryPlace::InFolderOrNew:
-            if (isFile(Join(lib.simFolder, kNewSceneryCfgFile))) {
+            if (isFile(JoinPath(lib.simFolder, kNewSceneryCfgFile))) {
                 lib.kind = SceneryLibrary::Kind::Cfg;
-                lib.path = Join(lib.simFolder, kNewSceneryCfgFile);
+                lib.path = JoinPath(lib.simFolder, kNewSceneryCfgFile);
                 return lib;
             }
             [[fallthrough]];
@@ -195,7 +187,7 @@ SceneryLibrary LibraryOf(const SimulatorEdition* edition, const std::string& sim
                 return lib;
             }
             lib.kind = SceneryLibrary::Kind::Cfg;
-            lib.path = Join(lib.simFolder, kSceneryCfgFile);
+            lib.path = JoinPath(lib.simFolder, kSceneryCfgFile);
             return lib;
     }
     return lib;

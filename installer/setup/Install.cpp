@@ -309,11 +309,7 @@ void DeleteCopies(Installation& run) {
     for (const LoggedFile& f : run.log.replaced)
         if (f.backup) copies.push_back(JoinPath(run.log.backups, f.rel));
     for (const SpareCopy& c : run.log.spares) copies.push_back(JoinPath(run.log.backups, SpareCopyName(c)));
-    for (const std::string& c : copies) {
-        DeleteFileW(LongPath(c).c_str());
-        for (std::string p = Parent(c); p.size() > run.log.backups.size(); p = Parent(p))
-            RemoveDirectoryW(LongPath(p).c_str());
-    }
+    for (const std::string& c : copies) DeleteKeptCopy(c, run.log.backups);
     if (!run.upgrading) {
         DeleteUninstallEntry(run.log.key);
         RemoveDirectoryW(LongPath(run.log.backups).c_str());

@@ -715,18 +715,8 @@ void TSetupForm::PickSimulator(int index) {
 
 void TSetupForm::SimListChange() { PickSimulator(SimList.ItemIndex()); }
 
-namespace {
-
-std::string NoTrailingSlash(std::string p) {
-    p = Trim(p);
-    while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    return p;
-}
-
-}  // namespace
-
 const FoundSimulator* TSetupForm::ChosenSimulator() const {
-    const std::string folder = NoTrailingSlash(FsFolderEdit.Text());
+    const std::string folder = NoTrailingSlash(Trim(FsFolderEdit.Text()));
     for (const FoundSimulator& f : Found)
         if (EqualsNoCase(f.folder, folder)) return &f;
     return nullptr;
@@ -736,7 +726,7 @@ std::string TSetupForm::Destination() const {
     if (!DestOverride.empty()) return DestOverride;
     std::string sub, why;
     if (!CleanSubfolder(SubfolderEdit.Text(), sub, why)) sub = SubfolderEdit.Text();
-    return JoinPath(NoTrailingSlash(FsFolderEdit.Text()), sub);
+    return JoinPath(NoTrailingSlash(Trim(FsFolderEdit.Text())), sub);
 }
 
 void TSetupForm::FolderChange() {
@@ -936,10 +926,10 @@ void TSetupForm::Install() {
 
 SceneryLibrary TSetupForm::Library() const {
     const FoundSimulator* sim = ChosenSimulator();
-    std::string folder = NoTrailingSlash(FsFolderEdit.Text());
+    std::string folder = NoTrailingSlash(Trim(FsFolderEdit.Text()));
     if (!DestOverride.empty() && !simulatorNamed_) {
         // A folder given on the command line: the simulator it lies in.
-        const std::string d = NoTrailingSlash(DestOverride);
+        const std::string d = NoTrailingSlash(Trim(DestOverride));
         sim = nullptr;
         folder.clear();
         for (const FoundSimulator& f : Found)
@@ -965,7 +955,7 @@ void TSetupForm::CheckRunning() {
     const AddonType type = Info.Type();
     const FoundSimulator* sim = ChosenSimulator();
     const SimulatorEdition* edition =
-        sim ? sim->edition : EditionInFolder(NoTrailingSlash(FsFolderEdit.Text()), FileThere);
+        sim ? sim->edition : EditionInFolder(NoTrailingSlash(Trim(FsFolderEdit.Text())), FileThere);
     if ((type == AddonType::Scenery || type == AddonType::SceneryMD) && edition &&
         IsRunning(*edition, RunningPrograms()))
         Running = edition->displayName;

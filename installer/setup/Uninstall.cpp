@@ -34,8 +34,6 @@ std::string Parent(const std::string& p) {
     return cut == std::string::npos ? std::string() : p.substr(0, cut);
 }
 
-bool Exists(const std::string& p) { return PathExists(p); }
-
 void SetString(HKEY k, const char* name, const std::string& v) {
     RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
 }
@@ -93,12 +91,7 @@ std::vector<std::string> SceneryAreaFolders(AddonType type, const std::string& d
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool IsAddOnXml(const std::string& path) { return EqualsNoCase(FileNameOf(path), kAddOnXmlFile); }
+bool IsAddOnXml(const std::string& path) { return EqualsNoCase(ui::ExtractFileName(path), kAddOnXmlFile); }
 
 // An area's folder as the library names it: from the simulator's folder when inside it, as the
 // simulator's own areas are; an add-on package names it whole.
@@ -334,6 +327,12 @@ std::string PutBackCopy(const std::string& copy, const std::string& path) {
         return why;
     }
     return "";
+}
+
+void DeleteKeptCopy(const std::string& copy, const std::string& backups) {
+    SetFileAttributesW(LongPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(LongPath(copy).c_str());
+    for (std::string p = Parent(copy); p.size() > backups.size(); p = Parent(p)) RemoveDirectoryW(LongPath(p).c_str());
 }
 
 // --- The uninstaller -----------------------------------------------------------------------
@@ -579,12 +578,7 @@ void RemoveTheRest(Removal& run) {
     DeleteUninstallEntry(plan.key);
     // The copies that came back (or whose add-on is gone); a copy that could not come back
     // stays, and with it its folder.
-    for (const std::string& c : run.removedCopies) {
-        SetFileAttributesW(LongPath(c).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(LongPath(c).c_str());
-        for (std::string p = Parent(c); p.size() > plan.backups.size(); p = Parent(p))
-            RemoveDirectoryW(LongPath(p).c_str());
-    }
+    for (const std::string& c : run.removedCopies) DeleteKeptCopy(c, plan.backups);
     if (!plan.backups.empty()) RemoveDirectoryW(LongPath(plan.backups).c_str());
     // The uninstaller cannot remove itself while it runs: that, and its folder, are left to the
     // next start of Windows.

@@ -134,6 +134,8 @@ bool SameAsLogged(const std::string& path, uint32_t crc, uint64_t size);
 
 // Puts a kept copy back in the place of path; empty on success, else the reason.
 std::string PutBackCopy(const std::string& copy, const std::string& path);
+// Deletes a kept copy (read-only or not) and the folders below backups that it leaves empty.
+void DeleteKeptCopy(const std::string& copy, const std::string& backups);
 
 // Takes the areas out of a scenery library (scenery.cfg or add-on.xml, by its name), and out of
 // the backup beside it, so that restoring the backup cannot bring a removed area back; an
